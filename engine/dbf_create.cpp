@@ -1,0 +1,92 @@
+// Creating dBase III tables from field definition lines (NAME=Tlen,dec) and
+// copying the structure of an open table into a new file.
+#include <cstring>
+
+#include "dbf_table.h"
+#include "field_definition.h"
+
+namespace tabulon {
+
+namespace {
+
+std::string MemoNameFor(const std::string& file_name) {
+  std::string name = file_name;
+  if (!name.empty()) name.back() = 't';
+  return name;
+}
+
+}  // namespace
+
+bool DbfTable::CreateTable(const std::string& file_name, const std::vector<std::string>& lines) {
+  const size_t count = std::min<size_t>(lines.size(), kDbfMaxFields);
+  std::vector<DbfFieldDefinition> fields;
+  uint32_t record_size = 1;
+  bool memo = false;
+  for (size_t i = 0; i < count; ++i) {
+    fields.push_back(ParseFieldDefinition(lines[i], static_cast<int>(i)));
+    record_size += fields.back().Length;
+    memo = memo || fields.back().Type == 'M';
+  }
+  // The engine could not open a table whose record exceeds its buffer.
+  if (record_size > kDbfRecordBufferSize) return false;
+
+  auto data = DbfStream::Open(fs_.Open(file_name, DbfOpenMode::Create));
+  if (!data) return false;
+  uint8_t header[kDbfHeaderSize] = {};
+  StampDate(header + 1);
+  if (!data->WriteAt(0, header, sizeof header)) {
+    data->Close();
+    return false;
+  }
+  bool result = true;
+  uint32_t offset = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const DbfFieldDefinition& f = fields[i];
+    uint8_t d[32] = {};
+    std::memcpy(d, f.Name.data(), f.Name.size());
+    d[11] = static_cast<uint8_t>(f.Type);
+    for (int k = 0; k < 4; ++k) d[12 + k] = static_cast<uint8_t>(offset >> (8 * k));
+    d[16] = f.Length;
+    d[17] = f.Decimals;
+    result = data->WriteAt(kDbfHeaderSize + 32 * i, d, sizeof d) && result;
+    offset += f.Length;
+  }
+  const uint32_t header_size = kDbfHeaderSize + 32 * static_cast<uint32_t>(count) + 1;
+  header[0] = memo ? static_cast<uint8_t>(DbfVersion::dBase3Memo)
+                   : static_cast<uint8_t>(DbfVersion::dBase3);
+  header[8] = static_cast<uint8_t>(header_size);
+  header[9] = static_cast<uint8_t>(header_size >> 8);
+  header[10] = static_cast<uint8_t>(record_size);
+  header[11] = static_cast<uint8_t>(record_size >> 8);
+  const uint8_t tail[2] = {0x0D, 0x1A};
+  result = data->WriteAt(header_size - 1, tail, 2) && result;
+  result = data->WriteAt(0, header, sizeof header) && result;
+  result = data->Close() && result;
+
+  if (memo) {
+    // A new memo file is only its next-free number, block 1.
+    auto memo_file = DbfStream::Open(fs_.Open(MemoNameFor(file_name), DbfOpenMode::Create));
+    const uint8_t first[4] = {0x01, 0, 0, 0};
+    result = memo_file && memo_file->WriteAt(0, first, 4) && memo_file->SetSize(4) &&
+             memo_file->Close() && result;
+  }
+  return result;
+}
+
+bool DbfTable::GetStructure(std::vector<std::string>* lines) {
+  if (!Active || !lines) return false;
+  lines->clear();
+  for (int32_t i = 1; i <= FieldCount; ++i) {
+    const DbfField& f = Fields[i];
+    lines->push_back(GetFieldName(i) + "=" + std::string(1, static_cast<char>(f.Type)) +
+                     std::to_string(f.Length) + "," + std::to_string(f.Decimals));
+  }
+  return true;
+}
+
+bool DbfTable::CopyStructure(const std::string& new_file_name) {
+  std::vector<std::string> lines;
+  return GetStructure(&lines) && CreateTable(new_file_name, lines);
+}
+
+}  // namespace tabulon

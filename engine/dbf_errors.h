@@ -1,0 +1,39 @@
+// The engine's numbered error codes and their fixed English messages.
+#pragma once
+
+#include <cstdint>
+
+namespace tabulon {
+
+enum DbfErrorCode : uint8_t {
+  DbfNoError = 0,
+  DbfUnknownError = 1,
+  DbfFileNotExist = 2,
+  DbfHeaderError = 3,
+  DbfHeaderSizeError = 4,
+  DbfHeaderBufferError = 5,
+  DbfFieldNameError = 6,
+  DbfFieldTypeError = 7,
+  DbfFieldSizeError = 8,
+  DbfFieldDecimalError = 9,
+  DbfFieldByNumberError = 10,
+  DbfFieldByNameError = 11,
+  DbfPutFieldByNumberError = 12,
+  DbfPutFieldByNameError = 13,
+  DbfReadMemoError = 14,
+  DbfWriteMemoError = 15,
+  DbfReadRecordRangeError = 16,
+  DbfWriteRecordRangeError = 17,
+  DbfReadRecordError = 18,
+  DbfWriteRecordError = 19,
+  DbfAppendBlankError = 20,
+  DbfDecimalPointError = 21,
+  DbfConvertError = 22,
+};
+
+constexpr int kDbfErrorCodeCount = 23;
+
+// The message of a code; empty for 0 and for numbers outside the table.
+const char* DbfErrorMessage(uint8_t code);
+
+}  // namespace tabulon

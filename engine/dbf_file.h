@@ -1,0 +1,84 @@
+// The engine's file layer: the only way the table engine reaches the disk.
+//
+// DbfTable never calls the operating system. It holds DbfFile objects made by
+// a DbfFileSystem, and every byte moves through them. One implementation per
+// platform (file_posix.cpp, file_win32.cpp, chosen when linking) and one in
+// memory with fault injection for tests (file_memory.h).
+//
+// Every operation reports failure by returning false; nothing is thrown.
+// Paths are UTF-8 and are converted to the platform's form only inside the
+// implementations.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tabulon {
+
+class DbfFile {
+ public:
+  virtual ~DbfFile() = default;
+
+  // Reads up to n bytes at the current position; *got receives the count
+  // (0 at end of file). False when the platform reports an error.
+  virtual bool Read(void* data, size_t n, size_t* got) = 0;
+  // Writes n bytes at the current position. A short write is a failure.
+  virtual bool Write(const void* data, size_t n) = 0;
+  virtual bool Seek(uint64_t position) = 0;
+  virtual bool Tell(uint64_t* position) = 0;
+  virtual bool GetSize(uint64_t* size) = 0;
+  // Truncates or extends; bytes added by extending read as zero.
+  virtual bool SetSize(uint64_t size) = 0;
+  // Pushes written bytes to the device (used before files replace others).
+  virtual bool Flush() = 0;
+  virtual bool Close() = 0;
+};
+
+// Date and time of the local clock, as the table headers and file stamps need.
+struct DbfLocalTime {
+  int Year = 0;
+  int Month = 0;  // 1..12
+  int Day = 0;    // 1..31
+  int Hour = 0;
+  int Minute = 0;
+  int Second = 0;
+  int Millisecond = 0;
+};
+
+// Size and modification time of a file, used to notice changes made by
+// other programs between two opens.
+struct DbfFileInfo {
+  uint64_t Size = 0;
+  int64_t ModifiedTime = 0;  // platform units; only compared for equality
+};
+
+enum class DbfOpenMode {
+  // Existing file, read and write; other processes may read but not write.
+  ReadWriteShared,
+  // Created or replaced, read and write, no sharing.
+  Create,
+  // Existing file, read only, others may read and write (copies, checks).
+  ReadOnly,
+};
+
+class DbfFileSystem {
+ public:
+  virtual ~DbfFileSystem() = default;
+
+  // Null when the file cannot be opened in that mode.
+  virtual std::unique_ptr<DbfFile> Open(const std::string& path, DbfOpenMode mode) = 0;
+  // True for an existing file that is not a directory.
+  virtual bool Exists(const std::string& path) = 0;
+  virtual bool GetInfo(const std::string& path, DbfFileInfo* info) = 0;
+  virtual bool Remove(const std::string& path) = 0;
+  // Moves from over to, replacing an existing to in one step.
+  virtual bool Rename(const std::string& from, const std::string& to) = 0;
+  virtual DbfLocalTime Now() = 0;
+};
+
+// The file system of the platform the program runs on.
+DbfFileSystem& PlatformFileSystem();
+
+}  // namespace tabulon

@@ -1,0 +1,232 @@
+// Memo texts: dBase-style .dbt files (512-byte blocks, text ended by 0x1A)
+// and FoxPro-style .fpt files (blocks with a big-endian length).
+//
+// Whatever a memo file claims, the engine never reads or allocates beyond
+// its end, never makes it shorter, never writes into its header block, and
+// stores a new reference in the record only after the memo bytes and the
+// memo header are on disk, so a failed write leaves the old memo in force.
+#include <algorithm>
+#include <cstring>
+
+#include "dbf_table.h"
+
+namespace tabulon {
+
+namespace {
+
+constexpr uint8_t kDbtTerminator = 0x1A;
+// FoxPro writes a 512-byte header whatever its block size.
+constexpr uint64_t kFptHeaderSize = 512;
+constexpr uint32_t kFptTextBlock = 1;
+
+uint64_t RoundUp(uint64_t value, uint64_t unit) { return (value + unit - 1) / unit * unit; }
+
+}  // namespace
+
+uint32_t DbfTable::MemoReference(int32_t n) {
+  if (GetVersion() == static_cast<uint8_t>(DbfVersion::VisFoxProMemo)) {
+    if (n < 1 || n > FieldCount) return 0;
+    const DbfField& f = Fields[n];
+    uint8_t bytes[4] = {};
+    size_t begin = std::min<size_t>(f.FieldPosition, kDbfRecordBufferSize);
+    size_t count = std::min<size_t>({4, f.Length, kDbfRecordBufferSize - begin});
+    std::memcpy(bytes, RecordBuffer + begin, count);
+    return uint32_t{bytes[0]} | (uint32_t{bytes[1]} << 8) | (uint32_t{bytes[2]} << 16) |
+           (uint32_t{bytes[3]} << 24);
+  }
+  int64_t value = ParseLeadingInteger(TrimBlanks(FieldByNumber(n)));
+  // A negative or oversized number refers to no block the file can hold.
+  if (value <= 0) return 0;
+  return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
+}
+
+void DbfTable::ReadMemo(int32_t n, std::string& text) {
+  switch (GetMemoKind()) {
+    case MemoKind::None:
+      return;
+    case MemoKind::Dbt:
+      ReadDbtMemo(n, text);
+      return;
+    case MemoKind::Fpt:
+      ReadFptMemo(n, text);
+      return;
+  }
+}
+
+void DbfTable::WriteMemo(int32_t n, const std::string& text) {
+  if (!Active) return;
+  switch (GetMemoKind()) {
+    case MemoKind::None:
+      return;
+    case MemoKind::Dbt:
+      WriteDbtMemo(n, text);
+      return;
+    case MemoKind::Fpt:
+      WriteFptMemo(n, text);
+      return;
+  }
+}
+
+void DbfTable::ReadDbtMemo(int32_t n, std::string& text) {
+  text.clear();
+  uint64_t block = MemoReference(n);
+  uint64_t position = block * kDbtBlockSize;
+  if (block == 0 || MemoStream->GetSize() <= position) return;
+  uint8_t chunk[kDbtBlockSize];
+  while (true) {
+    size_t got = 0;
+    if (!MemoStream->ReadAt(position, chunk, sizeof chunk, &got)) {
+      SetError(DbfReadMemoError, std::to_string(n));
+      return;
+    }
+    const uint8_t* end = std::find(chunk, chunk + got, kDbtTerminator);
+    text.append(reinterpret_cast<const char*>(chunk), static_cast<size_t>(end - chunk));
+    if (end != chunk + got || got < sizeof chunk) return;
+    position += got;
+  }
+}
+
+void DbfTable::ReadFptMemo(int32_t n, std::string& text) {
+  text.clear();
+  if (n < 1 || n > FieldCount) return;
+  uint64_t block = MemoReference(n);
+  uint32_t next_free = 0, block_size = 0;
+  MemoStream->SetPosition(0);
+  if (!ReadBigEndian32(*MemoStream, &next_free) || !ReadBigEndian32(*MemoStream, &block_size)) {
+    SetError(DbfReadMemoError, std::to_string(n));
+    return;
+  }
+  if (block == 0) return;
+  const uint64_t size = MemoStream->GetSize();
+  uint64_t position = block * block_size + 4;
+  uint32_t length = 0;
+  MemoStream->SetPosition(position);
+  if (block_size == 0 || position + 4 > size || !ReadBigEndian32(*MemoStream, &length)) {
+    SetError(DbfReadMemoError, std::to_string(n));
+    return;
+  }
+  // A length running past the end yields the bytes that are there.
+  uint64_t present = size - (position + 4);
+  size_t wanted = static_cast<size_t>(std::min<uint64_t>(length, present));
+  text.resize(wanted);
+  size_t got = 0;
+  bool ok = MemoStream->ReadAt(position + 4, text.data(), wanted, &got);
+  text.resize(got);
+  if (!ok || got < length) SetError(DbfReadMemoError, std::to_string(n));
+}
+
+// Stores block as the reference of field n in the record buffer. False when
+// the field is too narrow to hold the number whole: a cut number would point
+// at some other memo.
+bool DbfTable::StoreMemoReference(int32_t n, uint64_t block) {
+  const DbfField& f = Fields[n];
+  if (GetVersion() == static_cast<uint8_t>(DbfVersion::VisFoxProMemo)) {
+    if (f.Length < 4 || block > UINT32_MAX) return false;
+    size_t begin = std::min<size_t>(f.FieldPosition, kDbfRecordBufferSize - 4);
+    for (int i = 0; i < 4; ++i) RecordBuffer[begin + i] = static_cast<uint8_t>(block >> (8 * i));
+    RecordModified = true;
+    return true;
+  }
+  std::string digits = std::to_string(block);
+  if (digits.size() > f.Length) return false;
+  PutFieldByNumber(n, digits);
+  return true;
+}
+
+void DbfTable::WriteDbtMemo(int32_t n, const std::string& text) {
+  const std::string detail = std::to_string(n);
+  if (n < 1 || n > FieldCount) {
+    SetError(DbfWriteMemoError, detail);
+    return;
+  }
+  if (!AcceptChange()) return;
+  DbfStream& memo = *MemoStream;
+  uint8_t head[4];
+  if (memo.GetSize() < 4 || !memo.ReadExactAt(0, head, 4)) {
+    SetError(DbfWriteMemoError, detail);
+    return;
+  }
+  // The next free block is taken as at least block 1 and at least the block
+  // after the present end: a stale or zero number must not cut the file.
+  uint64_t next_free = uint64_t{head[0]} | (uint64_t{head[1]} << 8) | (uint64_t{head[2]} << 16) |
+                       (uint64_t{head[3]} << 24);
+  next_free = std::max<uint64_t>({next_free, 1, RoundUp(memo.GetSize(), kDbtBlockSize) /
+                                                     kDbtBlockSize});
+  uint64_t start = next_free * kDbtBlockSize;
+  std::string bytes = text;
+  bytes.append(2, static_cast<char>(kDbtTerminator));
+  uint64_t end = RoundUp(start + bytes.size(), kDbtBlockSize);
+  uint64_t after = end / kDbtBlockSize;
+  if (after > UINT32_MAX || std::to_string(next_free).size() > Fields[n].Length) {
+    SetError(DbfWriteMemoError, detail);
+    return;
+  }
+  const uint8_t new_head[4] = {static_cast<uint8_t>(after), static_cast<uint8_t>(after >> 8),
+                               static_cast<uint8_t>(after >> 16),
+                               static_cast<uint8_t>(after >> 24)};
+  if (!memo.SetSize(start) || !memo.WriteAt(start, bytes.data(), bytes.size()) ||
+      !memo.SetSize(end) || !memo.WriteAt(0, new_head, 4)) {
+    SetError(DbfWriteMemoError, detail);
+    return;
+  }
+  StoreMemoReference(n, next_free);
+}
+
+void DbfTable::WriteFptMemo(int32_t n, const std::string& text) {
+  if (n < 1 || n > FieldCount) return;
+  if (!AcceptChange()) return;
+  const std::string detail = std::to_string(n);
+  auto fail = [&] { SetError(DbfWriteMemoError, detail); };
+  DbfStream& memo = *MemoStream;
+  uint64_t reference = MemoReference(n);
+  uint32_t stored_free = 0, block_size = 0;
+  memo.SetPosition(0);
+  if (memo.GetSize() < 8 || !ReadBigEndian32(memo, &stored_free) ||
+      !ReadBigEndian32(memo, &block_size) || block_size == 0)
+    return fail();
+  const uint64_t b = block_size;
+  const uint64_t first_block = std::max<uint64_t>(1, RoundUp(kFptHeaderSize, b) / b);
+  uint64_t next_free =
+      std::max<uint64_t>({stored_free, first_block, RoundUp(memo.GetSize(), b) / b});
+
+  const uint64_t length = text.size();
+  uint64_t write_position = 0;
+  bool in_place = false;
+  if (reference >= first_block && reference < next_free) {
+    uint32_t old_length = 0;
+    memo.SetPosition(reference * b + 4);
+    if (ReadBigEndian32(memo, &old_length)) {
+      uint64_t capacity = RoundUp(uint64_t{old_length} + 8, b) - 8;
+      // The old memo's blocks must lie inside the allocated part of the file.
+      if (length <= capacity && reference * b + capacity + 8 <= next_free * b) {
+        in_place = true;
+        write_position = reference * b + 4;
+      }
+    }
+  }
+  if (!in_place) {
+    uint64_t needed = RoundUp(length + 8, b);
+    reference = next_free;
+    next_free += needed / b;
+    if (next_free > UINT32_MAX) return fail();
+    memo.SetPosition(reference * b);
+    if (!memo.SetSize(reference * b) || !WriteBigEndian32(memo, kFptTextBlock)) return fail();
+    write_position = reference * b + 4;
+  }
+  if (std::to_string(reference).size() > Fields[n].Length &&
+      GetVersion() != static_cast<uint8_t>(DbfVersion::VisFoxProMemo))
+    return fail();
+  memo.SetPosition(write_position);
+  if (!WriteBigEndian32(memo, static_cast<uint32_t>(length)) ||
+      !memo.Write(text.data(), text.size()) || !memo.SetSize(next_free * b))
+    return fail();
+  memo.SetPosition(0);
+  if (!WriteBigEndian32(memo, static_cast<uint32_t>(next_free))) return fail();
+  if (!StoreMemoReference(n, reference)) return fail();
+  // Unlike the dBase layout, the record with its reference is written now.
+  RecordModified = true;
+  if (!StoreRecord()) fail();
+  RecordModified = false;
+}
+
+}  // namespace tabulon

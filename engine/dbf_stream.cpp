@@ -1,0 +1,157 @@
+#include "dbf_stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tabulon {
+
+namespace {
+
+// Large enough that a full scan of a table is dominated by copying, small
+// enough to be cheap to refill for the random reads of a memo file.
+constexpr size_t kWindowSize = 64 * 1024;
+
+}  // namespace
+
+std::unique_ptr<DbfStream> DbfStream::Open(std::unique_ptr<DbfFile> file) {
+  if (!file) return nullptr;
+  uint64_t size = 0;
+  if (!file->GetSize(&size)) {
+    file->Close();
+    return nullptr;
+  }
+  return std::unique_ptr<DbfStream>(new DbfStream(std::move(file), size));
+}
+
+DbfStream::DbfStream(std::unique_ptr<DbfFile> file, uint64_t size)
+    : file_(std::move(file)), size_(size) {}
+
+DbfStream::~DbfStream() { Close(); }
+
+bool DbfStream::FillWindow(uint64_t position) {
+  window_length_ = 0;
+  if (window_.empty()) window_.resize(kWindowSize);
+  if (!file_->Seek(position)) return false;
+  size_t total = 0;
+  while (total < kWindowSize) {
+    size_t got = 0;
+    if (!file_->Read(window_.data() + total, kWindowSize - total, &got)) return false;
+    if (got == 0) break;
+    total += got;
+  }
+  window_start_ = position;
+  window_length_ = total;
+  return true;
+}
+
+bool DbfStream::ReadAt(uint64_t position, void* data, size_t n, size_t* got) {
+  *got = 0;
+  if (!file_) return false;
+  if (n == 0) return true;
+  auto* out = static_cast<uint8_t*>(data);
+  if (n > kWindowSize / 2) {
+    // Large reads (long memos) bypass the window.
+    if (!file_->Seek(position)) return false;
+    while (*got < n) {
+      size_t part = 0;
+      if (!file_->Read(out + *got, n - *got, &part)) return false;
+      if (part == 0) break;
+      *got += part;
+    }
+    return true;
+  }
+  bool inside = position >= window_start_ && position - window_start_ <= window_length_ &&
+                window_length_ - (position - window_start_) >= n;
+  if (!inside && !FillWindow(position)) return false;
+  size_t offset = static_cast<size_t>(position - window_start_);
+  size_t count = std::min(n, window_length_ - offset);
+  std::memcpy(out, window_.data() + offset, count);
+  *got = count;
+  return true;
+}
+
+bool DbfStream::ReadExactAt(uint64_t position, void* data, size_t n) {
+  size_t got = 0;
+  return ReadAt(position, data, n, &got) && got == n;
+}
+
+void DbfStream::PatchWindow(uint64_t position, const void* data, size_t n) {
+  if (window_length_ == 0) return;
+  uint64_t begin = std::max(position, window_start_);
+  uint64_t end = std::min(position + n, window_start_ + window_length_);
+  if (begin < end) {
+    std::memcpy(window_.data() + (begin - window_start_),
+                static_cast<const uint8_t*>(data) + (begin - position),
+                static_cast<size_t>(end - begin));
+  }
+}
+
+bool DbfStream::WriteAt(uint64_t position, const void* data, size_t n) {
+  if (!file_) return false;
+  if (n == 0) return true;
+  if (!file_->Seek(position)) {
+    window_length_ = 0;
+    return false;
+  }
+  bool ok = file_->Write(data, n);
+  if (!ok) {
+    // What reached the file is unknown: read it afresh next time.
+    window_length_ = 0;
+    uint64_t real = 0;
+    if (file_->GetSize(&real)) size_ = real;
+    return false;
+  }
+  PatchWindow(position, data, n);
+  size_ = std::max(size_, position + n);
+  return true;
+}
+
+bool DbfStream::SetSize(uint64_t size) {
+  if (!file_) return false;
+  window_length_ = 0;
+  if (!file_->SetSize(size)) {
+    uint64_t real = 0;
+    if (file_->GetSize(&real)) size_ = real;
+    return false;
+  }
+  size_ = size;
+  return true;
+}
+
+bool DbfStream::Flush() { return file_ && file_->Flush(); }
+
+bool DbfStream::Close() {
+  if (!file_) return true;
+  bool ok = file_->Close();
+  file_.reset();
+  window_length_ = 0;
+  return ok;
+}
+
+bool DbfStream::Read(void* data, size_t n, size_t* got) {
+  bool ok = ReadAt(position_, data, n, got);
+  position_ += *got;
+  return ok;
+}
+
+bool DbfStream::Write(const void* data, size_t n) {
+  bool ok = WriteAt(position_, data, n);
+  if (ok) position_ += n;
+  return ok;
+}
+
+bool ReadBigEndian32(DbfStream& stream, uint32_t* value) {
+  uint8_t b[4];
+  size_t got = 0;
+  if (!stream.Read(b, 4, &got) || got != 4) return false;
+  *value = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+  return true;
+}
+
+bool WriteBigEndian32(DbfStream& stream, uint32_t value) {
+  const uint8_t b[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
+                        static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+  return stream.Write(b, 4);
+}
+
+}  // namespace tabulon

@@ -1,0 +1,65 @@
+// DbfStream: the one wrapper through which the engine reads and writes a
+// file (the data file or the memo file of an open table).
+//
+// It adds three things to DbfFile: 64-bit positioned access with a current
+// position, a read-ahead window so that walking the records of a table costs
+// one system call per window instead of one per record, and the file size
+// kept up to date by its own writes. Writes go straight to the file before
+// the call returns; the window only ever serves reads and is patched by the
+// writes that overlap it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "dbf_file.h"
+
+namespace tabulon {
+
+class DbfStream {
+ public:
+  // Takes the file over; false from Open when its size cannot be read.
+  static std::unique_ptr<DbfStream> Open(std::unique_ptr<DbfFile> file);
+  ~DbfStream();
+
+  DbfStream(const DbfStream&) = delete;
+  DbfStream& operator=(const DbfStream&) = delete;
+
+  // Reads up to n bytes at position; *got is the count that arrived (fewer
+  // only at the end of the file). False on a platform failure.
+  bool ReadAt(uint64_t position, void* data, size_t n, size_t* got);
+  // Reads exactly n bytes; a short read is a failure.
+  bool ReadExactAt(uint64_t position, void* data, size_t n);
+  bool WriteAt(uint64_t position, const void* data, size_t n);
+  bool SetSize(uint64_t size);
+  uint64_t GetSize() const { return size_; }
+  bool Flush();
+  bool Close();
+
+  // Sequential use, for the operations defined as "at the current position".
+  uint64_t GetPosition() const { return position_; }
+  void SetPosition(uint64_t position) { position_ = position; }
+  bool Read(void* data, size_t n, size_t* got);
+  bool Write(const void* data, size_t n);
+
+ private:
+  explicit DbfStream(std::unique_ptr<DbfFile> file, uint64_t size);
+  bool FillWindow(uint64_t position);
+  void PatchWindow(uint64_t position, const void* data, size_t n);
+
+  std::unique_ptr<DbfFile> file_;
+  uint64_t size_ = 0;
+  uint64_t position_ = 0;
+  std::vector<uint8_t> window_;
+  uint64_t window_start_ = 0;
+  size_t window_length_ = 0;
+};
+
+// Four bytes at the current position, most significant first (FoxPro memo
+// numbers). False when the four bytes cannot be read or written whole.
+bool ReadBigEndian32(DbfStream& stream, uint32_t* value);
+bool WriteBigEndian32(DbfStream& stream, uint32_t value);
+
+}  // namespace tabulon

@@ -1,0 +1,243 @@
+// Opening and closing a table, its header, and moving between records.
+#include <algorithm>
+#include <cstring>
+
+#include "dbf_table.h"
+
+namespace tabulon {
+
+namespace {
+
+constexpr uint8_t kTerminator = 0x0D;
+
+uint32_t ReadLittle32(const uint8_t* p) {
+  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+
+uint16_t ReadLittle16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+}  // namespace
+
+MemoKind MemoKindOfVersion(uint8_t version) {
+  switch (version) {
+    case 0x03:
+    case 0x04:
+    case 0x05:
+    case 0x83:
+    case 0x84:
+      return MemoKind::Dbt;
+    case 0x30:
+    case 0xF5:
+      return MemoKind::Fpt;
+    default:
+      return MemoKind::None;
+  }
+}
+
+DbfTable::DbfTable(std::string file_name, std::string memo_file_name, bool auto_post,
+                   DbfFileSystem& fs)
+    : FileName(std::move(file_name)),
+      MemoFileName(std::move(memo_file_name)),
+      AutoPost(auto_post),
+      fs_(fs) {}
+
+// Freeing does not post or stamp anything: the owner closes the table first.
+DbfTable::~DbfTable() = default;
+
+std::unique_ptr<DbfTable> NewDbfTable(const std::string& file_name,
+                                      const std::string& memo_file_name, bool auto_post,
+                                      DbfFileSystem* fs) {
+  return std::make_unique<DbfTable>(file_name, memo_file_name, auto_post,
+                                    fs ? *fs : PlatformFileSystem());
+}
+
+uint32_t DbfTable::RecordCount() const { return ReadLittle32(Header + 4); }
+uint16_t DbfTable::HeaderSize() const { return ReadLittle16(Header + 8); }
+uint16_t DbfTable::RecordSize() const { return ReadLittle16(Header + 10); }
+
+void DbfTable::SetRecordCount(uint32_t count) {
+  for (int i = 0; i < 4; ++i) Header[4 + i] = static_cast<uint8_t>(count >> (8 * i));
+}
+
+MemoKind DbfTable::GetMemoKind() const {
+  return MemoStream ? MemoKindOfVersion(GetVersion()) : MemoKind::None;
+}
+
+uint64_t DbfTable::RecordOffset(int32_t n) const {
+  return uint64_t{HeaderSize()} + (static_cast<uint64_t>(static_cast<uint32_t>(n)) - 1) *
+                                      uint64_t{RecordSize()};
+}
+
+size_t DbfTable::BufferedRecordSize() const {
+  return std::min<size_t>(RecordSize(), kDbfRecordBufferSize);
+}
+
+void DbfTable::CloseStreams() {
+  if (DataStream) DataStream->Close();
+  if (MemoStream) MemoStream->Close();
+  DataStream.reset();
+  MemoStream.reset();
+  Active = false;
+}
+
+void DbfTable::SetActive(bool value) {
+  if (value == Active) return;
+  if (!value) {
+    if (AutoPost) PostRecord();
+    if (HeaderModified) {
+      StampDate(Header + 1);
+      if (!DataStream->WriteAt(0, Header, kDbfHeaderSize)) SetError(DbfWriteRecordError, "0");
+    }
+    CloseStreams();
+    return;
+  }
+
+  if (!fs_.Exists(FileName)) {
+    SetError(DbfFileNotExist, FileName);
+    return;
+  }
+  // A file that exists but cannot be opened for writing (read-only, locked
+  // by another program) fails the open the same way: the table stays closed
+  // rather than pretending edits could be stored.
+  DataStream = DbfStream::Open(fs_.Open(FileName, DbfOpenMode::ReadWriteShared));
+  if (!DataStream) {
+    SetError(DbfFileNotExist, FileName);
+    return;
+  }
+  Active = true;
+  HeaderModified = false;
+  if (!ReadHeader()) {
+    CloseStreams();
+    return;
+  }
+  if (!MemoFileName.empty() && fs_.Exists(MemoFileName)) {
+    MemoStream = DbfStream::Open(fs_.Open(MemoFileName, DbfOpenMode::ReadWriteShared));
+    if (!MemoStream) {
+      // Without its memo file every memo write would silently do nothing.
+      SetError(DbfFileNotExist, MemoFileName);
+      CloseStreams();
+    }
+  }
+}
+
+// Reads the header and the descriptors and loads record 1. A file that the
+// engine could not work on safely is refused: no terminator before the end
+// of the file, more than 128 descriptors, a record larger than the record
+// buffer, or header and record sizes too small for what they must hold
+// (posting into such a file would overwrite the header or the next record).
+bool DbfTable::ReadHeader() {
+  auto refuse = [this] {
+    SetError(DbfHeaderError, "32");
+    FieldCount = 0;
+    RecNo = 0;
+    std::memset(Header, 0, sizeof Header);
+    return false;
+  };
+  if (!DataStream || !DataStream->ReadExactAt(0, Header, kDbfHeaderSize)) return refuse();
+
+  // The descriptor area in one read; the terminator scan looks at the bytes
+  // at offsets 32, 64, 96, ... and stops at the end of the file.
+  uint8_t area[(kDbfMaxFields + 1) * 32];
+  size_t got = 0;
+  if (!DataStream->ReadAt(kDbfHeaderSize, area, sizeof area, &got)) return refuse();
+  int count = 0;
+  while (true) {
+    size_t at = static_cast<size_t>(count) * 32;
+    if (at >= got) return refuse();
+    if (area[at] == kTerminator) break;
+    if (++count > kDbfMaxFields) return refuse();
+  }
+
+  uint32_t position = 1;
+  for (int i = 1; i <= count; ++i) {
+    const uint8_t* d = area + (i - 1) * 32;
+    DbfField& f = Fields[i];
+    std::memcpy(f.Name, d, 11);
+    f.Type = d[11];
+    f.Length = d[16];
+    f.Decimals = d[17];
+    std::memcpy(f.Rest, d + 18, 14);
+    f.FieldPosition = position;
+    position += f.Length;
+    for (uint8_t& c : f.Name)
+      if (c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');
+  }
+  if (HeaderSize() < kDbfHeaderSize + 32u * count + 1 || RecordSize() < position ||
+      RecordSize() > kDbfRecordBufferSize)
+    return refuse();
+
+  FieldCount = count;
+  RecNo = 1;
+  ReadRecord();
+  return true;
+}
+
+void DbfTable::ReadRecord() {
+  const size_t size = BufferedRecordSize();
+  auto blank = [&](uint8_t code, const std::string& detail) {
+    std::memset(RecordBuffer, ' ', size);
+    buffer_holds_record_ = false;
+    refusal_code_ = code;
+    refusal_detail_ = detail;
+  };
+  if (RecNo == 0) {
+    std::memset(RecordBuffer, ' ', size);
+    buffer_holds_record_ = true;  // no record that a post could overwrite
+  } else if (static_cast<uint32_t>(RecNo) - 1 >= RecordCount()) {
+    std::string asked = std::to_string(RecNo);
+    SetError(DbfReadRecordRangeError, asked);
+    RecNo = static_cast<int32_t>(std::min<uint32_t>(RecordCount(), INT32_MAX));
+    blank(DbfWriteRecordRangeError, asked);
+  } else if (!DataStream || !DataStream->ReadExactAt(RecordOffset(RecNo), RecordBuffer, size)) {
+    // A short read (the header promises more records than the file holds)
+    // is a failed read: never keep the previous record's bytes.
+    SetError(DbfReadRecordError, std::to_string(RecNo));
+    blank(DbfReadRecordError, std::to_string(RecNo));
+  } else {
+    buffer_holds_record_ = true;
+  }
+  RecordModified = false;
+}
+
+bool DbfTable::AcceptChange() {
+  if (buffer_holds_record_) return true;
+  SetError(refusal_code_, refusal_detail_);
+  return false;
+}
+
+bool DbfTable::StoreRecord() {
+  if (!DataStream || static_cast<uint32_t>(RecNo) - 1 >= RecordCount()) return false;
+  uint64_t offset = RecordOffset(RecNo);
+  // Writing past the end would leave a gap of undefined records.
+  if (offset > DataStream->GetSize()) return false;
+  HeaderModified = true;
+  return DataStream->WriteAt(offset, RecordBuffer, BufferedRecordSize());
+}
+
+void DbfTable::WriteRecord() {
+  if (!Active) return;
+  if (static_cast<uint32_t>(RecNo) - 1 >= RecordCount()) {
+    SetError(DbfWriteRecordRangeError, std::to_string(RecNo));
+  } else if (!buffer_holds_record_) {
+    AcceptChange();
+  } else if (!StoreRecord()) {
+    SetError(DbfWriteRecordError, std::to_string(RecNo));
+  }
+  RecordModified = false;
+}
+
+void DbfTable::PostRecord() {
+  if (Active && RecordModified) WriteRecord();
+}
+
+void DbfTable::GoTo(int32_t n) {
+  if (!Active) return;
+  if (AutoPost && RecordModified) PostRecord();
+  bool allow = true;
+  if (OnBeforeMove) OnBeforeMove(*this, allow);
+  if (!allow) return;
+  RecNo = n;
+  ReadRecord();
+}
+
+}  // namespace tabulon

@@ -1,0 +1,175 @@
+// DbfTable: one dBase-family table file (.dbf) with its optional memo file
+// (.dbt or .fpt), read and written record by record.
+//
+// The engine keeps the 32-byte header, the field descriptors and exactly one
+// record (the current record) in memory. Field values travel as the stored
+// 8-bit text. Nothing is thrown: every failure is recorded in the sticky
+// ErrorCode/ErrorText pair and the operation returns normally.
+//
+// Sections of the implementation:
+//   dbf_table.cpp        open, close, header, moving between records
+//   dbf_fields.cpp       field values and the error setter
+//   dbf_memo.cpp         memo files in the dBase and FoxPro layouts
+//   dbf_maintenance.cpp  appending, deletion marks, packing in place
+//   dbf_create.cpp       creating tables from field definition lines
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dbf_errors.h"
+#include "dbf_file.h"
+#include "dbf_stream.h"
+
+namespace tabulon {
+
+// Table flavour, by the first byte of the file.
+enum class DbfVersion : uint8_t {
+  dBase3 = 0x03,
+  dBase4 = 0x04,
+  dBase5 = 0x05,
+  dBase3Memo = 0x83,
+  dBase4Memo = 0x84,
+  FoxProMemo = 0xF5,
+  VisFoxProMemo = 0x30,
+};
+
+enum class MemoKind { None, Dbt, Fpt };
+
+// The numeric values are relied on by callers (Memo is 5).
+enum class DbfFieldType : uint8_t { Other = 0, Char = 1, Date = 2, Number = 3, Logic = 4, Memo = 5 };
+
+constexpr int kDbfMaxFields = 128;
+constexpr int kDbfRecordBufferSize = 4800;
+constexpr int kDbfHeaderSize = 32;
+constexpr int kDbtBlockSize = 512;
+
+// One field descriptor as read, with bytes 12..15 replaced by the field's
+// offset within the record.
+struct DbfField {
+  uint8_t Name[11] = {};
+  uint8_t Type = 0;
+  uint32_t FieldPosition = 0;
+  uint8_t Length = 0;
+  uint8_t Decimals = 0;
+  uint8_t Rest[14] = {};
+};
+
+// The memo kind a version byte selects (None for bytes outside the flavours).
+MemoKind MemoKindOfVersion(uint8_t version);
+
+class DbfTable {
+ public:
+  DbfTable(std::string file_name, std::string memo_file_name, bool auto_post, DbfFileSystem& fs);
+  ~DbfTable();
+  DbfTable(const DbfTable&) = delete;
+  DbfTable& operator=(const DbfTable&) = delete;
+
+  std::string FileName;
+  std::string MemoFileName;
+  int32_t RecNo = 0;
+  int32_t FieldCount = 0;
+  bool Active = false;
+  bool RecordModified = false;
+  bool AutoPost = false;
+  uint8_t Header[kDbfHeaderSize] = {};
+  std::unique_ptr<DbfStream> DataStream;
+  DbfField Fields[kDbfMaxFields + 1];  // entries 1..FieldCount are valid
+  uint8_t RecordBuffer[kDbfRecordBufferSize] = {};
+  std::function<void(DbfTable& sender, bool& allow)> OnBeforeMove;
+  std::function<void(DbfTable& sender, bool& allow)> OnBeforeDelete;
+  std::function<void(DbfTable& sender)> OnAfterAppend;
+  std::unique_ptr<DbfStream> MemoStream;
+  bool HeaderModified = false;
+  uint8_t ErrorCode = 0;
+  std::string ErrorText;
+
+  // Header values.
+  uint8_t GetVersion() const { return Header[0]; }
+  uint32_t RecordCount() const;
+  uint16_t HeaderSize() const;
+  uint16_t RecordSize() const;
+  void SetRecordCount(uint32_t count);
+  MemoKind GetMemoKind() const;
+  DbfFileSystem& FileSystem() const { return fs_; }
+
+  // Open and records.
+  void SetActive(bool value);
+  void GoTo(int32_t n);
+  void First() { GoTo(1); }
+  void Next() { GoTo(RecNo + 1); }
+  void PostRecord();
+  void ReadRecord();
+  void WriteRecord();
+  bool ReadHeader();
+
+  // Field values.
+  std::string GetFieldName(int32_t n);
+  DbfFieldType GetFieldType(int32_t n);
+  std::string FieldByNumber(int32_t n);
+  void PutFieldByNumber(int32_t n, const std::string& value);
+  void SetError(uint8_t code, const std::string& detail);
+
+  // Memo texts of the current record.
+  void ReadMemo(int32_t n, std::string& text);
+  void WriteMemo(int32_t n, const std::string& text);
+
+  // Record maintenance.
+  void AppendBlank();
+  void SetDeleted(bool deleted);
+  int32_t Pack();
+  void StampDate(uint8_t* destination);
+
+  // Creation.
+  bool CreateTable(const std::string& file_name, const std::vector<std::string>& lines);
+  bool GetStructure(std::vector<std::string>* lines);
+  bool CopyStructure(const std::string& new_file_name);
+
+  // True while RecordBuffer holds the bytes of record RecNo (or RecNo is 0).
+  // After a failed or out-of-range read it does not, and changes are refused
+  // so that a blank buffer is never posted over a real record.
+  bool BufferHoldsRecord() const { return buffer_holds_record_; }
+
+ private:
+  uint64_t RecordOffset(int32_t n) const;
+  size_t BufferedRecordSize() const;
+  bool AcceptChange();
+  bool StoreRecord();
+  void CloseStreams();
+  uint32_t MemoReference(int32_t n);
+  void ReadDbtMemo(int32_t n, std::string& text);
+  void ReadFptMemo(int32_t n, std::string& text);
+  void WriteDbtMemo(int32_t n, const std::string& text);
+  void WriteFptMemo(int32_t n, const std::string& text);
+  bool StoreMemoReference(int32_t n, uint64_t block);
+  void MarkSlotsDeleted(uint32_t from, uint32_t to);
+
+  DbfFileSystem& fs_;
+  bool buffer_holds_record_ = true;
+  uint8_t refusal_code_ = 0;
+  std::string refusal_detail_;
+};
+
+// A closed table; touches no file. fs defaults to the platform's.
+std::unique_ptr<DbfTable> NewDbfTable(const std::string& file_name,
+                                      const std::string& memo_file_name, bool auto_post,
+                                      DbfFileSystem* fs = nullptr);
+
+// Text fitted to a width: PadLeft keeps the rightmost characters of a longer
+// text and fills a shorter one with leading spaces; PadRight keeps the
+// leftmost and fills with trailing spaces.
+std::string PadLeft(const std::string& text, size_t width);
+std::string PadRight(const std::string& text, size_t width);
+
+// An optional sign and decimal digits, stopping at the first other byte;
+// no digits give 0. Saturates instead of overflowing.
+int64_t ParseLeadingInteger(const std::string& text);
+
+// Bytes of 0x20 or less removed at both ends (TrimRight: at the end only).
+std::string TrimBlanks(const std::string& text);
+std::string TrimRightBlanks(const std::string& text);
+
+}  // namespace tabulon

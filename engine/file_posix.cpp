@@ -1,0 +1,145 @@
+// The file layer on POSIX systems.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+#include "dbf_file.h"
+
+namespace tabulon {
+
+namespace {
+
+class PosixFile final : public DbfFile {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override { Close(); }
+
+  bool Read(void* data, size_t n, size_t* got) override {
+    *got = 0;
+    ssize_t r;
+    do r = ::read(fd_, data, n);
+    while (r < 0 && errno == EINTR);
+    if (r < 0) return false;
+    *got = static_cast<size_t>(r);
+    return true;
+  }
+
+  bool Write(const void* data, size_t n) override {
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+      ssize_t w = ::write(fd_, p, n);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return false;
+      p += w;
+      n -= static_cast<size_t>(w);
+    }
+    return true;
+  }
+
+  bool Seek(uint64_t position) override {
+    return ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) >= 0;
+  }
+
+  bool Tell(uint64_t* position) override {
+    off_t at = ::lseek(fd_, 0, SEEK_CUR);
+    if (at < 0) return false;
+    *position = static_cast<uint64_t>(at);
+    return true;
+  }
+
+  bool GetSize(uint64_t* size) override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return false;
+    *size = static_cast<uint64_t>(st.st_size);
+    return true;
+  }
+
+  bool SetSize(uint64_t size) override { return ::ftruncate(fd_, static_cast<off_t>(size)) == 0; }
+  bool Flush() override { return ::fsync(fd_) == 0; }
+
+  bool Close() override {
+    if (fd_ < 0) return true;
+    int r = ::close(fd_);  // also drops the lock
+    fd_ = -1;
+    return r == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+class PosixFileSystem final : public DbfFileSystem {
+ public:
+  std::unique_ptr<DbfFile> Open(const std::string& path, DbfOpenMode mode) override {
+    int flags = O_CLOEXEC | (mode == DbfOpenMode::ReadOnly ? O_RDONLY : O_RDWR);
+    if (mode == DbfOpenMode::Create) flags |= O_CREAT;
+    int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return nullptr;
+    }
+    // POSIX has no share modes; an exclusive advisory lock keeps two
+    // writers of this program apart, as the Windows share mode does.
+    // The file is truncated only once the lock is held.
+    if (mode != DbfOpenMode::ReadOnly &&
+        (::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+         (mode == DbfOpenMode::Create && ::ftruncate(fd, 0) != 0))) {
+      ::close(fd);
+      return nullptr;
+    }
+    return std::make_unique<PosixFile>(fd);
+  }
+
+  bool Exists(const std::string& path) override {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  }
+
+  bool GetInfo(const std::string& path, DbfFileInfo* info) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return false;
+    info->Size = static_cast<uint64_t>(st.st_size);
+    info->ModifiedTime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+  }
+
+  bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+
+  bool Rename(const std::string& from, const std::string& to) override {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+  }
+
+  DbfLocalTime Now() override {
+    struct timeval tv;
+    ::gettimeofday(&tv, nullptr);
+    time_t seconds = tv.tv_sec;
+    struct tm local;
+    ::localtime_r(&seconds, &local);
+    DbfLocalTime t;
+    t.Year = local.tm_year + 1900;
+    t.Month = local.tm_mon + 1;
+    t.Day = local.tm_mday;
+    t.Hour = local.tm_hour;
+    t.Minute = local.tm_min;
+    t.Second = local.tm_sec;
+    t.Millisecond = static_cast<int>(tv.tv_usec / 1000);
+    return t;
+  }
+};
+
+}  // namespace
+
+DbfFileSystem& PlatformFileSystem() {
+  static PosixFileSystem fs;
+  return fs;
+}
+
+}  // namespace tabulon

@@ -1,0 +1,151 @@
+// The file layer on Windows: the wide-character API, so that paths in any
+// language work; paths arrive as UTF-8.
+#include <windows.h>
+
+#include "dbf_file.h"
+
+namespace tabulon {
+
+namespace {
+
+std::wstring Widen(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
+  return wide;
+}
+
+class Win32File final : public DbfFile {
+ public:
+  explicit Win32File(HANDLE handle) : handle_(handle) {}
+  ~Win32File() override { Close(); }
+
+  bool Read(void* data, size_t n, size_t* got) override {
+    *got = 0;
+    DWORD read = 0;
+    if (!ReadFile(handle_, data, static_cast<DWORD>(n), &read, nullptr)) return false;
+    *got = read;
+    return true;
+  }
+
+  bool Write(const void* data, size_t n) override {
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+      DWORD written = 0;
+      if (!WriteFile(handle_, p, static_cast<DWORD>(n), &written, nullptr) || written == 0)
+        return false;
+      p += written;
+      n -= written;
+    }
+    return true;
+  }
+
+  bool Seek(uint64_t position) override {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(position);
+    return SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) != 0;
+  }
+
+  bool Tell(uint64_t* position) override {
+    LARGE_INTEGER zero, at;
+    zero.QuadPart = 0;
+    if (!SetFilePointerEx(handle_, zero, &at, FILE_CURRENT)) return false;
+    *position = static_cast<uint64_t>(at.QuadPart);
+    return true;
+  }
+
+  bool GetSize(uint64_t* size) override {
+    LARGE_INTEGER s;
+    if (!GetFileSizeEx(handle_, &s)) return false;
+    *size = static_cast<uint64_t>(s.QuadPart);
+    return true;
+  }
+
+  // Extending with SetEndOfFile gives bytes that read as zero.
+  bool SetSize(uint64_t size) override {
+    uint64_t at = 0;
+    if (!Tell(&at) || !Seek(size) || !SetEndOfFile(handle_)) return false;
+    return Seek(at);
+  }
+
+  bool Flush() override { return FlushFileBuffers(handle_) != 0; }
+
+  bool Close() override {
+    if (handle_ == INVALID_HANDLE_VALUE) return true;
+    BOOL ok = CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    return ok != 0;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+class Win32FileSystem final : public DbfFileSystem {
+ public:
+  std::unique_ptr<DbfFile> Open(const std::string& path, DbfOpenMode mode) override {
+    DWORD access = GENERIC_READ, share = FILE_SHARE_READ, disposition = OPEN_EXISTING;
+    switch (mode) {
+      case DbfOpenMode::ReadWriteShared:
+        access |= GENERIC_WRITE;
+        break;
+      case DbfOpenMode::Create:
+        access |= GENERIC_WRITE;
+        share = 0;
+        disposition = CREATE_ALWAYS;
+        break;
+      case DbfOpenMode::ReadOnly:
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        break;
+    }
+    HANDLE h = CreateFileW(Widen(path).c_str(), access, share, nullptr, disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<Win32File>(h);
+  }
+
+  bool Exists(const std::string& path) override {
+    DWORD a = GetFileAttributesW(Widen(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  bool GetInfo(const std::string& path, DbfFileInfo* info) override {
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &d)) return false;
+    info->Size = (uint64_t{d.nFileSizeHigh} << 32) | d.nFileSizeLow;
+    info->ModifiedTime = static_cast<int64_t>((uint64_t{d.ftLastWriteTime.dwHighDateTime} << 32) |
+                                              d.ftLastWriteTime.dwLowDateTime);
+    return true;
+  }
+
+  bool Remove(const std::string& path) override { return DeleteFileW(Widen(path).c_str()) != 0; }
+
+  bool Rename(const std::string& from, const std::string& to) override {
+    return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  }
+
+  DbfLocalTime Now() override {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    DbfLocalTime t;
+    t.Year = st.wYear;
+    t.Month = st.wMonth;
+    t.Day = st.wDay;
+    t.Hour = st.wHour;
+    t.Minute = st.wMinute;
+    t.Second = st.wSecond;
+    t.Millisecond = st.wMilliseconds;
+    return t;
+  }
+};
+
+}  // namespace
+
+DbfFileSystem& PlatformFileSystem() {
+  static Win32FileSystem fs;
+  return fs;
+}
+
+}  // namespace tabulon

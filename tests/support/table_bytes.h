@@ -1,0 +1,139 @@
+// Writers of raw table and memo bytes, so that a test states exactly which
+// bytes a file holds and which it expects.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tabulon::test {
+
+using Bytes = std::vector<uint8_t>;
+
+struct FieldSpec {
+  std::string Name;
+  char Type;
+  uint8_t Length;
+  uint8_t Decimals = 0;
+};
+
+struct TableSpec {
+  uint8_t Version = 0x03;
+  std::vector<FieldSpec> Fields;
+  std::vector<std::string> Records;  // whole records, deletion flag first
+  int HeaderSize = -1;               // -1: 32 x fields + 33
+  int RecordSize = -1;               // -1: 1 + sum of lengths
+  int CountInHeader = -1;            // -1: number of records
+  bool EndMarker = true;             // 0x1A after the records
+};
+
+inline void PutLittle(Bytes& b, size_t at, uint64_t value, int width) {
+  for (int i = 0; i < width; ++i) b[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+inline void PutBig(Bytes& b, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(value >> (8 * (3 - i)));
+}
+
+inline uint32_t GetLittle32(const Bytes& b, size_t at) {
+  return uint32_t{b[at]} | (uint32_t{b[at + 1]} << 8) | (uint32_t{b[at + 2]} << 16) |
+         (uint32_t{b[at + 3]} << 24);
+}
+
+inline uint32_t GetBig32(const Bytes& b, size_t at) {
+  return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) |
+         b[at + 3];
+}
+
+inline Bytes MakeTable(const TableSpec& spec) {
+  const size_t n = spec.Fields.size();
+  int record_size = 1;
+  for (const auto& f : spec.Fields) record_size += f.Length;
+  if (spec.RecordSize >= 0) record_size = spec.RecordSize;
+  const int header_size = spec.HeaderSize >= 0 ? spec.HeaderSize : static_cast<int>(32 * n + 33);
+  Bytes b(32 + 32 * n + 1, 0);
+  b[0] = spec.Version;
+  b[1] = 99;
+  b[2] = 12;
+  b[3] = 31;
+  PutLittle(b, 4, spec.CountInHeader >= 0 ? spec.CountInHeader : spec.Records.size(), 4);
+  PutLittle(b, 8, header_size, 2);
+  PutLittle(b, 10, record_size, 2);
+  uint32_t offset = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const FieldSpec& f = spec.Fields[i];
+    size_t d = 32 + 32 * i;
+    for (size_t k = 0; k < f.Name.size() && k < 11; ++k) b[d + k] = static_cast<uint8_t>(f.Name[k]);
+    b[d + 11] = static_cast<uint8_t>(f.Type);
+    PutLittle(b, d + 12, offset, 4);
+    b[d + 16] = f.Length;
+    b[d + 17] = f.Decimals;
+    offset += f.Length;
+  }
+  b[32 + 32 * n] = 0x0D;
+  b.resize(static_cast<size_t>(header_size) > b.size() ? header_size : b.size(), 0);
+  b.resize(header_size);
+  for (const auto& r : spec.Records) {
+    std::string rec = r;
+    rec.resize(record_size, ' ');
+    b.insert(b.end(), rec.begin(), rec.end());
+  }
+  if (spec.EndMarker) b.push_back(0x1A);
+  return b;
+}
+
+// A .dbt file: block 0 holds next_free, then each text at its block with
+// 0x1A 0x1A and zero padding to 512.
+inline Bytes MakeDbt(const std::vector<std::string>& texts) {
+  Bytes b(512, 0);
+  for (const auto& t : texts) {
+    b.insert(b.end(), t.begin(), t.end());
+    b.push_back(0x1A);
+    b.push_back(0x1A);
+    b.resize((b.size() + 511) / 512 * 512, 0);
+  }
+  PutLittle(b, 0, b.size() / 512, 4);
+  return b;
+}
+
+// Block number of the i-th text written by MakeDbt.
+inline std::vector<uint32_t> DbtBlocks(const std::vector<std::string>& texts) {
+  std::vector<uint32_t> blocks;
+  uint32_t at = 1;
+  for (const auto& t : texts) {
+    blocks.push_back(at);
+    at += static_cast<uint32_t>((t.size() + 2 + 511) / 512);
+  }
+  return blocks;
+}
+
+// A .fpt file with a 512-byte header and the given block size.
+inline Bytes MakeFpt(uint32_t block_size, const std::vector<std::string>& texts,
+                     std::vector<uint32_t>* blocks = nullptr) {
+  Bytes b(512, 0);
+  b.resize((b.size() + block_size - 1) / block_size * block_size, 0);
+  for (const auto& t : texts) {
+    if (blocks) blocks->push_back(static_cast<uint32_t>(b.size() / block_size));
+    size_t at = b.size();
+    b.resize(at + 8 + t.size(), 0);
+    PutBig(b, at, 1);
+    PutBig(b, at + 4, static_cast<uint32_t>(t.size()));
+    std::copy(t.begin(), t.end(), b.begin() + at + 8);
+    b.resize((b.size() + block_size - 1) / block_size * block_size, 0);
+  }
+  PutBig(b, 0, static_cast<uint32_t>(b.size() / block_size));
+  PutBig(b, 4, block_size);
+  return b;
+}
+
+inline std::string Slice(const Bytes& b, size_t at, size_t n) {
+  return std::string(b.begin() + at, b.begin() + at + n);
+}
+
+// A right-justified decimal memo reference of width 10.
+inline std::string Ref(uint32_t block) {
+  std::string digits = std::to_string(block);
+  return std::string(10 - digits.size(), ' ') + digits;
+}
+
+}  // namespace tabulon::test
