@@ -1,0 +1,131 @@
+// The platform's own file layer (POSIX natively, Win32 under Wine) on real
+// files in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "dbf_table.h"
+#include "support/table_bytes.h"
+
+namespace tabulon {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+class PlatformFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = stdfs::temp_directory_path() /
+          ("tabulon-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    stdfs::remove_all(dir);
+    stdfs::create_directories(dir);
+  }
+  void TearDown() override { stdfs::remove_all(dir); }
+  std::string Path(const std::string& name) { return (dir / name).u8string(); }
+  void Write(const std::string& path, const test::Bytes& bytes) {
+    auto f = fs.Open(path, DbfOpenMode::Create);
+    ASSERT_TRUE(f);
+    ASSERT_TRUE(f->Write(bytes.data(), bytes.size()));
+    ASSERT_TRUE(f->Close());
+  }
+  test::Bytes Read(const std::string& path) {
+    auto f = fs.Open(path, DbfOpenMode::ReadOnly);
+    test::Bytes b;
+    if (!f) return b;
+    uint64_t size = 0;
+    f->GetSize(&size);
+    b.resize(size);
+    size_t got = 0;
+    f->Read(b.data(), b.size(), &got);
+    b.resize(got);
+    return b;
+  }
+  stdfs::path dir;
+  DbfFileSystem& fs = PlatformFileSystem();
+};
+
+TEST_F(PlatformFileTest, BasicOperations) {
+  std::string p = Path("a.bin");
+  EXPECT_FALSE(fs.Exists(p));
+  EXPECT_FALSE(fs.Exists(dir.u8string()));  // a folder is not a file
+  Write(p, {1, 2, 3});
+  EXPECT_TRUE(fs.Exists(p));
+  auto f = fs.Open(p, DbfOpenMode::ReadWriteShared);
+  ASSERT_TRUE(f);
+  ASSERT_TRUE(f->SetSize(6));  // extension reads as zeros
+  ASSERT_TRUE(f->Seek(1));
+  ASSERT_TRUE(f->Write("\x09", 1));
+  uint64_t at = 0;
+  ASSERT_TRUE(f->Tell(&at));
+  EXPECT_EQ(at, 2u);
+  f->Close();
+  EXPECT_EQ(Read(p), (test::Bytes{1, 9, 3, 0, 0, 0}));
+  DbfFileInfo info;
+  ASSERT_TRUE(fs.GetInfo(p, &info));
+  EXPECT_EQ(info.Size, 6u);
+  std::string q = Path("b.bin");
+  Write(q, {7});
+  ASSERT_TRUE(fs.Rename(q, p));  // replaces
+  EXPECT_EQ(Read(p), (test::Bytes{7}));
+  EXPECT_FALSE(fs.Exists(q));
+  EXPECT_TRUE(fs.Remove(p));
+  EXPECT_FALSE(fs.Exists(p));
+  DbfLocalTime now = fs.Now();
+  EXPECT_GE(now.Year, 2020);
+  EXPECT_GE(now.Month, 1);
+}
+
+TEST_F(PlatformFileTest, SecondWriterIsRefusedWhileATableIsOpen) {
+  std::string p = Path("t.dbf");
+  test::TableSpec s;
+  s.Fields = {{"A", 'C', 2}};
+  s.Records = {" ab"};
+  Write(p, test::MakeTable(s));
+  auto t = NewDbfTable(p, "", true);
+  t->SetActive(true);
+  ASSERT_TRUE(t->Active);
+  EXPECT_FALSE(fs.Open(p, DbfOpenMode::ReadWriteShared));
+  auto other = NewDbfTable(p, "", true);
+  other->SetActive(true);
+  EXPECT_FALSE(other->Active);
+  EXPECT_EQ(other->ErrorCode, 2);
+  EXPECT_EQ(Read(p).size(), 69u);  // readers are still let in
+  t->SetActive(false);
+  other->SetActive(true);
+  EXPECT_TRUE(other->Active);
+  other->SetActive(false);
+}
+
+TEST_F(PlatformFileTest, TableRoundTripWithMemoOnDisk) {
+  // A Cyrillic file name, given as UTF-8.
+  std::string p = Path("\xd1\x82\xd0\xb5\xd1\x81\xd1\x82.dbf");
+  std::string m = p.substr(0, p.size() - 1) + "t";
+  auto t = NewDbfTable(p, m, true);
+  ASSERT_TRUE(t->CreateTable(p, {"NAME=C10", "NOTE=M"}));
+  ASSERT_TRUE(fs.Exists(m));
+  t->SetActive(true);
+  ASSERT_TRUE(t->Active);
+  for (int i = 0; i < 300; ++i) {
+    t->AppendBlank();
+    t->PutFieldByNumber(1, "rec" + std::to_string(i));
+    t->WriteMemo(2, std::string(static_cast<size_t>(i), 'x'));
+    t->PostRecord();
+  }
+  t->SetActive(false);
+  t->SetActive(true);
+  EXPECT_EQ(t->RecordCount(), 300u);
+  for (int i = 1; i <= 300; i += 37) {
+    t->GoTo(i);
+    std::string text;
+    t->ReadMemo(2, text);
+    EXPECT_EQ(t->FieldByNumber(1), "rec" + std::to_string(i - 1));
+    EXPECT_EQ(text.size(), static_cast<size_t>(i - 1));
+  }
+  EXPECT_EQ(t->ErrorCode, 16);  // only the empty table's first read
+  t->SetActive(false);
+}
+
+}  // namespace
+}  // namespace tabulon
