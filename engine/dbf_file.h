@@ -34,6 +34,16 @@ class DbfFile {
   // Pushes written bytes to the device (used before files replace others).
   virtual bool Flush() = 0;
   virtual bool Close() = 0;
+
+  // Positioned forms; a platform with positioned calls saves the seek.
+  // The current position afterwards is unspecified.
+  virtual bool ReadAt(uint64_t position, void* data, size_t n, size_t* got) {
+    *got = 0;
+    return Seek(position) && Read(data, n, got);
+  }
+  virtual bool WriteAt(uint64_t position, const void* data, size_t n) {
+    return Seek(position) && Write(data, n);
+  }
 };
 
 // Date and time of the local clock, as the table headers and file stamps need.

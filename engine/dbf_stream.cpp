@@ -28,19 +28,23 @@ DbfStream::DbfStream(std::unique_ptr<DbfFile> file, uint64_t size)
 
 DbfStream::~DbfStream() { Close(); }
 
-bool DbfStream::FillWindow(uint64_t position) {
-  window_length_ = 0;
-  if (window_.empty()) window_.resize(kWindowSize);
-  if (!file_->Seek(position)) return false;
+void DbfStream::Forget() {
+  for (Window& w : windows_) w.length = 0;
+}
+
+bool DbfStream::Fill(Window& window, uint64_t position) {
+  window.length = 0;
+  if (window.bytes.empty()) window.bytes.resize(kWindowSize);
   size_t total = 0;
   while (total < kWindowSize) {
     size_t got = 0;
-    if (!file_->Read(window_.data() + total, kWindowSize - total, &got)) return false;
+    if (!file_->ReadAt(position + total, window.bytes.data() + total, kWindowSize - total, &got))
+      return false;
     if (got == 0) break;
     total += got;
   }
-  window_start_ = position;
-  window_length_ = total;
+  window.start = position;
+  window.length = total;
   return true;
 }
 
@@ -50,22 +54,26 @@ bool DbfStream::ReadAt(uint64_t position, void* data, size_t n, size_t* got) {
   if (n == 0) return true;
   auto* out = static_cast<uint8_t*>(data);
   if (n > kWindowSize / 2) {
-    // Large reads (long memos) bypass the window.
-    if (!file_->Seek(position)) return false;
+    // Large reads (long memos) bypass the windows.
     while (*got < n) {
       size_t part = 0;
-      if (!file_->Read(out + *got, n - *got, &part)) return false;
+      if (!file_->ReadAt(position + *got, out + *got, n - *got, &part)) return false;
       if (part == 0) break;
       *got += part;
     }
     return true;
   }
-  bool inside = position >= window_start_ && position - window_start_ <= window_length_ &&
-                window_length_ - (position - window_start_) >= n;
-  if (!inside && !FillWindow(position)) return false;
-  size_t offset = static_cast<size_t>(position - window_start_);
-  size_t count = std::min(n, window_length_ - offset);
-  std::memcpy(out, window_.data() + offset, count);
+  Window* window = nullptr;
+  for (Window& w : windows_)
+    if (w.Holds(position, n)) window = &w;
+  if (!window) {
+    window = windows_[0].used <= windows_[1].used ? &windows_[0] : &windows_[1];
+    if (!Fill(*window, position)) return false;
+  }
+  window->used = ++clock_;
+  size_t offset = static_cast<size_t>(position - window->start);
+  size_t count = std::min(n, window->length - offset);
+  if (count) std::memcpy(out, window->bytes.data() + offset, count);
   *got = count;
   return true;
 }
@@ -75,40 +83,31 @@ bool DbfStream::ReadExactAt(uint64_t position, void* data, size_t n) {
   return ReadAt(position, data, n, &got) && got == n;
 }
 
-void DbfStream::PatchWindow(uint64_t position, const void* data, size_t n) {
-  if (window_length_ == 0) return;
-  uint64_t begin = std::max(position, window_start_);
-  uint64_t end = std::min(position + n, window_start_ + window_length_);
-  if (begin < end) {
-    std::memcpy(window_.data() + (begin - window_start_),
-                static_cast<const uint8_t*>(data) + (begin - position),
-                static_cast<size_t>(end - begin));
-  }
-}
-
 bool DbfStream::WriteAt(uint64_t position, const void* data, size_t n) {
   if (!file_) return false;
   if (n == 0) return true;
-  if (!file_->Seek(position)) {
-    window_length_ = 0;
-    return false;
-  }
-  bool ok = file_->Write(data, n);
-  if (!ok) {
+  if (!file_->WriteAt(position, data, n)) {
     // What reached the file is unknown: read it afresh next time.
-    window_length_ = 0;
+    Forget();
     uint64_t real = 0;
     if (file_->GetSize(&real)) size_ = real;
     return false;
   }
-  PatchWindow(position, data, n);
+  for (Window& w : windows_) {
+    uint64_t begin = std::max(position, w.start);
+    uint64_t end = std::min(position + n, w.start + w.length);
+    if (begin < end)
+      std::memcpy(w.bytes.data() + (begin - w.start),
+                  static_cast<const uint8_t*>(data) + (begin - position),
+                  static_cast<size_t>(end - begin));
+  }
   size_ = std::max(size_, position + n);
   return true;
 }
 
 bool DbfStream::SetSize(uint64_t size) {
   if (!file_) return false;
-  window_length_ = 0;
+  Forget();
   if (!file_->SetSize(size)) {
     uint64_t real = 0;
     if (file_->GetSize(&real)) size_ = real;
@@ -124,7 +123,7 @@ bool DbfStream::Close() {
   if (!file_) return true;
   bool ok = file_->Close();
   file_.reset();
-  window_length_ = 0;
+  Forget();
   return ok;
 }
 

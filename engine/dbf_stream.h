@@ -2,11 +2,13 @@
 // file (the data file or the memo file of an open table).
 //
 // It adds three things to DbfFile: 64-bit positioned access with a current
-// position, a read-ahead window so that walking the records of a table costs
-// one system call per window instead of one per record, and the file size
-// kept up to date by its own writes. Writes go straight to the file before
-// the call returns; the window only ever serves reads and is patched by the
-// writes that overlap it.
+// position, read-ahead so that walking the records of a table costs one
+// system call per window instead of one per record, and the file size kept
+// up to date by its own writes. Writes go straight to the file before the
+// call returns; the windows only ever serve reads and are patched by the
+// writes that overlap them. There are two windows, the least recently used
+// one refilled, because memo reads alternate between the memo header and
+// the memo itself.
 #pragma once
 
 #include <cstddef>
@@ -46,15 +48,23 @@ class DbfStream {
 
  private:
   explicit DbfStream(std::unique_ptr<DbfFile> file, uint64_t size);
-  bool FillWindow(uint64_t position);
-  void PatchWindow(uint64_t position, const void* data, size_t n);
+  struct Window {
+    std::vector<uint8_t> bytes;
+    uint64_t start = 0;
+    size_t length = 0;
+    uint64_t used = 0;
+    bool Holds(uint64_t position, size_t n) const {
+      return position >= start && position - start <= length && length - (position - start) >= n;
+    }
+  };
+  bool Fill(Window& window, uint64_t position);
+  void Forget();
 
   std::unique_ptr<DbfFile> file_;
   uint64_t size_ = 0;
   uint64_t position_ = 0;
-  std::vector<uint8_t> window_;
-  uint64_t window_start_ = 0;
-  size_t window_length_ = 0;
+  Window windows_[2];
+  uint64_t clock_ = 0;
 };
 
 // Four bytes at the current position, most significant first (FoxPro memo

@@ -42,6 +42,29 @@ class PosixFile final : public DbfFile {
     return true;
   }
 
+  bool ReadAt(uint64_t position, void* data, size_t n, size_t* got) override {
+    *got = 0;
+    ssize_t r;
+    do r = ::pread(fd_, data, n, static_cast<off_t>(position));
+    while (r < 0 && errno == EINTR);
+    if (r < 0) return false;
+    *got = static_cast<size_t>(r);
+    return true;
+  }
+
+  bool WriteAt(uint64_t position, const void* data, size_t n) override {
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+      ssize_t w = ::pwrite(fd_, p, n, static_cast<off_t>(position));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return false;
+      p += w;
+      n -= static_cast<size_t>(w);
+      position += static_cast<uint64_t>(w);
+    }
+    return true;
+  }
+
   bool Seek(uint64_t position) override {
     return ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) >= 0;
   }

@@ -41,6 +41,35 @@ class Win32File final : public DbfFile {
     return true;
   }
 
+  // ReadFile and WriteFile with an offset in OVERLAPPED read and write at
+  // that position on a synchronous handle, saving the seek.
+  bool ReadAt(uint64_t position, void* data, size_t n, size_t* got) override {
+    *got = 0;
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(position);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    DWORD read = 0;
+    if (!ReadFile(handle_, data, static_cast<DWORD>(n), &read, &at))
+      return GetLastError() == ERROR_HANDLE_EOF;
+    *got = read;
+    return true;
+  }
+
+  bool WriteAt(uint64_t position, const void* data, size_t n) override {
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+      OVERLAPPED at = {};
+      at.Offset = static_cast<DWORD>(position);
+      at.OffsetHigh = static_cast<DWORD>(position >> 32);
+      DWORD written = 0;
+      if (!WriteFile(handle_, p, static_cast<DWORD>(n), &written, &at) || written == 0) return false;
+      p += written;
+      n -= written;
+      position += written;
+    }
+    return true;
+  }
+
   bool Seek(uint64_t position) override {
     LARGE_INTEGER to;
     to.QuadPart = static_cast<LONGLONG>(position);
