@@ -18,6 +18,8 @@ constexpr uint8_t kDbtTerminator = 0x1A;
 // FoxPro writes a 512-byte header whatever its block size.
 constexpr uint64_t kFptHeaderSize = 512;
 constexpr uint32_t kFptTextBlock = 1;
+// Valid files keep the block size in bytes 6..7 of the header.
+constexpr uint32_t kFptMaxBlockSize = 0xFFFF;
 
 uint64_t RoundUp(uint64_t value, uint64_t unit) { return (value + unit - 1) / unit * unit; }
 
@@ -141,17 +143,15 @@ void DbfTable::WriteDbtMemo(int32_t n, const std::string& text) {
   }
   if (!AcceptChange()) return;
   DbfStream& memo = *MemoStream;
-  uint8_t head[4];
-  if (memo.GetSize() < 4 || !memo.ReadExactAt(0, head, 4)) {
+  if (memo.GetSize() < 4) {
     SetError(DbfWriteMemoError, detail);
     return;
   }
-  // The next free block is taken as at least block 1 and at least the block
-  // after the present end: a stale or zero number must not cut the file.
-  uint64_t next_free = uint64_t{head[0]} | (uint64_t{head[1]} << 8) | (uint64_t{head[2]} << 16) |
-                       (uint64_t{head[3]} << 24);
-  next_free = std::max<uint64_t>({next_free, 1, RoundUp(memo.GetSize(), kDbtBlockSize) /
-                                                     kDbtBlockSize});
+  // New text goes at the block after the present end of the file (and never
+  // into block 0). The stored next-free number is not trusted: a stale one
+  // would cut off the newest memos, one far beyond the end would blow the
+  // file up to gigabytes; in a sound file it equals the end anyway.
+  uint64_t next_free = std::max<uint64_t>(1, RoundUp(memo.GetSize(), kDbtBlockSize) / kDbtBlockSize);
   uint64_t start = next_free * kDbtBlockSize;
   std::string bytes = text;
   bytes.append(2, static_cast<char>(kDbtTerminator));
@@ -182,12 +182,13 @@ void DbfTable::WriteFptMemo(int32_t n, const std::string& text) {
   uint32_t stored_free = 0, block_size = 0;
   memo.SetPosition(0);
   if (memo.GetSize() < 8 || !ReadBigEndian32(memo, &stored_free) ||
-      !ReadBigEndian32(memo, &block_size) || block_size == 0)
+      !ReadBigEndian32(memo, &block_size) || block_size == 0 || block_size > kFptMaxBlockSize)
     return fail();
   const uint64_t b = block_size;
   const uint64_t first_block = std::max<uint64_t>(1, RoundUp(kFptHeaderSize, b) / b);
-  uint64_t next_free =
-      std::max<uint64_t>({stored_free, first_block, RoundUp(memo.GetSize(), b) / b});
+  // As for dBase files, new blocks start at the present end of the file,
+  // whatever the stored next-free number says.
+  uint64_t next_free = std::max<uint64_t>(first_block, RoundUp(memo.GetSize(), b) / b);
 
   const uint64_t length = text.size();
   uint64_t write_position = 0;

@@ -119,6 +119,32 @@ TEST_F(MemoTest, DbtStaleNextFreeNeverCutsTheFile) {
   }
 }
 
+TEST_F(MemoTest, NextFreeFarBeyondTheEndDoesNotInflateTheFile) {
+  Bytes dbt = MakeDbt({"a"});
+  test::PutLittle(dbt, 0, 0xEA000000u, 4);
+  auto t = Open(0x83, {Ref(1)}, dbt);
+  t->WriteMemo(2, "b");
+  EXPECT_EQ(fs.GetFile("t.memo").size(), 1536u);
+  EXPECT_EQ(t->FieldByNumber(2), "         2");
+  t->SetActive(false);
+
+  std::vector<uint32_t> blocks;
+  Bytes fpt = MakeFpt(64, {"a"}, &blocks);
+  test::PutBig(fpt, 0, 0xEA000000u);
+  t = Open(0xF5, {Ref(blocks[0])}, fpt);
+  t->WriteMemo(2, std::string(100, 'b'));
+  EXPECT_EQ(fs.GetFile("t.memo").size(), fpt.size() + 128);
+  EXPECT_EQ(Read(*t), std::string(100, 'b'));
+  t->SetActive(false);
+
+  // A block size that no valid file has is refused for writing.
+  test::PutBig(fpt, 4, 0x00100000u);
+  t = Open(0xF5, {Ref(1)}, fpt);
+  t->WriteMemo(2, "c");
+  EXPECT_EQ(t->ErrorCode, 15);
+  EXPECT_EQ(fs.GetFile("t.memo"), fpt);
+}
+
 TEST_F(MemoTest, DbtTooShortForItsHeaderFailsWithNothingWritten) {
   auto t = Open(0x83, {"          "}, Bytes{1, 0});
   t->WriteMemo(2, "text");
@@ -254,7 +280,7 @@ TEST_F(MemoTest, ReferenceTooWideForItsFieldIsRefused) {
   s.Fields = {{"NOTE", 'M', 4}};
   s.Records = {"     "};
   fs.SetFile("t.dbf", MakeTable(s));
-  Bytes memo(512, 0);
+  Bytes memo(10000 * 512, 0);  // the next text would go to block 10000
   test::PutLittle(memo, 0, 10000, 4);
   fs.SetFile("t.memo", memo);
   auto t = NewDbfTable("t.dbf", "t.memo", true, &fs);
