@@ -1,0 +1,68 @@
+// Every text the program shows, in one place, as UTF-8 literals; the
+// windows convert them to Windows-1251 (Utf8ToAnsi) when they show them.
+// Exact wording matters: spaces at the ends included.
+#pragma once
+
+#include <string>
+
+namespace tabulon::texts {
+
+// Captions.
+constexpr const char* kAppletCaption = "tabulon";
+constexpr const char* kMainCaption = "ТАБУЛОН";
+constexpr const char* kMemoEditorCaption = "Form2";
+constexpr const char* kHelpCaption = "Справка";
+constexpr const char* kAboutCaption = "О программе";
+
+// The menu bar template: "(" and ")" open and close a submenu.
+constexpr const char* kMenuTemplate[] = {"Файл", "(", "Заерузить", ")", "Справка", "О программе"};
+
+// File dialogs.
+constexpr const char* kTableFilter = "Файлы dbf|*.dbf|Все Файлы|*.*";
+
+// Buttons, labels and check boxes.
+constexpr const char* kAddButton = "+";
+constexpr const char* kDeleteButton = "X";
+constexpr const char* kReloadButton = "L";
+constexpr const char* kPackButton = "P";
+constexpr const char* kZoomInButton = "<=>";
+constexpr const char* kZoomOutButton = ">=<";
+constexpr const char* kMemoButton = "[_]";
+constexpr const char* kOemCheckBox = "OEM";
+constexpr const char* kSearchButton = "Поиск";
+constexpr const char* kSearchTitle = "Поиск по базе";
+constexpr const char* kNewTableTitle = "Создать новую базу";
+constexpr const char* kFieldCountLabel = "Количество полей";
+constexpr const char* kFieldCountButton = "OK";
+constexpr const char* kCreateTableButton = "Сохранить";
+constexpr const char* kSaveButton = "Сохранить";
+constexpr const char* kExitButton = "Выйти";
+constexpr const char* kFieldGridTitles[] = {"Имя поля", "Размер поля", "Тип поля"};
+constexpr const char* kFieldTypes[] = {"Text", "Memo"};
+constexpr const char* kMemoEditorInitialText = "Memo1\r\n";
+
+// Status words.
+constexpr const char* kStatusLoad = "LOAD";
+constexpr const char* kStatusOk = "OK";
+constexpr const char* kStatusSave = "SAVE";
+constexpr const char* kStatusPack = "PAK";
+constexpr const char* kStatusError = "ERROR";
+
+// Messages.
+constexpr const char* kNotModified = "no";
+constexpr const char* kRenameProblem = "проблема с переименованием ";  // + from + kRenameTo + to
+constexpr const char* kRenameTo = " в ";
+constexpr const char* kNoDeleteTable = "no del tdb";
+constexpr const char* kNoDeleteMemo = "no del tm";
+constexpr const char* kEnterNamePrefix = "Введите имя для ";         // + row + kColumnSuffix
+constexpr const char* kEnterSizePrefix = "Введите размер поля для ";  // + row + kColumnSuffix
+constexpr const char* kChooseTypePrefix = "Вы не выбрали тип данных для ";
+constexpr const char* kColumnSuffix = " столбца";
+constexpr const char* kCreateFailed = "Неудача создания базы";
+constexpr const char* kCreateDone = "База успешно создана";
+
+// The help and about window texts, lines ended by CR LF.
+std::string HelpText();
+std::string AboutText();
+
+}  // namespace tabulon::texts
