@@ -190,7 +190,7 @@ class Control {
 
   // Sends a message to the window (SendMessage), through the hook and the
   // default processing. Integer requests only (kEm*, kLb*, kCb*, kBm*).
-  intptr_t Perform(uint32_t id, uintptr_t wparam = 0, intptr_t lparam = 0);
+  intptr_t Perform(uint32_t id, uintptr_t wparam = 0, intptr_t lparam = 0) const;
 
   void SetMessageHook(MessageHook hook) { hook_ = std::move(hook); }
 
@@ -214,6 +214,8 @@ class Control {
   virtual void Notify(uint32_t code);
   // Lays the aligned and anchored children out in the client area.
   void Realign();
+  // After the font changed, before OnFontChange.
+  virtual void FontChanged() {}
 
  private:
   void ApplyFont(bool from_parent);
@@ -234,6 +236,7 @@ class Control {
   bool visible_ = true;
   bool enabled_ = true;
   bool realigning_ = false;
+  bool inheriting_font_ = false;
   CursorHandle cursor_ = nullptr;
   MessageHook hook_;
 };

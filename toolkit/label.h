@@ -16,6 +16,9 @@ class Label : public Control {
   void SetAutoSize(bool on);
   bool GetAutoSize() const { return auto_size_; }
 
+ protected:
+  void FontChanged() override;
+
  private:
   void FitText();
   bool auto_size_ = true;
