@@ -1,0 +1,42 @@
+// Local time, the temporary-files folder and the program's own path.
+#include <vector>
+
+#include "system.h"
+#include "win32_internal.h"
+
+namespace tabulon {
+
+LocalTime GetLocalTime() {
+  SYSTEMTIME st{};
+  ::GetLocalTime(&st);
+  LocalTime t;
+  t.Year = st.wYear;
+  t.Month = st.wMonth;
+  t.Day = st.wDay;
+  t.DayOfWeek = st.wDayOfWeek;
+  t.Hour = st.wHour;
+  t.Minute = st.wMinute;
+  t.Second = st.wSecond;
+  t.Millisecond = st.wMilliseconds;
+  return t;
+}
+
+std::string GetTempFolder() {
+  wchar_t path[MAX_PATH + 2] = {};
+  DWORD n = GetTempPathW(MAX_PATH + 1, path);
+  if (n == 0 || n > MAX_PATH + 1) return std::string();
+  return WideToUtf8(path);
+}
+
+std::string GetProgramPath() {
+  // The path may be longer than MAX_PATH; grow until it fits.
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
+    if (n == 0) return std::string();
+    if (n < buffer.size()) return WideToUtf8(buffer.data());
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+}  // namespace tabulon
