@@ -7,6 +7,7 @@
 
 #include "applet.h"
 #include "custom_control.h"
+#include "file_dialog.h"
 #include "form.h"
 #include "image_list.h"
 #include "input.h"
@@ -122,6 +123,20 @@ TEST(Win32Resources, SizingCursorsLoadWithTheirHotSpots) {
   EXPECT_NE(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1)), nullptr);
 }
 
+TEST_F(Win32Paint, TheControlsCursorShowsOverItsClientArea) {
+  auto grid = NewCustomControl(form.get());
+  CursorHandle col = LoadResourceCursor(kColSizingCursorId);
+  grid->SetCursor(col);
+  HWND w = H(*grid);
+  EXPECT_EQ(SendMessageW(w, WM_SETCURSOR, WPARAM(w), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), TRUE);
+  EXPECT_EQ(GetCursor(), reinterpret_cast<HCURSOR>(col));
+  // Back to the class arrow: the platform's default answers again.
+  grid->SetCursor(nullptr);
+  SendMessageW(w, WM_SETCURSOR, WPARAM(w), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
+  DestroyCursor(col);
+}
+
 TEST_F(Win32Paint, DragImageSequenceRunsOnTheCommonControls) {
   ImageList images;
   images.SetColorDepth(kIlcColorDdb);
@@ -202,6 +217,47 @@ TEST(Win32MessageBox, ShowsCyrillicTextAndIsAnsweredFromTheTestProcess) {
   EXPECT_EQ(ShowMessageBox("x", "y", kMbOk | kMbTaskModal), kIdOk);
   KillTimer(nullptr, timer);
   EXPECT_EQ(seen.Caption, L"y");
+}
+
+// The file dialog's answer: a name typed into its file-name box, or Cancel.
+std::wstring typed_name;
+
+BOOL CALLBACK AnswerFileDialog(HWND w, LPARAM) {
+  wchar_t text[64] = {};
+  GetWindowTextW(w, text, 64);
+  if (wcscmp(text, L"\x0424\x0430\x0439\x043B") != 0 || !IsWindowVisible(w)) return TRUE;  // "Файл"
+  if (typed_name.empty()) {
+    PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
+  } else {
+    SetDlgItemTextW(w, 0x47C, typed_name.c_str());  // the file-name box
+    PostMessageW(w, WM_COMMAND, IDOK, 0);
+  }
+  return FALSE;
+}
+
+void CALLBACK LookForFileDialog(HWND, UINT, UINT_PTR, DWORD) {
+  EnumThreadWindows(GetCurrentThreadId(), AnswerFileDialog, 0);
+}
+
+TEST(Win32FileDialog, GivesTheChosenPathInUtf8AndKeepsTheNameOnCancel) {
+  auto dialog = NewFileDialog();
+  dialog->SetMode(FileDialogMode::Save);
+  dialog->SetTitle("\xD4\xE0\xE9\xEB");
+  dialog->SetFilter("\xD2\xE0\xE1\xEB\xE8\xF6\xFB|*.dbf|\xC2\xF1\xE5|*.*");
+  dialog->SetInitialDir("C:\\");
+  dialog->SetFileName("old.dbf");
+
+  typed_name.clear();
+  UINT_PTR timer = SetTimer(nullptr, 0, 200, LookForFileDialog);
+  EXPECT_FALSE(dialog->Execute());
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(dialog->GetFileName(), "old.dbf");
+
+  typed_name = L"C:\\\x0422\x0430\x0431\x043B\x0438\x0446\x0430.dbf";  // "Таблица"
+  timer = SetTimer(nullptr, 0, 200, LookForFileDialog);
+  EXPECT_TRUE(dialog->Execute());
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(dialog->GetFileName(), "C:\\\xD0\xA2\xD0\xB0\xD0\xB1\xD0\xBB\xD0\xB8\xD1\x86\xD0\xB0.dbf");
 }
 
 TEST(Win32System, ServicesGiveUtf8PathsAndTheLocalTime) {

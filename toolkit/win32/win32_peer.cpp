@@ -124,12 +124,14 @@ Win32Peer::Win32Peer(Control& owner, const ControlParams& params, Win32Peer* par
   const Rect& b = params.Bounds;
   hwnd_ = CreateWindowExW(k.ExStyle, k.ClassName.c_str(), L"", k.Style, b.Left, b.Top, b.GetWidth(),
                           b.GetHeight(), parent_window, nullptr, GetModuleHandleW(nullptr), nullptr);
+  // Sized before the window is attached: its control does not hold this
+  // peer yet and must not see messages.
+  if (kind_ == ControlKind::ComboBox) SetBounds(b);
   SetPeerOf(hwnd_, this);
   if (!k.OwnClass) {
     original_proc_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc)));
   }
-  if (kind_ == ControlKind::ComboBox) SetBounds(b);
 }
 
 Win32Peer::~Win32Peer() {
