@@ -24,7 +24,6 @@ class MenuBar;
 // the system's ANSI code page; characters 1251 lacks become '?'.
 std::wstring AnsiToWide(const std::string& ansi);
 std::string WideToAnsi(const wchar_t* wide, size_t length);
-inline std::string WideToAnsi(const std::wstring& wide) { return WideToAnsi(wide.data(), wide.size()); }
 // UTF-8 paths to UTF-16 and back.
 std::wstring Utf8ToWide(const std::string& utf8);
 std::string WideToUtf8(const wchar_t* wide);
@@ -48,7 +47,6 @@ class GdiCanvas : public Canvas {
  public:
   // window: the size is its client size; nullptr: the size set by SetSize.
   GdiCanvas(HDC dc, HWND window) : dc_(dc), window_(window) {}
-  HDC GetDc() const { return dc_; }
   void SetSurfaceSize(Size size) { size_ = size; }
 
   Size GetSize() const override;
