@@ -75,8 +75,17 @@ void XLGrid::SelectAll(bool on) {
   BeginUpdate();
   std::fill(col_marks_.begin(), col_marks_.end(), on && HasOption(kColumnSelect) ? 1 : 0);
   std::fill(row_marks_.begin(), row_marks_.end(), on && HasOption(kRowSelect) ? 1 : 0);
+  // Every cell gets the share of this selection; the selected rectangle
+  // keeps its own, which a later change of the rectangle takes back.
   const int32_t n = on ? 1 : 0;
   ForEachCell([n](XLGridCell& cell) { cell.select_count_ = n; });
+  if (selection_.Top != -1) {
+    const int right = std::min(col_count_ - 1, selection_.Right);
+    const int bottom = std::min(row_count_ - 1, selection_.Bottom);
+    for (int r = std::max(0, selection_.Top); r <= bottom; ++r)
+      for (int c = std::max(0, selection_.Left); c <= right; ++c)
+        ++cells_[size_t(r)][size_t(c)].select_count_;
+  }
   EndUpdate();
 }
 

@@ -1,0 +1,114 @@
+// The grid paths a user waits for: filling a 65,535 by 20 grid (a table
+// being loaded) and painting a full 1,280 by 1,024 view of it; and what a
+// cell costs in memory, counted by the allocator.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "form.h"
+#include "headless_driver.h"
+#include "xl_grid.h"
+
+namespace {
+
+std::atomic<size_t> g_allocated{0};
+
+}  // namespace
+
+// Every allocation of the process is counted, so the memory a grid takes
+// can be read off before and after it is filled.
+void* operator new(size_t size) {
+  g_allocated += size;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+
+namespace tabulon {
+namespace {
+
+constexpr int kCols = 20;
+constexpr int kRows = 65535;
+constexpr uint8_t kTableViewOptions = 0x7C;
+// The grid's window has a one-pixel border and both scroll bars.
+constexpr int kFrame = 2 * headless::kBorderSize + headless::kScrollBarSize;
+
+struct Fixture {
+  Fixture() {
+    form = NewForm("bench");
+    form->SetClientSize(1400, 1100);
+    form->Show();
+    grid = NewXLGrid(form.get(), 0, 0, kTableViewOptions);
+    grid->SetBounds(0, 0, 1280 + kFrame, 1024 + kFrame);
+  }
+  void Fill() {
+    grid->BeginUpdate();
+    grid->SetColCount(kCols);
+    grid->SetRowCount(kRows);
+    for (int r = 0; r < kRows; ++r)
+      for (int c = 0; c < kCols; ++c) grid->GetCell(c, r).SetText(Text(c, r));
+    grid->EndUpdate();
+  }
+  static std::string Text(int c, int r) {
+    std::string t = "R" + std::to_string(r) + "C" + std::to_string(c);
+    t.resize(10, '.');
+    return t;
+  }
+  std::unique_ptr<Form> form;
+  std::unique_ptr<XLGrid> grid;
+};
+
+void BM_FillGrid(benchmark::State& state) {
+  for (auto _ : state) {
+    Fixture f;
+    f.Fill();
+    benchmark::DoNotOptimize(f.grid->GetCell(kCols - 1, kRows - 1).GetText().data());
+    state.PauseTiming();
+    f.grid.reset();  // freeing is not part of the fill
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_FillGrid)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_PaintFullView(benchmark::State& state) {
+  Fixture f;
+  f.Fill();
+  f.grid->SetCurrentCell(3, 30000);
+  auto window = f.grid->NewWindowCanvas();
+  headless::HeadlessCanvas* buffer = headless::AsHeadless(f.grid->GetBuffer().GetCanvas());
+  headless::HeadlessCanvas* screen = headless::AsHeadless(*window);
+  for (auto _ : state) {
+    f.grid->Paint(*window);
+    state.PauseTiming();
+    buffer->ClearLog();  // the headless canvas's own record is not painting
+    screen->ClearLog();
+    state.ResumeTiming();
+  }
+  state.counters["cells"] = double(f.grid->VisibleColCount() + 1) * (f.grid->VisibleRowCount() + 1);
+}
+BENCHMARK(BM_PaintFullView)->Unit(benchmark::kMillisecond);
+
+// Bytes the grid allocates per cell once filled, besides the texts, which
+// at 10 characters sit inside the string objects themselves.
+void BM_BytesPerCell(benchmark::State& state) {
+  for (auto _ : state) {
+    const size_t before = g_allocated;
+    Fixture f;
+    f.Fill();
+    const size_t after = g_allocated;
+    state.counters["bytes_per_cell"] = double(after - before) / (double(kCols) * kRows);
+    state.counters["sizeof_cell"] = double(sizeof(XLGridCell));
+    state.counters["looks"] = double(f.grid->GetLookCount());
+  }
+}
+BENCHMARK(BM_BytesPerCell)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+}  // namespace tabulon
+
+BENCHMARK_MAIN();
