@@ -60,6 +60,14 @@ Control::Control(Control* parent, const ControlParams& params)
 }
 
 Control::~Control() {
+  // No hook or event may run against an object half destroyed: the window
+  // still receives messages while it and its children are taken down.
+  hook_ = nullptr;
+  OnResize = nullptr;
+  OnKeyDown = nullptr;
+  OnEnter = nullptr;
+  OnExit = nullptr;
+  OnFontChange = nullptr;
   // Park the children first: their windows must outlive this one.
   for (Control* child : children_) {
     child->parent_ = nullptr;

@@ -81,6 +81,8 @@ void ChooseMenuItem(Form& form, int index);
 void PressCloseBox(Form& form);
 // Painting requests (Invalidate) not yet delivered.
 bool IsInvalidated(const Control& control);
+// Whether the window itself is enabled (a modal form disables the others).
+bool IsWindowEnabled(const Control& control);
 // How many kWmPaint messages the control has received.
 int GetPaintCount(const Control& control);
 // Messages the platform itself sent to a control (focus, size, paint),
@@ -168,7 +170,8 @@ class HeadlessCanvas : public Canvas {
 
   const std::vector<CanvasCall>& GetLog() const { return log_; }
   void ClearLog() { log_.clear(); }
-  // 0x00RRGGBB of a pixel; 0 outside the surface.
+  // A pixel as an RGB colour value (0x00BBGGRR, as ResolveColor gives);
+  // 0 outside the surface. A new or resized surface is white.
   uint32_t GetPixel(int x, int y) const;
   const std::vector<uint32_t>& GetPixels() const { return pixels_; }
   // A 24-bit .bmp of the raster; false when the file cannot be written.

@@ -51,6 +51,5 @@ bool FileDialog::Execute() {
   return true;
 }
 
-std::unique_ptr<FileDialog> NewFileDialog() { return std::make_unique<FileDialog>(); }
 
 }  // namespace tabulon
