@@ -3,6 +3,8 @@
 // cell costs in memory, counted by the allocator.
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <memory>
@@ -15,19 +17,26 @@
 
 namespace {
 
+// Bytes in live allocations, as the allocator hands them out (its rounding
+// included).
 std::atomic<size_t> g_allocated{0};
 
 }  // namespace
 
-// Every allocation of the process is counted, so the memory a grid takes
-// can be read off before and after it is filled.
+// Every allocation of the process is counted while it lives, so the memory
+// a grid holds can be read off before and after it is filled.
 void* operator new(size_t size) {
-  g_allocated += size;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) {
+    g_allocated += malloc_usable_size(p);
+    return p;
+  }
   throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  if (p != nullptr) g_allocated -= malloc_usable_size(p);
+  std::free(p);
+}
+void operator delete(void* p, size_t) noexcept { operator delete(p); }
 
 namespace tabulon {
 namespace {

@@ -20,6 +20,7 @@ CustomControlOptions GridWindowOptions() {
 template <typename T>
 void FitList(std::vector<T>& list, size_t n, const T& fill) {
   if (list.size() > n) list.resize(n);
+  if (list.capacity() < n) list.reserve(n);
   while (list.size() < n) list.push_back(fill);
 }
 
