@@ -2,7 +2,8 @@
 // through OnBeginEdit. The grid places the editor over the cell, fills it
 // with the cell's text and focuses it; OnEndEdit sees the typed text and
 // may rewrite or refuse it. The editor stays a hidden child of the grid
-// afterwards; the grid never creates or frees one.
+// afterwards; the grid never creates or frees one, and the owner may free
+// one at any time: a destroyed editor counts as one hidden by its owner.
 #include "input.h"
 #include "xl_grid.h"
 
@@ -22,7 +23,7 @@ bool IsInside(const Control* control, const Control* ancestor) {
 }  // namespace
 
 void XLGrid::BeginEdit() {
-  if (editor_ != nullptr) return;
+  if (editor_.Get() != nullptr) return;
   if (col_count_ == 0 || row_count_ == 0 || current_.Col < 0 || current_.Row < 0) return;
   Control* editor = nullptr;
   Control* edit = nullptr;
@@ -45,7 +46,8 @@ void XLGrid::BeginEdit() {
 }
 
 void XLGrid::HookEditControl(Control& edit) {
-  if (hooked_control_ != nullptr && hooked_control_ != &edit) UnhookEditControl();
+  Control* hooked = hooked_control_.Get();
+  if (hooked != nullptr && hooked != &edit) UnhookEditControl();
   hooked_control_ = &edit;
   edit.OnExit = [this](Control&) { EndEdit(true, false); };
   // Enter and F2 accept, Escape cancels; the focus goes back to the grid
@@ -63,15 +65,11 @@ void XLGrid::HookEditControl(Control& edit) {
 }
 
 void XLGrid::UnhookEditControl() {
-  if (hooked_control_ == nullptr) return;
-  // The control may have been freed by its owner since; only one still
-  // inside the grid is known to exist.
-  for (Control* child : GetChildren()) {
-    if (IsInside(hooked_control_, child)) {
-      hooked_control_->OnExit = nullptr;
-      hooked_control_->OnKeyDown = nullptr;
-      break;
-    }
+  // Wherever the owner has put the control since, its handlers must not
+  // outlive the grid; a destroyed control has dropped them itself.
+  if (Control* hooked = hooked_control_.Get()) {
+    hooked->OnExit = nullptr;
+    hooked->OnKeyDown = nullptr;
   }
   hooked_control_ = nullptr;
 }
@@ -80,32 +78,36 @@ bool XLGrid::EndEdit(bool accept, bool force) {
   bool allow = true;
   // Hiding the editor or moving the focus makes the edit control lose the
   // focus, whose handler comes back here: that inner call has nothing to do.
-  if (editor_ == nullptr || ending_edit_) return true;
-  if (!editor_->IsVisible()) {
+  if (ending_edit_) return true;
+  Control* editor = editor_.Get();
+  Control* edit = edit_control_.Get();
+  // Nothing edited, or the editor hidden or destroyed by its owner: the
+  // edit is forgotten unasked. A compound editor that lost its edit control
+  // has no text to give and is hidden, as every end of an edit leaves it.
+  if (editor == nullptr || edit == nullptr || !editor->IsVisible()) {
     editor_ = nullptr;
     edit_control_ = nullptr;
+    if (editor != nullptr) editor->Hide();
     return true;
   }
   // Another part of a compound editor (its drop-down button, say) has the
   // focus: the user is still editing.
   Control* focused = Control::FindControl(GetFocus());
-  if (focused != nullptr && focused != edit_control_ && focused != editor_ &&
-      IsInside(focused, editor_))
+  if (focused != nullptr && focused != edit && focused != editor && IsInside(focused, editor))
     return true;
   ending_edit_ = true;
-  std::string text = edit_control_->GetText();
+  std::string text = edit->GetText();
   if (text.size() > kMaxEditText) text.resize(kMaxEditText);
-  if (on_end_edit_)
-    on_end_edit_(*this, current_.Col, current_.Row, editor_, edit_control_, text, accept, allow);
+  if (on_end_edit_) on_end_edit_(*this, current_.Col, current_.Row, editor, edit, text, accept, allow);
   if (!allow && !force) {
     ending_edit_ = false;
     return false;
   }
   if (accept && allow) GetCell(current_.Col, current_.Row).SetText(text);
-  Control* editor = editor_;
+  editor = editor_.Get();  // the handler may have destroyed it
   editor_ = nullptr;
   edit_control_ = nullptr;
-  editor->Hide();
+  if (editor != nullptr) editor->Hide();
   ending_edit_ = false;
   return allow;
 }

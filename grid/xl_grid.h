@@ -11,7 +11,8 @@
 // fonts), grid_cell.cpp (one cell and its shared look), grid_geometry.cpp,
 // grid_selection.cpp (current cell, selection, marks, moves, options),
 // grid_scroll.cpp (scroll position, bars, cursors), grid_paint.cpp,
-// grid_edit.cpp (in-place editing), grid_input.cpp (the message handler).
+// grid_edit.cpp (in-place editing, with lent_control.h), grid_input.cpp
+// (the message handler).
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,7 @@
 #include "custom_control.h"
 #include "drag_image_list.h"
 #include "font.h"
+#include "lent_control.h"
 
 namespace tabulon {
 
@@ -289,8 +291,10 @@ class XLGrid : public CustomControl {
   // Ends an edit in progress; accept stores the text, force overrides a
   // refusal of OnEndEdit. The final allow (true when nothing was edited).
   bool EndEdit(bool accept, bool force);
-  Control* GetEditor() const { return editor_; }
-  Control* GetEditControl() const { return edit_control_; }
+  // The lent editor and its edit control while an edit is open; none when
+  // not editing or once the owner has destroyed them.
+  Control* GetEditor() const { return editor_.Get(); }
+  Control* GetEditControl() const { return edit_control_.Get(); }
   void SetOnBeginEdit(XLGridBeginEditEvent handler) { on_begin_edit_ = std::move(handler); }
   void SetOnEndEdit(XLGridEndEditEvent handler) { on_end_edit_ = std::move(handler); }
 
@@ -406,11 +410,11 @@ class XLGrid : public CustomControl {
   bool all_selected_ = false;
   std::unique_ptr<Bitmap> buffer_;
   std::unique_ptr<DragImageList> drag_images_;
-  Control* editor_ = nullptr;
-  Control* edit_control_ = nullptr;
+  LentControl editor_;
+  LentControl edit_control_;
   // The control whose focus-loss and key events the grid handles; kept
   // after the edit so the handlers can be taken off when the grid goes.
-  Control* hooked_control_ = nullptr;
+  LentControl hooked_control_;
   bool ending_edit_ = false;
   XLGridBeginEditEvent on_begin_edit_;
   XLGridEndEditEvent on_end_edit_;

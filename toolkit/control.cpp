@@ -60,6 +60,8 @@ Control::Control(Control* parent, const ControlParams& params)
 }
 
 Control::~Control() {
+  // Holders of the control see it gone before anything of it is taken down.
+  life_.reset();
   // No hook or event may run against an object half destroyed: the window
   // still receives messages while it and its children are taken down.
   hook_ = nullptr;

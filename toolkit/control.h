@@ -111,6 +111,9 @@ class Control {
   WindowHandle GetHandle() const;
   // The control whose window this is, or nullptr.
   static Control* FindControl(WindowHandle window);
+  // Expires when the control is destroyed: whoever holds the control
+  // without owning it (an editor lent to a grid) can tell it is gone.
+  std::weak_ptr<const void> GetLifeToken() const { return life_; }
 
   Control* GetParent() const { return parent_; }
   // Moves the window into another parent's client area (re-parenting);
@@ -239,6 +242,7 @@ class Control {
   bool inheriting_font_ = false;
   CursorHandle cursor_ = nullptr;
   MessageHook hook_;
+  std::shared_ptr<const void> life_ = std::make_shared<char>('\0');
 };
 
 }  // namespace tabulon

@@ -1,8 +1,10 @@
 // The message handler: clicks, sizing, marking, moving, keys, the wheel
 // and scroll requests, driven with messages through the headless backend.
+#include "button.h"
 #include "edit.h"
 #include "grid_test_support.h"
 #include "input.h"
+#include "panel.h"
 
 namespace tabulon {
 namespace {
@@ -76,6 +78,131 @@ TEST_F(GridInput, RefusedEndKeepsTheEditorAndIgnoresClicksUntilAResize) {
   EXPECT_EQ(g.GetCell(0, 0).GetText(), "");
 }
 
+TEST_F(GridInput, CompoundEditorStaysOpenWhileTheFocusMovesBetweenItsParts) {
+  XLGrid& g = Make(3, 3, kTableViewOptions);
+  auto box = NewPanel(form_.get(), PanelOptions{Align::None, 22, false});
+  auto text = NewEdit(box.get());
+  auto drop = NewButton(box.get(), "v");
+  int ends = 0;
+  g.SetOnBeginEdit([&](XLGrid&, int, int, Control*& e, Control*& ec, XLGridSides& m) {
+    e = box.get();
+    ec = text.get();
+    m = XLGridSides{2, 1, 3, 4};
+  });
+  g.SetOnEndEdit([&](XLGrid&, int, int, Control* e, Control* ec, std::string& t, bool, bool&) {
+    ++ends;
+    EXPECT_EQ(e, box.get());
+    EXPECT_EQ(ec, text.get());
+    EXPECT_EQ(t, "new");
+  });
+  g.GetCell(0, 0).SetText("old");
+  g.SetFocus();
+  headless::PressKey(g, kVkF2);
+  ASSERT_EQ(g.GetEditor(), box.get());
+  EXPECT_EQ(g.GetEditControl(), text.get());
+  EXPECT_EQ(text->GetText(), "old");
+  EXPECT_TRUE(text->IsFocused());
+  const Rect r = g.CellRect(0, 0);
+  EXPECT_EQ(box->GetBounds(), (Rect{r.Left + 2, r.Top + 1, r.Right - 3, r.Bottom - 4}));
+  text->SetText("new");
+  headless::ClickButton(*drop);  // the edit control loses the focus to its sibling
+  EXPECT_EQ(ends, 0);
+  EXPECT_EQ(g.GetEditor(), box.get());
+  EXPECT_TRUE(box->IsVisible());
+  text->SetFocus();
+  EXPECT_EQ(ends, 0);
+  headless::PressKey(*text, kVkReturn);
+  EXPECT_EQ(ends, 1);
+  EXPECT_EQ(g.GetEditor(), nullptr);
+  EXPECT_EQ(g.GetCell(0, 0).GetText(), "new");
+  EXPECT_FALSE(box->IsVisible());
+  EXPECT_TRUE(g.IsFocused());
+}
+
+// The owner may destroy what it lent at any time; the grid must neither
+// reach the freed control nor ask about an edit that has no editor left.
+TEST_F(GridInput, AnEditorItsOwnerDestroysIsForgottenUnasked) {
+  XLGrid& g = Make(3, 3, kTableViewOptions);
+  std::unique_ptr<Edit> editor = NewEdit(form_.get());
+  int ends = 0;
+  bool destroy_in_end = false;
+  g.SetOnBeginEdit([&](XLGrid&, int, int, Control*& e, Control*&, XLGridSides&) { e = editor.get(); });
+  g.SetOnEndEdit([&](XLGrid&, int, int, Control*, Control*, std::string&, bool, bool&) {
+    ++ends;
+    if (destroy_in_end) editor.reset();
+  });
+  g.GetCell(0, 0).SetText("old");
+  g.BeginEdit();
+  editor->SetText("typed");
+  editor.reset();
+  EXPECT_EQ(g.GetEditor(), nullptr);
+  EXPECT_EQ(g.GetEditControl(), nullptr);
+  headless::SendMouse(g, kWmLButtonDown, 120, 50);  // not refused: the click goes on
+  headless::SendMouse(g, kWmLButtonUp, 120, 50);
+  EXPECT_EQ(g.GetCurrentCell(), (XLGridCoord{1, 1}));
+  EXPECT_EQ(ends, 0);
+  EXPECT_EQ(g.GetCell(0, 0).GetText(), "old");
+
+  // A new editor serves the next edit; its owner frees it while deciding.
+  editor = NewEdit(form_.get());
+  g.BeginEdit();
+  ASSERT_EQ(g.GetEditor(), editor.get());
+  editor->SetText("kept");
+  destroy_in_end = true;
+  headless::SendMouse(g, kWmLButtonDown, 190, 70);
+  EXPECT_EQ(ends, 1);
+  EXPECT_EQ(g.GetEditor(), nullptr);
+  EXPECT_EQ(g.GetCell(1, 1).GetText(), "kept");
+  EXPECT_EQ(g.GetCurrentCell(), (XLGridCoord{2, 2}));
+}
+
+TEST_F(GridInput, ACompoundEditorLosingAPartEndsTheEdit) {
+  XLGrid& g = Make(3, 3, kTableViewOptions);
+  std::unique_ptr<Panel> box = NewPanel(form_.get(), PanelOptions{Align::None, 22, false});
+  std::unique_ptr<Edit> text = NewEdit(box.get());
+  int ends = 0;
+  g.SetOnBeginEdit([&](XLGrid&, int, int, Control*& e, Control*& ec, XLGridSides&) {
+    e = box.get();
+    ec = text.get();
+  });
+  g.SetOnEndEdit([&](XLGrid&, int, int, Control*, Control*, std::string&, bool, bool&) { ++ends; });
+  // The edit control goes: no text to read, the rest of the editor is hidden.
+  g.BeginEdit();
+  text.reset();
+  EXPECT_EQ(g.GetEditControl(), nullptr);
+  EXPECT_TRUE(g.EndEdit(true, false));
+  EXPECT_FALSE(box->IsVisible());
+  EXPECT_EQ(g.GetEditor(), nullptr);
+  // The editor goes and its edit control is parked alive.
+  text = NewEdit(box.get());
+  g.BeginEdit();
+  ASSERT_EQ(g.GetEditControl(), text.get());
+  box.reset();
+  EXPECT_EQ(g.GetEditor(), nullptr);
+  g.SetBounds(0, 0, 300, 200);  // a forced end
+  EXPECT_EQ(g.GetEditControl(), nullptr);
+  EXPECT_EQ(ends, 0);
+}
+
+TEST_F(GridInput, TheGridsHandlersLeaveAnEditorShownElsewhere) {
+  XLGrid& g = Make(3, 3, kTableViewOptions);
+  auto editor = NewEdit(form_.get());
+  auto other = NewEdit(form_.get());
+  g.SetOnBeginEdit([&](XLGrid&, int, int, Control*& e, Control*&, XLGridSides&) { e = editor.get(); });
+  g.BeginEdit();
+  headless::PressKey(*editor, kVkReturn);
+  ASSERT_EQ(g.GetEditor(), nullptr);
+  editor->SetParent(form_.get());  // the owner uses it for something else
+  editor->Show();
+  grid_.reset();
+  EXPECT_FALSE(editor->OnExit);
+  EXPECT_FALSE(editor->OnKeyDown);
+  editor->SetFocus();
+  other->SetFocus();  // would reach the grid that is gone
+  headless::PressKey(*editor, kVkReturn);
+  EXPECT_TRUE(other->IsFocused());
+}
+
 TEST_F(GridInput, SizingAColumnEndsAtWidthOne) {
   XLGrid& g = Make(4, 4, kTableViewOptions);
   headless::SendMouse(g, kWmMouseMove, 100, 10);  // column 0's border
@@ -145,6 +272,46 @@ TEST_F(GridInput, AltDragMovesAColumnAndPlacesThePointer) {
   EXPECT_EQ(g.GetColTitle(0), "A");
 }
 
+// Held off either edge, the moved column's picture scrolls the grid: to
+// the last column at most on the right, one column per move on the left.
+// Released outside the window the drag goes on until a button-up inside.
+TEST_F(GridInput, AMovedColumnDraggedOffTheEdgesScrollsTheGrid) {
+  XLGrid& g = Make(10, 3, kTableViewOptions);
+  ASSERT_EQ(g.VisibleColCount(), 5);
+  g.SetColTitles({"A", "B", "C", "D", "E", "F", "G", "H", "I", "J"});
+  headless::SetKeyDown(kVkMenu, true);
+  headless::SendMouse(g, kWmLButtonDown, 130, 10);  // column 1: 100..170
+  headless::SetKeyDown(kVkMenu, false);
+  ASSERT_EQ(g.GetMovingCol(), 1);
+  headless::ClearDragCalls();
+  headless::SendMouse(g, kWmMouseMove, 400, 150);
+  EXPECT_EQ(g.GetLeftCol(), 1);
+  headless::SendMouse(g, kWmMouseMove, 600, 10);  // beyond the window
+  EXPECT_EQ(g.GetLeftCol(), 5);
+  headless::SendMouse(g, kWmMouseMove, 2000, -40);
+  EXPECT_EQ(g.GetLeftCol(), 5);
+  headless::SendMouse(g, kWmMouseMove, 10, 10);  // over the row titles
+  EXPECT_EQ(g.GetLeftCol(), 4);
+  headless::SendMouse(g, kWmMouseMove, -50, 10);
+  EXPECT_EQ(g.GetLeftCol(), 3);
+  EXPECT_EQ(g.GetMovingCol(), 1);
+  EXPECT_TRUE(g.GetDragImages().IsDragging());
+  // The picture follows the pointer along the title row only.
+  int moves = 0;
+  for (const headless::DragCall& call : headless::GetDragCalls()) {
+    if (call.Name != "DragMove") continue;
+    ++moves;
+    EXPECT_EQ(call.B, headless::kBorderSize);
+  }
+  EXPECT_EQ(moves, 5);
+  headless::SendMouse(g, kWmLButtonUp, 200, 10);  // over column 5: 170..240
+  EXPECT_EQ(g.GetColTitle(5), "B");
+  EXPECT_EQ(g.GetColTitle(1), "C");
+  EXPECT_EQ(g.GetLeftCol(), 3);
+  EXPECT_EQ(GetCursorPos(), g.ClientToScreen(Point{205, 10}));
+  EXPECT_FALSE(g.GetDragImages().IsDragging());
+}
+
 TEST_F(GridInput, WheelAndScrollRequests) {
   XLGrid& g = Make(3, 100, kTableViewOptions, 400, 221);
   ASSERT_EQ(g.VisibleRowCount(), 10);
@@ -199,6 +366,47 @@ TEST_F(GridInput, NavigationKeys) {
   headless::PressKey(g, kVkLeft);
   EXPECT_EQ(g.GetSelection(), (XLGridRange{0, 0, 1, 0}));
   EXPECT_EQ(g.GetCurrentCell(), (XLGridCoord{0, 0}));
+  headless::SetKeyDown(kVkShift, false);
+}
+
+// Shift+Page Up and Page Down move the far edge of the selection by a page
+// less one row, after the page has scrolled; the current cell stays.
+TEST_F(GridInput, ShiftPageKeysMoveTheFarEdgeOfTheSelection) {
+  XLGrid& g = Make(8, 40, kTableViewOptions | kRangeSelect, 400, 221);
+  g.SetCurrentCell(1, 5);
+  g.SetFocus();
+  headless::SetKeyDown(kVkShift, true);
+  struct Step {
+    int Key;
+    XLGridRange Selection;
+    int TopRow;
+  };
+  const Step steps[] = {
+      {kVkNext, {1, 5, 1, 14}, 9},   // grows down from the pivot
+      {kVkNext, {1, 5, 1, 23}, 18},
+      {kVkPrior, {1, 5, 1, 14}, 9},  // shrinks back from below
+      {kVkPrior, {1, 5, 1, 5}, 0},
+      {kVkPrior, {1, 0, 1, 5}, 0},   // grows up, stopping at row 0
+      {kVkNext, {1, 5, 1, 9}, 5},    // the top edge crosses the pivot
+  };
+  for (const Step& s : steps) {
+    headless::PressKey(g, s.Key);
+    EXPECT_EQ(g.GetSelection(), s.Selection) << s.Selection.Top << ".." << s.Selection.Bottom;
+    EXPECT_EQ(g.GetTopRow(), s.TopRow) << s.Selection.Top << ".." << s.Selection.Bottom;
+    EXPECT_EQ(g.GetCurrentCell(), (XLGridCoord{1, 5}));
+  }
+  headless::SetKeyDown(kVkShift, false);
+  g.SetCurrentCell(1, 35);
+  headless::SetKeyDown(kVkShift, true);
+  headless::PressKey(g, kVkNext);
+  EXPECT_EQ(g.GetSelection(), (XLGridRange{1, 35, 1, 39}));
+  EXPECT_EQ(g.GetTopRow(), 30);
+  // Without RangeSelect Shift is not looked at.
+  g.SetOptions(kTableViewOptions);
+  g.SetTopRow(20);
+  headless::PressKey(g, kVkNext);
+  EXPECT_EQ(g.GetCurrentCell(), (XLGridCoord{1, 39}));
+  EXPECT_EQ(g.GetSelection(), (XLGridRange{1, 39, 1, 39}));
   headless::SetKeyDown(kVkShift, false);
 }
 

@@ -1,0 +1,171 @@
+// The grid on a real window of the Win32 backend: clicks, double clicks
+// and keys sent as window messages, typing into the lent editor, and the
+// cell read back after the edit ends.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "edit.h"
+#include "form.h"
+#include "xl_grid.h"
+
+#include <windows.h>
+
+namespace tabulon {
+namespace {
+
+HWND H(const Control& c) { return reinterpret_cast<HWND>(c.GetHandle()); }
+
+std::wstring WindowText(HWND w) {
+  wchar_t text[256] = {};
+  GetWindowTextW(w, text, 256);
+  return text;
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+// A key as the keyboard would queue it for the window.
+void PostKey(HWND w, UINT key) {
+  PostMessageW(w, WM_KEYDOWN, key, 1);
+  PostMessageW(w, WM_KEYUP, key, LPARAM(0xC0000001u));
+  Pump();
+}
+
+void PostChars(HWND w, const std::wstring& chars) {
+  for (wchar_t ch : chars) PostMessageW(w, WM_CHAR, WPARAM(ch), 1);
+  Pump();
+}
+
+// The options of the program's table view.
+constexpr uint8_t kTableViewOptions = 0x7C;
+
+class Win32Grid : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form = NewForm("Grid");
+    form->SetPosition(40, 40);
+    form->SetClientSize(500, 320);
+    form->Show();
+    SetForegroundWindow(H(*form));
+    grid = NewXLGrid(form.get(), 4, 5, kTableViewOptions);
+    grid->SetBounds(10, 10, 420, 260);
+    // As the program keeps its editors: ready-made and hidden.
+    editor = NewEdit(form.get());
+    editor->Hide();
+    grid->SetOnBeginEdit([this](XLGrid&, int, int, Control*& e, Control*&, XLGridSides&) {
+      e = editor.get();
+    });
+    grid->SetOnEndEdit([this](XLGrid&, int, int, Control*, Control*, std::string& text, bool accept,
+                              bool&) {
+      ++ends;
+      if (accept) seen = text;
+    });
+    Pump();
+  }
+
+  void TearDown() override {
+    grid.reset();
+    editor.reset();
+    form.reset();
+    Pump();
+  }
+
+  // The middle of a cell in the grid's client coordinates.
+  LPARAM At(int col, int row) const {
+    const Rect r = grid->CellRect(col, row);
+    return MAKELPARAM((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+  }
+
+  void Click(int col, int row) {
+    SendMessageW(H(*grid), WM_LBUTTONDOWN, MK_LBUTTON, At(col, row));
+    SendMessageW(H(*grid), WM_LBUTTONUP, 0, At(col, row));
+    Pump();
+  }
+
+  std::unique_ptr<Form> form;
+  std::unique_ptr<XLGrid> grid;
+  std::unique_ptr<Edit> editor;
+  std::string seen;
+  int ends = 0;
+};
+
+TEST_F(Win32Grid, ClickDoubleClickTypeAndEnterStoreTheText) {
+  grid->GetCell(1, 1).SetText("old");
+  Click(1, 1);
+  EXPECT_EQ(grid->GetCurrentCell(), (XLGridCoord{1, 1}));
+  EXPECT_EQ(::GetFocus(), H(*grid));
+
+  // The button-down of a double click comes first; then the double click.
+  SendMessageW(H(*grid), WM_LBUTTONDOWN, MK_LBUTTON, At(1, 1));
+  SendMessageW(H(*grid), WM_LBUTTONUP, 0, At(1, 1));
+  SendMessageW(H(*grid), WM_LBUTTONDBLCLK, MK_LBUTTON, At(1, 1));
+  SendMessageW(H(*grid), WM_LBUTTONUP, 0, At(1, 1));
+  Pump();
+  ASSERT_EQ(grid->GetEditor(), editor.get());
+  const HWND e = H(*editor);
+  EXPECT_EQ(::GetParent(e), H(*grid));
+  EXPECT_TRUE(IsWindowVisible(e));
+  EXPECT_EQ(::GetFocus(), e);
+  EXPECT_EQ(WindowText(e), L"old");
+  // Over the cell, border lines included.
+  RECT wr{};
+  GetWindowRect(e, &wr);
+  MapWindowPoints(nullptr, H(*grid), reinterpret_cast<POINT*>(&wr), 2);
+  EXPECT_EQ((Rect{int(wr.left), int(wr.top), int(wr.right), int(wr.bottom)}), grid->CellRect(1, 1));
+
+  SendMessageW(e, EM_SETSEL, 0, -1);
+  PostChars(e, L"\x0401\x043B\x043A\x0430 7");  // "Ёлка 7" replaces the text
+  PostKey(e, VK_RETURN);
+  EXPECT_EQ(grid->GetEditor(), nullptr);
+  EXPECT_EQ(ends, 1);
+  EXPECT_EQ(seen, "\xA8\xEB\xEA\xE0 7");
+  EXPECT_EQ(grid->GetCell(1, 1).GetText(), "\xA8\xEB\xEA\xE0 7");
+  EXPECT_FALSE(IsWindowVisible(e));
+  EXPECT_EQ(::GetParent(e), H(*grid));  // stays a hidden child of the grid
+  EXPECT_EQ(::GetFocus(), H(*grid));
+}
+
+TEST_F(Win32Grid, FocusLossAcceptsEscapeCancelsAndADestroyedEditorIsForgotten) {
+  auto other = NewEdit(form.get());
+  other->SetBounds(10, 280, 100, 22);
+  grid->SetFocus();
+  PostKey(H(*grid), VK_F2);
+  ASSERT_EQ(grid->GetEditor(), editor.get());
+  SetWindowTextW(H(*editor), L"typed");
+  ::SetFocus(H(*other));  // the editor loses the focus: accepted
+  EXPECT_EQ(grid->GetEditor(), nullptr);
+  EXPECT_EQ(grid->GetCell(0, 0).GetText(), "typed");
+  EXPECT_TRUE(other->IsFocused());
+
+  grid->SetFocus();
+  PostKey(H(*grid), VK_F2);
+  ASSERT_EQ(grid->GetEditor(), editor.get());
+  EXPECT_EQ(WindowText(H(*editor)), L"typed");
+  PostChars(H(*editor), L"!");
+  PostKey(H(*editor), VK_ESCAPE);
+  EXPECT_EQ(grid->GetEditor(), nullptr);
+  EXPECT_EQ(grid->GetCell(0, 0).GetText(), "typed");
+  EXPECT_EQ(::GetFocus(), H(*grid));
+  EXPECT_EQ(ends, 2);
+
+  // The owner destroys its editor in the middle of an edit: the next click
+  // goes on as if the editor had been hidden.
+  PostKey(H(*grid), VK_RETURN);
+  ASSERT_EQ(grid->GetEditor(), editor.get());
+  editor.reset();
+  Click(2, 3);
+  EXPECT_EQ(grid->GetEditor(), nullptr);
+  EXPECT_EQ(grid->GetCurrentCell(), (XLGridCoord{2, 3}));
+  EXPECT_EQ(ends, 2);
+  EXPECT_EQ(::GetFocus(), H(*grid));
+}
+
+}  // namespace
+}  // namespace tabulon
