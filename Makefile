@@ -61,6 +61,16 @@ test-windows: build-win32 build-win64
 	if tools/wine-run --can-run-32; then dir=$(WIN32); else dir=$(WIN64); fi; \
 	cd $$dir && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure
 
+# Starts the program under Wine: on the X display in DISPLAY, or on a
+# virtual one when there is none. The 32-bit product where 32-bit Wine
+# works, the same program built for 64 bits where it cannot.
+run: deps build-win32
+	tools/wine-prefix
+	if tools/wine-run --can-run-32; then exe=$(WIN32)/app/tabulon.exe; \
+	else $(MAKE) build-win64 && exe=$(WIN64)/app/tabulon.exe; fi; \
+	if [ -n "$$DISPLAY" ]; then tools/wine-run $$exe; \
+	else xvfb-run -a -s "-screen 0 1280x1024x24" tools/wine-run $$exe; fi
+
 test: deps
 	$(MAKE) test-native
 	$(MAKE) test-windows

@@ -1,0 +1,115 @@
+// Loading: choosing a table, opening it with its memo file, and copying
+// every field of every record into the table view.
+#include <string>
+#include <vector>
+
+#include "main_window.h"
+#include "table_files.h"
+#include "text.h"
+#include "texts.h"
+
+namespace tabulon {
+
+namespace {
+
+// The table view's rows are counted in 16 bits.
+constexpr uint32_t kMaxGridRows = 65535;
+
+constexpr uint32_t kOpenOptions = kOfnFileMustExist | kOfnPathMustExist | kOfnHideReadOnly |
+                                  kOfnOverwritePrompt | kOfnExplorer | kOfnEnableSizing |
+                                  kOfnLongNames;
+
+}  // namespace
+
+void MainWindow::LoadTable() {
+  FileDialog->SetMode(FileDialogMode::Open);
+  FileDialog->SetOptions(kOpenOptions);
+  FileDialog->SetFilter(Utf8ToAnsi(texts::kTableFilter));
+  FileDialog->SetDefaultExt("");
+  if (!FileDialog->Execute()) return;
+  CurrentFileName = FileDialog->GetFileName();
+  Table->FileName = CurrentFileName;
+  // Chosen afresh for every table, so no table ever gets another's memo file.
+  Table->MemoFileName = ChooseMemoFile(CurrentFileName, fs_);
+  if (!OpenTable()) return;
+  SpreadColumns();
+  FillGrid();
+  Table->SetActive(false);
+}
+
+void MainWindow::ReloadTable() {
+  if (!OpenTable()) return;
+  FillGrid();
+  Table->SetActive(false);
+}
+
+bool MainWindow::OpenTable() {
+  Table->SetActive(true);
+  if (Table->Active) return true;
+  SetStatus(texts::kStatusLoad);
+  ClearTableView();
+  // No table chosen yet is not a failure the user needs to hear of.
+  if (Table->FileName.empty()) {
+    SetStatus(texts::kStatusOk);
+    return false;
+  }
+  SetStatus(texts::kStatusError);
+  Tell(Table->ErrorText);
+  return false;
+}
+
+void MainWindow::ClearTableView() {
+  TableGrid->BeginUpdate();
+  TableGrid->SetRowCount(0);
+  TableGrid->SetColCount(0);
+  TableGrid->EndUpdate();
+}
+
+void MainWindow::FillGrid() {
+  SetStatus(texts::kStatusLoad);
+  const int fields = Table->FieldCount;
+  const uint32_t records = Table->RecordCount();
+  const uint32_t rows = records > kMaxGridRows ? kMaxGridRows : records;
+  const bool oem = OemCheckBox->IsChecked();
+
+  TableGrid->BeginUpdate();
+  TableGrid->SetColCount(uint16_t(fields));
+  TableGrid->SetRowCount(uint16_t(rows));
+  std::vector<std::string> titles;
+  titles.reserve(size_t(fields));
+  for (int f = 1; f <= fields; ++f) {
+    std::string name = Table->GetFieldName(f);
+    titles.push_back(oem ? OemToAnsi(name) : name);
+  }
+  TableGrid->SetColTitles(titles);
+
+  std::vector<bool> memo(size_t(fields) + 1, false);
+  for (int f = 1; f <= fields; ++f) memo[size_t(f)] = Table->GetFieldType(f) == DbfFieldType::Memo;
+  std::string text;
+  for (uint32_t r = 1; r <= rows; ++r) {
+    Table->GoTo(int32_t(r));
+    for (int f = 1; f <= fields; ++f) {
+      if (memo[size_t(f)]) {
+        text.clear();
+        Table->ReadMemo(f, text);  // memo texts are never converted
+      } else {
+        text = Table->FieldByNumber(f);
+        if (oem) text = OemToAnsi(text);
+      }
+      TableGrid->GetCell(f - 1, int(r) - 1).SetText(text);
+    }
+  }
+  TableGrid->EndUpdate();
+  SetStatus(texts::kStatusOk);
+
+  if (records > kMaxGridRows)
+    Tell(texts::kTooManyRecordsPrefix + std::to_string(records) + texts::kTooManyRecordsSuffix);
+}
+
+void MainWindow::SpreadColumns() {
+  if (Table->FieldCount <= 0) return;
+  const int width = TableGrid->GetWidth() / Table->FieldCount;
+  TableGrid->SetColWidths(std::vector<int>(size_t(Table->FieldCount), width));
+}
+
+}  // namespace tabulon

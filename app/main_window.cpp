@@ -1,0 +1,206 @@
+// MainWindow's construction: every control in the order the window makes
+// them, at its place, and the events that tie them to the commands.
+#include "main_window.h"
+
+#include "info_windows.h"
+#include "program.h"
+#include "system.h"
+#include "text.h"
+#include "texts.h"
+
+namespace tabulon {
+
+namespace {
+
+std::string Ansi(const char* utf8) { return Utf8ToAnsi(utf8); }
+
+// The table view lets rows be marked, sized and columns be sized and moved;
+// the field grid the same without row sizing.
+constexpr uint8_t kTableGridOptions =
+    kRowSelect | kSelectCurrent | kColumnSizing | kRowSizing | kColumnMoving;
+constexpr uint8_t kFieldGridOptions = kRowSelect | kSelectCurrent | kColumnSizing | kColumnMoving;
+
+// Grid titles use the classic dialog face whatever the window's font.
+void SetTitleFace(XLGrid& grid) {
+  grid.TitleFont().SetName("MS Sans Serif");
+  grid.TitleFont().SetCharSet(kDefaultCharSet);
+}
+
+// A label at the left of a title bar, following the bar's width.
+std::unique_ptr<Label> NewTitleLabel(Panel& bar, const char* text) {
+  auto label = NewLabel(&bar, Ansi(text));
+  label->SetPosition(8, 6);
+  Anchors anchors;
+  anchors.Right = true;
+  label->SetAnchors(anchors);
+  return label;
+}
+
+std::unique_ptr<Button> NewBarButton(Panel& bar, const char* caption, int left, int width) {
+  auto button = NewButton(&bar, Ansi(caption));
+  button->SetBounds(left, 3, width, 22);
+  return button;
+}
+
+// The folder of the program's executable, separator kept.
+std::string ProgramFolder() {
+  std::string path = GetProgramPath();
+  size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Program& program, DbfFileSystem* fs)
+    : program_(program), fs_(fs != nullptr ? *fs : PlatformFileSystem()) {
+  Window = NewForm(Ansi(texts::kMainCaption));
+  Window->Hide();
+  Window->SetPosition(252, 126);
+  Window->GetFont().SetName("Arial");
+  Window->GetFont().SetCharSet(kRussianCharSet);
+
+  std::vector<std::string> menu_items;
+  for (const char* item : texts::kMenuTemplate) menu_items.push_back(Ansi(item));
+  MainMenu = NewMenuBar(*Window, menu_items);
+  // The client area is what lies below the menu bar.
+  Window->SetClientSize(558, 513);
+
+  Table = NewDbfTable("", "", true, &fs_);
+  FileDialog = NewFileDialog();
+  FileDialog->SetFilter(Ansi(texts::kTableFilter));
+
+  TableGrid = NewXLGrid(Window.get(), 0, 0, kTableGridOptions);
+  TableGrid->SetAlign(Align::Client);
+  SetTitleFace(*TableGrid);
+
+  TypeCellEditor = NewComboBox(Window.get(), ComboBoxOptions{false, 8});
+  TypeCellEditor->SetPosition(656, 680);
+  TypeCellEditor->Hide();
+  TypeCellEditor->SetItems({Ansi(texts::kFieldTypes[0]), Ansi(texts::kFieldTypes[1])});
+  TypeCellEditor->SetItemIndex(0);
+
+  TextCellEditor = NewEdit(Window.get());
+  TextCellEditor->SetPosition(536, 672);
+  TextCellEditor->Hide();
+  SizeCellEditor = NewEdit(Window.get(), EditOptions{true, false});
+  SizeCellEditor->SetPosition(760, 672);
+  SizeCellEditor->Hide();
+
+  BuildNewTableArea();
+
+  MemoOptions memo_options;
+  memo_options.VScrollBar = true;
+  memo_options.HScrollBar = true;
+  // With a horizontal bar the lines do not wrap: the bar scrolls them.
+  memo_options.AutoHScroll = true;
+  MemoCellEditor = NewMemo(Window.get(), memo_options);
+  MemoCellEditor->SetBounds(16, 560, 1105, 200);
+  MemoCellEditor->Hide();
+  MemoCellEditor->SetText(Ansi(texts::kMemoEditorInitialText));
+
+  BuildSearchArea();
+  BuildButtonBar();
+
+  for (Control* edit : std::initializer_list<Control*>{TextCellEditor.get(), SizeCellEditor.get(),
+                                                       SearchMaskEdit.get(), SearchResultList.get(),
+                                                       FieldCountEdit.get(), MemoCellEditor.get()})
+    edit->SetColor(kClWindow);
+
+  WireEvents();
+  FileDialog->SetOwner(Window->GetHandle());
+  FileDialog->SetInitialDir(ProgramFolder());
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildNewTableArea() {
+  NewTablePanel = NewPanel(Window.get(), PanelOptions{Align::Bottom, 150, true});
+  FieldCountLabel = NewLabel(NewTablePanel.get(), Ansi(texts::kFieldCountLabel));
+  FieldCountLabel->SetPosition(5, 123);
+  NewTableTitleBar = NewPanel(NewTablePanel.get(), PanelOptions{Align::Top, 28, true});
+  NewTableTitle = NewTitleLabel(*NewTableTitleBar, texts::kNewTableTitle);
+
+  FieldGrid = NewXLGrid(NewTablePanel.get(), 3, 1, kFieldGridOptions);
+  FieldGrid->SetAlign(Align::Top);
+  FieldGrid->SetSize(FieldGrid->GetWidth(), 86);
+  FieldGrid->SetDefaultColWidth(150);
+  std::vector<std::string> titles;
+  for (const char* title : texts::kFieldGridTitles) titles.push_back(Ansi(title));
+  FieldGrid->SetColTitles(titles);
+  FieldGrid->SetRowTitleWidth(0);
+  FieldGrid->SetColTitleHeight(30);
+  SetTitleFace(*FieldGrid);
+
+  FieldCountButton = NewButton(NewTablePanel.get(), Ansi(texts::kFieldCountButton));
+  FieldCountButton->SetBounds(197, 120, 41, 22);
+  FieldCountEdit = NewEdit(NewTablePanel.get(), EditOptions{true, false});
+  FieldCountEdit->SetBounds(141, 120, 49, 22);
+  CreateTableButton = NewButton(NewTablePanel.get(), Ansi(texts::kCreateTableButton));
+  CreateTableButton->SetBounds(245, 120, 89, 22);
+}
+
+void MainWindow::BuildSearchArea() {
+  SearchPanel = NewPanel(Window.get(), PanelOptions{Align::Bottom, 126, true});
+  SearchResultList = NewListBox(SearchPanel.get(), ListBoxOptions{false});
+  SearchResultList->SetAlign(Align::Top);
+  SearchResultList->SetSize(SearchResultList->GetWidth(), 84);
+  Anchors anchors;
+  anchors.Right = true;
+  SearchResultList->SetAnchors(anchors);
+  SearchMaskEdit = NewEdit(SearchPanel.get());
+  SearchMaskEdit->SetBounds(5, 92, 377, 22);
+  SearchButton = NewButton(SearchPanel.get(), Ansi(texts::kSearchButton));
+  SearchButton->SetPosition(389, 92);
+
+  SearchTitleBar = NewPanel(Window.get(), PanelOptions{Align::Bottom, 27, true});
+  SearchTitle = NewTitleLabel(*SearchTitleBar, texts::kSearchTitle);
+}
+
+void MainWindow::BuildButtonBar() {
+  ButtonBar = NewPanel(Window.get(), PanelOptions{Align::Bottom, 33, true});
+  StatusLabel = NewLabel(ButtonBar.get(), Ansi(texts::kStatusOk));
+  StatusLabel->SetAutoSize(false);
+  StatusLabel->SetBounds(237, 5, 169, 19);
+  Panel& bar = *ButtonBar;
+  ZoomInButton = NewBarButton(bar, texts::kZoomInButton, 429, 33);
+  ZoomOutButton = NewBarButton(bar, texts::kZoomOutButton, 469, 33);
+  ZoomOutButton->SetEnabled(false);
+  DeleteButton = NewBarButton(bar, texts::kDeleteButton, 37, 25);
+  AddButton = NewBarButton(bar, texts::kAddButton, 5, 25);
+  ReloadButton = NewBarButton(bar, texts::kReloadButton, 69, 25);
+  PackButton = NewBarButton(bar, texts::kPackButton, 104, 25);
+  MemoButton = NewBarButton(bar, texts::kMemoButton, 509, 33);
+  OemCheckBox = NewCheckBox(ButtonBar.get(), Ansi(texts::kOemCheckBox));
+  OemCheckBox->SetBounds(137, 3, 72, 22);
+}
+
+void MainWindow::WireEvents() {
+  MainMenu->OnItemClick = [this](MenuBar&, int index) {
+    switch (index) {
+      case 1: LoadTable(); break;
+      case 2: ShowHelp(); break;
+      case 3: ShowAbout(); break;
+      default: break;
+    }
+  };
+  TableGrid->OnResize = [this](Control&) { SpreadColumns(); };
+  ReloadButton->OnClick = [this](Button&) { ReloadTable(); };
+}
+
+void MainWindow::ShowHelp() {
+  HelpWindow& help = program_.GetHelpWindow();
+  help.GetForm().ShowModal();
+  help.GetForm().Hide();
+}
+
+void MainWindow::ShowAbout() {
+  AboutWindow& about = program_.GetAboutWindow();
+  about.GetForm().ShowModal();
+  about.GetForm().Hide();
+}
+
+void MainWindow::SetStatus(const char* word) { StatusLabel->SetText(word); }
+
+void MainWindow::Tell(const std::string& text) { program_.GetApplet().ShowMessage(Utf8ToAnsi(text)); }
+
+}  // namespace tabulon

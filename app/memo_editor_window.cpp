@@ -1,0 +1,49 @@
+// The memo editor's window, its two buttons and its close box.
+#include "memo_editor_window.h"
+
+#include "text.h"
+#include "texts.h"
+
+namespace tabulon {
+
+MemoEditorWindow::MemoEditorWindow() {
+  Window = NewForm(Utf8ToAnsi(texts::kMemoEditorCaption));
+  Window->Hide();
+  Window->SetPosition(303, 219);
+  Window->SetClientSize(468, 413);
+
+  ButtonPanel = NewPanel(Window.get(), PanelOptions{Align::Bottom, 36, true});
+  SaveButton = NewButton(ButtonPanel.get(), Utf8ToAnsi(texts::kSaveButton));
+  SaveButton->SetBounds(13, 5, 96, 22);
+  ExitButton = NewButton(ButtonPanel.get(), Utf8ToAnsi(texts::kExitButton));
+  ExitButton->SetPosition(359, 5);
+
+  MemoOptions options;
+  options.VScrollBar = true;
+  options.HScrollBar = true;
+  options.AutoVScroll = true;
+  options.AutoHScroll = true;  // lines are not wrapped
+  Memo1 = NewMemo(Window.get(), options);
+  Memo1->SetAlign(Align::Client);
+  Memo1->SetColor(kClWindow);
+  Memo1->SetText(Utf8ToAnsi(texts::kMemoEditorInitialText));
+  Memo1->SetMaxLength(kMemoEditorMaxLength);
+
+  SaveButton->OnClick = [this](Button&) {
+    SavedText = Memo1->GetText();
+    MemoEditResult = kMemoSaved;
+  };
+  ExitButton->OnClick = [this](Button&) { Window->SetModalResult(MemoEditResult); };
+  // The close box ends the showing as "Выйти" does; the window lives on.
+  Window->OnCloseQuery = [this](Form& form, bool& can_close) {
+    can_close = false;
+    form.SetModalResult(MemoEditResult);
+  };
+}
+
+int MemoEditorWindow::ShowModal() {
+  MemoEditResult = kMemoNotSaved;
+  return Window->ShowModal();
+}
+
+}  // namespace tabulon

@@ -1,0 +1,27 @@
+// Start-up and shutdown.
+#include "program.h"
+
+#include "texts.h"
+
+namespace tabulon {
+
+Program::Program(DbfFileSystem* fs)
+    : applet_(NewApplet(texts::kAppletCaption)),
+      main_window_(std::make_unique<MainWindow>(*this, fs)),
+      memo_editor_(std::make_unique<MemoEditorWindow>()),
+      help_(std::make_unique<HelpWindow>()),
+      about_(std::make_unique<AboutWindow>()) {}
+
+Program::~Program() {
+  // The secondary windows go before the main one, the applet last.
+  about_.reset();
+  help_.reset();
+  memo_editor_.reset();
+  main_window_.reset();
+}
+
+void Program::Run() { applet_->Run(main_window_->GetForm()); }
+
+std::unique_ptr<Program> NewProgram(DbfFileSystem* fs) { return std::make_unique<Program>(fs); }
+
+}  // namespace tabulon

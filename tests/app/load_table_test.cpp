@@ -1,0 +1,233 @@
+// Loading a table into the table view: the dialog, the memo file, the
+// cells, the OEM display, reloading, failures and the record limit.
+#include "app_test_support.h"
+
+namespace tabulon {
+namespace {
+
+using test::FieldSpec;
+using test::MakeDbt;
+using test::MakeFpt;
+using test::MakeTable;
+using test::Ref;
+using test::TableSpec;
+
+// "Привет" in code page 866.
+const std::string kOemWord = "\x8F\xE0\xA8\xA2\xA5\xE2";
+
+TableSpec People() {
+  TableSpec t;
+  t.Fields = {{"NAME", 'C', 8}, {"BORN", 'D', 8}, {"AGE", 'N', 3}, {"OK", 'L', 1}};
+  t.Records = {" Ann     19800102 42T", "*Bob     19991231  7F", "            ", " " + kOemWord};
+  return t;
+}
+
+// A dBase III memo table: NAME, NOTE (memo).
+TableSpec MemoTable(uint8_t version, const std::vector<uint32_t>& blocks) {
+  TableSpec t;
+  t.Version = version;
+  t.Fields = {{"NAME", 'C', 4}, {"NOTE", 'M', 10}};
+  for (size_t i = 0; i < blocks.size(); ++i) t.Records.push_back(" r" + std::to_string(i) + "  " + Ref(blocks[i]));
+  return t;
+}
+
+using LoadTableTest = AppTest;
+
+TEST_F(LoadTableTest, ShowsNamesAndValuesAndLeavesTheTableClosed) {
+  Write("people.dbf", MakeTable(People()));
+  const test::Bytes before = Read("people.dbf");
+  Load("people.dbf");
+  MainWindow& w = *win_;
+  ASSERT_EQ(headless::GetFileDialogs().size(), 1u);
+  const headless::FileDialogRecord& d = headless::GetFileDialogs()[0];
+  EXPECT_EQ(d.Mode, FileDialogMode::Open);
+  EXPECT_EQ(d.Options, 0x00A81806u);
+  EXPECT_EQ(d.Filter, Utf8ToAnsi("Файлы dbf|*.dbf|Все Файлы|*.*"));
+  EXPECT_EQ(d.DefaultExt, "");
+  EXPECT_EQ(d.FileName, "");
+  EXPECT_EQ(d.Owner, w.Window->GetHandle());
+
+  EXPECT_EQ(w.CurrentFileName, Path("people.dbf"));
+  EXPECT_EQ(w.Table->FileName, Path("people.dbf"));
+  EXPECT_EQ(w.Table->MemoFileName, "");
+  EXPECT_FALSE(w.Table->Active);
+  EXPECT_EQ(Status(), "OK");
+  ASSERT_EQ(w.TableGrid->ColCount(), 4);
+  ASSERT_EQ(w.TableGrid->RowCount(), 4);
+  EXPECT_EQ(w.TableGrid->GetColTitle(0), "NAME");
+  EXPECT_EQ(w.TableGrid->GetColTitle(3), "OK");
+  EXPECT_EQ(Cell(0, 0), "Ann");
+  EXPECT_EQ(Cell(1, 0), "19800102");
+  EXPECT_EQ(Cell(2, 0), " 42");  // numbers keep their leading blanks
+  EXPECT_EQ(Cell(3, 0), "T");
+  EXPECT_EQ(Cell(0, 1), "Bob");  // marked deleted, shown as any other
+  EXPECT_EQ(Cell(0, 2), "");     // blanks only
+  EXPECT_EQ(Cell(0, 3), kOemWord);  // unconverted: the 1251 characters of the bytes
+  EXPECT_EQ(w.TableGrid->GetRowTitle(0), "");
+  EXPECT_EQ(w.TableGrid->GetRowTitleWidth(), 30);
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+  EXPECT_EQ(Read("people.dbf"), before);
+
+  // The next dialog starts with the path chosen last.
+  headless::QueueFileDialogAnswer(std::nullopt);
+  headless::ChooseMenuItem(*w.Window, 1);
+  EXPECT_EQ(headless::GetFileDialogs().back().FileName, Path("people.dbf"));
+}
+
+TEST_F(LoadTableTest, ACancelledDialogChangesNothing) {
+  Write("people.dbf", MakeTable(People()));
+  Load("people.dbf");
+  headless::QueueFileDialogAnswer(std::nullopt);
+  headless::ChooseMenuItem(*win_->Window, 1);
+  EXPECT_EQ(win_->CurrentFileName, Path("people.dbf"));
+  EXPECT_EQ(win_->TableGrid->RowCount(), 4);
+  EXPECT_EQ(Status(), "OK");
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+}
+
+TEST_F(LoadTableTest, MemoFileChoiceAndMemoCells) {
+  const std::string long_text(40000, 'x');
+  const std::vector<std::string> dbt_texts = {"dbt one", long_text};
+  Write("notes.dbf", MakeTable(MemoTable(0x83, test::DbtBlocks(dbt_texts))));
+  Write("notes.dbt", MakeDbt(dbt_texts));
+  Load("notes.dbf");
+  MainWindow& w = *win_;
+  EXPECT_EQ(w.Table->MemoFileName, Path("notes.dbt"));
+  ASSERT_EQ(w.TableGrid->RowCount(), 2);
+  EXPECT_EQ(Cell(1, 0), "dbt one");
+  EXPECT_EQ(Cell(1, 1), long_text);  // whole
+
+  // Both memo files: the FPT one wins. FoxPro texts, never OEM-converted.
+  std::vector<uint32_t> blocks;
+  Write("notes.fpt", MakeFpt(64, {kOemWord, "fpt two"}, &blocks));
+  Write("notes.dbf", MakeTable(MemoTable(0xF5, blocks)));
+  w.OemCheckBox->SetChecked(true);
+  Load("notes.dbf");
+  EXPECT_EQ(w.Table->MemoFileName, Path("notes.fpt"));
+  EXPECT_EQ(Cell(1, 0), kOemWord);
+  EXPECT_EQ(Cell(1, 1), "fpt two");
+  EXPECT_EQ(Cell(0, 1), "r1");
+
+  // A table without a memo file right after: no memo file, not the last one.
+  Write("people.dbf", MakeTable(People()));
+  Load("people.dbf");
+  EXPECT_EQ(w.Table->MemoFileName, "");
+
+  // A memo table whose memo file is missing shows its memo cells empty.
+  std::filesystem::remove(Path("notes.fpt"));
+  std::filesystem::remove(Path("notes.dbt"));
+  Load("notes.dbf");
+  EXPECT_EQ(w.Table->MemoFileName, "");
+  ASSERT_EQ(w.TableGrid->RowCount(), 2);
+  EXPECT_EQ(Cell(0, 0), "r0");
+  EXPECT_EQ(Cell(1, 0), "");
+  EXPECT_EQ(Status(), "OK");
+}
+
+TEST_F(LoadTableTest, OemDisplayChangesAtTheNextFill) {
+  TableSpec t = People();
+  t.Fields[0].Name = "\x88\x8C\x9F";  // "ИМЯ" in code page 866
+  Write("people.dbf", MakeTable(t));
+  Load("people.dbf");
+  MainWindow& w = *win_;
+  EXPECT_EQ(Cell(0, 3), kOemWord);
+  w.OemCheckBox->SetChecked(true);
+  EXPECT_EQ(Cell(0, 3), kOemWord);  // no handler of its own
+  headless::ClickButton(*w.ReloadButton);
+  EXPECT_EQ(Cell(0, 3), Utf8ToAnsi("Привет"));
+  EXPECT_EQ(w.TableGrid->GetColTitle(0), Utf8ToAnsi("ИМЯ"));
+  EXPECT_EQ(Cell(2, 0), " 42");  // numbers keep their leading blanks
+  headless::ClickButton(*w.OemCheckBox);  // unchecked by the user
+  headless::ClickButton(*w.ReloadButton);
+  EXPECT_EQ(Cell(0, 3), kOemWord);
+}
+
+TEST_F(LoadTableTest, EmptyTablesAndReloadBeforeAnyTable) {
+  MainWindow& w = *win_;
+  // "L" with no table chosen: empty view, status back at OK, no message.
+  headless::ClickButton(*w.ReloadButton);
+  EXPECT_EQ(w.TableGrid->ColCount(), 0);
+  EXPECT_EQ(Status(), "OK");
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+
+  TableSpec t = People();
+  t.Records.clear();
+  Write("empty.dbf", MakeTable(t));
+  Load("empty.dbf");
+  EXPECT_EQ(w.TableGrid->ColCount(), 4);
+  EXPECT_EQ(w.TableGrid->RowCount(), 0);
+  EXPECT_EQ(w.TableGrid->GetColTitle(1), "BORN");
+}
+
+// A table that cannot be opened never shows stale rows as if loaded.
+TEST_F(LoadTableTest, AFailedOpenClearsTheViewAndSaysWhy) {
+  MainWindow& w = *win_;
+  Write("people.dbf", MakeTable(People()));
+  Load("people.dbf");
+  ASSERT_EQ(w.TableGrid->RowCount(), 4);
+  std::filesystem::remove(Path("people.dbf"));
+  headless::ClickButton(*w.ReloadButton);
+  EXPECT_EQ(w.TableGrid->ColCount(), 0);
+  EXPECT_EQ(w.TableGrid->RowCount(), 0);
+  EXPECT_EQ(Status(), "ERROR");
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Caption, "tabulon");
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, w.Table->ErrorText);
+  EXPECT_NE(w.Table->ErrorText.find("DBF File Not Exist"), std::string::npos);
+
+  // A refused header (no terminator) through the dialog: the same.
+  Write("bad.dbf", test::Bytes(40, 0x20));
+  Load("bad.dbf");
+  EXPECT_EQ(w.TableGrid->ColCount(), 0);
+  EXPECT_EQ(Status(), "ERROR");
+  EXPECT_EQ(headless::GetMessageBoxes().size(), 2u);
+
+  // A good table afterwards loads as usual.
+  Write("people.dbf", MakeTable(People()));
+  Load("people.dbf");
+  EXPECT_EQ(w.TableGrid->RowCount(), 4);
+  EXPECT_EQ(Status(), "OK");
+}
+
+TEST_F(LoadTableTest, ALongTableShowsItsFirst65535RecordsAndSaysSo) {
+  TableSpec t;
+  t.Fields = {{"N", 'N', 5}};
+  for (int i = 1; i <= 65537; ++i) {
+    std::string n = std::to_string(i);
+    t.Records.push_back(" " + std::string(5 - n.size(), ' ') + n);
+  }
+  Write("long.dbf", MakeTable(t));
+  const test::Bytes before = Read("long.dbf");
+  Load("long.dbf");
+  MainWindow& w = *win_;
+  ASSERT_EQ(w.TableGrid->RowCount(), 65535);
+  EXPECT_EQ(Cell(0, 65534), "65535");
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  const std::string text = headless::GetMessageBoxes()[0].Text;
+  EXPECT_NE(text.find("65537"), std::string::npos);
+  EXPECT_NE(text.find("65535"), std::string::npos);
+  EXPECT_EQ(Status(), "OK");
+  EXPECT_EQ(Read("long.dbf"), before);
+}
+
+TEST_F(LoadTableTest, ColumnsSpreadOverTheGridWhenItIsResized) {
+  MainWindow& w = *win_;
+  w.Window->Show();
+  Write("people.dbf", MakeTable(People()));
+  // Spread before the fill: new columns keep the default width.
+  Load("people.dbf");
+  EXPECT_EQ(w.TableGrid->GetColWidth(0), 70);
+  w.TableGrid->SetColWidth(1, 13);
+  w.Window->SetClientSize(400, 513);
+  ASSERT_EQ(w.TableGrid->GetWidth(), 400);
+  for (int c = 0; c < 4; ++c) EXPECT_EQ(w.TableGrid->GetColWidth(c), 100);
+  // The next load spreads the columns that are already there.
+  w.Window->SetClientSize(402, 513);
+  EXPECT_EQ(w.TableGrid->GetColWidth(3), 100);
+  w.TableGrid->SetColWidths({7, 7, 7, 7});
+  Load("people.dbf");
+  EXPECT_EQ(w.TableGrid->GetColWidth(2), 100);
+}
+
+}  // namespace
+}  // namespace tabulon
