@@ -19,9 +19,22 @@ constexpr uint32_t kOpenOptions = kOfnFileMustExist | kOfnPathMustExist | kOfnHi
                                   kOfnOverwritePrompt | kOfnExplorer | kOfnEnableSizing |
                                   kOfnLongNames;
 
+// Whether order holds each field 1..fields once.
+bool IsFieldOrder(const std::vector<int>& order, int fields) {
+  if (order.size() != size_t(fields)) return false;
+  std::vector<bool> seen(size_t(fields) + 1, false);
+  for (int f : order) {
+    if (f < 1 || f > fields || seen[size_t(f)]) return false;
+    seen[size_t(f)] = true;
+  }
+  return true;
+}
+
 }  // namespace
 
 void MainWindow::LoadTable() {
+  CommandScope command(*this);
+  if (!command.Entered()) return;
   FileDialog->SetMode(FileDialogMode::Open);
   FileDialog->SetOptions(kOpenOptions);
   FileDialog->SetFilter(Utf8ToAnsi(texts::kTableFilter));
@@ -31,16 +44,19 @@ void MainWindow::LoadTable() {
   Table->FileName = CurrentFileName;
   // Chosen afresh for every table, so no table ever gets another's memo file.
   Table->MemoFileName = ChooseMemoFile(CurrentFileName, fs_);
+  column_fields_.clear();  // a new table shows its fields in file order
   if (!OpenTable()) return;
   SpreadColumns();
   FillGrid();
-  Table->SetActive(false);
+  CloseTable();
 }
 
 void MainWindow::ReloadTable() {
+  CommandScope command(*this);
+  if (!command.Entered()) return;
   if (!OpenTable()) return;
   FillGrid();
-  Table->SetActive(false);
+  CloseTable();
 }
 
 bool MainWindow::OpenTable() {
@@ -63,6 +79,8 @@ void MainWindow::ClearTableView() {
   TableGrid->SetRowCount(0);
   TableGrid->SetColCount(0);
   TableGrid->EndUpdate();
+  column_fields_.clear();
+  seen_ = TableSnapshot{};
 }
 
 void MainWindow::FillGrid() {
@@ -71,13 +89,19 @@ void MainWindow::FillGrid() {
   const uint32_t records = Table->RecordCount();
   const uint32_t rows = records > kMaxGridRows ? kMaxGridRows : records;
   const bool oem = OemCheckBox->IsChecked();
+  // The columns keep the order the user gave them, as long as the table
+  // has the fields they show.
+  if (!IsFieldOrder(column_fields_, fields)) {
+    column_fields_.resize(size_t(fields));
+    for (int c = 0; c < fields; ++c) column_fields_[size_t(c)] = c + 1;
+  }
 
   TableGrid->BeginUpdate();
   TableGrid->SetColCount(uint16_t(fields));
   TableGrid->SetRowCount(uint16_t(rows));
   std::vector<std::string> titles;
   titles.reserve(size_t(fields));
-  for (int f = 1; f <= fields; ++f) {
+  for (int f : column_fields_) {
     std::string name = Table->GetFieldName(f);
     titles.push_back(oem ? OemToAnsi(name) : name);
   }
@@ -88,7 +112,8 @@ void MainWindow::FillGrid() {
   std::string text;
   for (uint32_t r = 1; r <= rows; ++r) {
     Table->GoTo(int32_t(r));
-    for (int f = 1; f <= fields; ++f) {
+    for (int c = 0; c < fields; ++c) {
+      const int f = column_fields_[size_t(c)];
       if (memo[size_t(f)]) {
         text.clear();
         Table->ReadMemo(f, text);  // memo texts are never converted
@@ -96,7 +121,7 @@ void MainWindow::FillGrid() {
         text = Table->FieldByNumber(f);
         if (oem) text = OemToAnsi(text);
       }
-      TableGrid->GetCell(f - 1, int(r) - 1).SetText(text);
+      TableGrid->GetCell(c, int(r) - 1).SetText(text);
     }
   }
   TableGrid->EndUpdate();

@@ -184,16 +184,51 @@ void MainWindow::WireEvents() {
     }
   };
   TableGrid->OnResize = [this](Control&) { SpreadColumns(); };
+  TableGrid->SetOnBeginEdit([this](XLGrid& grid, int col, int row, Control*& editor,
+                                   Control*& edit_control, XLGridSides& margins) {
+    BeginCellEdit(grid, col, row, editor, edit_control, margins);
+  });
+  TableGrid->SetOnEndEdit([this](XLGrid& grid, int col, int row, Control* editor,
+                                 Control* edit_control, std::string& text, bool accept, bool& allow) {
+    EndCellEdit(grid, col, row, editor, edit_control, text, accept, allow);
+  });
+  // The columns' fields follow the user's Alt-drags.
+  TableGrid->SetOnColumnMoved([this](XLGrid&, int from, int to) {
+    if (from < 0 || to < 0 || size_t(from) >= column_fields_.size() ||
+        size_t(to) >= column_fields_.size())
+      return;
+    const int field = column_fields_[size_t(from)];
+    column_fields_.erase(column_fields_.begin() + from);
+    column_fields_.insert(column_fields_.begin() + to, field);
+  });
+  AddButton->OnClick = [this](Button&) { AppendRecord(); };
+  DeleteButton->OnClick = [this](Button&) { DeleteRecord(); };
   ReloadButton->OnClick = [this](Button&) { ReloadTable(); };
+  PackButton->OnClick = [this](Button&) { PackTable(); };
+  ZoomInButton->OnClick = [this](Button&) { ZoomIn(); };
+  ZoomOutButton->OnClick = [this](Button&) { ZoomOut(); };
+  MemoButton->OnClick = [this](Button&) { EditMemo(); };
+  SearchButton->OnClick = [this](Button&) { RunSearch(); };
+  SearchResultList->OnDblClick = [this](ListBox&) { JumpToHit(); };
+  FieldGrid->SetOnBeginEdit([this](XLGrid& grid, int col, int row, Control*& editor,
+                                   Control*& edit_control, XLGridSides& margins) {
+    BeginFieldEdit(grid, col, row, editor, edit_control, margins);
+  });
+  FieldCountButton->OnClick = [this](Button&) { SetFieldRows(); };
+  CreateTableButton->OnClick = [this](Button&) { CreateNewTable(); };
 }
 
 void MainWindow::ShowHelp() {
+  CommandScope command(*this);
+  if (!command.Entered()) return;
   HelpWindow& help = program_.GetHelpWindow();
   help.GetForm().ShowModal();
   help.GetForm().Hide();
 }
 
 void MainWindow::ShowAbout() {
+  CommandScope command(*this);
+  if (!command.Entered()) return;
   AboutWindow& about = program_.GetAboutWindow();
   about.GetForm().ShowModal();
   about.GetForm().Hide();

@@ -5,8 +5,12 @@
 //
 // The table is closed whenever the message loop is idle: each command opens
 // it, works through the engine and closes it again. The table view is a
-// snapshot of the file that FillGrid rebuilds; grid column c shows field
-// c + 1 and grid row r record r + 1.
+// snapshot of the file that FillGrid rebuilds; grid row r shows record
+// r + 1, and grid column c the field FieldOfColumn(c) (field c + 1 until
+// the user moves columns).
+//
+// Commands run one at a time: while one processes pending messages (the
+// memo editor, the pack), a click on another is refused.
 #pragma once
 
 #include <memory>
@@ -23,6 +27,7 @@
 #include "list_box.h"
 #include "menu.h"
 #include "panel.h"
+#include "table_files.h"
 #include "xl_grid.h"
 
 namespace tabulon {
@@ -50,6 +55,32 @@ class MainWindow {
   // The menu's help and about items.
   void ShowHelp();
   void ShowAbout();
+
+  // Editing records (edit_commands.cpp, memo_commands.cpp).
+  void BeginCellEdit(XLGrid& sender, int col, int row, Control*& editor, Control*& edit_control,
+                     XLGridSides& margins);
+  void EndCellEdit(XLGrid& sender, int col, int row, Control* editor, Control* edit_control,
+                   std::string& text, bool accept, bool& allow);
+  void AppendRecord();
+  void DeleteRecord();
+  void ZoomIn();
+  void ZoomOut();
+  void EditMemo();
+  // Packing (pack_commands.cpp).
+  void PackTable();
+  // Searching (search_commands.cpp).
+  void RunSearch();
+  void JumpToHit();
+  // Creating a table (new_table_commands.cpp).
+  void SetFieldRows();
+  void BeginFieldEdit(XLGrid& sender, int col, int row, Control*& editor, Control*& edit_control,
+                      XLGridSides& margins);
+  void CreateNewTable();
+
+  // The field (1-based) that table view column col shows.
+  int FieldOfColumn(int col) const;
+  // A command is running (and may be processing pending messages).
+  bool IsBusy() const { return busy_; }
 
   // The window and its members, in creation order. Owned here; public so
   // that commands and tests reach them by the names the program uses.
@@ -96,6 +127,21 @@ class MainWindow {
   std::vector<std::string> FieldDefinitionLines;
 
  private:
+  // Marks a command as running for its lifetime; Entered() is false when
+  // another one was running already, and the new one must not start.
+  class CommandScope {
+   public:
+    explicit CommandScope(MainWindow& window);
+    ~CommandScope();
+    CommandScope(const CommandScope&) = delete;
+    CommandScope& operator=(const CommandScope&) = delete;
+    bool Entered() const { return entered_; }
+
+   private:
+    MainWindow& window_;
+    bool entered_;
+  };
+
   void BuildNewTableArea();
   void BuildSearchArea();
   void BuildButtonBar();
@@ -107,9 +153,31 @@ class MainWindow {
   // "ERROR" and shows the engine's message. No table chosen yet is quiet.
   bool OpenTable();
   void ClearTableView();
+  // Closes the table after a command and remembers how its files look, so
+  // the next command can tell whether another program changed them.
+  void CloseTable();
+  // Opens the table for a command that writes to a record the table view
+  // shows. False (nothing to write) when it cannot be opened, or when
+  // another program changed it since the view was filled: then the view is
+  // refilled, the user told, and the table closed again.
+  bool OpenTableForRecordWrite();
+  // Clears the engine's error before a write; WriteFailure is the error
+  // text the write recorded since ("" when it succeeded). ReportFailure
+  // shows such a text with the status "ERROR" (true) or does nothing.
+  // Commands report after refilling the view, so the status stays.
+  void BeginWrite();
+  std::string WriteFailure() const;
+  bool ReportFailure(const std::string& failure);
+  // The text a cell shows for field f of the record in the buffer.
+  std::string DisplayText(int field);
 
   Program& program_;
   DbfFileSystem& fs_;
+  bool busy_ = false;
+  // column_fields_[c]: the field table view column c shows.
+  std::vector<int> column_fields_;
+  // The table's files as the view last saw them.
+  TableSnapshot seen_;
 };
 
 }  // namespace tabulon

@@ -60,6 +60,9 @@ constexpr const char* kChooseTypePrefix = "Вы не выбрали тип да�
 constexpr const char* kColumnSuffix = " столбца";
 constexpr const char* kCreateFailed = "Неудача создания базы";
 constexpr const char* kCreateDone = "База успешно создана";
+// A command found the table changed since the view was filled.
+constexpr const char* kTableChanged =
+    "Таблица изменена другой программой. Показано её новое содержимое, изменение не записано.";
 // A table longer than the table view: + record count + kTooManyRecordsSuffix.
 constexpr const char* kTooManyRecordsPrefix = "Записей в таблице: ";
 constexpr const char* kTooManyRecordsSuffix = ". Показаны только первые 65535.";

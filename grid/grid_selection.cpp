@@ -147,6 +147,7 @@ void XLGrid::MoveColumn(int from, int to) {
   // The current cell stays on the same cell object as it moves.
   if (current_.Col >= 0) current_.Col = MovedIndex(current_.Col, from, to);
   EndUpdate();
+  if (on_column_moved_) on_column_moved_(*this, from, to);
 }
 
 void XLGrid::MoveRow(int from, int to) {

@@ -136,6 +136,10 @@ using XLGridEndEditEvent =
     std::function<void(XLGrid& sender, int col, int row, Control* editor, Control* edit_control,
                        std::string& text, bool accept, bool& allow)>;
 
+// OnColumnMoved(grid, from, to): a column was moved (by the program or an
+// Alt-drag); owners that map columns to their data follow it.
+using XLGridMoveEvent = std::function<void(XLGrid& sender, int from, int to)>;
+
 // Window style and class style of the grid's window.
 constexpr uint32_t kXLGridStyle = kWsChild | kWsVisible | kWsClipSiblings | kWsClipChildren |
                                   kWsBorder | kWsVScroll | kWsHScroll | kWsTabStop;
@@ -297,6 +301,7 @@ class XLGrid : public CustomControl {
   Control* GetEditControl() const { return edit_control_.Get(); }
   void SetOnBeginEdit(XLGridBeginEditEvent handler) { on_begin_edit_ = std::move(handler); }
   void SetOnEndEdit(XLGridEndEditEvent handler) { on_end_edit_ = std::move(handler); }
+  void SetOnColumnMoved(XLGridMoveEvent handler) { on_column_moved_ = std::move(handler); }
 
   // The message handler installed on the grid's window.
   bool HandleGridMessage(Message& message, intptr_t& result);
@@ -418,6 +423,7 @@ class XLGrid : public CustomControl {
   bool ending_edit_ = false;
   XLGridBeginEditEvent on_begin_edit_;
   XLGridEndEditEvent on_end_edit_;
+  XLGridMoveEvent on_column_moved_;
   int32_t update_count_ = 0;
 };
 
