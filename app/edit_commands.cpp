@@ -1,18 +1,131 @@
 // Editing records in place, appending, deleting, and enlarging a memo cell.
 #include "main_window.h"
+#include "texts.h"
 
 namespace tabulon {
 
-void MainWindow::BeginCellEdit(XLGrid&, int, int, Control*&, Control*&, XLGridSides&) {}
+namespace {
 
-void MainWindow::EndCellEdit(XLGrid&, int, int, Control*, Control*, std::string&, bool, bool&) {}
+// An ordinary field takes at most this much of an edited text; the engine
+// then fits it to the field's width.
+constexpr size_t kMaxFieldText = 255;
 
-void MainWindow::AppendRecord() {}
+bool IsCell(const XLGrid& grid, XLGridCoord at) {
+  return at.Col >= 0 && at.Row >= 0 && at.Col < grid.ColCount() && at.Row < grid.RowCount();
+}
 
-void MainWindow::DeleteRecord() {}
+}  // namespace
 
-void MainWindow::ZoomIn() {}
+void MainWindow::BeginCellEdit(XLGrid&, int col, int, Control*& editor, Control*& edit_control,
+                               XLGridSides&) {
+  if (busy_) return;  // no editor: no edit starts while a command runs
+  if (Table->GetFieldType(FieldOfColumn(col)) == DbfFieldType::Memo) {
+    editor = MemoCellEditor.get();
+    edit_control = MemoCellEditor.get();
+    MemoTransferText.clear();
+    MemoCellEditor->Clear();
+  } else {
+    editor = TextCellEditor.get();
+  }
+}
 
-void MainWindow::ZoomOut() {}
+void MainWindow::EndCellEdit(XLGrid&, int col, int row, Control*, Control*, std::string& text,
+                             bool accept, bool& allow) {
+  if (!accept) return;
+  CommandScope command(*this);
+  if (!command.Entered()) {
+    allow = false;  // the edit stays open (or, forced, is dropped unwritten)
+    return;
+  }
+  const std::string shown = TableGrid->GetCell(col, row).GetText();
+  if (!OpenTableForRecordWrite()) {
+    // Nothing was written: the cell keeps what the file holds, if the view
+    // still has it.
+    if (IsCell(*TableGrid, XLGridCoord{col, row})) text = TableGrid->GetCell(col, row).GetText();
+    return;
+  }
+  const int field = FieldOfColumn(col);
+  Table->AutoPost = true;
+  Table->GoTo(row + 1);
+  // A memo is written whole from the editor, whatever the grid kept of it.
+  MemoTransferText = MemoCellEditor->GetText();
+  const bool memo = Table->GetFieldType(field) == DbfFieldType::Memo;
+  BeginWrite();
+  if (memo)
+    Table->WriteMemo(field, MemoTransferText);
+  else
+    Table->PutFieldByNumber(field, text.substr(0, kMaxFieldText));
+  const bool modified = Table->RecordModified;
+  Table->PostRecord();
+  const std::string failure = WriteFailure();
+  if (failure.empty()) {
+    // A FoxPro memo write stores the record itself; only an ordinary field
+    // left unmodified means nothing reached the file.
+    if (!memo && !modified) Tell(texts::kNotModified);
+    text = DisplayText(field);  // what the file now holds
+  } else {
+    text = shown;
+  }
+  CloseTable();
+  ReportFailure(failure);
+}
+
+void MainWindow::AppendRecord() {
+  CommandScope command(*this);
+  if (!command.Entered() || !OpenTable()) return;
+  BeginWrite();
+  Table->AppendBlank();
+  const std::string failure = WriteFailure();
+  FillGrid();
+  CloseTable();
+  ReportFailure(failure);
+}
+
+void MainWindow::DeleteRecord() {
+  CommandScope command(*this);
+  if (!command.Entered() || !OpenTableForRecordWrite()) return;
+  const XLGridCoord at = TableGrid->GetCurrentCell();
+  if (!IsCell(*TableGrid, at)) {
+    CloseTable();
+    return;
+  }
+  Table->AutoPost = true;
+  Table->GoTo(at.Row + 1);
+  BeginWrite();
+  Table->SetDeleted(true);
+  Table->PostRecord();
+  // Every record marked deleted goes, also those another program marked.
+  if (Table->ErrorCode == 0) Table->Pack();
+  const std::string failure = WriteFailure();
+  FillGrid();
+  CloseTable();
+  ReportFailure(failure);
+}
+
+void MainWindow::ZoomIn() {
+  CommandScope command(*this);
+  if (!command.Entered()) return;
+  const XLGridCoord at = TableGrid->GetCurrentCell();
+  if (!IsCell(*TableGrid, at)) return;
+  if (Table->GetFieldType(FieldOfColumn(at.Col)) != DbfFieldType::Memo) return;
+  ZoomOutButton->SetEnabled(true);
+  ZoomInButton->SetEnabled(false);
+  SavedColWidth = TableGrid->GetColWidth(at.Col);
+  SavedRowHeight = TableGrid->GetRowHeight(at.Row);
+  TableGrid->SetColWidth(at.Col, TableGrid->GetWidth());
+  TableGrid->SetRowHeight(at.Row, TableGrid->GetHeight() - 20);
+}
+
+void MainWindow::ZoomOut() {
+  CommandScope command(*this);
+  if (!command.Entered()) return;
+  ZoomInButton->SetEnabled(true);
+  ZoomOutButton->SetEnabled(false);
+  // The cell current now takes the saved sizes, wherever the user went.
+  const XLGridCoord at = TableGrid->GetCurrentCell();
+  if (!IsCell(*TableGrid, at)) return;
+  TableGrid->SetColWidth(at.Col, SavedColWidth);
+  TableGrid->SetRowHeight(at.Row, SavedRowHeight);
+}
 
 }  // namespace tabulon

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "copy_pack.h"
 #include "main_window.h"
 #include "table_files.h"
 #include "text.h"
@@ -60,6 +61,9 @@ void MainWindow::ReloadTable() {
 }
 
 bool MainWindow::OpenTable() {
+  // A pack interrupted while it replaced the table's files is completed or
+  // undone before anything reads them.
+  if (!Table->FileName.empty()) RecoverInterruptedPack(Table->FileName, fs_);
   Table->SetActive(true);
   if (Table->Active) return true;
   SetStatus(texts::kStatusLoad);

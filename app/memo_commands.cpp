@@ -1,8 +1,42 @@
 // Editing a memo text in the memo editor window.
 #include "main_window.h"
+#include "program.h"
+#include "texts.h"
 
 namespace tabulon {
 
-void MainWindow::EditMemo() {}
+void MainWindow::EditMemo() {
+  CommandScope command(*this);
+  if (!command.Entered()) return;
+  SetStatus(texts::kStatusLoad);
+  const XLGridCoord at = TableGrid->GetCurrentCell();
+  if (!OpenTableForRecordWrite()) return;
+  std::string failure;
+  const bool on_cell = at.Col >= 0 && at.Row >= 0 && at.Col < TableGrid->ColCount() &&
+                       at.Row < TableGrid->RowCount();
+  const int field = FieldOfColumn(at.Col);
+  if (on_cell && Table->GetFieldType(field) == DbfFieldType::Memo) {
+    Table->AutoPost = true;
+    Table->GoTo(at.Row + 1);
+    std::string text;
+    Table->ReadMemo(field, text);
+    MemoEditorWindow& editor = program_.GetMemoEditorWindow();
+    editor.Memo1->Clear();
+    editor.Memo1->SetText(text);
+    if (editor.ShowModal() == kMemoSaved) {
+      SetStatus(texts::kStatusSave);
+      BeginWrite();
+      Table->WriteMemo(field, editor.SavedText);
+      Table->PostRecord();
+      failure = WriteFailure();
+      FillGrid();
+    }
+    editor.GetForm().Hide();
+  }
+  CloseTable();
+  program_.GetApplet().ProcessMessages();
+  SetStatus(texts::kStatusOk);
+  ReportFailure(failure);
+}
 
 }  // namespace tabulon

@@ -60,6 +60,11 @@ constexpr const char* kChooseTypePrefix = "Вы не выбрали тип да�
 constexpr const char* kColumnSuffix = " столбца";
 constexpr const char* kCreateFailed = "Неудача создания базы";
 constexpr const char* kCreateDone = "База успешно создана";
+// Fields whose sizes add up beyond what a record holds: + sum + kRecordTooLongLimit + limit.
+constexpr const char* kRecordTooLongPrefix = "Сумма размеров полей ";
+constexpr const char* kRecordTooLongLimit = " больше допустимой ";
+// Packing a memo table whose memo file is missing: + the memo file's name.
+constexpr const char* kPackMemoMissing = "Не найден мемо-файл таблицы, упаковка не выполнена: ";
 // A command found the table changed since the view was filled.
 constexpr const char* kTableChanged =
     "Таблица изменена другой программой. Показано её новое содержимое, изменение не записано.";

@@ -1,0 +1,390 @@
+// Editing records through the main window: in-place edits written to the
+// file, "+", "X", the memo editor, the zoom of a memo cell, moved columns,
+// changes by other programs and failed writes.
+#include "app_test_support.h"
+#include "file_memory.h"
+#include "message.h"
+#include "texts.h"
+
+namespace tabulon {
+namespace {
+
+using test::Bytes;
+using test::MakeDbt;
+using test::MakeFpt;
+using test::MakeTable;
+using test::Ref;
+using test::Slice;
+using test::TableSpec;
+
+// NAME C5, AGE N3, BORN D8, OK L1, NOTE M10: a dBase III memo table.
+constexpr size_t kHeader = 32 + 32 * 5 + 1;
+constexpr size_t kRecord = 1 + 5 + 3 + 8 + 1 + 10;
+
+TableSpec Staff(uint8_t version, const std::vector<uint32_t>& blocks) {
+  TableSpec t;
+  t.Version = version;
+  t.Fields = {{"NAME", 'C', 5}, {"AGE", 'N', 3}, {"BORN", 'D', 8}, {"OK", 'L', 1}, {"NOTE", 'M', 10}};
+  const char* names[] = {"Ann", "Bob", "Cy", "Dan", "Eve"};
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    std::string name = names[i];
+    name.resize(5, ' ');
+    t.Records.push_back(" " + name + " 3" + std::to_string(i) + "19990101T" + Ref(blocks[i]));
+  }
+  return t;
+}
+
+class EditCommandsTest : public AppTest {
+ protected:
+  // Five records with the memo texts "m0" ... "m4" in a DBT file.
+  void WriteStaff() {
+    const std::vector<std::string> texts = {"m0", "m1", "m2", "m3", "m4"};
+    Write("staff.dbf", MakeTable(Staff(0x83, test::DbtBlocks(texts))));
+    Write("staff.dbt", MakeDbt(texts));
+  }
+
+  // The user edits a cell: F2, the editor's text replaced, Enter.
+  void EditCell(int col, int row, const std::string& text) {
+    XLGrid& g = *win_->TableGrid;
+    g.SetCurrentCell(col, row);
+    g.SetFocus();
+    headless::PressKey(g, kVkF2);
+    ASSERT_NE(g.GetEditor(), nullptr);
+    Edit& edit = *static_cast<Edit*>(g.GetEditControl() ? g.GetEditControl() : g.GetEditor());
+    edit.SetText(text);
+    headless::PressKey(edit, kVkReturn);
+    ASSERT_EQ(g.GetEditor(), nullptr);
+  }
+
+  std::string StoredField(int record, size_t offset, size_t length) {
+    return Slice(Read("staff.dbf"), kHeader + size_t(record - 1) * kRecord + offset, length);
+  }
+
+  // Memo text of record r as the engine reads it from the files.
+  std::string StoredMemo(int record) {
+    auto table = NewDbfTable(win_->Table->FileName, win_->Table->MemoFileName, true);
+    table->SetActive(true);
+    table->GoTo(record);
+    std::string text;
+    table->ReadMemo(5, text);
+    return text;
+  }
+};
+
+TEST_F(EditCommandsTest, InPlaceEditsReachTheFileFittedToTheField) {
+  WriteStaff();
+  Load("staff.dbf");
+  EditCell(0, 1, "ABCDEFG");
+  EXPECT_EQ(StoredField(2, 1, 5), "ABCDE");
+  EXPECT_EQ(Cell(0, 1), "ABCDE");  // the cell shows what the file holds
+  EditCell(1, 1, "7");
+  EXPECT_EQ(StoredField(2, 6, 3), "  7");
+  EditCell(2, 1, "20261208");
+  EXPECT_EQ(StoredField(2, 9, 8), "20261208");
+  EditCell(3, 1, "F");
+  EXPECT_EQ(StoredField(2, 17, 1), "F");
+  EXPECT_EQ(StoredField(1, 1, 5), "Ann  ");  // neighbours untouched
+  EXPECT_EQ(StoredField(3, 1, 5), "Cy   ");
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+  EXPECT_FALSE(win_->Table->Active);
+
+  // Escape: neither the file nor the cell changes.
+  const Bytes before = Read("staff.dbf");
+  XLGrid& g = *win_->TableGrid;
+  g.SetCurrentCell(0, 0);
+  headless::PressKey(g, kVkF2);
+  win_->TextCellEditor->SetText("zzz");
+  headless::PressKey(*win_->TextCellEditor, kVkEscape);
+  EXPECT_EQ(Read("staff.dbf"), before);
+  EXPECT_EQ(Cell(0, 0), "Ann");
+
+  // A double click on the current cell edits it as well.
+  const Rect r = g.CellRect(0, 2);
+  headless::SendMouse(g, kWmLButtonDown, r.Left + 5, r.Top + 5);
+  headless::SendMouse(g, kWmLButtonUp, r.Left + 5, r.Top + 5);
+  headless::SendMouse(g, kWmLButtonDblClk, r.Left + 5, r.Top + 5);
+  ASSERT_EQ(g.GetEditor(), win_->TextCellEditor.get());
+  EXPECT_EQ(win_->TextCellEditor->GetText(), "Cy");
+  headless::TypeText(*win_->TextCellEditor, "d");
+  headless::PressKey(*win_->TextCellEditor, kVkReturn);
+  EXPECT_EQ(StoredField(3, 1, 5), "Cyd  ");
+}
+
+TEST_F(EditCommandsTest, TypedTextIsStoredAsTypedWhateverTheOemBox) {
+  WriteStaff();
+  Load("staff.dbf");
+  win_->OemCheckBox->SetChecked(true);
+  const std::string word = Utf8ToAnsi("Ёлка");
+  EditCell(0, 0, word);
+  EXPECT_EQ(StoredField(1, 1, 4), word);  // Windows-1251 bytes, not converted
+  EXPECT_EQ(Cell(0, 0), OemToAnsi(word));  // shown as the OEM text it reads as
+}
+
+TEST_F(EditCommandsTest, MemoCellsAreWrittenWholeFromTheMemoEditor) {
+  WriteStaff();
+  Load("staff.dbf");
+  XLGrid& g = *win_->TableGrid;
+  g.SetCurrentCell(4, 2);
+  headless::PressKey(g, kVkF2);
+  ASSERT_EQ(g.GetEditor(), win_->MemoCellEditor.get());
+  EXPECT_EQ(win_->MemoCellEditor->GetText(), "m2");
+  const std::string text = "line one\r\n" + std::string(3000, 'q');
+  win_->MemoCellEditor->SetText(text);
+  headless::PressKey(*win_->MemoCellEditor, kVkReturn);
+  EXPECT_EQ(StoredMemo(3), text);  // whole, past the grid's 1,023 characters
+  EXPECT_EQ(Cell(4, 2), text);
+  EXPECT_EQ(StoredMemo(2), "m1");
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+
+  // FoxPro: the memo write stores the record itself, and says nothing.
+  std::vector<uint32_t> blocks;
+  Write("fox.fpt", MakeFpt(64, {"f0", "f1"}, &blocks));
+  Write("fox.dbf", MakeTable(Staff(0xF5, blocks)));
+  Load("fox.dbf");
+  EditCell(4, 1, "new fox");
+  EXPECT_EQ(StoredMemo(2), "new fox");
+  EXPECT_EQ(StoredMemo(1), "f0");
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+}
+
+TEST_F(EditCommandsTest, AppendAndDeleteRefillTheView) {
+  WriteStaff();
+  Load("staff.dbf");
+  MainWindow& w = *win_;
+  w.TableGrid->SetCurrentCell(1, 1);
+  headless::ClickButton(*w.AddButton);
+  ASSERT_EQ(w.TableGrid->RowCount(), 6);
+  EXPECT_EQ(Cell(0, 5), "");
+  EXPECT_EQ(w.TableGrid->GetCurrentCell(), (XLGridCoord{1, 1}));
+  EXPECT_EQ(Read("staff.dbf").size(), kHeader + 6 * kRecord);  // over the end byte
+
+  // Another program marks record 5 deleted; "X" on row 3 drops both.
+  Bytes bytes = Read("staff.dbf");
+  bytes[kHeader + 4 * kRecord] = '*';
+  Write("staff.dbf", bytes);
+  w.TableGrid->SetCurrentCell(0, 2);
+  headless::ClickButton(*w.ReloadButton);  // the view sees the mark
+  w.TableGrid->SetCurrentCell(0, 2);
+  headless::ClickButton(*w.DeleteButton);
+  ASSERT_EQ(w.TableGrid->RowCount(), 4);
+  EXPECT_EQ(Cell(0, 0), "Ann");
+  EXPECT_EQ(Cell(0, 1), "Bob");
+  EXPECT_EQ(Cell(0, 2), "Dan");
+  EXPECT_EQ(Cell(0, 3), "");
+  EXPECT_EQ(Cell(4, 2), "m3");  // memo references kept
+  EXPECT_EQ(test::GetLittle32(Read("staff.dbf"), 4), 4u);
+  EXPECT_EQ(Status(), "OK");
+
+  // An empty table: "X" removes nothing.
+  TableSpec empty = Staff(0x03, {});
+  empty.Fields.pop_back();
+  Write("empty.dbf", MakeTable(empty));
+  Load("empty.dbf");
+  headless::ClickButton(*w.DeleteButton);
+  EXPECT_EQ(w.TableGrid->RowCount(), 0);
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+}
+
+TEST_F(EditCommandsTest, ZoomEnlargesAMemoCellAndRestoresTheCurrentOne) {
+  WriteStaff();
+  MainWindow& w = *win_;
+  w.Window->Show();
+  Load("staff.dbf");
+  XLGrid& g = *w.TableGrid;
+  g.SetCurrentCell(0, 1);
+  headless::ClickButton(*w.ZoomInButton);  // a Char column: nothing
+  EXPECT_TRUE(w.ZoomInButton->IsEnabled());
+  EXPECT_FALSE(w.ZoomOutButton->IsEnabled());
+  const int width = g.GetColWidth(4);
+  const int height = g.GetRowHeight(1);
+  g.SetCurrentCell(4, 1);
+  headless::ClickButton(*w.ZoomInButton);
+  EXPECT_FALSE(w.ZoomInButton->IsEnabled());
+  EXPECT_TRUE(w.ZoomOutButton->IsEnabled());
+  EXPECT_EQ(g.GetColWidth(4), g.GetWidth());
+  EXPECT_EQ(g.GetRowHeight(1), g.GetHeight() - 20);
+  EXPECT_EQ(w.SavedColWidth, width);
+  EXPECT_EQ(w.SavedRowHeight, height);
+  // Restored on the cell current now; the enlarged ones stay.
+  g.SetCurrentCell(2, 3);
+  g.SetColWidth(2, 33);
+  headless::ClickButton(*w.ZoomOutButton);
+  EXPECT_TRUE(w.ZoomInButton->IsEnabled());
+  EXPECT_FALSE(w.ZoomOutButton->IsEnabled());
+  EXPECT_EQ(g.GetColWidth(2), width);
+  EXPECT_EQ(g.GetRowHeight(3), height);
+  EXPECT_EQ(g.GetColWidth(4), g.GetWidth());
+}
+
+TEST_F(EditCommandsTest, TheMemoEditorWritesOnlyWhatWasSaved) {
+  WriteStaff();
+  Load("staff.dbf");
+  MainWindow& w = *win_;
+  MemoEditorWindow& m = program_->GetMemoEditorWindow();
+  w.TableGrid->SetCurrentCell(4, 0);
+  std::string shown;
+  headless::QueueModalAction([&](Form&) {
+    shown = m.Memo1->GetText();
+    m.Memo1->SetText("saved text");
+    headless::ClickButton(*m.SaveButton);
+    headless::TypeText(*m.Memo1, " and more");
+    headless::ClickButton(*m.ExitButton);
+  });
+  headless::ClickButton(*w.MemoButton);
+  EXPECT_EQ(shown, "m0");
+  EXPECT_EQ(StoredMemo(1), "saved text");
+  EXPECT_EQ(Cell(4, 0), "saved text");
+  EXPECT_FALSE(m.Window->IsVisible());
+  EXPECT_EQ(Status(), "OK");
+
+  // Another record, closed with the close box without saving: unchanged.
+  w.TableGrid->SetCurrentCell(4, 1);
+  headless::QueueModalAction([&](Form& modal) {
+    m.Memo1->SetText("typed, not saved");
+    headless::PressCloseBox(modal);
+  });
+  const Bytes dbt = Read("staff.dbt");
+  headless::ClickButton(*w.MemoButton);
+  EXPECT_EQ(Read("staff.dbt"), dbt);
+  EXPECT_EQ(StoredMemo(2), "m1");
+
+  // Not a memo column: the table is opened and closed, nothing shown.
+  w.TableGrid->SetCurrentCell(0, 1);
+  headless::ClickButton(*w.MemoButton);
+  EXPECT_EQ(headless::GetStarvedModalCount(), 0);
+  EXPECT_EQ(Status(), "OK");
+}
+
+// Whatever column the user moved, a command acts on the field it shows.
+TEST_F(EditCommandsTest, MovedColumnsKeepTheirFields) {
+  WriteStaff();
+  Load("staff.dbf");
+  MainWindow& w = *win_;
+  XLGrid& g = *w.TableGrid;
+  g.MoveColumn(4, 0);  // NOTE first
+  ASSERT_EQ(g.GetColTitle(0), "NOTE");
+  EXPECT_EQ(w.FieldOfColumn(0), 5);
+  EXPECT_EQ(w.FieldOfColumn(1), 1);
+  EditCell(1, 0, "Zed");
+  EXPECT_EQ(StoredField(1, 1, 5), "Zed  ");
+  g.SetCurrentCell(0, 2);
+  headless::PressKey(g, kVkF2);
+  EXPECT_EQ(g.GetEditor(), w.MemoCellEditor.get());
+  w.MemoCellEditor->SetText("moved memo");
+  headless::PressKey(*w.MemoCellEditor, kVkReturn);
+  EXPECT_EQ(StoredMemo(3), "moved memo");
+  g.SetCurrentCell(0, 1);
+  headless::ClickButton(*w.ZoomInButton);
+  EXPECT_FALSE(w.ZoomInButton->IsEnabled());
+  headless::ClickButton(*w.ZoomOutButton);
+  // A refill keeps the order the user gave the columns.
+  headless::ClickButton(*w.ReloadButton);
+  EXPECT_EQ(g.GetColTitle(0), "NOTE");
+  EXPECT_EQ(Cell(0, 2), "moved memo");
+  EXPECT_EQ(Cell(1, 0), "Zed");
+  // A newly loaded table starts in file order.
+  Load("staff.dbf");
+  EXPECT_EQ(g.GetColTitle(0), "NAME");
+}
+
+TEST_F(EditCommandsTest, ChangesByAnotherProgramAreNotOverwritten) {
+  WriteStaff();
+  Load("staff.dbf");
+  MainWindow& w = *win_;
+  // Another program deletes the first record and packs: every row now
+  // shows the record after it.
+  Bytes bytes = Read("staff.dbf");
+  bytes.erase(bytes.begin() + long(kHeader), bytes.begin() + long(kHeader + kRecord));
+  bytes[4] = 4;
+  Write("staff.dbf", bytes);
+  const Bytes changed = Read("staff.dbf");
+  w.TableGrid->SetCurrentCell(0, 1);
+  headless::PressKey(*w.TableGrid, kVkF2);
+  w.TextCellEditor->SetText("Xx");
+  headless::PressKey(*w.TextCellEditor, kVkReturn);
+  EXPECT_EQ(Read("staff.dbf"), changed);
+  ASSERT_EQ(w.TableGrid->RowCount(), 4);
+  EXPECT_EQ(Cell(0, 1), "Cy");  // refilled: what the file holds now
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, Utf8ToAnsi(texts::kTableChanged));
+
+  // Seen now: the next edit goes through.
+  EditCell(0, 1, "Xx");
+  EXPECT_EQ(Slice(Read("staff.dbf"), kHeader + kRecord + 1, 5), "Xx   ");
+  EXPECT_EQ(headless::GetMessageBoxes().size(), 1u);
+
+  // "X" and "[_]" check as well.
+  bytes = Read("staff.dbf");
+  bytes[kHeader + 1] = 'Q';
+  Write("staff.dbf", bytes);
+  w.TableGrid->SetCurrentCell(0, 0);
+  headless::ClickButton(*w.DeleteButton);
+  EXPECT_EQ(w.TableGrid->RowCount(), 4);
+  EXPECT_EQ(Cell(0, 0), "Qob");
+  EXPECT_EQ(headless::GetMessageBoxes().size(), 2u);
+}
+
+// A write the file layer refuses is reported, never passed off as done.
+TEST_F(EditCommandsTest, FailedWritesAreReportedWithTheEnginesMessage) {
+  MemoryFileSystem fs;
+  const std::vector<std::string> texts = {"m0", "m1"};
+  fs.SetFile("m/staff.dbf", MakeTable(Staff(0x83, test::DbtBlocks(texts))));
+  fs.SetFile("m/staff.dbt", MakeDbt(texts));
+  program_.reset();
+  program_ = NewProgram(&fs);
+  win_ = &program_->GetMainWindow();
+  MainWindow& w = *win_;
+  headless::QueueFileDialogAnswer(std::string("m/staff.dbf"));
+  w.LoadTable();
+  ASSERT_EQ(w.TableGrid->RowCount(), 2);
+  const Bytes before = fs.GetFile("m/staff.dbf");
+
+  fs.ArmFault(FaultWrite, 1, DbfFaultMode::FailPersistent);
+  w.TableGrid->SetCurrentCell(0, 0);
+  headless::PressKey(*w.TableGrid, kVkF2);
+  w.TextCellEditor->SetText("Zed");
+  headless::PressKey(*w.TextCellEditor, kVkReturn);
+  fs.DisarmFault();
+  EXPECT_EQ(fs.GetFile("m/staff.dbf"), before);
+  EXPECT_EQ(Cell(0, 0), "Ann");  // the cell keeps what the file holds
+  EXPECT_EQ(Status(), "ERROR");
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  EXPECT_NE(headless::GetMessageBoxes()[0].Text, "no");
+  EXPECT_FALSE(headless::GetMessageBoxes()[0].Text.empty());
+
+  fs.ArmFault(FaultWrite, 1, DbfFaultMode::FailPersistent);
+  headless::ClickButton(*w.AddButton);
+  fs.DisarmFault();
+  EXPECT_EQ(Status(), "ERROR");
+  EXPECT_EQ(headless::GetMessageBoxes().size(), 2u);
+  EXPECT_EQ(w.TableGrid->RowCount(), 2);
+}
+
+// While the memo editor is up (a command in progress), other commands are
+// refused without effect.
+TEST_F(EditCommandsTest, NoCommandStartsWhileAnotherRuns) {
+  WriteStaff();
+  Load("staff.dbf");
+  MainWindow& w = *win_;
+  w.TableGrid->SetCurrentCell(4, 0);
+  bool busy = false;
+  headless::QueueModalAction([&](Form& modal) {
+    busy = w.IsBusy();
+    w.AppendRecord();
+    w.DeleteRecord();
+    w.ReloadTable();
+    w.PackTable();
+    headless::PressCloseBox(modal);
+  });
+  const Bytes before = Read("staff.dbf");
+  headless::ClickButton(*w.MemoButton);
+  EXPECT_TRUE(busy);
+  EXPECT_FALSE(w.IsBusy());
+  EXPECT_EQ(Read("staff.dbf"), before);
+  EXPECT_EQ(w.TableGrid->RowCount(), 5);
+  headless::ClickButton(*w.AddButton);  // afterwards they run again
+  EXPECT_EQ(w.TableGrid->RowCount(), 6);
+}
+
+}  // namespace
+}  // namespace tabulon

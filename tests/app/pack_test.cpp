@@ -1,0 +1,127 @@
+// "P": in place for tables without memo, by copy for the memo flavours;
+// the files afterwards byte by byte, and no files left behind.
+#include "app_test_support.h"
+
+namespace tabulon {
+namespace {
+
+using test::Bytes;
+using test::MakeDbt;
+using test::MakeFpt;
+using test::MakeTable;
+using test::Ref;
+using test::Slice;
+using test::TableSpec;
+
+class PackTest : public AppTest {
+ protected:
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+TableSpec Plain() {
+  TableSpec t;
+  t.Fields = {{"N", 'N', 2}, {"D", 'D', 8}};
+  t.Records = {"  119990101", "* 219990102", "  319990103", "* 419990104", "  519990105"};
+  return t;
+}
+
+TEST_F(PackTest, TablesWithoutMemoArePackedInPlace) {
+  Write("plain.dbf", MakeTable(Plain()));
+  Load("plain.dbf");
+  headless::ClickButton(*win_->PackButton);
+  const Bytes b = Read("plain.dbf");
+  EXPECT_EQ(test::GetLittle32(b, 4), 3u);
+  const size_t header = 32 + 64 + 1;
+  EXPECT_EQ(Slice(b, header, 11), "  119990101");
+  EXPECT_EQ(Slice(b, header + 11, 11), "  319990103");
+  EXPECT_EQ(Slice(b, header + 22, 11), "  519990105");
+  ASSERT_EQ(win_->TableGrid->RowCount(), 3);
+  EXPECT_EQ(Cell(0, 2), " 5");
+  EXPECT_EQ(Status(), "OK");
+  EXPECT_EQ(Files(), (std::vector<std::string>{"plain.dbf"}));
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+}
+
+TEST_F(PackTest, MemoTablesKeepTheirFlavourAndOnlyTheLiveTexts) {
+  const std::vector<std::string> texts = {"one", "", "three", std::string(700, 'x')};
+  const std::vector<uint32_t> blocks = test::DbtBlocks(texts);
+  TableSpec t;
+  t.Version = 0x83;
+  t.Fields = {{"NAME", 'C', 4}, {"NOTE", 'M', 10}, {"WHEN", 'D', 8}};
+  t.Records = {" a   " + Ref(blocks[0]) + "20010101", "*b   " + Ref(blocks[1]) + "20010102",
+               " c   " + Ref(blocks[2]) + "20010103", " d   " + Ref(blocks[3]) + "20010104"};
+  Write("memo.dbf", MakeTable(t));
+  Write("memo.dbt", MakeDbt(texts));
+  const Bytes old_table = Read("memo.dbf");
+  Load("memo.dbf");
+  headless::ClickButton(*win_->PackButton);
+  EXPECT_EQ(Status(), "OK");
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+
+  const Bytes b = Read("memo.dbf");
+  EXPECT_EQ(b[0], 0x83);
+  EXPECT_EQ(test::GetLittle32(b, 4), 3u);
+  const size_t header = 32 + 96 + 1;
+  EXPECT_EQ(Slice(b, 32, 96), Slice(old_table, 32, 96));  // the same descriptors
+  ASSERT_EQ(win_->TableGrid->RowCount(), 3);
+  EXPECT_EQ(Cell(0, 1), "c");
+  EXPECT_EQ(Cell(1, 0), "one");
+  EXPECT_EQ(Cell(1, 1), "three");
+  EXPECT_EQ(Cell(1, 2), std::string(700, 'x'));
+  EXPECT_EQ(Cell(2, 2), "20010104");
+  EXPECT_EQ(Slice(b, header, 5), " a   ");
+  // The new memo file holds the kept texts and nothing else.
+  EXPECT_EQ(Read("memo.dbt"), MakeDbt({"one", "three", std::string(700, 'x')}));
+  EXPECT_EQ(Files(), (std::vector<std::string>{"memo.dbf", "memo.dbt"}));
+}
+
+TEST_F(PackTest, FoxProTablesKeepTheirBlockSize) {
+  std::vector<uint32_t> blocks;
+  Write("fox.fpt", MakeFpt(32, {"keep", "drop", "also kept"}, &blocks));
+  TableSpec t;
+  t.Version = 0xF5;
+  t.Fields = {{"NOTE", 'M', 10}};
+  t.Records = {" " + Ref(blocks[0]), "*" + Ref(blocks[1]), " " + Ref(blocks[2])};
+  Write("fox.dbf", MakeTable(t));
+  Load("fox.dbf");
+  headless::ClickButton(*win_->PackButton);
+  EXPECT_EQ(Read("fox.dbf")[0], 0xF5);
+  std::vector<uint32_t> kept;
+  EXPECT_EQ(Read("fox.fpt"), MakeFpt(32, {"keep", "also kept"}, &kept));
+  ASSERT_EQ(win_->TableGrid->RowCount(), 2);
+  EXPECT_EQ(Cell(0, 1), "also kept");
+  EXPECT_EQ(Files(), (std::vector<std::string>{"fox.dbf", "fox.fpt"}));
+}
+
+TEST_F(PackTest, UnknownFlavoursAndMissingMemoFilesChangeNothing) {
+  TableSpec t = Plain();
+  t.Version = 0x02;
+  Write("odd.dbf", MakeTable(t));
+  const Bytes odd = Read("odd.dbf");
+  Load("odd.dbf");
+  headless::ClickButton(*win_->PackButton);
+  EXPECT_EQ(Read("odd.dbf"), odd);
+  EXPECT_EQ(win_->TableGrid->RowCount(), 5);
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+
+  // A memo flavour whose memo file is gone: refused with a message.
+  t.Version = 0x83;
+  Write("lost.dbf", MakeTable(t));
+  const Bytes lost = Read("lost.dbf");
+  Load("lost.dbf");
+  headless::ClickButton(*win_->PackButton);
+  EXPECT_EQ(Read("lost.dbf"), lost);
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  EXPECT_EQ(Status(), "ERROR");
+  EXPECT_EQ(win_->TableGrid->RowCount(), 5);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"lost.dbf", "odd.dbf"}));
+}
+
+}  // namespace
+}  // namespace tabulon
