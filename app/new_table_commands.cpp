@@ -1,12 +1,135 @@
 // The new-table area: field rows, their editors, and creating the table.
+#include <cstdint>
+#include <string>
+
+#include "field_definition.h"
 #include "main_window.h"
+#include "program.h"
+#include "table_files.h"
+#include "text.h"
+#include "texts.h"
 
 namespace tabulon {
 
-void MainWindow::SetFieldRows() {}
+namespace {
 
-void MainWindow::BeginFieldEdit(XLGrid&, int, int, Control*&, Control*&, XLGridSides&) {}
+// The same choices as the open dialog's; the platform asks before an
+// existing file is replaced.
+constexpr uint32_t kSaveOptions = kOfnFileMustExist | kOfnPathMustExist | kOfnHideReadOnly |
+                                  kOfnOverwritePrompt | kOfnExplorer | kOfnEnableSizing |
+                                  kOfnLongNames;
 
-void MainWindow::CreateNewTable() {}
+enum FieldColumn { kNameColumn = 0, kSizeColumn = 1, kTypeColumn = 2 };
+
+// Blanks and control characters at both ends do not count.
+std::string TrimmedCell(const XLGrid& grid, int col, int row) {
+  return TrimBlanks(grid.GetCell(col, row).GetText());
+}
+
+}  // namespace
+
+void MainWindow::SetFieldRows() {
+  CommandScope command(*this);
+  if (!command.Entered()) return;
+  // The rows go with their texts; an edit in progress goes with them.
+  FieldGrid->EndEdit(false, true);
+  FieldGrid->SetRowCount(0);
+  int64_t rows = ParseLeadingInteger(FieldCountEdit->GetText());
+  if (rows <= 0) return;
+  // A table holds at most that many fields (more rows would be dropped at
+  // creation without a word), and the count shows what the grid got.
+  if (rows > kDbfMaxFields) {
+    rows = kDbfMaxFields;
+    FieldCountEdit->SetText(std::to_string(rows));
+  }
+  FieldGrid->SetRowCount(uint16_t(rows));
+}
+
+// The editor's text becomes the cell's when the edit is accepted; the
+// field grid keeps no other copy, so nothing is handled at the end.
+void MainWindow::BeginFieldEdit(XLGrid& sender, int col, int row, Control*& editor, Control*&,
+                                XLGridSides&) {
+  switch (col) {
+    case kNameColumn:
+      editor = TextCellEditor.get();
+      break;
+    case kSizeColumn:
+      editor = SizeCellEditor.get();
+      break;
+    case kTypeColumn: {
+      // A drop-down list takes no text from the grid: its choice is the
+      // cell's type when it has one, the first type otherwise.
+      const std::string type = sender.GetCell(col, row).GetText();
+      int index = 0;
+      for (int i = 0; i < TypeCellEditor->GetCount(); ++i)
+        if (TypeCellEditor->GetItem(i) == type) index = i;
+      TypeCellEditor->SetItemIndex(index);
+      editor = TypeCellEditor.get();
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void MainWindow::CreateNewTable() {
+  CommandScope command(*this);
+  if (!command.Entered()) return;
+  FieldGrid->EndEdit(true, true);  // what is being typed counts
+  FieldDefinitionLines.clear();
+  int record_size = 1;  // the deletion flag
+  for (int row = 0; row < FieldGrid->RowCount(); ++row) {
+    const std::string name = TrimmedCell(*FieldGrid, kNameColumn, row);
+    std::string size = TrimmedCell(*FieldGrid, kSizeColumn, row);
+    std::string type = TrimmedCell(*FieldGrid, kTypeColumn, row);
+    const std::string number = std::to_string(row + 1);
+    if (name.empty()) {
+      Tell(texts::kEnterNamePrefix + number + texts::kColumnSuffix);
+      return;
+    }
+    if (size.empty() && type != texts::kFieldTypes[1]) {
+      Tell(texts::kEnterSizePrefix + number + texts::kColumnSuffix);
+      return;
+    }
+    if (type.empty()) {
+      Tell(texts::kChooseTypePrefix + number + texts::kColumnSuffix);
+      return;
+    }
+    if (type == texts::kFieldTypes[0]) {
+      type = "C";
+    } else if (type == texts::kFieldTypes[1]) {
+      type = "M";
+      size.clear();
+    }
+    const std::string line = name + "=" + type + size;
+    program_.GetApplet().ShowMessage(line);  // table text, shown as it is
+    FieldDefinitionLines.push_back(line);
+    record_size += ParseFieldDefinition(line, row).Length;
+  }
+  // The engine would create it, and then refuse to open it.
+  if (record_size > kDbfRecordBufferSize) {
+    Tell(texts::kRecordTooLongPrefix + std::to_string(record_size - 1) +
+         texts::kRecordTooLongLimit + std::to_string(kDbfRecordBufferSize - 1));
+    return;
+  }
+
+  FileDialog->SetMode(FileDialogMode::Save);
+  FileDialog->SetOptions(kSaveOptions);
+  FileDialog->SetFilter(Utf8ToAnsi(texts::kTableFilter));
+  FileDialog->SetDefaultExt("");  // a name without extension is used as typed
+  if (!FileDialog->Execute()) {
+    Tell(texts::kCreateFailed);
+    return;
+  }
+  const std::string path = FileDialog->GetFileName();
+  Table->FileName = path;
+  // Nothing opens the chosen file before the creation: a file being
+  // replaced must be changed by the creation alone.
+  const bool created = Table->CreateTable(path, FieldDefinitionLines);
+  // Chosen as loading the new path would choose it, so that no later
+  // command writes memos into the previous table's memo file.
+  Table->MemoFileName = ChooseMemoFile(path, fs_);
+  Tell(created ? texts::kCreateDone : texts::kCreateFailed);
+}
 
 }  // namespace tabulon

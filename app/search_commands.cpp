@@ -1,10 +1,68 @@
 // Searching a field with a mask, and jumping to a hit.
+#include <cstdint>
+#include <string>
+
 #include "main_window.h"
+#include "mask_match.h"
 
 namespace tabulon {
 
-void MainWindow::RunSearch() {}
+// Every record of the file is searched, one field read each, in the field
+// the current column shows. Values are matched and listed as stored: the
+// OEM display conversion never applies here.
+void MainWindow::RunSearch() {
+  CommandScope command(*this);
+  if (!command.Entered()) return;
+  SearchResultList->Clear();
+  SearchHitRecords.clear();
+  const int col = TableGrid->GetCurrentCell().Col;
+  if (col < 0) return;  // no current column, no field to search
+  if (!OpenTable()) return;
+  // The search refills nothing, so the view is as old as before: the next
+  // write must still compare the files with what the view last saw.
+  const TableSnapshot seen = seen_;
+  const int field = FieldOfColumn(col);
+  // A column whose field the file no longer has would read empty values
+  // and list them as hits.
+  if (field < 1 || field > Table->FieldCount) {
+    CloseTable();
+    seen_ = seen;
+    return;
+  }
+  const bool memo = Table->GetFieldType(field) == DbfFieldType::Memo;
+  const std::string mask = SearchMaskEdit->GetText();
+  const uint32_t records = Table->RecordCount();
+  std::string value;
+  for (uint32_t n = 1; n <= records && n <= uint32_t(INT32_MAX); ++n) {
+    Table->GoTo(int32_t(n));
+    // A record that cannot be read has no value to match (the engine
+    // blanks its buffer).
+    if (!Table->BufferHoldsRecord()) continue;
+    if (memo) {
+      value.clear();
+      Table->ReadMemo(field, value);  // stays empty without a memo file
+    } else {
+      value = Table->FieldByNumber(field);
+    }
+    if (!MaskMatches(value, mask)) continue;
+    SearchResultList->AddLine(value);
+    SearchHitRecords.push_back(std::to_string(n));
+  }
+  CloseTable();
+  seen_ = seen;
+}
 
-void MainWindow::JumpToHit() {}
+// The record number found at search time picks the row; the column stays.
+void MainWindow::JumpToHit() {
+  CommandScope command(*this);
+  if (!command.Entered()) return;
+  const int line = SearchResultList->GetItemIndex();
+  if (line < 0 || size_t(line) >= SearchHitRecords.size()) return;
+  const int64_t record = ParseLeadingInteger(SearchHitRecords[size_t(line)]);
+  // The grid would move to the nearest row instead: a hit beyond the rows
+  // the view shows has no row to go to.
+  if (record < 1 || record > TableGrid->RowCount()) return;
+  TableGrid->SetCurrentCell(TableGrid->GetCurrentCell().Col, int(record - 1));
+}
 
 }  // namespace tabulon

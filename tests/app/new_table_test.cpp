@@ -1,0 +1,319 @@
+// The new-table area: the field rows, their in-place editors, the checks of
+// the rows, the save dialog and the files created.
+#include "app_test_support.h"
+#include "input.h"
+#include "texts.h"
+
+namespace tabulon {
+namespace {
+
+using test::Bytes;
+using test::GetLittle32;
+using test::MakeTable;
+using test::TableSpec;
+
+class NewTableTest : public AppTest {
+ protected:
+  void SetRows(const std::string& count) {
+    win_->FieldCountEdit->SetText(count);
+    headless::ClickButton(*win_->FieldCountButton);
+  }
+
+  void SetRow(int row, const std::string& name, const std::string& size, const std::string& type) {
+    win_->FieldGrid->GetCell(0, row).SetText(name);
+    win_->FieldGrid->GetCell(1, row).SetText(size);
+    win_->FieldGrid->GetCell(2, row).SetText(type);
+  }
+
+  // "Сохранить" with the save dialog answered (nullopt: cancelled).
+  void Create(std::optional<std::string> answer) {
+    headless::ClearMessageBoxes();
+    headless::QueueFileDialogAnswer(std::move(answer));
+    headless::ClickButton(*win_->CreateTableButton);
+  }
+
+  std::vector<std::string> Messages() const {
+    std::vector<std::string> texts;
+    for (const auto& box : headless::GetMessageBoxes()) texts.push_back(AnsiToUtf8(box.Text));
+    return texts;
+  }
+
+  bool Exists(const std::string& name) const { return std::filesystem::exists(Path(name)); }
+};
+
+using Texts = std::vector<std::string>;
+
+TEST_F(NewTableTest, TheCountGivesThatManyEmptyRows) {
+  MainWindow& w = *win_;
+  SetRow(0, "OLD", "5", "Text");
+  SetRows("3");
+  ASSERT_EQ(w.FieldGrid->RowCount(), 3);
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(w.FieldGrid->GetCell(c, r).GetText(), "");
+  SetRows("");
+  EXPECT_EQ(w.FieldGrid->RowCount(), 0);
+  SetRows("+2");
+  EXPECT_EQ(w.FieldGrid->RowCount(), 2);
+  SetRows("-4");
+  EXPECT_EQ(w.FieldGrid->RowCount(), 0);
+  SetRows("7x1");
+  EXPECT_EQ(w.FieldGrid->RowCount(), 7);
+  // A table holds at most 128 fields: more rows are never made, however
+  // large the count (65,536 would wrap round to none).
+  SetRows("65536");
+  EXPECT_EQ(w.FieldGrid->RowCount(), 128);
+  EXPECT_EQ(w.FieldCountEdit->GetText(), "128");
+  SetRows("99999999999999999999");
+  EXPECT_EQ(w.FieldGrid->RowCount(), 128);
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+}
+
+TEST_F(NewTableTest, CreatesADbaseIiiTableWithItsMemoFileAndNoRecords) {
+  MainWindow& w = *win_;
+  TableSpec old;
+  old.Fields = {{"X", 'C', 2}};
+  old.Records = {" ab"};
+  Write("old.dbf", MakeTable(old));
+  Load("old.dbf");
+  SetRows("2");
+  SetRow(0, "NAME", "20", "Text");
+  SetRow(1, "NOTES", "", "Memo");
+  Create(Path("new.dbf"));
+
+  EXPECT_EQ(Messages(), (Texts{"NAME=C20", "NOTES=M", "База успешно создана"}));
+  for (const auto& box : headless::GetMessageBoxes()) EXPECT_EQ(box.Caption, "tabulon");
+  EXPECT_EQ(w.FieldDefinitionLines, (Texts{"NAME=C20", "NOTES=M"}));
+  ASSERT_EQ(headless::GetFileDialogs().size(), 2u);
+  const headless::FileDialogRecord& d = headless::GetFileDialogs().back();
+  EXPECT_EQ(d.Mode, FileDialogMode::Save);
+  EXPECT_EQ(d.Options, 0x00A81806u);
+  EXPECT_EQ(d.Filter, Utf8ToAnsi("Файлы dbf|*.dbf|Все Файлы|*.*"));
+  EXPECT_EQ(d.DefaultExt, "");
+  EXPECT_EQ(d.FileName, Path("old.dbf"));  // the path chosen last
+  EXPECT_EQ(d.Owner, w.Window->GetHandle());
+
+  EXPECT_EQ(w.Table->FileName, Path("new.dbf"));
+  EXPECT_EQ(w.Table->MemoFileName, Path("new.dbt"));
+  EXPECT_FALSE(w.Table->Active);
+  const Bytes b = Read("new.dbf");
+  ASSERT_EQ(b.size(), 32u * 2 + 34);
+  EXPECT_EQ(b[0], 0x83);
+  EXPECT_EQ(GetLittle32(b, 4), 0u);                // no records
+  EXPECT_EQ(b[8] | (b[9] << 8), 32 * 2 + 33);      // header size
+  EXPECT_EQ(b[10] | (b[11] << 8), 1 + 20 + 10);    // record size
+  EXPECT_EQ(test::Slice(b, 32, 12), std::string("NAME\0\0\0\0\0\0\0C", 12));
+  EXPECT_EQ(b[32 + 16], 20);
+  EXPECT_EQ(test::Slice(b, 64, 12), std::string("NOTES\0\0\0\0\0\0M", 12));
+  EXPECT_EQ(GetLittle32(b, 64 + 12), 20u);  // offset in the record
+  EXPECT_EQ(b[64 + 16], 10);
+  EXPECT_EQ(b[96], 0x0D);
+  EXPECT_EQ(b[97], 0x1A);
+  EXPECT_EQ(Read("new.dbt"), (Bytes{1, 0, 0, 0}));
+
+  // The view still shows the table loaded before; "L" shows the new one.
+  ASSERT_EQ(w.TableGrid->RowCount(), 1);
+  EXPECT_EQ(Cell(0, 0), "ab");
+  headless::ClickButton(*w.ReloadButton);
+  EXPECT_EQ(Status(), "OK");
+  ASSERT_EQ(w.TableGrid->ColCount(), 2);
+  EXPECT_EQ(w.TableGrid->GetColTitle(1), "NOTES");
+  EXPECT_EQ(w.TableGrid->RowCount(), 0);
+}
+
+TEST_F(NewTableTest, RowsAreCheckedInOrderAndTheFirstIncompleteOneIsNamed) {
+  MainWindow& w = *win_;
+  SetRows("2");
+  SetRow(0, "A", "5", "Text");
+  SetRow(1, "", "3", "Text");
+  Create(Path("t.dbf"));
+  EXPECT_EQ(Messages(), (Texts{"A=C5", "Введите имя для 2 столбца"}));
+  EXPECT_TRUE(headless::GetFileDialogs().empty());
+  EXPECT_FALSE(Exists("t.dbf"));
+
+  // Blanks and control characters around a text do not count.
+  SetRow(1, " \t ", "3", "Text");
+  Create(Path("t.dbf"));
+  EXPECT_EQ(Messages(), (Texts{"A=C5", "Введите имя для 2 столбца"}));
+  EXPECT_EQ(w.FieldDefinitionLines, (Texts{"A=C5"}));  // built afresh each time
+
+  // No size and no type: the size is asked for first.
+  SetRow(1, "B", " ", "");
+  Create(Path("t.dbf"));
+  EXPECT_EQ(Messages(), (Texts{"A=C5", "Введите размер поля для 2 столбца"}));
+  SetRow(1, "B", "3", "");
+  Create(Path("t.dbf"));
+  EXPECT_EQ(Messages(), (Texts{"A=C5", "Вы не выбрали тип данных для 2 столбца"}));
+  EXPECT_TRUE(headless::GetFileDialogs().empty());
+
+  // A memo needs no size and drops one typed in; other texts are trimmed;
+  // a type other than the two is passed on as typed.
+  SetRows("3");
+  SetRow(0, " city\r\n", " 12 ", " Text ");
+  SetRow(1, "NOTE", "40", "Memo");
+  SetRow(2, "Q", "7", "memo");
+  Create(Path("t.dbf"));
+  EXPECT_EQ(Messages(), (Texts{"city=C12", "NOTE=M", "Q=memo7", "База успешно создана"}));
+  const Bytes b = Read("t.dbf");
+  ASSERT_EQ(b.size(), 32u * 3 + 34);
+  EXPECT_EQ(test::Slice(b, 32, 4), "CITY");
+  EXPECT_EQ(b[64 + 11], 'M');
+  EXPECT_EQ(b[96 + 11], 'M');  // the engine reads "memo7" as a memo
+}
+
+TEST_F(NewTableTest, ACancelledDialogCreatesNothingAndKeepsTheFileNames) {
+  MainWindow& w = *win_;
+  const std::vector<std::string> notes = {"note"};
+  TableSpec old;
+  old.Version = 0x83;
+  old.Fields = {{"NOTE", 'M', 10}};
+  old.Records = {" " + test::Ref(1)};
+  Write("old.dbf", MakeTable(old));
+  Write("old.dbt", test::MakeDbt(notes));
+  Load("old.dbf");
+  SetRow(0, "A", "5", "Text");
+  Create(std::nullopt);
+  EXPECT_EQ(Messages(), (Texts{"A=C5", "Неудача создания базы"}));
+  EXPECT_EQ(w.Table->FileName, Path("old.dbf"));
+  EXPECT_EQ(w.Table->MemoFileName, Path("old.dbt"));
+  // Only the two files of the loaded table.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), std::filesystem::directory_iterator()), 2);
+}
+
+TEST_F(NewTableTest, ANameWithoutExtensionIsUsedExactlyAndTheMemoFileFollowsIt) {
+  MainWindow& w = *win_;
+  // A table with a memo file loaded before: its memo file is never the
+  // new table's.
+  TableSpec old;
+  old.Version = 0x83;
+  old.Fields = {{"NOTE", 'M', 10}};
+  Write("old.dbf", MakeTable(old));
+  Write("old.dbt", test::MakeDbt({}));
+  Load("old.dbf");
+  ASSERT_EQ(w.Table->MemoFileName, Path("old.dbt"));
+
+  SetRow(0, "A", "5", "Text");
+  Create(Path("NEWBASE"));
+  EXPECT_TRUE(Exists("NEWBASE"));
+  EXPECT_FALSE(Exists("NEWBASE.dbf"));
+  EXPECT_EQ(w.Table->FileName, Path("NEWBASE"));
+  EXPECT_EQ(w.Table->MemoFileName, "");  // no memo field, no memo file
+  EXPECT_FALSE(Exists("NEWBASt"));
+  EXPECT_EQ(Read("NEWBASE").size(), 66u);
+
+  SetRow(0, "M", "", "Memo");
+  Create(Path("MEMOBASE"));
+  EXPECT_EQ(w.Table->MemoFileName, Path("MEMOBASt"));
+  EXPECT_EQ(Read("MEMOBASt"), (Bytes{1, 0, 0, 0}));
+  EXPECT_EQ(Read("old.dbt"), test::MakeDbt({}));
+}
+
+TEST_F(NewTableTest, AFileChosenForReplacementIsChangedByTheCreationOnly) {
+  MainWindow& w = *win_;
+  TableSpec old;
+  old.Fields = {{"X", 'C', 2}};
+  old.Records = {" ab", " cd"};
+  Write("old.dbf", MakeTable(old));
+  Load("old.dbf");
+  SetRow(0, "A", "5", "Text");
+  Create(Path("old.dbf"));
+  EXPECT_EQ(Messages(), (Texts{"A=C5", "База успешно создана"}));
+  const Bytes b = Read("old.dbf");
+  ASSERT_EQ(b.size(), 66u);  // header, one descriptor, 0x0D 0x1A: no record
+  EXPECT_EQ(GetLittle32(b, 4), 0u);
+  EXPECT_EQ(b[0], 0x03);
+  EXPECT_EQ(test::Slice(b, 32, 2), std::string("A\0", 2));
+  EXPECT_EQ(b[65], 0x1A);
+  EXPECT_FALSE(w.Table->Active);
+}
+
+TEST_F(NewTableTest, FieldsTooLongForOneRecordAreRefusedBeforeTheDialog) {
+  MainWindow& w = *win_;
+  SetRows("19");
+  for (int r = 0; r < 19; ++r) SetRow(r, "F" + std::to_string(r), "255", "Text");
+  Create(Path("wide.dbf"));
+  ASSERT_EQ(Messages().size(), 20u);
+  EXPECT_EQ(Messages().back(), "Сумма размеров полей 4845 больше допустимой 4799");
+  EXPECT_TRUE(headless::GetFileDialogs().empty());
+  EXPECT_FALSE(Exists("wide.dbf"));
+
+  // Exactly as long as a record may be: created, and it opens.
+  SetRow(18, "F18", "209", "Text");
+  Create(Path("wide.dbf"));
+  EXPECT_EQ(Messages().back(), "База успешно создана");
+  headless::ClickButton(*w.ReloadButton);
+  EXPECT_EQ(w.TableGrid->ColCount(), 19);
+  EXPECT_EQ(Status(), "OK");
+}
+
+TEST_F(NewTableTest, TheFieldGridIsEditedWithTheThreeEditors) {
+  MainWindow& w = *win_;
+  XLGrid& g = *w.FieldGrid;
+  SetRows("2");
+  // A double click on the name cell: the free-text editor.
+  const Rect name = g.CellRect(0, 0);
+  const int x = (name.Left + name.Right) / 2, y = (name.Top + name.Bottom) / 2;
+  headless::SendMouse(g, kWmLButtonDown, x, y);
+  headless::SendMouse(g, kWmLButtonUp, x, y);
+  headless::SendMouse(g, kWmLButtonDblClk, x, y);
+  ASSERT_EQ(g.GetEditor(), w.TextCellEditor.get());
+  EXPECT_TRUE(w.TextCellEditor->IsVisible());
+  headless::TypeText(*w.TextCellEditor, Utf8ToAnsi("Город"));
+  headless::PressKey(*w.TextCellEditor, kVkReturn);
+  EXPECT_EQ(g.GetCell(0, 0).GetText(), Utf8ToAnsi("Город"));
+  EXPECT_FALSE(w.TextCellEditor->IsVisible());
+
+  // F2 on the size cell: digits only.
+  g.SetCurrentCell(1, 0);
+  g.SetFocus();
+  headless::PressKey(g, kVkF2);
+  ASSERT_EQ(g.GetEditor(), w.SizeCellEditor.get());
+  EXPECT_EQ(w.SizeCellEditor->GetText(), "");
+  headless::TypeText(*w.SizeCellEditor, "1x5");
+  headless::PressKey(*w.SizeCellEditor, kVkReturn);
+  EXPECT_EQ(g.GetCell(1, 0).GetText(), "15");
+
+  // The type list opens on the cell's type, and its choice is stored.
+  g.GetCell(2, 0).SetText("Memo");
+  g.SetCurrentCell(2, 0);
+  g.SetFocus();
+  headless::PressKey(g, kVkF2);
+  ASSERT_EQ(g.GetEditor(), w.TypeCellEditor.get());
+  EXPECT_EQ(w.TypeCellEditor->GetText(), "Memo");
+  headless::ChooseItem(*w.TypeCellEditor, 0);
+  headless::PressKey(*w.TypeCellEditor, kVkReturn);
+  EXPECT_EQ(g.GetCell(2, 0).GetText(), "Text");
+  // An empty type cell opens on the first type, whatever was chosen last.
+  headless::ChooseItem(*w.TypeCellEditor, 1);
+  g.SetCurrentCell(2, 1);
+  g.SetFocus();
+  headless::PressKey(g, kVkF2);
+  EXPECT_EQ(w.TypeCellEditor->GetText(), "Text");
+  headless::PressKey(*w.TypeCellEditor, kVkEscape);
+  EXPECT_EQ(g.GetCell(2, 1).GetText(), "");
+
+  // No other column has an editor.
+  Control* editor = nullptr;
+  Control* edit = nullptr;
+  XLGridSides margins;
+  w.BeginFieldEdit(g, 3, 0, editor, edit, margins);
+  EXPECT_EQ(editor, nullptr);
+
+  // The count's "OK" while a cell is being edited: the edit goes with the rows.
+  g.SetCurrentCell(0, 1);
+  g.SetFocus();
+  headless::PressKey(g, kVkF2);
+  headless::TypeText(*w.TextCellEditor, "lost");
+  SetRows("1");
+  EXPECT_EQ(g.GetEditor(), nullptr);
+  EXPECT_EQ(g.RowCount(), 1);
+  EXPECT_EQ(g.GetCell(0, 0).GetText(), "");
+
+  // What was typed makes the line.
+  SetRow(0, Utf8ToAnsi("Город"), "15", "Text");
+  Create(Path("city.dbf"));
+  EXPECT_EQ(Messages(), (Texts{"Город=C15", "База успешно создана"}));
+  EXPECT_EQ(test::Slice(Read("city.dbf"), 32, 5), Utf8ToAnsi("Город"));
+}
+
+}  // namespace
+}  // namespace tabulon

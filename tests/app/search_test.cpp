@@ -1,0 +1,187 @@
+// Searching the field of the current column with a mask, and jumping to a
+// hit's row.
+#include "app_test_support.h"
+
+namespace tabulon {
+namespace {
+
+using test::FieldSpec;
+using test::MakeDbt;
+using test::MakeTable;
+using test::Ref;
+using test::TableSpec;
+
+// "Кот" in Windows-1251 and in code page 866.
+const std::string kAnsiCat = "\xCA\xEE\xF2";
+const std::string kOemCat = "\x8A\xAE\xE2";
+
+// NAME C8 and AGE N3; ten records, the fourth marked deleted.
+TableSpec Animals() {
+  TableSpec t;
+  t.Fields = {{"NAME", 'C', 8}, {"AGE", 'N', 3}};
+  t.Records = {" abc       1", " ABC      22", " xabc    333", "*a        42",
+               " ab        5", "           ", " " + kAnsiCat + "       7",
+               " " + kOemCat + "       8", " abcd      9", " b        10"};
+  return t;
+}
+
+class SearchTest : public AppTest {
+ protected:
+  // Searches the field of column col with the mask; the hits' record numbers.
+  std::vector<std::string> Search(int col, const std::string& mask) {
+    win_->TableGrid->SetCurrentCell(col, 0);
+    win_->SearchMaskEdit->SetText(mask);
+    headless::ClickButton(*win_->SearchButton);
+    EXPECT_EQ(win_->SearchResultList->GetCount(), int(win_->SearchHitRecords.size()));
+    return win_->SearchHitRecords;
+  }
+
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> lines;
+    for (int i = 0; i < win_->SearchResultList->GetCount(); ++i)
+      lines.push_back(win_->SearchResultList->GetLine(i));
+    return lines;
+  }
+};
+
+using Hits = std::vector<std::string>;
+
+TEST_F(SearchTest, MasksMatchWholeStoredValuesInEitherCase) {
+  Write("animals.dbf", MakeTable(Animals()));
+  Load("animals.dbf");
+  EXPECT_EQ(Search(0, "*"), (Hits{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
+  EXPECT_EQ(Lines()[5], "");  // an empty value, listed as one
+  // Trailing blanks are gone before matching; the deleted record counts.
+  EXPECT_EQ(Search(0, "abc"), (Hits{"1", "2"}));
+  EXPECT_EQ(Lines(), (Hits{"abc", "ABC"}));
+  EXPECT_EQ(Search(0, "?"), (Hits{"4", "10"}));
+  EXPECT_EQ(Search(0, "??*"), (Hits{"1", "2", "3", "5", "7", "8", "9"}));
+  EXPECT_EQ(Search(0, ""), (Hits{"6"}));
+  EXPECT_EQ(Search(0, "a*"), (Hits{"1", "2", "4", "5", "9"}));
+  EXPECT_EQ(Search(0, "nothing"), Hits{});
+  EXPECT_EQ(win_->SearchResultList->GetCount(), 0);
+  // Numbers are stored right-justified: the digits alone do not match.
+  EXPECT_EQ(Search(1, "42"), Hits{});
+  EXPECT_EQ(Search(1, "*42"), (Hits{"4"}));
+  EXPECT_EQ(Lines(), (Hits{" 42"}));
+  // The view and the table are left as they were.
+  EXPECT_EQ(Status(), "OK");
+  EXPECT_FALSE(win_->Table->Active);
+  EXPECT_EQ(win_->TableGrid->RowCount(), 10);
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+}
+
+TEST_F(SearchTest, CyrillicMasksMatchStoredBytesWhateverTheDisplay) {
+  Write("animals.dbf", MakeTable(Animals()));
+  Load("animals.dbf");
+  const std::string small_k = "*\xEA*";  // "*к*" in Windows-1251
+  EXPECT_EQ(Search(0, small_k), (Hits{"7"}));
+  EXPECT_EQ(Search(0, "\xEA\xCE\xD2"), (Hits{"7"}));  // "кОТ"
+  // Shown converted, the OEM value is still matched and listed as stored.
+  win_->OemCheckBox->SetChecked(true);
+  headless::ClickButton(*win_->ReloadButton);
+  ASSERT_EQ(Cell(0, 7), kAnsiCat);
+  EXPECT_EQ(Search(0, small_k), (Hits{"7"}));
+  EXPECT_EQ(Lines(), (Hits{kAnsiCat}));
+  EXPECT_EQ(Search(0, "*" + kOemCat.substr(0, 1) + "*"), (Hits{"8"}));
+  EXPECT_EQ(Lines(), (Hits{kOemCat}));
+}
+
+TEST_F(SearchTest, MemoFieldsAreSearchedByTheirWholeText) {
+  const std::vector<std::string> texts = {"first note", "the second\r\nnote", "other"};
+  TableSpec t;
+  t.Version = 0x83;
+  t.Fields = {{"NAME", 'C', 4}, {"NOTE", 'M', 10}};
+  const std::vector<uint32_t> blocks = test::DbtBlocks(texts);
+  for (size_t i = 0; i < texts.size(); ++i) t.Records.push_back(" r" + std::to_string(i) + "  " + Ref(blocks[i]));
+  Write("notes.dbf", MakeTable(t));
+  Write("notes.dbt", MakeDbt(texts));
+  Load("notes.dbf");
+  EXPECT_EQ(Search(1, "*note"), (Hits{"1", "2"}));
+  EXPECT_EQ(Lines(), (Hits{"first note", "the second\r\nnote"}));
+  // Without its memo file every memo reads empty.
+  std::filesystem::remove(Path("notes.dbt"));
+  Load("notes.dbf");
+  EXPECT_EQ(Search(1, "*note"), Hits{});
+  EXPECT_EQ(Search(1, ""), (Hits{"1", "2", "3"}));
+}
+
+TEST_F(SearchTest, AMovedColumnSearchesTheFieldItShows) {
+  TableSpec t;
+  t.Fields = {{"A", 'C', 3}, {"B", 'C', 3}, {"C", 'C', 3}};
+  t.Records = {" a1 b1 c1", " a2 b2 c2"};
+  Write("abc.dbf", MakeTable(t));
+  Load("abc.dbf");
+  win_->TableGrid->MoveColumn(2, 0);  // C, A, B
+  ASSERT_EQ(win_->TableGrid->GetColTitle(0), "C");
+  EXPECT_EQ(Search(0, "*2"), (Hits{"2"}));
+  EXPECT_EQ(Lines(), (Hits{"c2"}));
+  EXPECT_EQ(Search(2, "b*"), (Hits{"1", "2"}));
+  EXPECT_EQ(Lines(), (Hits{"b1", "b2"}));
+}
+
+TEST_F(SearchTest, NoCurrentColumnOrNoTableSearchesNothing) {
+  MainWindow& w = *win_;
+  // Before any table: quiet, nothing listed.
+  w.SearchMaskEdit->SetText("*");
+  headless::ClickButton(*w.SearchButton);
+  EXPECT_TRUE(w.SearchHitRecords.empty());
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+  EXPECT_EQ(Status(), "OK");
+
+  Write("animals.dbf", MakeTable(Animals()));
+  Load("animals.dbf");
+  ASSERT_EQ(Search(0, "*").size(), 10u);
+  // The table becomes unopenable: the old hits go, the view is cleared and
+  // the user told, as any command does.
+  std::filesystem::remove(Path("animals.dbf"));
+  headless::ClickButton(*w.SearchButton);
+  EXPECT_TRUE(w.SearchHitRecords.empty());
+  EXPECT_EQ(w.SearchResultList->GetCount(), 0);
+  EXPECT_EQ(w.TableGrid->ColCount(), 0);
+  EXPECT_EQ(Status(), "ERROR");
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, w.Table->ErrorText);
+
+  // Back again, but the cleared view left no current column.
+  Write("animals.dbf", MakeTable(Animals()));
+  headless::ClickButton(*w.ReloadButton);
+  ASSERT_EQ(w.TableGrid->RowCount(), 10);
+  ASSERT_EQ(w.TableGrid->GetCurrentCell().Col, -1);
+  headless::ClickButton(*w.SearchButton);
+  EXPECT_TRUE(w.SearchHitRecords.empty());
+  EXPECT_EQ(headless::GetMessageBoxes().size(), 1u);
+}
+
+TEST_F(SearchTest, ADoubleClickedHitBecomesTheCurrentRowInTheCurrentColumn) {
+  Write("animals.dbf", MakeTable(Animals()));
+  Load("animals.dbf");
+  MainWindow& w = *win_;
+  ASSERT_EQ(Search(0, "a*"), (Hits{"1", "2", "4", "5", "9"}));
+  w.TableGrid->SetCurrentCell(1, 0);
+  headless::ChooseLine(*w.SearchResultList, 2, true);
+  EXPECT_EQ(w.TableGrid->GetCurrentCell(), (XLGridCoord{1, 3}));
+  headless::ChooseLine(*w.SearchResultList, 4, false);  // a single click does nothing
+  EXPECT_EQ(w.TableGrid->GetCurrentCell(), (XLGridCoord{1, 3}));
+  headless::ChooseLine(*w.SearchResultList, 4, true);
+  EXPECT_EQ(w.TableGrid->GetCurrentCell(), (XLGridCoord{1, 8}));
+
+  // An empty list: nothing happens.
+  Search(0, "nothing");
+  w.TableGrid->SetCurrentCell(0, 5);
+  headless::ChooseLine(*w.SearchResultList, -1, true);
+  EXPECT_EQ(w.TableGrid->GetCurrentCell(), (XLGridCoord{0, 5}));
+
+  // Records added by another program since the view was filled: their hits
+  // have no row to go to, and the view does not move to another record.
+  TableSpec longer = Animals();
+  longer.Records.push_back(" new      11");
+  Write("animals.dbf", MakeTable(longer));
+  EXPECT_EQ(Search(0, "new"), (Hits{"11"}));
+  w.TableGrid->SetCurrentCell(0, 2);
+  headless::ChooseLine(*w.SearchResultList, 0, true);
+  EXPECT_EQ(w.TableGrid->GetCurrentCell(), (XLGridCoord{0, 2}));
+}
+
+}  // namespace
+}  // namespace tabulon
