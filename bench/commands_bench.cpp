@@ -1,0 +1,105 @@
+// The table commands a user waits for: packing a 50,000-record memo table
+// with half of it marked deleted, and appending and deleting a record of a
+// 65,535-record table, each with the refill of the view.
+#include <benchmark/benchmark.h>
+
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "headless_driver.h"
+#include "program.h"
+#include "support/table_bytes.h"
+
+namespace tabulon {
+namespace {
+
+std::string MakeFolder() {
+  char pattern[] = "/tmp/tabulon-bench-XXXXXX";
+  return mkdtemp(pattern) != nullptr ? std::string(pattern) : std::string("/tmp");
+}
+
+void WriteFile(const std::string& path, const test::Bytes& bytes) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (f == nullptr) return;
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
+std::string Padded(const std::string& text, size_t width) {
+  std::string s = text.substr(0, width);
+  s.resize(width, ' ');
+  return s;
+}
+
+struct Session {
+  explicit Session(const std::string& path) {
+    headless::Reset();
+    program = NewProgram();
+    window = &program->GetMainWindow();
+    window->Window->Show();
+    headless::QueueFileDialogAnswer(path);
+    window->LoadTable();
+  }
+  std::unique_ptr<Program> program;
+  MainWindow* window = nullptr;
+};
+
+void WriteMemoTable(const std::string& folder) {
+  std::vector<std::string> texts;
+  for (int r = 0; r < 50000; ++r) texts.push_back("memo text of record " + std::to_string(r));
+  const std::vector<uint32_t> blocks = test::DbtBlocks(texts);
+  test::TableSpec t;
+  t.Version = 0x83;
+  t.Fields = {{"NAME", 'C', 20}, {"NOTE", 'M', 10}, {"N", 'N', 8}};
+  for (int r = 0; r < 50000; ++r)
+    t.Records.push_back(std::string(r % 2 == 0 ? " " : "*") + Padded("name" + std::to_string(r), 20) +
+                        test::Ref(blocks[size_t(r)]) + "       1");
+  WriteFile(folder + "/pack.dbf", test::MakeTable(t));
+  WriteFile(folder + "/pack.dbt", test::MakeDbt(texts));
+}
+
+void BM_PackMemoTable(benchmark::State& state) {
+  const std::string folder = MakeFolder();
+  for (auto _ : state) {
+    state.PauseTiming();
+    WriteMemoTable(folder);
+    Session s(folder + "/pack.dbf");
+    state.ResumeTiming();
+    s.window->PackTable();
+    state.PauseTiming();
+    if (s.window->TableGrid->RowCount() != 25000) state.SkipWithError("the pack went wrong");
+    state.ResumeTiming();
+  }
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_PackMemoTable)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_AppendAndDeleteInALongTable(benchmark::State& state) {
+  const std::string folder = MakeFolder();
+  test::TableSpec t;
+  for (int f = 0; f < 10; ++f) t.Fields.push_back({"F" + std::to_string(f), 'C', 10});
+  for (int r = 0; r < 65534; ++r) {
+    std::string rec = " ";
+    for (int f = 0; f < 10; ++f) rec += Padded("v" + std::to_string(r * 10 + f), 10);
+    t.Records.push_back(rec);
+  }
+  WriteFile(folder + "/long.dbf", test::MakeTable(t));
+  Session s(folder + "/long.dbf");
+  for (auto _ : state) {
+    s.window->AppendRecord();
+    s.window->TableGrid->SetCurrentCell(0, 65534);
+    s.window->DeleteRecord();
+  }
+  if (s.window->TableGrid->RowCount() != 65534) state.SkipWithError("append or delete went wrong");
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_AppendAndDeleteInALongTable)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+}  // namespace tabulon
+
+BENCHMARK_MAIN();

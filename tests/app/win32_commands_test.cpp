@@ -1,0 +1,182 @@
+// The table commands on the Win32 backend with real messages: a cell edited
+// by double click, typing and Enter reaches the file; "P" packs a memo
+// table. Any message box is answered (and recorded) from a timer, so a
+// failure never leaves the test waiting.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "program.h"
+#include "support/table_bytes.h"
+#include "system.h"
+#include "table_files.h"
+
+#include <windows.h>
+
+namespace tabulon {
+namespace {
+
+HWND H(const Control& c) { return reinterpret_cast<HWND>(c.GetHandle()); }
+
+std::vector<std::wstring> boxes;
+
+BOOL CALLBACK AnswerBox(HWND w, LPARAM) {
+  wchar_t cls[16] = {};
+  GetClassNameW(w, cls, 16);
+  if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+  wchar_t text[512] = {};
+  GetDlgItemTextW(w, 0xFFFF, text, 512);
+  boxes.push_back(text);
+  PostMessageW(w, WM_COMMAND, IDOK, 0);
+  return FALSE;
+}
+
+void CALLBACK LookForBox(HWND, UINT, UINT_PTR, DWORD) {
+  EnumThreadWindows(GetCurrentThreadId(), AnswerBox, 0);
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void WriteFile(const std::string& path, const test::Bytes& bytes) {
+  FILE* f = fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
+test::Bytes ReadFile(const std::string& path) {
+  test::Bytes bytes;
+  FILE* f = fopen(path.c_str(), "rb");
+  if (f == nullptr) return bytes;
+  int c;
+  while ((c = fgetc(f)) != EOF) bytes.push_back(uint8_t(c));
+  fclose(f);
+  return bytes;
+}
+
+class Win32Commands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    boxes.clear();
+    folder_ = GetTempFolder();
+    program_ = NewProgram();
+    main_ = &program_->GetMainWindow();
+    main_->Window->Show();
+    timer_ = SetTimer(nullptr, 0, 100, LookForBox);
+    Pump();
+  }
+  void TearDown() override {
+    KillTimer(nullptr, timer_);
+    program_.reset();
+    Pump();
+    for (const std::string& f : files_) remove(f.c_str());
+  }
+
+  std::string Path(const std::string& name) {
+    files_.push_back(folder_ + name);
+    return folder_ + name;
+  }
+
+  // As the load item does it, without the dialog (which has its own test).
+  void Open(const std::string& path) {
+    main_->Table->FileName = path;
+    main_->Table->MemoFileName = ChooseMemoFile(path, main_->Table->FileSystem());
+    main_->ReloadTable();
+    Pump();
+  }
+
+  LPARAM At(int col, int row) const {
+    const Rect r = main_->TableGrid->CellRect(col, row);
+    return MAKELPARAM((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+  }
+
+  std::string folder_;
+  std::vector<std::string> files_;
+  std::unique_ptr<Program> program_;
+  MainWindow* main_ = nullptr;
+  UINT_PTR timer_ = 0;
+};
+
+TEST_F(Win32Commands, ACellEditedByDoubleClickTypingAndEnterReachesTheFile) {
+  test::TableSpec t;
+  t.Fields = {{"CITY", 'C', 8}, {"SIZE", 'N', 4}};
+  t.Records = {" Omsk    1172", " Tver     424"};
+  const std::string path = Path("tabulon-edit-test.dbf");
+  WriteFile(path, test::MakeTable(t));
+  Open(path);
+  ASSERT_EQ(main_->TableGrid->RowCount(), 2);
+
+  const HWND grid = H(*main_->TableGrid);
+  SendMessageW(grid, WM_LBUTTONDOWN, MK_LBUTTON, At(0, 1));
+  SendMessageW(grid, WM_LBUTTONUP, 0, At(0, 1));
+  SendMessageW(grid, WM_LBUTTONDOWN, MK_LBUTTON, At(0, 1));
+  SendMessageW(grid, WM_LBUTTONUP, 0, At(0, 1));
+  SendMessageW(grid, WM_LBUTTONDBLCLK, MK_LBUTTON, At(0, 1));
+  SendMessageW(grid, WM_LBUTTONUP, 0, At(0, 1));
+  Pump();
+  ASSERT_EQ(main_->TableGrid->GetEditor(), main_->TextCellEditor.get());
+  const HWND edit = H(*main_->TextCellEditor);
+  SendMessageW(edit, EM_SETSEL, 0, -1);
+  for (wchar_t ch : std::wstring(L"\x0422\x0432\x0435\x0440\x044C"))  // "Тверь"
+    PostMessageW(edit, WM_CHAR, WPARAM(ch), 1);
+  Pump();
+  PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
+  PostMessageW(edit, WM_KEYUP, VK_RETURN, LPARAM(0xC0000001u));
+  Pump();
+  EXPECT_EQ(main_->TableGrid->GetEditor(), nullptr);
+
+  const test::Bytes b = ReadFile(path);
+  const size_t record2 = 32 + 64 + 1 + 13;
+  EXPECT_EQ(test::Slice(b, record2, 13), " \xD2\xE2\xE5\xF0\xFC    424");
+  EXPECT_EQ(main_->TableGrid->GetCell(0, 1).GetText(), "\xD2\xE2\xE5\xF0\xFC");
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_FALSE(main_->Table->Active);
+}
+
+TEST_F(Win32Commands, PackRebuildsAMemoTable) {
+  const std::vector<std::string> texts = {"first", "dropped", "third"};
+  const std::vector<uint32_t> blocks = test::DbtBlocks(texts);
+  test::TableSpec t;
+  t.Version = 0x83;
+  t.Fields = {{"NAME", 'C', 4}, {"NOTE", 'M', 10}};
+  t.Records = {" a   " + test::Ref(blocks[0]), "*b   " + test::Ref(blocks[1]), " c   " + test::Ref(blocks[2])};
+  const std::string path = Path("tabulon-pack-test.dbf");
+  const std::string memo = Path("tabulon-pack-test.dbt");
+  WriteFile(path, test::MakeTable(t));
+  WriteFile(memo, test::MakeDbt(texts));
+  Open(path);
+  ASSERT_EQ(main_->TableGrid->RowCount(), 3);
+
+  SendMessageW(H(*main_->PackButton), BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(main_->StatusLabel->GetText(), "OK");
+  ASSERT_EQ(main_->TableGrid->RowCount(), 2);
+  EXPECT_EQ(main_->TableGrid->GetCell(1, 1).GetText(), "third");
+  const test::Bytes b = ReadFile(path);
+  ASSERT_GT(b.size(), 8u);
+  EXPECT_EQ(b[0], 0x83);
+  EXPECT_EQ(test::GetLittle32(b, 4), 2u);
+  EXPECT_EQ(ReadFile(memo), test::MakeDbt({"first", "third"}));
+  // Nothing left beside the table but its two files.
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder_ + "tabulon-pack-test*").c_str(), &found);
+  int count = 0;
+  if (search != INVALID_HANDLE_VALUE) {
+    do ++count;
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  EXPECT_EQ(count, 2);
+}
+
+}  // namespace
+}  // namespace tabulon
