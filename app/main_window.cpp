@@ -218,20 +218,15 @@ void MainWindow::WireEvents() {
   CreateTableButton->OnClick = [this](Button&) { CreateNewTable(); };
 }
 
-void MainWindow::ShowHelp() {
-  CommandScope command(*this);
-  if (!command.Entered()) return;
-  HelpWindow& help = program_.GetHelpWindow();
-  help.GetForm().ShowModal();
-  help.GetForm().Hide();
-}
+void MainWindow::ShowHelp() { ShowInfo(program_.GetHelpWindow().GetForm()); }
 
-void MainWindow::ShowAbout() {
+void MainWindow::ShowAbout() { ShowInfo(program_.GetAboutWindow().GetForm()); }
+
+void MainWindow::ShowInfo(Form& window) {
   CommandScope command(*this);
   if (!command.Entered()) return;
-  AboutWindow& about = program_.GetAboutWindow();
-  about.GetForm().ShowModal();
-  about.GetForm().Hide();
+  window.ShowModal();
+  window.Hide();
 }
 
 void MainWindow::SetStatus(const char* word) { StatusLabel->SetText(word); }

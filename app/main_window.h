@@ -146,6 +146,8 @@ class MainWindow {
   void BuildSearchArea();
   void BuildButtonBar();
   void WireEvents();
+  // Shows the help or about window modally and hides it afterwards.
+  void ShowInfo(Form& window);
   void SetStatus(const char* word);
   // Tells the user in a message box owned by the applet; text is UTF-8.
   void Tell(const std::string& text);

@@ -48,6 +48,34 @@ TEST_F(PackTest, TablesWithoutMemoArePackedInPlace) {
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
 }
 
+TEST_F(PackTest, EveryDBaseFlavourIsPacked) {
+  for (uint8_t version : {0x04, 0x05}) {
+    TableSpec t = Plain();
+    t.Version = version;
+    Write("plain.dbf", MakeTable(t));
+    Load("plain.dbf");
+    headless::ClickButton(*win_->PackButton);
+    EXPECT_EQ(Read("plain.dbf")[0], version);
+    EXPECT_EQ(test::GetLittle32(Read("plain.dbf"), 4), 3u) << int(version);
+  }
+  // dBase IV with memo: by copy, the flavour kept.
+  const std::vector<std::string> texts = {"kept", "gone"};
+  const std::vector<uint32_t> blocks = test::DbtBlocks(texts);
+  TableSpec t;
+  t.Version = 0x84;
+  t.Fields = {{"NOTE", 'M', 10}};
+  t.Records = {"*" + Ref(blocks[1]), " " + Ref(blocks[0])};
+  Write("four.dbf", MakeTable(t));
+  Write("four.dbt", MakeDbt(texts));
+  Load("four.dbf");
+  headless::ClickButton(*win_->PackButton);
+  EXPECT_EQ(Read("four.dbf")[0], 0x84);
+  ASSERT_EQ(win_->TableGrid->RowCount(), 1);
+  EXPECT_EQ(Cell(0, 0), "kept");
+  EXPECT_EQ(Files(), (std::vector<std::string>{"four.dbf", "four.dbt", "plain.dbf"}));
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+}
+
 TEST_F(PackTest, MemoTablesKeepTheirFlavourAndOnlyTheLiveTexts) {
   const std::vector<std::string> texts = {"one", "", "three", std::string(700, 'x')};
   const std::vector<uint32_t> blocks = test::DbtBlocks(texts);
