@@ -5,7 +5,6 @@
 #include "field_definition.h"
 #include "main_window.h"
 #include "program.h"
-#include "table_files.h"
 #include "text.h"
 #include "texts.h"
 
@@ -13,11 +12,11 @@ namespace tabulon {
 
 namespace {
 
-// The same choices as the open dialog's; the platform asks before an
-// existing file is replaced.
-constexpr uint32_t kSaveOptions = kOfnFileMustExist | kOfnPathMustExist | kOfnHideReadOnly |
-                                  kOfnOverwritePrompt | kOfnExplorer | kOfnEnableSizing |
-                                  kOfnLongNames;
+// The open dialog's choices, but a new table's file need not exist yet
+// (the platform would refuse every new name); it asks before an existing
+// file is replaced.
+constexpr uint32_t kSaveOptions = kOfnPathMustExist | kOfnHideReadOnly | kOfnOverwritePrompt |
+                                  kOfnExplorer | kOfnEnableSizing | kOfnLongNames;
 
 enum FieldColumn { kNameColumn = 0, kSizeColumn = 1, kTypeColumn = 2 };
 
@@ -126,9 +125,14 @@ void MainWindow::CreateNewTable() {
   // Nothing opens the chosen file before the creation: a file being
   // replaced must be changed by the creation alone.
   const bool created = Table->CreateTable(path, FieldDefinitionLines);
-  // Chosen as loading the new path would choose it, so that no later
-  // command writes memos into the previous table's memo file.
-  Table->MemoFileName = ChooseMemoFile(path, fs_);
+  // The memo file is the one the creation wrote beside the table, so that
+  // no later command writes memos into the previous table's memo file, nor
+  // into a FoxPro file that happens to lie beside the new one (where
+  // loading would look first).
+  bool has_memo = false;
+  for (size_t i = 0; i < FieldDefinitionLines.size(); ++i)
+    has_memo = has_memo || ParseFieldDefinition(FieldDefinitionLines[i], int(i)).Type == 'M';
+  Table->MemoFileName = has_memo && created ? path.substr(0, path.size() - 1) + "t" : std::string();
   Tell(created ? texts::kCreateDone : texts::kCreateFailed);
 }
 

@@ -65,9 +65,11 @@ constexpr const char* kRecordTooLongPrefix = "Сумма размеров пол
 constexpr const char* kRecordTooLongLimit = " больше допустимой ";
 // Packing a memo table whose memo file is missing: + the memo file's name.
 constexpr const char* kPackMemoMissing = "Не найден мемо-файл таблицы, упаковка не выполнена: ";
-// A command found the table changed since the view was filled.
+// A command found the table's files changed since the view was filled (by
+// another program, or replaced by a new table of the same name).
 constexpr const char* kTableChanged =
-    "Таблица изменена другой программой. Показано её новое содержимое, изменение не записано.";
+    "Таблица изменилась после того, как была показана. Показано её новое содержимое, "
+    "изменение не записано.";
 // A table longer than the table view: + record count + kTooManyRecordsSuffix.
 constexpr const char* kTooManyRecordsPrefix = "Записей в таблице: ";
 constexpr const char* kTooManyRecordsSuffix = ". Показаны только первые 65535.";

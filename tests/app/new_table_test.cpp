@@ -86,7 +86,7 @@ TEST_F(NewTableTest, CreatesADbaseIiiTableWithItsMemoFileAndNoRecords) {
   ASSERT_EQ(headless::GetFileDialogs().size(), 2u);
   const headless::FileDialogRecord& d = headless::GetFileDialogs().back();
   EXPECT_EQ(d.Mode, FileDialogMode::Save);
-  EXPECT_EQ(d.Options, 0x00A81806u);
+  EXPECT_EQ(d.Options, 0x00A80806u);  // no "file must exist" when saving
   EXPECT_EQ(d.Filter, Utf8ToAnsi("Файлы dbf|*.dbf|Все Файлы|*.*"));
   EXPECT_EQ(d.DefaultExt, "");
   EXPECT_EQ(d.FileName, Path("old.dbf"));  // the path chosen last
@@ -205,6 +205,15 @@ TEST_F(NewTableTest, ANameWithoutExtensionIsUsedExactlyAndTheMemoFileFollowsIt) 
   EXPECT_EQ(w.Table->MemoFileName, Path("MEMOBASt"));
   EXPECT_EQ(Read("MEMOBASt"), (Bytes{1, 0, 0, 0}));
   EXPECT_EQ(Read("old.dbt"), test::MakeDbt({}));
+
+  // A FoxPro memo file of some other table beside the new name is left
+  // alone: the new table's memo file is the one its creation wrote.
+  const Bytes fox = test::MakeFpt(64, {"foreign"});
+  Write("fox.fpt", fox);
+  Create(Path("fox.dbf"));
+  EXPECT_EQ(w.Table->MemoFileName, Path("fox.dbt"));
+  Load("fox.dbf");
+  EXPECT_EQ(Read("fox.fpt"), fox);
 }
 
 TEST_F(NewTableTest, AFileChosenForReplacementIsChangedByTheCreationOnly) {
