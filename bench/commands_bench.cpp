@@ -3,13 +3,11 @@
 // 65,535-record table, each with the refill of the view.
 #include <benchmark/benchmark.h>
 
-#include <stdlib.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "bench_files.h"
 #include "headless_driver.h"
 #include "program.h"
 #include "support/table_bytes.h"
@@ -17,23 +15,9 @@
 namespace tabulon {
 namespace {
 
-std::string MakeFolder() {
-  char pattern[] = "/tmp/tabulon-bench-XXXXXX";
-  return mkdtemp(pattern) != nullptr ? std::string(pattern) : std::string("/tmp");
-}
-
-void WriteFile(const std::string& path, const test::Bytes& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (f == nullptr) return;
-  fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
-}
-
-std::string Padded(const std::string& text, size_t width) {
-  std::string s = text.substr(0, width);
-  s.resize(width, ' ');
-  return s;
-}
+using bench::MakeFolder;
+using bench::Padded;
+using bench::WriteFile;
 
 struct Session {
   explicit Session(const std::string& path) {
