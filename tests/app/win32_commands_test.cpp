@@ -12,13 +12,16 @@
 #include "support/table_bytes.h"
 #include "system.h"
 #include "table_files.h"
+#include "win32_test_support.h"
 
 #include <windows.h>
 
 namespace tabulon {
 namespace {
 
-HWND H(const Control& c) { return reinterpret_cast<HWND>(c.GetHandle()); }
+using test::H;
+using test::Pump;
+using test::ReadFile;
 
 std::vector<std::wstring> boxes;
 
@@ -35,31 +38,6 @@ BOOL CALLBACK AnswerBox(HWND w, LPARAM) {
 
 void CALLBACK LookForBox(HWND, UINT, UINT_PTR, DWORD) {
   EnumThreadWindows(GetCurrentThreadId(), AnswerBox, 0);
-}
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-void WriteFile(const std::string& path, const test::Bytes& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
-}
-
-test::Bytes ReadFile(const std::string& path) {
-  test::Bytes bytes;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (f == nullptr) return bytes;
-  int c;
-  while ((c = fgetc(f)) != EOF) bytes.push_back(uint8_t(c));
-  fclose(f);
-  return bytes;
 }
 
 class Win32Commands : public ::testing::Test {
@@ -110,7 +88,7 @@ TEST_F(Win32Commands, ACellEditedByDoubleClickTypingAndEnterReachesTheFile) {
   t.Fields = {{"CITY", 'C', 8}, {"SIZE", 'N', 4}};
   t.Records = {" Omsk    1172", " Tver     424"};
   const std::string path = Path("tabulon-edit-test.dbf");
-  WriteFile(path, test::MakeTable(t));
+  ASSERT_TRUE(test::WriteFile(path, test::MakeTable(t)));
   Open(path);
   ASSERT_EQ(main_->TableGrid->RowCount(), 2);
 
@@ -150,8 +128,8 @@ TEST_F(Win32Commands, PackRebuildsAMemoTable) {
   t.Records = {" a   " + test::Ref(blocks[0]), "*b   " + test::Ref(blocks[1]), " c   " + test::Ref(blocks[2])};
   const std::string path = Path("tabulon-pack-test.dbf");
   const std::string memo = Path("tabulon-pack-test.dbt");
-  WriteFile(path, test::MakeTable(t));
-  WriteFile(memo, test::MakeDbt(texts));
+  ASSERT_TRUE(test::WriteFile(path, test::MakeTable(t)));
+  ASSERT_TRUE(test::WriteFile(memo, test::MakeDbt(texts)));
   Open(path);
   ASSERT_EQ(main_->TableGrid->RowCount(), 3);
 

@@ -11,13 +11,15 @@
 #include "program.h"
 #include "support/table_bytes.h"
 #include "system.h"
+#include "win32_test_support.h"
 
 #include <windows.h>
 
 namespace tabulon {
 namespace {
 
-HWND H(const Control& c) { return reinterpret_cast<HWND>(c.GetHandle()); }
+using test::H;
+using test::ReadFile;
 
 constexpr int kFileNameBox = 0x47C;  // cmb13, the save dialog's file-name box
 
@@ -51,16 +53,6 @@ BOOL CALLBACK AnswerDialog(HWND w, LPARAM) {
 }
 
 void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), AnswerDialog, 0); }
-
-test::Bytes ReadFile(const std::string& path) {
-  test::Bytes bytes;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (f == nullptr) return bytes;
-  int c;
-  while ((c = fgetc(f)) != EOF) bytes.push_back(uint8_t(c));
-  fclose(f);
-  return bytes;
-}
 
 bool Exists(const std::string& path) {
   FILE* f = fopen(path.c_str(), "rb");

@@ -10,13 +10,14 @@
 #include "program.h"
 #include "support/table_bytes.h"
 #include "system.h"
+#include "win32_test_support.h"
 
 #include <windows.h>
 
 namespace tabulon {
 namespace {
 
-HWND H(const Control& c) { return reinterpret_cast<HWND>(c.GetHandle()); }
+using test::H;
 
 // What the timer does, one step per tick.
 struct Script {
