@@ -25,13 +25,30 @@ void MainWindow::CloseTable() {
   seen_ = TakeSnapshot(*Table, fs_);
 }
 
-bool MainWindow::OpenTableForRecordWrite() {
+bool MainWindow::OpenTableForRecordWrite(int row) {
   if (!OpenTable()) return false;
-  if (TakeSnapshot(*Table, fs_) == seen_) return true;
+  // The file's sizes and time tell most changes; the record itself tells
+  // those a coarse clock hides (a same-size change within its tick).
+  if (TakeSnapshot(*Table, fs_) == seen_ && (row < 0 || RowShowsRecord(row))) return true;
   FillGrid();
   CloseTable();
   Tell(texts::kTableChanged);
   return false;
+}
+
+bool MainWindow::RowShowsRecord(int row) {
+  if (row >= TableGrid->RowCount()) return false;
+  Table->GoTo(row + 1);
+  if (!Table->BufferHoldsRecord()) return false;
+  for (int c = 0; c < TableGrid->ColCount(); ++c)
+    if (TableGrid->GetCell(c, row).GetText() != DisplayText(FieldOfColumn(c))) return false;
+  return true;
+}
+
+bool MainWindow::EndPendingEdit() {
+  // A menu item leaves the focus in the editor; ending the edit here writes
+  // it before the command marks itself running (which would refuse it).
+  return TableGrid->EndEdit(true, false);
 }
 
 void MainWindow::BeginWrite() {
@@ -57,7 +74,8 @@ std::string MainWindow::DisplayText(int field) {
     return text;
   }
   text = Table->FieldByNumber(field);
-  return OemCheckBox->IsChecked() ? OemToAnsi(text) : text;
+  // As the view was filled: the box takes effect at the next fill only.
+  return shown_oem_ ? OemToAnsi(text) : text;
 }
 
 }  // namespace tabulon

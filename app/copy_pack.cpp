@@ -271,6 +271,14 @@ std::string TimeStamp(const DbfLocalTime& now) {
   return text;
 }
 
+bool IsMemoTextField(uint8_t type) { return type == 'M'; }
+
+bool IsBinaryMemoField(uint8_t version, uint8_t type) {
+  if (type == 'G' || type == 'P' || type == 'W') return true;
+  // In Visual FoxPro 'B' is a binary number inside the record.
+  return type == 'B' && version != static_cast<uint8_t>(DbfVersion::VisFoxProMemo);
+}
+
 CopyPackOutcome CopyPack(DbfTable& table, DbfFileSystem& fs) {
   CopyPackOutcome outcome;
   const std::string table_file = table.FileName;
@@ -279,6 +287,12 @@ CopyPackOutcome CopyPack(DbfTable& table, DbfFileSystem& fs) {
   if (!table.Active) {
     outcome.Result = CopyPackResult::CopyFailed;
     outcome.Detail = table.ErrorText;
+    return outcome;
+  }
+  for (int32_t f = 1; f <= table.FieldCount; ++f) {
+    if (!IsBinaryMemoField(table.GetVersion(), table.Fields[f].Type)) continue;
+    table.SetActive(false);
+    outcome.Result = CopyPackResult::BinaryFields;
     return outcome;
   }
   const MemoKind kind = MemoKindOfVersion(table.GetVersion());
@@ -306,7 +320,9 @@ CopyPackOutcome CopyPack(DbfTable& table, DbfFileSystem& fs) {
     discard();
     fs.Remove(JournalOf(table_file));
     outcome.Result = CopyPackResult::ReplaceFailed;
-    outcome.Detail = table_file;
+    const bool table_stuck = !CanReplace(table_file, fs);
+    outcome.Detail = table_stuck ? names.NewTable : names.NewMemo;
+    outcome.Target = table_stuck ? table_file : memo_file;
     return outcome;
   }
 
@@ -325,6 +341,7 @@ CopyPackOutcome CopyPack(DbfTable& table, DbfFileSystem& fs) {
     }
     outcome.Result = CopyPackResult::ReplaceFailed;
     outcome.Detail = steps[i].first;
+    outcome.Target = steps[i].second;
     return outcome;
   }
   // The journal goes last, so that backups left by a failed removal are

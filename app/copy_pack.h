@@ -24,16 +24,26 @@ enum class CopyPackResult {
   MemoFileMissing,  // a memo flavour without its memo file: nothing changed
   CopyFailed,       // reading the table or writing the copy failed: nothing changed
   ReplaceFailed,    // the originals could not be replaced: nothing changed
+  BinaryFields,     // fields keep binary data in the memo file: nothing changed
 };
 
 struct CopyPackOutcome {
   CopyPackResult Result = CopyPackResult::Packed;
   std::string Detail;  // the engine's error text, or the file that failed
+  std::string Target;  // ReplaceFailed: where that file was to go
   int32_t Kept = 0;    // records in the packed table
 };
 
+// Whether field type (a descriptor's type letter) of a table of the given
+// version byte refers to memo blocks: memo texts ('M'), or binary data
+// (FoxPro's General 'G', Picture 'P' and Blob 'W'; dBase's binary 'B').
+bool IsMemoTextField(uint8_t type);
+bool IsBinaryMemoField(uint8_t version, uint8_t type);
+
 // Packs table (open or closed; closed afterwards) through its FileName and
-// MemoFileName. Temporary files are removed on every path.
+// MemoFileName. Temporary files are removed on every path. Binary memo
+// fields are refused: the copy carries texts only, and their blocks would
+// be lost.
 CopyPackOutcome CopyPack(DbfTable& table, DbfFileSystem& fs);
 
 // Completes or undoes a replacement that was interrupted, if the journal of

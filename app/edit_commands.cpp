@@ -1,4 +1,5 @@
 // Editing records in place, appending, deleting, and enlarging a memo cell.
+#include "dbf_errors.h"
 #include "main_window.h"
 #include "texts.h"
 
@@ -38,10 +39,11 @@ void MainWindow::EndCellEdit(XLGrid&, int col, int row, Control*, Control*, std:
     return;
   }
   const std::string shown = TableGrid->GetCell(col, row).GetText();
-  if (!OpenTableForRecordWrite()) {
-    // Nothing was written: the cell keeps what the file holds, if the view
-    // still has it.
-    if (IsCell(*TableGrid, XLGridCoord{col, row})) text = TableGrid->GetCell(col, row).GetText();
+  if (!OpenTableForRecordWrite(row)) {
+    // Nothing was written. The grid stores the text in its current cell,
+    // which a refill may have moved: that cell keeps what the file holds.
+    const XLGridCoord at = TableGrid->GetCurrentCell();
+    if (IsCell(*TableGrid, at)) text = TableGrid->GetCell(at.Col, at.Row).GetText();
     return;
   }
   const int field = FieldOfColumn(col);
@@ -50,6 +52,13 @@ void MainWindow::EndCellEdit(XLGrid&, int col, int row, Control*, Control*, std:
   // A memo is written whole from the editor, whatever the grid kept of it.
   MemoTransferText = MemoCellEditor->GetText();
   const bool memo = Table->GetFieldType(field) == DbfFieldType::Memo;
+  if (memo && Table->GetMemoKind() == MemoKind::None) {
+    // The engine would drop the text without a word.
+    text = shown;
+    CloseTable();
+    ReportFailure(texts::kNoMemoFile);
+    return;
+  }
   BeginWrite();
   if (memo)
     Table->WriteMemo(field, MemoTransferText);
@@ -57,16 +66,21 @@ void MainWindow::EndCellEdit(XLGrid&, int col, int row, Control*, Control*, std:
     Table->PutFieldByNumber(field, text.substr(0, kMaxFieldText));
   const bool modified = Table->RecordModified;
   Table->PostRecord();
-  const std::string failure = WriteFailure();
+  // A misplaced decimal point is only a warning: the value was stored.
+  const bool warned = Table->ErrorCode == DbfDecimalPointError;
+  const std::string failure = warned ? std::string() : WriteFailure();
+  const std::string warning = warned ? Table->ErrorText : std::string();
   if (failure.empty()) {
     // A FoxPro memo write stores the record itself; only an ordinary field
     // left unmodified means nothing reached the file.
     if (!memo && !modified) Tell(texts::kNotModified);
     text = DisplayText(field);  // what the file now holds
+    SetStatus(texts::kStatusOk);
   } else {
     text = shown;
   }
   CloseTable();
+  if (!warning.empty()) Tell(warning);
   ReportFailure(failure);
 }
 
@@ -83,8 +97,9 @@ void MainWindow::AppendRecord() {
 
 void MainWindow::DeleteRecord() {
   CommandScope command(*this);
-  if (!command.Entered() || !OpenTableForRecordWrite()) return;
+  if (!command.Entered()) return;
   const XLGridCoord at = TableGrid->GetCurrentCell();
+  if (!OpenTableForRecordWrite(IsCell(*TableGrid, at) ? at.Row : -1)) return;
   if (!IsCell(*TableGrid, at)) {
     CloseTable();
     return;

@@ -34,6 +34,7 @@ bool IsFieldOrder(const std::vector<int>& order, int fields) {
 }  // namespace
 
 void MainWindow::LoadTable() {
+  if (!EndPendingEdit()) return;
   CommandScope command(*this);
   if (!command.Entered()) return;
   FileDialog->SetMode(FileDialogMode::Open);
@@ -93,6 +94,7 @@ void MainWindow::FillGrid() {
   const uint32_t records = Table->RecordCount();
   const uint32_t rows = records > kMaxGridRows ? kMaxGridRows : records;
   const bool oem = OemCheckBox->IsChecked();
+  shown_oem_ = oem;
   // The columns keep the order the user gave them, as long as the table
   // has the fields they show.
   if (!IsFieldOrder(column_fields_, fields)) {

@@ -49,6 +49,14 @@ std::string ProgramFolder() {
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+// Follows a column moved from one place to another.
+void MoveEntry(std::vector<int>& list, int from, int to) {
+  if (from < 0 || to < 0 || size_t(from) >= list.size() || size_t(to) >= list.size()) return;
+  const int entry = list[size_t(from)];
+  list.erase(list.begin() + from);
+  list.insert(list.begin() + to, entry);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(Program& program, DbfFileSystem* fs)
@@ -193,14 +201,8 @@ void MainWindow::WireEvents() {
     EndCellEdit(grid, col, row, editor, edit_control, text, accept, allow);
   });
   // The columns' fields follow the user's Alt-drags.
-  TableGrid->SetOnColumnMoved([this](XLGrid&, int from, int to) {
-    if (from < 0 || to < 0 || size_t(from) >= column_fields_.size() ||
-        size_t(to) >= column_fields_.size())
-      return;
-    const int field = column_fields_[size_t(from)];
-    column_fields_.erase(column_fields_.begin() + from);
-    column_fields_.insert(column_fields_.begin() + to, field);
-  });
+  TableGrid->SetOnColumnMoved([this](XLGrid&, int from, int to) { MoveEntry(column_fields_, from, to); });
+  FieldGrid->SetOnColumnMoved([this](XLGrid&, int from, int to) { MoveEntry(field_grid_roles_, from, to); });
   AddButton->OnClick = [this](Button&) { AppendRecord(); };
   DeleteButton->OnClick = [this](Button&) { DeleteRecord(); };
   ReloadButton->OnClick = [this](Button&) { ReloadTable(); };
@@ -223,6 +225,7 @@ void MainWindow::ShowHelp() { ShowInfo(program_.GetHelpWindow().GetForm()); }
 void MainWindow::ShowAbout() { ShowInfo(program_.GetAboutWindow().GetForm()); }
 
 void MainWindow::ShowInfo(Form& window) {
+  if (!EndPendingEdit()) return;
   CommandScope command(*this);
   if (!command.Entered()) return;
   window.ShowModal();

@@ -162,7 +162,12 @@ class MainWindow {
   // shows. False (nothing to write) when it cannot be opened, or when
   // another program changed it since the view was filled: then the view is
   // refilled, the user told, and the table closed again.
-  bool OpenTableForRecordWrite();
+  // row (when not -1) is the view's row about to be written: its cells
+  // must still show the record the file holds there.
+  bool OpenTableForRecordWrite(int row);
+  bool RowShowsRecord(int row);
+  // Ends an in-place edit in progress, writing it; false when it stays open.
+  bool EndPendingEdit();
   // Clears the engine's error before a write; WriteFailure is the error
   // text the write recorded since ("" when it succeeded). ReportFailure
   // shows such a text with the status "ERROR" (true) or does nothing.
@@ -170,7 +175,8 @@ class MainWindow {
   void BeginWrite();
   std::string WriteFailure() const;
   bool ReportFailure(const std::string& failure);
-  // The text a cell shows for field f of the record in the buffer.
+  // The text a cell shows for field f of the record in the buffer (with
+  // the OEM conversion as the view was filled).
   std::string DisplayText(int field);
 
   Program& program_;
@@ -180,6 +186,11 @@ class MainWindow {
   std::vector<int> column_fields_;
   // The table's files as the view last saw them.
   TableSnapshot seen_;
+  // Whether the view was filled with the OEM conversion.
+  bool shown_oem_ = false;
+  // field_grid_roles_[c]: what field grid column c holds (0 name, 1 size,
+  // 2 type), wherever the user moved it.
+  std::vector<int> field_grid_roles_ = {0, 1, 2};
 };
 
 }  // namespace tabulon

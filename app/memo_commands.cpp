@@ -10,10 +10,10 @@ void MainWindow::EditMemo() {
   if (!command.Entered()) return;
   SetStatus(texts::kStatusLoad);
   const XLGridCoord at = TableGrid->GetCurrentCell();
-  if (!OpenTableForRecordWrite()) return;
-  std::string failure;
   const bool on_cell = at.Col >= 0 && at.Row >= 0 && at.Col < TableGrid->ColCount() &&
                        at.Row < TableGrid->RowCount();
+  if (!OpenTableForRecordWrite(on_cell ? at.Row : -1)) return;
+  std::string failure;
   const int field = FieldOfColumn(at.Col);
   if (on_cell && Table->GetFieldType(field) == DbfFieldType::Memo) {
     Table->AutoPost = true;
@@ -25,11 +25,15 @@ void MainWindow::EditMemo() {
     editor.Memo1->SetText(text);
     if (editor.ShowModal() == kMemoSaved) {
       SetStatus(texts::kStatusSave);
-      BeginWrite();
-      Table->WriteMemo(field, editor.SavedText);
-      Table->PostRecord();
-      failure = WriteFailure();
-      FillGrid();
+      if (Table->GetMemoKind() == MemoKind::None) {
+        failure = texts::kNoMemoFile;  // the engine would drop it silently
+      } else {
+        BeginWrite();
+        Table->WriteMemo(field, editor.SavedText);
+        Table->PostRecord();
+        failure = WriteFailure();
+        FillGrid();
+      }
     }
     editor.GetForm().Hide();
   }

@@ -48,7 +48,9 @@ void MainWindow::SetFieldRows() {
 // field grid keeps no other copy, so nothing is handled at the end.
 void MainWindow::BeginFieldEdit(XLGrid& sender, int col, int row, Control*& editor, Control*&,
                                 XLGridSides&) {
-  switch (col) {
+  // The column's role, wherever the user moved it.
+  const int role = col >= 0 && size_t(col) < field_grid_roles_.size() ? field_grid_roles_[size_t(col)] : -1;
+  switch (role) {
     case kNameColumn:
       editor = TextCellEditor.get();
       break;
@@ -77,10 +79,13 @@ void MainWindow::CreateNewTable() {
   FieldGrid->EndEdit(true, true);  // what is being typed counts
   FieldDefinitionLines.clear();
   int record_size = 1;  // the deletion flag
+  // Where the name, size and type columns are now.
+  int at[3] = {kNameColumn, kSizeColumn, kTypeColumn};
+  for (size_t c = 0; c < field_grid_roles_.size(); ++c) at[field_grid_roles_[c]] = int(c);
   for (int row = 0; row < FieldGrid->RowCount(); ++row) {
-    const std::string name = TrimmedCell(*FieldGrid, kNameColumn, row);
-    std::string size = TrimmedCell(*FieldGrid, kSizeColumn, row);
-    std::string type = TrimmedCell(*FieldGrid, kTypeColumn, row);
+    const std::string name = TrimmedCell(*FieldGrid, at[kNameColumn], row);
+    std::string size = TrimmedCell(*FieldGrid, at[kSizeColumn], row);
+    std::string type = TrimmedCell(*FieldGrid, at[kTypeColumn], row);
     const std::string number = std::to_string(row + 1);
     if (name.empty()) {
       Tell(texts::kEnterNamePrefix + number + texts::kColumnSuffix);
@@ -133,7 +138,11 @@ void MainWindow::CreateNewTable() {
   for (size_t i = 0; i < FieldDefinitionLines.size(); ++i)
     has_memo = has_memo || ParseFieldDefinition(FieldDefinitionLines[i], int(i)).Type == 'M';
   Table->MemoFileName = has_memo && created ? path.substr(0, path.size() - 1) + "t" : std::string();
-  Tell(created ? texts::kCreateDone : texts::kCreateFailed);
+  if (created) {
+    Tell(texts::kCreateDone);
+  } else {
+    ReportFailure(texts::kCreateFailed);
+  }
 }
 
 }  // namespace tabulon

@@ -6,38 +6,48 @@
 
 namespace tabulon {
 
+namespace {
+
+// A memo flavour whose fields refer to no memo blocks (Visual FoxPro
+// tables always carry the memo flavour's byte) packs in place.
+bool RefersToMemoBlocks(const DbfTable& table) {
+  for (int32_t f = 1; f <= table.FieldCount; ++f) {
+    const uint8_t type = table.Fields[f].Type;
+    if (IsMemoTextField(type) || IsBinaryMemoField(table.GetVersion(), type)) return true;
+  }
+  return false;
+}
+
+std::string PackFailure(const CopyPackOutcome& outcome, const DbfTable& table) {
+  switch (outcome.Result) {
+    case CopyPackResult::Packed: return std::string();
+    case CopyPackResult::MemoFileMissing:
+      return texts::kPackMemoMissing + (outcome.Detail.empty() ? table.FileName : outcome.Detail);
+    case CopyPackResult::CopyFailed: return texts::kPackCopyFailed + outcome.Detail;
+    case CopyPackResult::ReplaceFailed:
+      return texts::kRenameProblem + outcome.Detail + texts::kRenameTo + outcome.Target;
+    case CopyPackResult::BinaryFields: return texts::kPackBinaryMemo;
+  }
+  return std::string();
+}
+
+}  // namespace
+
 void MainWindow::PackTable() {
   CommandScope command(*this);
   if (!command.Entered() || !OpenTable()) return;
   std::string failure;
-  switch (Table->GetVersion()) {
-    case 0x03:  // dBase III, IV and V without memo: in place
-    case 0x04:
-    case 0x05:
-      BeginWrite();
-      Table->Pack();
-      failure = WriteFailure();
-      break;
-    case 0x30:  // the memo flavours: a new pair built beside the old
-    case 0x83:
-    case 0x84:
-    case 0xF5: {
-      SetStatus(texts::kStatusPack);
-      const CopyPackOutcome outcome = CopyPack(*Table, fs_);
-      switch (outcome.Result) {
-        case CopyPackResult::Packed: break;
-        case CopyPackResult::MemoFileMissing:
-          failure = texts::kPackMemoMissing + outcome.Detail;
-          break;
-        case CopyPackResult::CopyFailed: failure = outcome.Detail; break;
-        case CopyPackResult::ReplaceFailed:
-          failure = texts::kRenameProblem + outcome.Detail;
-          break;
-      }
-      break;
-    }
-    default:  // not a flavour the program packs
-      break;
+  const uint8_t version = Table->GetVersion();
+  const bool dbase = version == 0x03 || version == 0x04 || version == 0x05;
+  const bool memo_flavour = version == 0x30 || version == 0x83 || version == 0x84 || version == 0xF5;
+  if (dbase || (memo_flavour && !RefersToMemoBlocks(*Table))) {
+    BeginWrite();
+    Table->Pack();
+    failure = WriteFailure();
+  } else if (memo_flavour) {
+    // A new pair is built beside the old one and replaces it whole.
+    SetStatus(texts::kStatusPack);
+    failure = PackFailure(CopyPack(*Table, fs_), *Table);
   }
   // The copy closed the table to replace its files.
   if (!Table->Active && !OpenTable()) {

@@ -70,6 +70,13 @@ constexpr const char* kPackMemoMissing = "Не найден мемо-файл т
 constexpr const char* kTableChanged =
     "Таблица изменилась после того, как была показана. Показано её новое содержимое, "
     "изменение не записано.";
+// A memo text to write while the table's memo file is not open.
+constexpr const char* kNoMemoFile = "Мемо-файл таблицы не открыт, текст не записан.";
+// A pack of a table with fields that keep binary data in the memo file.
+constexpr const char* kPackBinaryMemo =
+    "Таблица содержит поля с двоичными данными в мемо-файле (типы G, P, B, W); упаковка не выполнена.";
+// A pack whose copy could not be built: + the engine's message or the file.
+constexpr const char* kPackCopyFailed = "Не удалось построить упакованную копию: ";
 // A table longer than the table view: + record count + kTooManyRecordsSuffix.
 constexpr const char* kTooManyRecordsPrefix = "Записей в таблице: ";
 constexpr const char* kTooManyRecordsSuffix = ". Показаны только первые 65535.";

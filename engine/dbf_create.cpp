@@ -1,5 +1,6 @@
 // Creating dBase III tables from field definition lines (NAME=Tlen,dec) and
 // copying the structure of an open table into a new file.
+#include <cctype>
 #include <cstring>
 
 #include "dbf_table.h"
@@ -13,6 +14,16 @@ std::string MemoNameFor(const std::string& file_name) {
   std::string name = file_name;
   if (!name.empty()) name.back() = 't';
   return name;
+}
+
+// The platforms' file systems (Windows at least) compare names without
+// regard to case.
+bool SameFileName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
 }
 
 }  // namespace
@@ -29,6 +40,9 @@ bool DbfTable::CreateTable(const std::string& file_name, const std::vector<std::
   }
   // The engine could not open a table whose record exceeds its buffer.
   if (record_size > kDbfRecordBufferSize) return false;
+  // A name ending in "t" (REPORT, X.TXT) is its own memo file's name: the
+  // memo file would overwrite the table just written.
+  if (memo && SameFileName(MemoNameFor(file_name), file_name)) return false;
 
   auto data = DbfStream::Open(fs_.Open(file_name, DbfOpenMode::Create));
   if (!data) return false;

@@ -41,8 +41,10 @@ void XLGrid::BeginEdit() {
                          r.Bottom - margins.Bottom});
   edit->SetText(cell.GetText());
   editor->Show();
-  edit->SetFocus();
+  // Hooked before it takes the focus: the control of the last edit may
+  // still hold the focus, and its focus loss must not end this edit.
   HookEditControl(*edit);
+  edit->SetFocus();
 }
 
 void XLGrid::HookEditControl(Control& edit) {

@@ -117,7 +117,13 @@ TEST_F(EditCommandsTest, TypedTextIsStoredAsTypedWhateverTheOemBox) {
   const std::string word = Utf8ToAnsi("Ёлка");
   EditCell(0, 0, word);
   EXPECT_EQ(StoredField(1, 1, 4), word);  // Windows-1251 bytes, not converted
+  EXPECT_EQ(Cell(0, 0), word);  // the box counts from the next fill on
+  headless::ClickButton(*win_->ReloadButton);
   EXPECT_EQ(Cell(0, 0), OemToAnsi(word));  // shown as the OEM text it reads as
+  EditCell(0, 1, word);
+  EXPECT_EQ(StoredField(2, 1, 4), word);
+  EXPECT_EQ(Cell(0, 1), OemToAnsi(word));  // as the rest of the filled view
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
 }
 
 TEST_F(EditCommandsTest, MemoCellsAreWrittenWholeFromTheMemoEditor) {
@@ -384,6 +390,93 @@ TEST_F(EditCommandsTest, NoCommandStartsWhileAnotherRuns) {
   EXPECT_EQ(w.TableGrid->RowCount(), 5);
   headless::ClickButton(*w.AddButton);  // afterwards they run again
   EXPECT_EQ(w.TableGrid->RowCount(), 6);
+}
+
+// A same-size change that keeps the file's time (a coarse clock) is told by
+// the record itself: the row no longer shows what the file holds there.
+TEST_F(EditCommandsTest, AChangeTheFileTimeHidesIsToldByTheRecord) {
+  WriteStaff();
+  Load("staff.dbf");
+  const auto time = std::filesystem::last_write_time(Path("staff.dbf"));
+  Bytes bytes = Read("staff.dbf");
+  bytes[kHeader + kRecord + 1] = 'R';  // "Bob" becomes "Rob"
+  Write("staff.dbf", bytes);
+  std::filesystem::last_write_time(Path("staff.dbf"), time);
+  const Bytes changed = Read("staff.dbf");
+  win_->TableGrid->SetCurrentCell(1, 1);
+  headless::PressKey(*win_->TableGrid, kVkF2);
+  win_->TextCellEditor->SetText("99");
+  headless::PressKey(*win_->TextCellEditor, kVkReturn);
+  EXPECT_EQ(Read("staff.dbf"), changed);
+  EXPECT_EQ(Cell(0, 1), "Rob");
+  EXPECT_EQ(Cell(1, 1), " 31");
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+}
+
+TEST_F(EditCommandsTest, MemoEditsWithoutTheMemoFileAreRefusedAloud) {
+  WriteStaff();
+  std::filesystem::remove(Path("staff.dbt"));
+  Load("staff.dbf");
+  MainWindow& w = *win_;
+  const Bytes before = Read("staff.dbf");
+  w.TableGrid->SetCurrentCell(4, 0);
+  headless::PressKey(*w.TableGrid, kVkF2);
+  w.MemoCellEditor->SetText("lost?");
+  headless::PressKey(*w.MemoCellEditor, kVkReturn);
+  EXPECT_EQ(Read("staff.dbf"), before);
+  EXPECT_EQ(Cell(4, 0), "");
+  EXPECT_EQ(Status(), "ERROR");
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, Utf8ToAnsi(texts::kNoMemoFile));
+
+  MemoEditorWindow& m = program_->GetMemoEditorWindow();
+  headless::QueueModalAction([&](Form&) {
+    m.Memo1->SetText("also lost?");
+    headless::ClickButton(*m.SaveButton);
+    headless::ClickButton(*m.ExitButton);
+  });
+  headless::ClickButton(*w.MemoButton);
+  EXPECT_EQ(Read("staff.dbf"), before);
+  EXPECT_EQ(Status(), "ERROR");
+  EXPECT_EQ(headless::GetMessageBoxes().size(), 2u);
+}
+
+// A misplaced decimal point is the engine's warning, not a failure: the
+// value is in the file and the cell shows it.
+TEST_F(EditCommandsTest, ADecimalPointWarningStillShowsTheStoredValue) {
+  TableSpec t;
+  t.Fields = {{"PRICE", 'N', 8, 2}};
+  t.Records = {"  123.45"};
+  Write("price.dbf", MakeTable(t));
+  Load("price.dbf");
+  EditCell(0, 0, "99");
+  EXPECT_EQ(Slice(Read("price.dbf"), 32 + 32 + 1 + 1, 8), "      99");
+  EXPECT_EQ(Cell(0, 0), "      99");
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  EXPECT_NE(headless::GetMessageBoxes()[0].Text.find("Decimal point"), std::string::npos);
+  EXPECT_EQ(Status(), "OK");
+}
+
+// The menu leaves the focus in an open editor: the edit is written before
+// the menu's command runs, not dropped by it.
+TEST_F(EditCommandsTest, AMenuCommandWritesAnEditInProgressFirst) {
+  WriteStaff();
+  Load("staff.dbf");
+  MainWindow& w = *win_;
+  w.TableGrid->SetCurrentCell(0, 3);
+  headless::PressKey(*w.TableGrid, kVkF2);
+  w.TextCellEditor->SetText("Dora");
+  headless::QueueModalAction([](Form& modal) { headless::PressCloseBox(modal); });
+  headless::ChooseMenuItem(*w.Window, 2);  // "Справка"
+  EXPECT_EQ(w.TableGrid->GetEditor(), nullptr);
+  EXPECT_EQ(StoredField(4, 1, 5), "Dora ");
+  w.TableGrid->SetCurrentCell(0, 2);
+  headless::PressKey(*w.TableGrid, kVkF2);
+  w.TextCellEditor->SetText("Cyd");
+  headless::QueueFileDialogAnswer(std::nullopt);
+  headless::ChooseMenuItem(*w.Window, 1);  // "Заерузить", cancelled
+  EXPECT_EQ(StoredField(3, 1, 5), "Cyd  ");
+  EXPECT_EQ(Cell(0, 2), "Cyd");
 }
 
 }  // namespace

@@ -324,5 +324,41 @@ TEST_F(NewTableTest, TheFieldGridIsEditedWithTheThreeEditors) {
   EXPECT_EQ(test::Slice(Read("city.dbf"), 32, 5), Utf8ToAnsi("Город"));
 }
 
+// Alt-dragging a column of the field grid keeps each column's meaning: its
+// editor and the part of the definition it gives.
+TEST_F(NewTableTest, MovedFieldGridColumnsKeepTheirMeaning) {
+  MainWindow& w = *win_;
+  SetRows("1");
+  w.FieldGrid->MoveColumn(2, 0);  // type, name, size
+  ASSERT_EQ(w.FieldGrid->GetColTitle(0), Utf8ToAnsi("Тип поля"));
+  w.FieldGrid->GetCell(0, 0).SetText("Text");
+  w.FieldGrid->GetCell(1, 0).SetText("CITY");
+  w.FieldGrid->GetCell(2, 0).SetText("12");
+  w.FieldGrid->SetCurrentCell(0, 0);
+  w.FieldGrid->BeginEdit();
+  EXPECT_EQ(w.FieldGrid->GetEditor(), w.TypeCellEditor.get());
+  w.FieldGrid->EndEdit(false, true);
+  EXPECT_EQ(w.FieldGrid->GetEditor(), nullptr);
+  w.FieldGrid->SetCurrentCell(2, 0);
+  EXPECT_EQ(w.FieldGrid->GetCurrentCell(), (XLGridCoord{2, 0}));
+  w.FieldGrid->BeginEdit();
+  EXPECT_EQ(w.FieldGrid->GetEditor(), w.SizeCellEditor.get());
+  w.FieldGrid->EndEdit(false, true);
+  Create(Path("moved.dbf"));
+  EXPECT_EQ(w.FieldDefinitionLines, (Texts{"CITY=C12"}));
+}
+
+// A name ending in "t" is the name its memo file would get: the creation
+// is refused and reported, and nothing is written.
+TEST_F(NewTableTest, ANameThatWouldBeItsOwnMemoFileIsRefused) {
+  SetRows("1");
+  SetRow(0, "NOTE", "", "Memo");
+  Create(Path("REPORT"));
+  EXPECT_EQ(Messages(), (Texts{"NOTE=M", "Неудача создания базы"}));
+  EXPECT_EQ(Status(), "ERROR");
+  EXPECT_FALSE(Exists("REPORT"));
+  EXPECT_EQ(win_->Table->MemoFileName, "");
+}
+
 }  // namespace
 }  // namespace tabulon

@@ -2,6 +2,7 @@
 // the files afterwards byte by byte, and no files left behind.
 #include "app_test_support.h"
 #include "file_memory.h"
+#include "texts.h"
 
 namespace tabulon {
 namespace {
@@ -141,15 +142,49 @@ TEST_F(PackTest, UnknownFlavoursAndMissingMemoFilesChangeNothing) {
 
   // A memo flavour whose memo file is gone: refused with a message.
   t.Version = 0x83;
+  t.Fields.push_back({"NOTE", 'M', 10});
   Write("lost.dbf", MakeTable(t));
   const Bytes lost = Read("lost.dbf");
   Load("lost.dbf");
   headless::ClickButton(*win_->PackButton);
   EXPECT_EQ(Read("lost.dbf"), lost);
   ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  EXPECT_NE(headless::GetMessageBoxes()[0].Text.find("lost.dbf"), std::string::npos);
   EXPECT_EQ(Status(), "ERROR");
   EXPECT_EQ(win_->TableGrid->RowCount(), 5);
   EXPECT_EQ(Files(), (std::vector<std::string>{"lost.dbf", "odd.dbf"}));
+}
+
+// Visual FoxPro tables carry the memo flavour's byte with or without memo
+// fields: without, they pack in place. Fields with binary data in the memo
+// file are refused, since a copy of the texts would lose their blocks.
+TEST_F(PackTest, MemoFlavoursWithoutTextFieldsPackInPlaceAndBinaryFieldsAreRefused) {
+  TableSpec t = Plain();
+  t.Version = 0x30;
+  Write("vfp.dbf", MakeTable(t));
+  Load("vfp.dbf");
+  headless::ClickButton(*win_->PackButton);
+  EXPECT_EQ(test::GetLittle32(Read("vfp.dbf"), 4), 3u);
+  EXPECT_EQ(Read("vfp.dbf")[0], 0x30);
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+
+  std::vector<uint32_t> blocks;
+  Write("ole.fpt", MakeFpt(64, {"text", "picture"}, &blocks));
+  TableSpec g;
+  g.Version = 0xF5;
+  g.Fields = {{"NOTE", 'M', 10}, {"PIC", 'G', 10}};
+  g.Records = {" " + Ref(blocks[0]) + Ref(blocks[1]), "*" + Ref(0) + Ref(0)};
+  Write("ole.dbf", MakeTable(g));
+  const Bytes table = Read("ole.dbf");
+  const Bytes memo = Read("ole.fpt");
+  Load("ole.dbf");
+  headless::ClickButton(*win_->PackButton);
+  EXPECT_EQ(Read("ole.dbf"), table);
+  EXPECT_EQ(Read("ole.fpt"), memo);
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, Utf8ToAnsi(texts::kPackBinaryMemo));
+  EXPECT_EQ(Status(), "ERROR");
+  EXPECT_EQ(Files(), (std::vector<std::string>{"ole.dbf", "ole.fpt", "vfp.dbf"}));
 }
 
 // A pack cut off while it swaps the files (every rename from some point on

@@ -82,6 +82,18 @@ TEST_F(CreateTest, OffsetsMemoFileAndVersion) {
   EXPECT_EQ(fs.GetFile("NEW.DBt"), (Bytes{1, 0, 0, 0}));
 }
 
+// A name ending in "t" would share its memo file's name: refused before
+// anything is written, with or without memo fields the same way as before.
+TEST_F(CreateTest, ANameThatIsItsOwnMemoFileIsRefused) {
+  for (const char* name : {"REPORT", "x.txt", "d/LIST.DBT"}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(table->CreateTable(name, {"A=C5", "NOTE=M"}));
+    EXPECT_FALSE(fs.HasFile(name));
+  }
+  EXPECT_TRUE(table->CreateTable("REPORT", {"A=C5"}));
+  EXPECT_EQ(fs.GetFile("REPORT").size(), 66u);
+}
+
 TEST_F(CreateTest, NoLinesGivesAnEmptyStructure) {
   ASSERT_TRUE(table->CreateTable("e.dbf", {}));
   Bytes file = fs.GetFile("e.dbf");

@@ -184,6 +184,28 @@ TEST_F(GridInput, ACompoundEditorLosingAPartEndsTheEdit) {
   EXPECT_EQ(ends, 0);
 }
 
+// An edit ended by force leaves the focus where it was; the next edit with
+// another editor must not be ended by the old editor losing the focus.
+TEST_F(GridInput, ANewEditorIsNotEndedByTheLastOnesFocusLoss) {
+  XLGrid& g = Make(3, 3, kTableViewOptions);
+  auto first = NewEdit(form_.get());
+  auto second = NewEdit(form_.get());
+  int ends = 0;
+  g.SetOnBeginEdit([&](XLGrid&, int col, int, Control*& e, Control*&, XLGridSides&) {
+    e = col == 0 ? first.get() : second.get();
+  });
+  g.SetOnEndEdit([&](XLGrid&, int, int, Control*, Control*, std::string&, bool, bool&) { ++ends; });
+  g.SetCurrentCell(0, 0);
+  g.BeginEdit();
+  ASSERT_TRUE(first->IsFocused());
+  g.EndEdit(false, true);
+  g.SetCurrentCell(1, 0);
+  g.BeginEdit();
+  EXPECT_EQ(g.GetEditor(), second.get());
+  EXPECT_TRUE(second->IsFocused());
+  EXPECT_EQ(ends, 1);
+}
+
 TEST_F(GridInput, TheGridsHandlersLeaveAnEditorShownElsewhere) {
   XLGrid& g = Make(3, 3, kTableViewOptions);
   auto editor = NewEdit(form_.get());
