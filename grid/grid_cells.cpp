@@ -114,6 +114,8 @@ void XLGrid::SetColCount(uint16_t count) {
   if (look != nullptr) looks_.Release(look);
   selection_.Left = std::min(selection_.Left, n - 1);
   selection_.Right = std::min(selection_.Right, n - 1);
+  // The first column shown must exist: geometry sums widths up to it.
+  left_col_ = std::max(0, std::min(left_col_, n - 1));
   EndUpdate();
   UpdateScrollBars();
 }
@@ -144,6 +146,7 @@ void XLGrid::SetRowCount(uint16_t count) {
   }
   selection_.Top = std::min(selection_.Top, n - 1);
   selection_.Bottom = std::min(selection_.Bottom, n - 1);
+  top_row_ = std::max(0, std::min(top_row_, n - 1));
   EndUpdate();
   UpdateScrollBars();
 }

@@ -23,6 +23,11 @@ bool XLGrid::HandleGridMessage(Message& m, intptr_t& result) {
       result = 0;
       return true;
     }
+    case kWmEraseBkgnd:
+      // The paint covers every pixel from the off-screen buffer; erasing
+      // first would flash the background on every repaint.
+      result = 1;
+      return true;
     case kWmKeyDown:
       OnKey(int(m.WParam));
       return false;

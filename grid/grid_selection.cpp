@@ -15,6 +15,11 @@ void XLGrid::SetCurrentCell(int col, int row) {
   if (col_count_ == 0 || row_count_ == 0) return;
   BeginUpdate();
   EndEdit(true, false);  // the move goes on whatever the editor's owner says
+  // The owner may have emptied the grid while the edit ended.
+  if (col_count_ == 0 || row_count_ == 0) {
+    EndUpdate();
+    return;
+  }
   current_.Col = std::min(col_count_ - 1, std::max(0, col));
   current_.Row = std::min(row_count_ - 1, std::max(0, row));
   // Scroll forward until the current cell is in the last wholly visible

@@ -1,6 +1,7 @@
 #include "form.h"
 
 #include "driver.h"
+#include "input.h"
 #include "menu.h"
 
 namespace tabulon {
@@ -57,6 +58,22 @@ bool Form::HandleMessage(Message& m, intptr_t& result) {
     }
     result = 0;
     return true;  // the toolkit, not the platform, decides when a window dies
+  }
+  if (m.Id == kWmActivate) {
+    // The platform would give the focus to the form itself: keys would no
+    // longer reach the control the user worked in (after a modal window,
+    // or when switching back from another program).
+    if (LoWord(m.WParam) == kWaInactive) {
+      Control* focused = FindControl(GetFocus());
+      for (Control* c = focused; c != nullptr; c = c->GetParent())
+        if (c->GetParent() == this) last_focus_ = focused->GetHandle();
+      return false;
+    }
+    Control* saved = FindControl(last_focus_);
+    if (saved == nullptr || !saved->IsVisible() || !saved->IsEnabled()) return false;
+    saved->SetFocus();
+    result = 0;
+    return true;
   }
   if (m.Id == kWmCommand && m.LParam == 0 && HiWord(m.WParam) == 0 && menu_ != nullptr) {
     menu_->Choose(int(LoWord(m.WParam)) - MenuBar::kMenuCommandBase);

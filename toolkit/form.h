@@ -63,6 +63,9 @@ class Form : public Control {
   bool main_form_ = false;
   bool closed_ = false;
   MenuBar* menu_ = nullptr;
+  // The control inside the form that had the focus when the form was last
+  // deactivated; it gets the focus back when the form is activated again.
+  WindowHandle last_focus_ = nullptr;
 };
 
 std::unique_ptr<Form> NewForm(const std::string& caption);

@@ -16,6 +16,8 @@ struct Message {
 
 // Message ids.
 constexpr uint32_t kWmSize = 0x0005;
+constexpr uint32_t kWmActivate = 0x0006;  // LoWord(wParam): kWaInactive or active
+constexpr uint32_t kWaInactive = 0;
 constexpr uint32_t kWmSetFocus = 0x0007;
 constexpr uint32_t kWmKillFocus = 0x0008;
 constexpr uint32_t kWmPaint = 0x000F;

@@ -1,5 +1,6 @@
 // Construction, counts, cells and their shared looks, widths and titles,
 // fonts and the update counter.
+#include "edit.h"
 #include "grid_test_support.h"
 #include "input.h"
 
@@ -106,6 +107,48 @@ TEST_F(GridModel, CountsGrowWithTheCurrentDefaultsAndShrinkFromTheEnd) {
   EXPECT_EQ(g.GetSelection(), (XLGridRange{1, 0, 2, 0}));
   EXPECT_TRUE(g.IsCellSelected(2, 0));
   EXPECT_FALSE(g.IsCellSelected(0, 0));
+}
+
+// A grid scrolled far down or right and then given fewer rows or columns
+// (a shorter table loaded) shows from a row and column that exist.
+TEST_F(GridModel, ShrinkingKeepsTheScrollPositionInsideTheCounts) {
+  XLGrid& g = Make(30, 200, kTableViewOptions);
+  g.SetTopRow(150);
+  g.SetLeftCol(20);
+  ASSERT_EQ(g.GetTopRow(), 150);
+  g.SetRowCount(20);
+  g.SetColCount(5);
+  EXPECT_LE(g.GetTopRow(), 19);
+  EXPECT_LE(g.GetLeftCol(), 4);
+  g.SetRowCount(0);
+  g.SetColCount(0);
+  EXPECT_EQ(g.GetTopRow(), 0);
+  EXPECT_EQ(g.GetLeftCol(), 0);
+  g.SetColCount(3);
+  g.SetRowCount(3);
+  EXPECT_EQ(g.CellRect(0, 0).Top, g.GetColTitleHeight());
+  // The window's background is never erased: the paint covers it.
+  EXPECT_EQ(headless::SendMessageTo(g, kWmEraseBkgnd), 1);
+}
+
+// Moving the current cell ends an edit first; the owner may empty the grid
+// meanwhile, and the move then has nowhere to go.
+TEST_F(GridModel, AMoveWhoseEditEmptiesTheGridStops) {
+  XLGrid& g = Make(3, 5, kTableViewOptions);
+  auto editor = NewEdit(form_.get());
+  g.SetOnBeginEdit([&](XLGrid&, int, int, Control*& e, Control*&, XLGridSides&) { e = editor.get(); });
+  g.SetOnEndEdit([&](XLGrid& grid, int, int, Control*, Control*, std::string&, bool, bool&) {
+    grid.SetRowCount(0);
+  });
+  g.SetCurrentCell(1, 2);
+  g.BeginEdit();
+  g.SetCurrentCell(2, 4);
+  EXPECT_EQ(g.RowCount(), 0);
+  EXPECT_EQ(g.GetTopRow(), 0);
+  EXPECT_EQ(g.GetCurrentCell().Row, -1);
+  g.SetRowCount(4);
+  g.SetCurrentCell(0, 3);
+  EXPECT_EQ(g.GetCurrentCell(), (XLGridCoord{0, 3}));
 }
 
 TEST_F(GridModel, CellsShareLooksAndCopyOnChange) {

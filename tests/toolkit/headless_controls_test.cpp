@@ -68,6 +68,27 @@ TEST_F(HeadlessControlsTest, MovingTheFocusRaisesFocusLossFirst) {
   EXPECT_EQ(GetFocus(), nullptr);
 }
 
+// A form that is activated again gives the focus back to the control that
+// had it when the form was deactivated (the platform would focus the form).
+TEST_F(HeadlessControlsTest, ReactivationGivesTheFocusBack) {
+  auto form = NewForm("F");
+  auto panel = NewPanel(form.get());
+  auto inner = NewEdit(panel.get());
+  auto other = NewForm("G");
+  auto elsewhere = NewEdit(other.get());
+  inner->SetFocus();
+  headless::SendMessageTo(*form, kWmActivate, kWaInactive);
+  elsewhere->SetFocus();
+  EXPECT_EQ(headless::SendMessageTo(*form, kWmActivate, 1), 0);
+  EXPECT_TRUE(inner->IsFocused());
+  // A control hidden or destroyed since is not given the focus.
+  headless::SendMessageTo(*form, kWmActivate, kWaInactive);
+  elsewhere->SetFocus();
+  inner.reset();
+  headless::SendMessageTo(*form, kWmActivate, 1);
+  EXPECT_TRUE(elsewhere->IsFocused());
+}
+
 TEST_F(HeadlessControlsTest, AlignedPanelsStackAndAnchoredControlsFollow) {
   auto form = NewForm("F");
   form->SetClientSize(400, 300);

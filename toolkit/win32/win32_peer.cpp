@@ -89,14 +89,22 @@ UINT OwnClassStyle(const ControlParams& p) {
   }
 }
 
+// The paint structure of a PaintCanvas, in a base constructed before the
+// canvas: BeginPaint fills it while the canvas is made, and a member would
+// be initialised (emptied) only afterwards, losing the device context that
+// EndPaint must give back.
+struct PaintStructHolder {
+  PAINTSTRUCT ps_{};
+};
+
 // A canvas between BeginPaint and EndPaint.
-class PaintCanvas : public GdiCanvas {
+class PaintCanvas : private PaintStructHolder, public GdiCanvas {
  public:
-  explicit PaintCanvas(HWND window) : GdiCanvas(BeginPaint(window, &ps_), window), window_(window) {}
+  explicit PaintCanvas(HWND window)
+      : PaintStructHolder(), GdiCanvas(BeginPaint(window, &ps_), window), window_(window) {}
   ~PaintCanvas() override { EndPaint(window_, &ps_); }
 
  private:
-  PAINTSTRUCT ps_{};
   HWND window_;
 };
 
