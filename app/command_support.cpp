@@ -60,11 +60,10 @@ std::string MainWindow::WriteFailure() const {
   return Table->ErrorCode == 0 ? std::string() : Table->ErrorText;
 }
 
-bool MainWindow::ReportFailure(const std::string& failure) {
-  if (failure.empty()) return false;
+void MainWindow::ReportFailure(const std::string& failure) {
+  if (failure.empty()) return;
   Tell(failure);
   SetStatus(texts::kStatusError);
-  return true;
 }
 
 std::string MainWindow::DisplayText(int field) {

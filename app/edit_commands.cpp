@@ -11,10 +11,6 @@ namespace {
 // then fits it to the field's width.
 constexpr size_t kMaxFieldText = 255;
 
-bool IsCell(const XLGrid& grid, XLGridCoord at) {
-  return at.Col >= 0 && at.Row >= 0 && at.Col < grid.ColCount() && at.Row < grid.RowCount();
-}
-
 }  // namespace
 
 void MainWindow::BeginCellEdit(XLGrid&, int col, int, Control*& editor, Control*& edit_control,
@@ -43,7 +39,7 @@ void MainWindow::EndCellEdit(XLGrid&, int col, int row, Control*, Control*, std:
     // Nothing was written. The grid stores the text in its current cell,
     // which a refill may have moved: that cell keeps what the file holds.
     const XLGridCoord at = TableGrid->GetCurrentCell();
-    if (IsCell(*TableGrid, at)) text = TableGrid->GetCell(at.Col, at.Row).GetText();
+    if (TableGrid->HasCell(at)) text = TableGrid->GetCell(at.Col, at.Row).GetText();
     return;
   }
   const int field = FieldOfColumn(col);
@@ -99,8 +95,8 @@ void MainWindow::DeleteRecord() {
   CommandScope command(*this);
   if (!command.Entered()) return;
   const XLGridCoord at = TableGrid->GetCurrentCell();
-  if (!OpenTableForRecordWrite(IsCell(*TableGrid, at) ? at.Row : -1)) return;
-  if (!IsCell(*TableGrid, at)) {
+  if (!OpenTableForRecordWrite(TableGrid->HasCell(at) ? at.Row : -1)) return;
+  if (!TableGrid->HasCell(at)) {
     CloseTable();
     return;
   }
@@ -121,7 +117,7 @@ void MainWindow::ZoomIn() {
   CommandScope command(*this);
   if (!command.Entered()) return;
   const XLGridCoord at = TableGrid->GetCurrentCell();
-  if (!IsCell(*TableGrid, at)) return;
+  if (!TableGrid->HasCell(at)) return;
   if (Table->GetFieldType(FieldOfColumn(at.Col)) != DbfFieldType::Memo) return;
   ZoomOutButton->SetEnabled(true);
   ZoomInButton->SetEnabled(false);
@@ -138,7 +134,7 @@ void MainWindow::ZoomOut() {
   ZoomOutButton->SetEnabled(false);
   // The cell current now takes the saved sizes, wherever the user went.
   const XLGridCoord at = TableGrid->GetCurrentCell();
-  if (!IsCell(*TableGrid, at)) return;
+  if (!TableGrid->HasCell(at)) return;
   TableGrid->SetColWidth(at.Col, SavedColWidth);
   TableGrid->SetRowHeight(at.Row, SavedRowHeight);
 }

@@ -16,9 +16,11 @@ namespace {
 // The table view's rows are counted in 16 bits.
 constexpr uint32_t kMaxGridRows = 65535;
 
-constexpr uint32_t kOpenOptions = kOfnFileMustExist | kOfnPathMustExist | kOfnHideReadOnly |
-                                  kOfnOverwritePrompt | kOfnExplorer | kOfnEnableSizing |
-                                  kOfnLongNames;
+// The platform asks before a file is replaced (saving only). A new table's
+// file need not exist yet: saving leaves out "the file must exist".
+constexpr uint32_t kTableDialogOptions = kOfnFileMustExist | kOfnPathMustExist | kOfnHideReadOnly |
+                                         kOfnOverwritePrompt | kOfnExplorer | kOfnEnableSizing |
+                                         kOfnLongNames;
 
 // Whether order holds each field 1..fields once.
 bool IsFieldOrder(const std::vector<int>& order, int fields) {
@@ -37,11 +39,7 @@ void MainWindow::LoadTable() {
   if (!EndPendingEdit()) return;
   CommandScope command(*this);
   if (!command.Entered()) return;
-  FileDialog->SetMode(FileDialogMode::Open);
-  FileDialog->SetOptions(kOpenOptions);
-  FileDialog->SetFilter(Utf8ToAnsi(texts::kTableFilter));
-  FileDialog->SetDefaultExt("");
-  if (!FileDialog->Execute()) return;
+  if (!ChooseTableFile(FileDialogMode::Open)) return;
   CurrentFileName = FileDialog->GetFileName();
   Table->FileName = CurrentFileName;
   // Chosen afresh for every table, so no table ever gets another's memo file.
@@ -51,6 +49,15 @@ void MainWindow::LoadTable() {
   SpreadColumns();
   FillGrid();
   CloseTable();
+}
+
+bool MainWindow::ChooseTableFile(FileDialogMode mode) {
+  FileDialog->SetMode(mode);
+  FileDialog->SetOptions(mode == FileDialogMode::Open ? kTableDialogOptions
+                                                      : kTableDialogOptions & ~kOfnFileMustExist);
+  FileDialog->SetFilter(Utf8ToAnsi(texts::kTableFilter));
+  FileDialog->SetDefaultExt("");  // a name without extension is used as typed
+  return FileDialog->Execute();
 }
 
 void MainWindow::ReloadTable() {
@@ -113,22 +120,10 @@ void MainWindow::FillGrid() {
   }
   TableGrid->SetColTitles(titles);
 
-  std::vector<bool> memo(size_t(fields) + 1, false);
-  for (int f = 1; f <= fields; ++f) memo[size_t(f)] = Table->GetFieldType(f) == DbfFieldType::Memo;
-  std::string text;
   for (uint32_t r = 1; r <= rows; ++r) {
     Table->GoTo(int32_t(r));
-    for (int c = 0; c < fields; ++c) {
-      const int f = column_fields_[size_t(c)];
-      if (memo[size_t(f)]) {
-        text.clear();
-        Table->ReadMemo(f, text);  // memo texts are never converted
-      } else {
-        text = Table->FieldByNumber(f);
-        if (oem) text = OemToAnsi(text);
-      }
-      TableGrid->GetCell(c, int(r) - 1).SetText(text);
-    }
+    for (int c = 0; c < fields; ++c)
+      TableGrid->GetCell(c, int(r) - 1).SetText(DisplayText(column_fields_[size_t(c)]));
   }
   TableGrid->EndUpdate();
   SetStatus(texts::kStatusOk);

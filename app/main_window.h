@@ -148,6 +148,9 @@ class MainWindow {
   void WireEvents();
   // Shows the help or about window modally and hides it afterwards.
   void ShowInfo(Form& window);
+  // Shows FileDialog for a table file to open or to create; true when the
+  // user chose one (its path in FileDialog's file name).
+  bool ChooseTableFile(FileDialogMode mode);
   void SetStatus(const char* word);
   // Tells the user in a message box owned by the applet; text is UTF-8.
   void Tell(const std::string& text);
@@ -170,11 +173,11 @@ class MainWindow {
   bool EndPendingEdit();
   // Clears the engine's error before a write; WriteFailure is the error
   // text the write recorded since ("" when it succeeded). ReportFailure
-  // shows such a text with the status "ERROR" (true) or does nothing.
+  // shows such a text with the status "ERROR", or does nothing for "".
   // Commands report after refilling the view, so the status stays.
   void BeginWrite();
   std::string WriteFailure() const;
-  bool ReportFailure(const std::string& failure);
+  void ReportFailure(const std::string& failure);
   // The text a cell shows for field f of the record in the buffer (with
   // the OEM conversion as the view was filled).
   std::string DisplayText(int field);

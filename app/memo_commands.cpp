@@ -10,8 +10,7 @@ void MainWindow::EditMemo() {
   if (!command.Entered()) return;
   SetStatus(texts::kStatusLoad);
   const XLGridCoord at = TableGrid->GetCurrentCell();
-  const bool on_cell = at.Col >= 0 && at.Row >= 0 && at.Col < TableGrid->ColCount() &&
-                       at.Row < TableGrid->RowCount();
+  const bool on_cell = TableGrid->HasCell(at);
   if (!OpenTableForRecordWrite(on_cell ? at.Row : -1)) return;
   std::string failure;
   const int field = FieldOfColumn(at.Col);

@@ -5,18 +5,11 @@
 #include "field_definition.h"
 #include "main_window.h"
 #include "program.h"
-#include "text.h"
 #include "texts.h"
 
 namespace tabulon {
 
 namespace {
-
-// The open dialog's choices, but a new table's file need not exist yet
-// (the platform would refuse every new name); it asks before an existing
-// file is replaced.
-constexpr uint32_t kSaveOptions = kOfnPathMustExist | kOfnHideReadOnly | kOfnOverwritePrompt |
-                                  kOfnExplorer | kOfnEnableSizing | kOfnLongNames;
 
 enum FieldColumn { kNameColumn = 0, kSizeColumn = 1, kTypeColumn = 2 };
 
@@ -79,6 +72,7 @@ void MainWindow::CreateNewTable() {
   FieldGrid->EndEdit(true, true);  // what is being typed counts
   FieldDefinitionLines.clear();
   int record_size = 1;  // the deletion flag
+  bool has_memo = false;
   // Where the name, size and type columns are now.
   int at[3] = {kNameColumn, kSizeColumn, kTypeColumn};
   for (size_t c = 0; c < field_grid_roles_.size(); ++c) at[field_grid_roles_[c]] = int(c);
@@ -108,7 +102,9 @@ void MainWindow::CreateNewTable() {
     const std::string line = name + "=" + type + size;
     program_.GetApplet().ShowMessage(line);  // table text, shown as it is
     FieldDefinitionLines.push_back(line);
-    record_size += ParseFieldDefinition(line, row).Length;
+    const DbfFieldDefinition field = ParseFieldDefinition(line, row);
+    record_size += field.Length;
+    has_memo = has_memo || field.Type == 'M';
   }
   // The engine would create it, and then refuse to open it.
   if (record_size > kDbfRecordBufferSize) {
@@ -117,11 +113,7 @@ void MainWindow::CreateNewTable() {
     return;
   }
 
-  FileDialog->SetMode(FileDialogMode::Save);
-  FileDialog->SetOptions(kSaveOptions);
-  FileDialog->SetFilter(Utf8ToAnsi(texts::kTableFilter));
-  FileDialog->SetDefaultExt("");  // a name without extension is used as typed
-  if (!FileDialog->Execute()) {
+  if (!ChooseTableFile(FileDialogMode::Save)) {
     Tell(texts::kCreateFailed);
     return;
   }
@@ -134,10 +126,7 @@ void MainWindow::CreateNewTable() {
   // no later command writes memos into the previous table's memo file, nor
   // into a FoxPro file that happens to lie beside the new one (where
   // loading would look first).
-  bool has_memo = false;
-  for (size_t i = 0; i < FieldDefinitionLines.size(); ++i)
-    has_memo = has_memo || ParseFieldDefinition(FieldDefinitionLines[i], int(i)).Type == 'M';
-  Table->MemoFileName = has_memo && created ? path.substr(0, path.size() - 1) + "t" : std::string();
+  Table->MemoFileName = has_memo && created ? DbtFileNameFor(path) : std::string();
   if (created) {
     Tell(texts::kCreateDone);
   } else {

@@ -37,9 +37,11 @@ void MainWindow::PackTable() {
   CommandScope command(*this);
   if (!command.Entered() || !OpenTable()) return;
   std::string failure;
-  const uint8_t version = Table->GetVersion();
-  const bool dbase = version == 0x03 || version == 0x04 || version == 0x05;
-  const bool memo_flavour = version == 0x30 || version == 0x83 || version == 0x84 || version == 0xF5;
+  const auto version = static_cast<DbfVersion>(Table->GetVersion());
+  const bool dbase = version == DbfVersion::dBase3 || version == DbfVersion::dBase4 ||
+                     version == DbfVersion::dBase5;
+  const bool memo_flavour = version == DbfVersion::dBase3Memo || version == DbfVersion::dBase4Memo ||
+                            version == DbfVersion::FoxProMemo || version == DbfVersion::VisFoxProMemo;
   if (dbase || (memo_flavour && !RefersToMemoBlocks(*Table))) {
     BeginWrite();
     Table->Pack();

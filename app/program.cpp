@@ -12,13 +12,7 @@ Program::Program(DbfFileSystem* fs)
       help_(std::make_unique<HelpWindow>()),
       about_(std::make_unique<AboutWindow>()) {}
 
-Program::~Program() {
-  // The secondary windows go before the main one, the applet last.
-  about_.reset();
-  help_.reset();
-  memo_editor_.reset();
-  main_window_.reset();
-}
+Program::~Program() = default;
 
 void Program::Run() { applet_->Run(main_window_->GetForm()); }
 

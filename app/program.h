@@ -30,6 +30,8 @@ class Program {
   AboutWindow& GetAboutWindow() { return *about_; }
 
  private:
+  // Made in this order, destroyed in reverse: the secondary windows before
+  // the main one, the applet last.
   std::unique_ptr<Applet> applet_;
   std::unique_ptr<MainWindow> main_window_;
   std::unique_ptr<MemoEditorWindow> memo_editor_;

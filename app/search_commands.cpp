@@ -18,15 +18,11 @@ void MainWindow::RunSearch() {
   const int col = TableGrid->GetCurrentCell().Col;
   if (col < 0) return;  // no current column, no field to search
   if (!OpenTable()) return;
-  // The search refills nothing, so the view is as old as before: the next
-  // write must still compare the files with what the view last saw.
-  const TableSnapshot seen = seen_;
   const int field = FieldOfColumn(col);
   // A column whose field the file no longer has would read empty values
   // and list them as hits.
   if (field < 1 || field > Table->FieldCount) {
-    CloseTable();
-    seen_ = seen;
+    Table->SetActive(false);
     return;
   }
   const bool memo = Table->GetFieldType(field) == DbfFieldType::Memo;
@@ -48,8 +44,9 @@ void MainWindow::RunSearch() {
     SearchResultList->AddLine(value);
     SearchHitRecords.push_back(std::to_string(n));
   }
-  CloseTable();
-  seen_ = seen;
+  // Only read and nothing refilled: the view is as old as before, so what
+  // it last saw of the files stays the measure for the next write.
+  Table->SetActive(false);
 }
 
 // The record number found at search time picks the row; the column stays.

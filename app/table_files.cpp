@@ -4,10 +4,7 @@ namespace tabulon {
 
 std::string ChooseMemoFile(const std::string& table_file, DbfFileSystem& fs) {
   std::string memo;
-  if (!table_file.empty()) {
-    std::string dbt = table_file.substr(0, table_file.size() - 1) + "t";
-    if (fs.Exists(dbt)) memo = dbt;
-  }
+  if (!table_file.empty() && fs.Exists(DbtFileNameFor(table_file))) memo = DbtFileNameFor(table_file);
   if (table_file.size() >= 3) {
     std::string fpt = table_file.substr(0, table_file.size() - 3) + "fpt";
     if (fs.Exists(fpt)) memo = fpt;

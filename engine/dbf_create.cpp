@@ -10,12 +10,6 @@ namespace tabulon {
 
 namespace {
 
-std::string MemoNameFor(const std::string& file_name) {
-  std::string name = file_name;
-  if (!name.empty()) name.back() = 't';
-  return name;
-}
-
 // The platforms' file systems (Windows at least) compare names without
 // regard to case.
 bool SameFileName(const std::string& a, const std::string& b) {
@@ -27,6 +21,12 @@ bool SameFileName(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+std::string DbtFileNameFor(const std::string& table_file) {
+  std::string name = table_file;
+  if (!name.empty()) name.back() = 't';
+  return name;
+}
 
 bool DbfTable::CreateTable(const std::string& file_name, const std::vector<std::string>& lines) {
   const size_t count = std::min<size_t>(lines.size(), kDbfMaxFields);
@@ -42,7 +42,7 @@ bool DbfTable::CreateTable(const std::string& file_name, const std::vector<std::
   if (record_size > kDbfRecordBufferSize) return false;
   // A name ending in "t" (REPORT, X.TXT) is its own memo file's name: the
   // memo file would overwrite the table just written.
-  if (memo && SameFileName(MemoNameFor(file_name), file_name)) return false;
+  if (memo && SameFileName(DbtFileNameFor(file_name), file_name)) return false;
 
   auto data = DbfStream::Open(fs_.Open(file_name, DbfOpenMode::Create));
   if (!data) return false;
@@ -79,7 +79,7 @@ bool DbfTable::CreateTable(const std::string& file_name, const std::vector<std::
 
   if (memo) {
     // A new memo file is only its next-free number, block 1.
-    auto memo_file = DbfStream::Open(fs_.Open(MemoNameFor(file_name), DbfOpenMode::Create));
+    auto memo_file = DbfStream::Open(fs_.Open(DbtFileNameFor(file_name), DbfOpenMode::Create));
     const uint8_t first[4] = {0x01, 0, 0, 0};
     result = memo_file && memo_file->WriteAt(0, first, 4) && memo_file->SetSize(4) &&
              memo_file->Close() && result;

@@ -153,6 +153,10 @@ class DbfTable {
   std::string refusal_detail_;
 };
 
+// The dBase memo file beside a table file: its name with the last
+// character replaced by "t" (X.DBF -> X.DBt); CreateTable writes it there.
+std::string DbtFileNameFor(const std::string& table_file);
+
 // A closed table; touches no file. fs defaults to the platform's.
 std::unique_ptr<DbfTable> NewDbfTable(const std::string& file_name,
                                       const std::string& memo_file_name, bool auto_post,

@@ -14,33 +14,33 @@ char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + '
 
 DbfFieldDefinition ParseFieldDefinition(const std::string& line, int index) {
   DbfFieldDefinition field;
-  std::string name, spec;
+  std::string name, format;
   size_t equals = line.find('=');
   if (equals == std::string::npos) {
     name = "FIELD" + std::to_string(index);
-    spec = line;
+    format = line;
   } else {
     name = line.substr(0, equals);
-    spec = line.substr(equals + 1);
+    format = line.substr(equals + 1);
   }
   name = TrimBlanks(name);
   std::transform(name.begin(), name.end(), name.begin(), Upper);
   field.Name = name.substr(0, 10);
 
-  spec = TrimBlanks(spec.substr(0, 255));
+  format = TrimBlanks(format.substr(0, 255));
   char type = 'C';
-  if (!spec.empty()) {
-    char letter = Upper(spec[0]);
+  if (!format.empty()) {
+    char letter = Upper(format[0]);
     if (std::string("CNDLM").find(letter) != std::string::npos) {
       type = letter;
-      spec.erase(0, 1);
+      format.erase(0, 1);
     }
   }
   field.Type = type;
 
-  size_t comma = spec.find(',');
-  std::string length_text = TrimBlanks(spec.substr(0, comma));
-  std::string decimals_text = comma == std::string::npos ? "0" : TrimBlanks(spec.substr(comma + 1));
+  size_t comma = format.find(',');
+  std::string length_text = TrimBlanks(format.substr(0, comma));
+  std::string decimals_text = comma == std::string::npos ? "0" : TrimBlanks(format.substr(comma + 1));
   if (length_text.empty()) length_text = "10";
   if (decimals_text.empty()) decimals_text = "0";
 

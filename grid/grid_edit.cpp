@@ -107,9 +107,7 @@ bool XLGrid::EndEdit(bool accept, bool force) {
   }
   // The handler may have emptied the grid (a refill that found the data
   // gone): a cell that no longer exists takes no text.
-  if (accept && allow && current_.Col >= 0 && current_.Row >= 0 && current_.Col < col_count_ &&
-      current_.Row < row_count_)
-    GetCell(current_.Col, current_.Row).SetText(text);
+  if (accept && allow && HasCell(current_)) GetCell(current_.Col, current_.Row).SetText(text);
   editor = editor_.Get();  // the handler may have destroyed it
   editor_ = nullptr;
   edit_control_ = nullptr;

@@ -160,6 +160,10 @@ class XLGrid : public CustomControl {
   void SetRowCount(uint16_t count);
   int ColCount() const { return col_count_; }
   int RowCount() const { return row_count_; }
+  // Whether at names a data cell of the grid as it is now.
+  bool HasCell(XLGridCoord at) const {
+    return at.Col >= 0 && at.Row >= 0 && at.Col < col_count_ && at.Row < row_count_;
+  }
 
   // Indexes are not checked: callers keep them inside the counts.
   XLGridCell& GetCell(int col, int row) { return cells_[size_t(row)][size_t(col)]; }

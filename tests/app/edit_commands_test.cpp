@@ -304,10 +304,7 @@ TEST_F(EditCommandsTest, ChangesByAnotherProgramAreNotOverwritten) {
   bytes[4] = 4;
   Write("staff.dbf", bytes);
   const Bytes changed = Read("staff.dbf");
-  w.TableGrid->SetCurrentCell(0, 1);
-  headless::PressKey(*w.TableGrid, kVkF2);
-  w.TextCellEditor->SetText("Xx");
-  headless::PressKey(*w.TextCellEditor, kVkReturn);
+  EditCell(0, 1, "Xx");
   EXPECT_EQ(Read("staff.dbf"), changed);
   ASSERT_EQ(w.TableGrid->RowCount(), 4);
   EXPECT_EQ(Cell(0, 1), "Cy");  // refilled: what the file holds now
@@ -346,10 +343,7 @@ TEST_F(EditCommandsTest, FailedWritesAreReportedWithTheEnginesMessage) {
   const Bytes before = fs.GetFile("m/staff.dbf");
 
   fs.ArmFault(FaultWrite, 1, DbfFaultMode::FailPersistent);
-  w.TableGrid->SetCurrentCell(0, 0);
-  headless::PressKey(*w.TableGrid, kVkF2);
-  w.TextCellEditor->SetText("Zed");
-  headless::PressKey(*w.TextCellEditor, kVkReturn);
+  EditCell(0, 0, "Zed");
   fs.DisarmFault();
   EXPECT_EQ(fs.GetFile("m/staff.dbf"), before);
   EXPECT_EQ(Cell(0, 0), "Ann");  // the cell keeps what the file holds
@@ -403,10 +397,7 @@ TEST_F(EditCommandsTest, AChangeTheFileTimeHidesIsToldByTheRecord) {
   Write("staff.dbf", bytes);
   std::filesystem::last_write_time(Path("staff.dbf"), time);
   const Bytes changed = Read("staff.dbf");
-  win_->TableGrid->SetCurrentCell(1, 1);
-  headless::PressKey(*win_->TableGrid, kVkF2);
-  win_->TextCellEditor->SetText("99");
-  headless::PressKey(*win_->TextCellEditor, kVkReturn);
+  EditCell(1, 1, "99");
   EXPECT_EQ(Read("staff.dbf"), changed);
   EXPECT_EQ(Cell(0, 1), "Rob");
   EXPECT_EQ(Cell(1, 1), " 31");
@@ -419,10 +410,7 @@ TEST_F(EditCommandsTest, MemoEditsWithoutTheMemoFileAreRefusedAloud) {
   Load("staff.dbf");
   MainWindow& w = *win_;
   const Bytes before = Read("staff.dbf");
-  w.TableGrid->SetCurrentCell(4, 0);
-  headless::PressKey(*w.TableGrid, kVkF2);
-  w.MemoCellEditor->SetText("lost?");
-  headless::PressKey(*w.MemoCellEditor, kVkReturn);
+  EditCell(4, 0, "lost?");
   EXPECT_EQ(Read("staff.dbf"), before);
   EXPECT_EQ(Cell(4, 0), "");
   EXPECT_EQ(Status(), "ERROR");

@@ -45,23 +45,23 @@ inline uint32_t GetBig32(const Bytes& b, size_t at) {
          b[at + 3];
 }
 
-inline Bytes MakeTable(const TableSpec& spec) {
-  const size_t n = spec.Fields.size();
+inline Bytes MakeTable(const TableSpec& layout) {
+  const size_t n = layout.Fields.size();
   int record_size = 1;
-  for (const auto& f : spec.Fields) record_size += f.Length;
-  if (spec.RecordSize >= 0) record_size = spec.RecordSize;
-  const int header_size = spec.HeaderSize >= 0 ? spec.HeaderSize : static_cast<int>(32 * n + 33);
+  for (const auto& f : layout.Fields) record_size += f.Length;
+  if (layout.RecordSize >= 0) record_size = layout.RecordSize;
+  const int header_size = layout.HeaderSize >= 0 ? layout.HeaderSize : static_cast<int>(32 * n + 33);
   Bytes b(32 + 32 * n + 1, 0);
-  b[0] = spec.Version;
+  b[0] = layout.Version;
   b[1] = 99;
   b[2] = 12;
   b[3] = 31;
-  PutLittle(b, 4, spec.CountInHeader >= 0 ? spec.CountInHeader : spec.Records.size(), 4);
+  PutLittle(b, 4, layout.CountInHeader >= 0 ? layout.CountInHeader : layout.Records.size(), 4);
   PutLittle(b, 8, header_size, 2);
   PutLittle(b, 10, record_size, 2);
   uint32_t offset = 0;
   for (size_t i = 0; i < n; ++i) {
-    const FieldSpec& f = spec.Fields[i];
+    const FieldSpec& f = layout.Fields[i];
     size_t d = 32 + 32 * i;
     for (size_t k = 0; k < f.Name.size() && k < 11; ++k) b[d + k] = static_cast<uint8_t>(f.Name[k]);
     b[d + 11] = static_cast<uint8_t>(f.Type);
@@ -73,12 +73,12 @@ inline Bytes MakeTable(const TableSpec& spec) {
   b[32 + 32 * n] = 0x0D;
   b.resize(static_cast<size_t>(header_size) > b.size() ? header_size : b.size(), 0);
   b.resize(header_size);
-  for (const auto& r : spec.Records) {
+  for (const auto& r : layout.Records) {
     std::string rec = r;
     rec.resize(record_size, ' ');
     b.insert(b.end(), rec.begin(), rec.end());
   }
-  if (spec.EndMarker) b.push_back(0x1A);
+  if (layout.EndMarker) b.push_back(0x1A);
   return b;
 }
 
