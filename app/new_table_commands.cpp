@@ -30,8 +30,8 @@ void MainWindow::SetFieldRows() {
   if (rows <= 0) return;
   // A table holds at most that many fields (more rows would be dropped at
   // creation without a word), and the count shows what the grid got.
-  if (rows > kDbfMaxFields) {
-    rows = kDbfMaxFields;
+  if (rows > kDbfMaxCreatedFields) {
+    rows = kDbfMaxCreatedFields;
     FieldCountEdit->SetText(std::to_string(rows));
   }
   FieldGrid->SetRowCount(uint16_t(rows));

@@ -29,7 +29,7 @@ std::string DbtFileNameFor(const std::string& table_file) {
 }
 
 bool DbfTable::CreateTable(const std::string& file_name, const std::vector<std::string>& lines) {
-  const size_t count = std::min<size_t>(lines.size(), kDbfMaxFields);
+  const size_t count = std::min<size_t>(lines.size(), kDbfMaxCreatedFields);
   std::vector<DbfFieldDefinition> fields;
   uint32_t record_size = 1;
   bool memo = false;

@@ -30,6 +30,14 @@ const char* const kMessages[kDbfErrorCodeCount] = {
     "Append blank record error. Rec #",
     "Decimal point out of good position. Field #",
     "Convert error:",
+    "Not a dBase table:",
+    "Table version not supported:",
+    "Header and field sizes disagree:",
+    "The file ends before its records:",
+    "The file cannot be opened for writing:",
+    "Value does not suit the field. Field #",
+    "No memo file for this field. Field #",
+    "Pack journal not trusted, set aside as",
 };
 
 }  // namespace

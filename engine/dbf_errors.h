@@ -29,9 +29,23 @@ enum DbfErrorCode : uint8_t {
   DbfAppendBlankError = 20,
   DbfDecimalPointError = 21,
   DbfConvertError = 22,
+  // Refusals on open, each with its reason; the detail is the file name.
+  DbfNotATable = 23,
+  DbfUnsupportedVersion = 24,  // detail: "dBase II" or "dBase 7"
+  DbfSizesDisagree = 25,
+  DbfFileTooShort = 26,
+  DbfNoWriteAccess = 27,
+  // A value the field's type cannot hold; nothing was stored.
+  DbfValueRefused = 28,
+  // A memo operation without a memo file or on a layout the engine does
+  // not know.
+  DbfMemoUnavailable = 29,
+  // A pack journal beside the table that recovery could not trust was
+  // renamed aside and nothing else was touched; detail: its new name.
+  DbfPackJournalSetAside = 30,
 };
 
-constexpr int kDbfErrorCodeCount = 23;
+constexpr int kDbfErrorCodeCount = 31;
 
 // The message of a code; empty for 0 and for numbers outside the table.
 const char* DbfErrorMessage(uint8_t code);

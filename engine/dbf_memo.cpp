@@ -26,7 +26,7 @@ uint64_t RoundUp(uint64_t value, uint64_t unit) { return (value + unit - 1) / un
 }  // namespace
 
 uint32_t DbfTable::MemoReference(int32_t n) {
-  if (GetVersion() == static_cast<uint8_t>(DbfVersion::VisFoxProMemo)) {
+  if (IsVisualFoxPro(GetVersion())) {
     if (n < 1 || n > FieldCount) return 0;
     const DbfField& f = Fields[n];
     uint8_t bytes[4] = {};
@@ -122,7 +122,7 @@ void DbfTable::ReadFptMemo(int32_t n, std::string& text) {
 // at some other memo.
 bool DbfTable::StoreMemoReference(int32_t n, uint64_t block) {
   const DbfField& f = Fields[n];
-  if (GetVersion() == static_cast<uint8_t>(DbfVersion::VisFoxProMemo)) {
+  if (IsVisualFoxPro(GetVersion())) {
     if (f.Length < 4 || block > UINT32_MAX) return false;
     size_t begin = std::min<size_t>(f.FieldPosition, kDbfRecordBufferSize - 4);
     for (int i = 0; i < 4; ++i) RecordBuffer[begin + i] = static_cast<uint8_t>(block >> (8 * i));
@@ -215,7 +215,7 @@ void DbfTable::WriteFptMemo(int32_t n, const std::string& text) {
     write_position = reference * b + 4;
   }
   if (std::to_string(reference).size() > Fields[n].Length &&
-      GetVersion() != static_cast<uint8_t>(DbfVersion::VisFoxProMemo))
+      !IsVisualFoxPro(GetVersion()))
     return fail();
   memo.SetPosition(write_position);
   if (!WriteBigEndian32(memo, static_cast<uint32_t>(length)) ||

@@ -1,6 +1,7 @@
 // Opening and closing a table, its header, and moving between records.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "dbf_table.h"
 
@@ -26,13 +27,22 @@ MemoKind MemoKindOfVersion(uint8_t version) {
     case 0x83:
     case 0x84:
       return MemoKind::Dbt;
+    case 0x8B:
+    case 0x7B:
+      return MemoKind::Dbt;
     case 0x30:
+    case 0x31:
+    case 0x32:
     case 0xF5:
       return MemoKind::Fpt;
     default:
       return MemoKind::None;
   }
 }
+
+bool UsesDbase4MemoBlocks(uint8_t version) { return version == 0x8B || version == 0x7B; }
+
+bool IsVisualFoxPro(uint8_t version) { return version >= 0x30 && version <= 0x32; }
 
 DbfTable::DbfTable(std::string file_name, std::string memo_file_name, bool auto_post,
                    DbfFileSystem& fs)
@@ -97,11 +107,11 @@ void DbfTable::SetActive(bool value) {
     return;
   }
   // A file that exists but cannot be opened for writing (read-only, locked
-  // by another program) fails the open the same way: the table stays closed
-  // rather than pretending edits could be stored.
+  // by another program) fails the open: the table stays closed rather than
+  // pretending edits could be stored.
   DataStream = DbfStream::Open(fs_.Open(FileName, DbfOpenMode::ReadWriteShared));
   if (!DataStream) {
-    SetError(DbfFileNotExist, FileName);
+    SetError(DbfNoWriteAccess, FileName);
     return;
   }
   Active = true;
@@ -114,39 +124,85 @@ void DbfTable::SetActive(bool value) {
     MemoStream = DbfStream::Open(fs_.Open(MemoFileName, DbfOpenMode::ReadWriteShared));
     if (!MemoStream) {
       // Without its memo file every memo write would silently do nothing.
-      SetError(DbfFileNotExist, MemoFileName);
+      SetError(DbfNoWriteAccess, MemoFileName);
       CloseStreams();
     }
   }
 }
 
+namespace {
+
+// dBase 7 keeps 48-byte descriptors after a 68-byte header; its version
+// byte 0x04 is also dBase IV's, so the layout decides.
+bool LooksLikeDbase7(DbfStream& stream, uint16_t header_size, uint16_t record_size) {
+  std::vector<uint8_t> area(header_size);
+  if (header_size < 69 || !stream.ReadExactAt(0, area.data(), area.size())) return false;
+  uint32_t sum = 1;
+  for (size_t at = 68; at < area.size(); at += 48) {
+    if (area[at] == kTerminator) return sum == record_size;
+    if (at + 48 > area.size()) return false;
+    sum += area[at + 33];
+  }
+  return false;
+}
+
+}  // namespace
+
 // Reads the header and the descriptors and loads record 1. A file that the
-// engine could not work on safely is refused: no terminator before the end
-// of the file, more than 128 descriptors, a record larger than the record
-// buffer, or header and record sizes too small for what they must hold
-// (posting into such a file would overwrite the header or the next record).
+// engine could not work on safely is refused with its reason: no terminator
+// within the header, more descriptors than the limit, header and record
+// sizes that do not hold the fields (posting into such a file would
+// overwrite the header or the next record), or a file shorter than the
+// records its header counts.
 bool DbfTable::ReadHeader() {
-  auto refuse = [this] {
-    SetError(DbfHeaderError, "32");
+  auto refuse = [this](uint8_t code, const std::string& detail) {
+    SetError(code, detail);
     FieldCount = 0;
     RecNo = 0;
     std::memset(Header, 0, sizeof Header);
     return false;
   };
-  if (!DataStream || !DataStream->ReadExactAt(0, Header, kDbfHeaderSize)) return refuse();
+  if (!DataStream || !DataStream->ReadExactAt(0, Header, kDbfHeaderSize))
+    return refuse(DbfNotATable, FileName);
+  if (GetVersion() == 0x02) return refuse(DbfUnsupportedVersion, "dBase II");
+  if (GetVersion() == 0x8C) return refuse(DbfUnsupportedVersion, "dBase 7");
+  auto refuse_layout = [&](uint8_t code) {
+    if (GetVersion() == 0x04 && LooksLikeDbase7(*DataStream, HeaderSize(), RecordSize()))
+      return refuse(DbfUnsupportedVersion, "dBase 7");
+    return refuse(code, FileName);
+  };
 
   // The descriptor area in one read; the terminator scan looks at the bytes
   // at offsets 32, 64, 96, ... and stops at the end of the file.
   uint8_t area[(kDbfMaxFields + 1) * 32];
   size_t got = 0;
-  if (!DataStream->ReadAt(kDbfHeaderSize, area, sizeof area, &got)) return refuse();
+  if (!DataStream->ReadAt(kDbfHeaderSize, area, sizeof area, &got)) return refuse_layout(DbfNotATable);
   int count = 0;
   while (true) {
     size_t at = static_cast<size_t>(count) * 32;
-    if (at >= got) return refuse();
+    if (at >= got) return refuse_layout(DbfNotATable);
     if (area[at] == kTerminator) break;
-    if (++count > kDbfMaxFields) return refuse();
+    if (++count > kDbfMaxFields) return refuse_layout(DbfNotATable);
   }
+  if (HeaderSize() < kDbfHeaderSize + 32u * count + 1 || RecordSize() == 0)
+    return refuse_layout(DbfNotATable);
+
+  // A Character field's decimals byte may carry the high byte of its length;
+  // the record size tells which reading the file was written with.
+  uint32_t plain = 1, wide = 1;
+  bool any_wide = false;
+  for (int i = 1; i <= count; ++i) {
+    const uint8_t* d = area + (i - 1) * 32;
+    plain += d[16];
+    const bool long_char = d[11] == 'C' && d[17] != 0;
+    wide += d[16] + (long_char ? 256u * d[17] : 0u);
+    any_wide = any_wide || long_char;
+  }
+  bool use_wide = false;
+  if (any_wide && RecordSize() == wide)
+    use_wide = true;
+  else if (any_wide ? RecordSize() != plain : RecordSize() < plain)
+    return refuse_layout(DbfSizesDisagree);
 
   uint32_t position = 1;
   for (int i = 1; i <= count; ++i) {
@@ -156,15 +212,18 @@ bool DbfTable::ReadHeader() {
     f.Type = d[11];
     f.Length = d[16];
     f.Decimals = d[17];
+    if (use_wide && f.Type == 'C' && f.Decimals != 0) {
+      f.Length = static_cast<uint16_t>(d[16] + 256u * d[17]);
+      f.Decimals = 0;
+    }
     std::memcpy(f.Rest, d + 18, 14);
     f.FieldPosition = position;
     position += f.Length;
     for (uint8_t& c : f.Name)
       if (c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');
   }
-  if (HeaderSize() < kDbfHeaderSize + 32u * count + 1 || RecordSize() < position ||
-      RecordSize() > kDbfRecordBufferSize)
-    return refuse();
+  if (DataStream->GetSize() < uint64_t{HeaderSize()} + uint64_t{RecordCount()} * RecordSize())
+    return refuse(DbfFileTooShort, FileName);
 
   FieldCount = count;
   RecNo = 1;

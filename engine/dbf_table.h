@@ -35,6 +35,14 @@ enum class DbfVersion : uint8_t {
   dBase4Memo = 0x84,
   FoxProMemo = 0xF5,
   VisFoxProMemo = 0x30,
+  // Visual FoxPro with an autoincrement field, and with varchar/varbinary
+  // fields: the same FPT memo layout as 0x30.
+  VisFoxProAutoinc = 0x31,
+  VisFoxProVarchar = 0x32,
+  // dBase IV with memo (and with an SQL table): memo blocks carry an
+  // 8-byte header of their own (FF FF 08 00 and a length).
+  dBase4BlockMemo = 0x8B,
+  dBase4SqlMemo = 0x7B,
 };
 
 enum class MemoKind { None, Dbt, Fpt };
@@ -42,8 +50,12 @@ enum class MemoKind { None, Dbt, Fpt };
 // The numeric values are relied on by callers (Memo is 5).
 enum class DbfFieldType : uint8_t { Other = 0, Char = 1, Date = 2, Number = 3, Logic = 4, Memo = 5 };
 
-constexpr int kDbfMaxFields = 128;
-constexpr int kDbfRecordBufferSize = 4800;
+// dBase IV, FoxPro and Visual FoxPro allow 255 fields; records are limited
+// by the header's 16-bit record size.
+constexpr int kDbfMaxFields = 255;
+constexpr int kDbfRecordBufferSize = 65535;
+// A new table takes at most this many field definition lines.
+constexpr int kDbfMaxCreatedFields = 128;
 constexpr int kDbfHeaderSize = 32;
 constexpr int kDbtBlockSize = 512;
 
@@ -53,13 +65,20 @@ struct DbfField {
   uint8_t Name[11] = {};
   uint8_t Type = 0;
   uint32_t FieldPosition = 0;
-  uint8_t Length = 0;
+  // Clipper, FoxPro and Harbour keep a Character field longer than 255 as
+  // length byte + 256 x decimals byte; Length is then the true length and
+  // Decimals 0.
+  uint16_t Length = 0;
   uint8_t Decimals = 0;
   uint8_t Rest[14] = {};
 };
 
 // The memo kind a version byte selects (None for bytes outside the flavours).
 MemoKind MemoKindOfVersion(uint8_t version);
+// Whether memo blocks of this flavour start with dBase IV's 8-byte header.
+bool UsesDbase4MemoBlocks(uint8_t version);
+// Visual FoxPro flavours keep memo references as 4-byte integers.
+bool IsVisualFoxPro(uint8_t version);
 
 class DbfTable {
  public:

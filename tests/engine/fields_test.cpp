@@ -130,7 +130,7 @@ TEST_F(FieldsTest, NameAreaEndsAtNulOrAfterTenBytes) {
   EXPECT_EQ(table->GetFieldName(1), "");
 }
 
-TEST(ErrorMessagesTest, AllTwentyThreeExactly) {
+TEST(ErrorMessagesTest, EveryCodeExactly) {
   const char* expected[] = {"",
                             "Unknown Error #",
                             "DBF File Not Exist",
@@ -153,9 +153,17 @@ TEST(ErrorMessagesTest, AllTwentyThreeExactly) {
                             "Write record buffer error. Rec #",
                             "Append blank record error. Rec #",
                             "Decimal point out of good position. Field #",
-                            "Convert error:"};
-  for (int code = 0; code < 23; ++code) EXPECT_STREQ(DbfErrorMessage(code), expected[code]);
-  EXPECT_STREQ(DbfErrorMessage(23), "");
+                            "Convert error:",
+                            "Not a dBase table:",
+                            "Table version not supported:",
+                            "Header and field sizes disagree:",
+                            "The file ends before its records:",
+                            "The file cannot be opened for writing:",
+                            "Value does not suit the field. Field #",
+                            "No memo file for this field. Field #",
+                            "Pack journal not trusted, set aside as"};
+  for (int code = 0; code < 31; ++code) EXPECT_STREQ(DbfErrorMessage(code), expected[code]);
+  EXPECT_STREQ(DbfErrorMessage(31), "");
   MemoryFileSystem fs;
   auto t = NewDbfTable("", "", true, &fs);
   t->SetError(DbfConvertError, "abc");

@@ -56,23 +56,6 @@ TEST_F(MaintenanceTest, AppendDropsAnUnpostedChange) {
   EXPECT_EQ(Record(file, 2), "     ");
 }
 
-TEST_F(MaintenanceTest, AppendRefusesWhenTheCountPointsPastTheData) {
-  TableSpec s;
-  s.Fields = {{"V", 'C', 4}};
-  s.Records = {" aaaa"};
-  s.CountInHeader = 3;
-  s.EndMarker = false;
-  Bytes original = MakeTable(s);
-  fs.SetFile("t.dbf", original);
-  auto t = NewDbfTable("t.dbf", "", true, &fs);
-  t->SetActive(true);
-  t->AppendBlank();
-  EXPECT_EQ(t->ErrorText, "Append blank record error. Rec # 4");
-  EXPECT_EQ(t->RecordCount(), 3u);
-  t->SetActive(false);
-  EXPECT_EQ(fs.GetFile("t.dbf"), original);
-}
-
 TEST_F(MaintenanceTest, DeletionMarkIsPostedByMoving) {
   auto t = Open({" aaaa", " bbbb"});
   t->SetDeleted(true);

@@ -251,7 +251,7 @@ TEST_F(MemoTest, FptDamageNeverReadsOrAllocatesBeyondTheFile) {
 }
 
 TEST_F(MemoTest, UnknownFlavourOrMissingMemoFileDoesNothing) {
-  auto t = Open(0x8B, {Ref(1)}, MakeDbt({"text"}));
+  auto t = Open(0x8A, {Ref(1)}, MakeDbt({"text"}));
   EXPECT_EQ(Read(*t), "untouched");
   t->WriteMemo(2, "new");
   EXPECT_EQ(fs.GetFile("t.memo"), MakeDbt({"text"}));
@@ -270,7 +270,7 @@ TEST_F(MemoTest, MemoFileThatCannotBeOpenedForWritingFailsTheOpen) {
   fs.SetWritable("t.memo", false);
   t->SetActive(true);
   EXPECT_FALSE(t->Active);
-  EXPECT_EQ(t->ErrorText, "DBF File Not Exist t.memo");
+  EXPECT_EQ(t->ErrorText, "The file cannot be opened for writing: t.memo");
 }
 
 TEST_F(MemoTest, ReferenceTooWideForItsFieldIsRefused) {

@@ -156,13 +156,13 @@ TEST_F(OpenTest, MissingFileIsError2AndStaysClosed) {
   EXPECT_EQ(t->ErrorText, "DBF File Not Exist none.dbf");
 }
 
-TEST_F(OpenTest, FileThatCannotBeOpenedForWritingIsError2) {
+TEST_F(OpenTest, FileThatCannotBeOpenedForWritingIsRefusedWithItsReason) {
   fs.SetFile("t.dbf", MakeTable(People()));
   fs.SetWritable("t.dbf", false);
   auto t = NewDbfTable("t.dbf", "", true, &fs);
   t->SetActive(true);
   EXPECT_FALSE(t->Active);
-  EXPECT_EQ(t->ErrorCode, 2);
+  EXPECT_EQ(t->ErrorText, "The file cannot be opened for writing: t.dbf");
   // A second writer is refused the same way while the first holds it.
   fs.SetWritable("t.dbf", true);
   auto first = NewDbfTable("t.dbf", "", true, &fs);
@@ -172,35 +172,56 @@ TEST_F(OpenTest, FileThatCannotBeOpenedForWritingIsError2) {
   EXPECT_FALSE(t->Active);
 }
 
-TEST_F(OpenTest, RefusesFilesItCannotWorkOnSafely) {
+TEST_F(OpenTest, RefusesFilesItCannotWorkOnSafelyAndSaysWhy) {
   struct Case {
     const char* what;
     Bytes bytes;
+    const char* text;
   };
+  const std::string not_table = "Not a dBase table: t.dbf";
+  const std::string sizes = "Header and field sizes disagree: t.dbf";
   std::vector<Case> cases;
   Bytes no_terminator = MakeTable(People());
   no_terminator.resize(32 + 64);  // ends inside the descriptor area
-  cases.push_back({"no terminator", no_terminator});
-  cases.push_back({"shorter than a header", Bytes(20, 0x03)});
+  cases.push_back({"no terminator", no_terminator, not_table.c_str()});
+  cases.push_back({"shorter than a header", Bytes(20, 0x03), not_table.c_str()});
   TableSpec many;
-  for (int i = 0; i < 129; ++i) many.Fields.push_back({"F" + std::to_string(i), 'C', 1});
-  cases.push_back({"129 descriptors", MakeTable(many)});
-  TableSpec wide;
-  for (int i = 0; i < 20; ++i) wide.Fields.push_back({"F" + std::to_string(i), 'C', 250});
-  cases.push_back({"record of 5001 bytes", MakeTable(wide)});
+  for (int i = 0; i < 256; ++i) many.Fields.push_back({"F" + std::to_string(i), 'C', 1});
+  cases.push_back({"256 descriptors", MakeTable(many), not_table.c_str()});
   TableSpec small_header = People();
   small_header.HeaderSize = 64;
-  cases.push_back({"header size below the descriptors", MakeTable(small_header)});
+  cases.push_back({"header size below the descriptors", MakeTable(small_header), not_table.c_str()});
   TableSpec small_record = People();
   small_record.RecordSize = 8;
-  cases.push_back({"record size below the fields", MakeTable(small_record)});
+  cases.push_back({"record size below the fields", MakeTable(small_record), sizes.c_str()});
+  TableSpec long_char;
+  long_char.Fields = {{"TEXT", 'C', 44, 1}, {"N", 'N', 3}};  // 300 or 44 characters
+  long_char.RecordSize = 100;
+  cases.push_back({"long field agreeing with neither reading", MakeTable(long_char), sizes.c_str()});
+  TableSpec short_file = People();
+  short_file.CountInHeader = 5;  // promises two records the file does not hold
+  short_file.EndMarker = false;
+  cases.push_back({"records missing", MakeTable(short_file), "The file ends before its records: t.dbf"});
+  TableSpec dbase2 = People();
+  dbase2.Version = 0x02;
+  cases.push_back({"dBase II", MakeTable(dbase2), "Table version not supported: dBase II"});
+  // dBase 7: 68-byte header, 48-byte descriptors (name 32, type, length).
+  Bytes dbase7(68 + 48 + 1 + 4, 0);
+  dbase7[0] = 0x04;
+  test::PutLittle(dbase7, 8, 68 + 48 + 1, 2);
+  test::PutLittle(dbase7, 10, 1 + 4, 2);
+  dbase7[68] = 'A';
+  dbase7[68 + 32] = 'C';
+  dbase7[68 + 33] = 4;
+  dbase7[68 + 48] = 0x0D;
+  cases.push_back({"dBase 7", dbase7, "Table version not supported: dBase 7"});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     auto t = Open(c.bytes);
     EXPECT_FALSE(t->Active);
     EXPECT_EQ(t->FieldCount, 0);
-    EXPECT_EQ(t->ErrorText, "DBF header error # 32");
+    EXPECT_EQ(t->ErrorText, c.text);
     EXPECT_EQ(t->RecordCount(), 0u);
     t->PutFieldByNumber(1, "X");  // nothing to write into
     t->AppendBlank();
@@ -209,36 +230,34 @@ TEST_F(OpenTest, RefusesFilesItCannotWorkOnSafely) {
   }
 }
 
-TEST_F(OpenTest, ExactlyTheLimitsAreAccepted) {
+TEST_F(OpenTest, WideAndLongTablesAreReadAtTheirTrueLayout) {
   TableSpec s;
-  for (int i = 0; i < 128; ++i) s.Fields.push_back({"F" + std::to_string(i), 'C', 1});
-  auto t = Open(MakeTable(s));
-  EXPECT_EQ(t->FieldCount, 128);
-  TableSpec wide;
-  for (int i = 0; i < 19; ++i) wide.Fields.push_back({"F" + std::to_string(i), 'C', 250});
-  wide.Fields.push_back({"LAST", 'C', 49});  // 1 + 19 x 250 + 49 = 4800
-  wide.Records = {" x"};
-  t->SetActive(false);
-  t = Open(MakeTable(wide));
-  EXPECT_TRUE(t->Active);
+  for (int i = 0; i < 255; ++i) s.Fields.push_back({"F" + std::to_string(i), 'C', 250});
+  s.Records = {" x"};
+  auto t = Open(MakeTable(s));  // 255 fields, a record of 63,751 bytes
+  ASSERT_TRUE(t->Active);
+  EXPECT_EQ(t->FieldCount, 255);
   EXPECT_EQ(t->FieldByNumber(1), "x");
-}
-
-TEST_F(OpenTest, ShortRecordReadIsAFailedReadNeverPosted) {
-  TableSpec s = People();
-  s.CountInHeader = 5;  // promises two records the file does not hold
-  s.EndMarker = false;
-  Bytes original = MakeTable(s);
-  auto t = Open(original);
-  t->GoTo(2);
-  t->GoTo(4);
-  EXPECT_EQ(t->ErrorText, "Read record buffer error. Rec # 4");
-  EXPECT_EQ(t->RecNo, 4);
-  EXPECT_EQ(t->FieldByNumber(1), "");  // not BOB's bytes
-  t->PutFieldByNumber(1, "ZED");
-  EXPECT_FALSE(t->RecordModified);
   t->SetActive(false);
-  EXPECT_EQ(fs.GetFile("t.dbf"), original);
+
+  // A Character field of 300 (44 + 256 x 1) as Clipper and FoxPro write it.
+  TableSpec wide;
+  wide.Fields = {{"TEXT", 'C', 44, 1}, {"N", 'N', 3}};
+  wide.Records = {" " + std::string(299, 'a') + "b" + "  7"};
+  wide.RecordSize = 1 + 300 + 3;
+  t = Open(MakeTable(wide));
+  ASSERT_TRUE(t->Active);
+  EXPECT_EQ(t->FieldByNumber(1), std::string(299, 'a') + "b");
+  EXPECT_EQ(t->FieldByNumber(2), "  7");
+  EXPECT_EQ(t->Fields[1].Decimals, 0);
+  t->SetActive(false);
+  // The same descriptor in a record that holds 44 characters is read as 44.
+  wide.RecordSize = -1;
+  wide.Records = {" " + std::string(44, 'c') + "  9"};
+  t = Open(MakeTable(wide));
+  ASSERT_TRUE(t->Active);
+  EXPECT_EQ(t->FieldByNumber(1), std::string(44, 'c'));
+  EXPECT_EQ(t->FieldByNumber(2), "  9");
 }
 
 TEST_F(OpenTest, ClosedTableWritesNothing) {

@@ -90,7 +90,7 @@ TEST_F(PlatformFileTest, SecondWriterIsRefusedWhileATableIsOpen) {
   auto other = NewDbfTable(p, "", true);
   other->SetActive(true);
   EXPECT_FALSE(other->Active);
-  EXPECT_EQ(other->ErrorCode, 2);
+  EXPECT_EQ(other->ErrorCode, DbfNoWriteAccess);
   EXPECT_EQ(Read(p).size(), 69u);  // readers are still let in
   t->SetActive(false);
   other->SetActive(true);
