@@ -1,5 +1,5 @@
-// Memo texts: dBase-style .dbt files (512-byte blocks, text ended by 0x1A)
-// and FoxPro-style .fpt files (blocks with a big-endian length).
+// Memo texts of the current record in .dbt files (dBase III and dBase IV
+// blocks) and .fpt files (FoxPro blocks); memo_blocks.h has their layouts.
 //
 // Whatever a memo file claims, the engine never reads or allocates beyond
 // its end, never makes it shorter, never writes into its header block, and
@@ -9,17 +9,11 @@
 #include <cstring>
 
 #include "dbf_table.h"
+#include "memo_blocks.h"
 
 namespace tabulon {
 
 namespace {
-
-constexpr uint8_t kDbtTerminator = 0x1A;
-// FoxPro writes a 512-byte header whatever its block size.
-constexpr uint64_t kFptHeaderSize = 512;
-constexpr uint32_t kFptTextBlock = 1;
-// Valid files keep the block size in bytes 6..7 of the header.
-constexpr uint32_t kFptMaxBlockSize = 0xFFFF;
 
 uint64_t RoundUp(uint64_t value, uint64_t unit) { return (value + unit - 1) / unit * unit; }
 
@@ -42,9 +36,21 @@ uint32_t DbfTable::MemoReference(int32_t n) {
   return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
 }
 
+bool IsMemoReferenceField(uint8_t version, uint8_t type) {
+  if (type == 'M' || type == 'G' || type == 'P' || type == 'W') return true;
+  // In Visual FoxPro 'B' is a double inside the record; elsewhere binary memo.
+  return type == 'B' && !IsVisualFoxPro(version);
+}
+
+bool DbfTable::RefersToMemo(int32_t n) const {
+  return n >= 1 && n <= FieldCount && IsMemoReferenceField(GetVersion(), Fields[n].Type);
+}
+
 void DbfTable::ReadMemo(int32_t n, std::string& text) {
   switch (GetMemoKind()) {
     case MemoKind::None:
+      // The text stays as it was; the caller learns why it got none.
+      if (RefersToMemo(n)) SetError(DbfMemoUnavailable, std::to_string(n));
       return;
     case MemoKind::Dbt:
       ReadDbtMemo(n, text);
@@ -57,8 +63,14 @@ void DbfTable::ReadMemo(int32_t n, std::string& text) {
 
 void DbfTable::WriteMemo(int32_t n, const std::string& text) {
   if (!Active) return;
+  if (n >= 1 && n <= FieldCount && !RefersToMemo(n)) {
+    // A block number written into a text or number field would garble it.
+    SetError(DbfWriteMemoError, std::to_string(n));
+    return;
+  }
   switch (GetMemoKind()) {
     case MemoKind::None:
+      if (RefersToMemo(n)) SetError(DbfMemoUnavailable, std::to_string(n));
       return;
     case MemoKind::Dbt:
       WriteDbtMemo(n, text);
@@ -71,50 +83,36 @@ void DbfTable::WriteMemo(int32_t n, const std::string& text) {
 
 void DbfTable::ReadDbtMemo(int32_t n, std::string& text) {
   text.clear();
-  uint64_t block = MemoReference(n);
-  uint64_t position = block * kDbtBlockSize;
-  if (block == 0 || MemoStream->GetSize() <= position) return;
-  uint8_t chunk[kDbtBlockSize];
-  while (true) {
-    size_t got = 0;
-    if (!MemoStream->ReadAt(position, chunk, sizeof chunk, &got)) {
-      SetError(DbfReadMemoError, std::to_string(n));
-      return;
-    }
-    const uint8_t* end = std::find(chunk, chunk + got, kDbtTerminator);
-    text.append(reinterpret_cast<const char*>(chunk), static_cast<size_t>(end - chunk));
-    if (end != chunk + got || got < sizeof chunk) return;
-    position += got;
+  const uint64_t block = MemoReference(n);
+  MemoFileHeader header;
+  if (block == 0) return;
+  if (!ReadMemoHeader(*MemoStream, MemoLayoutOfVersion(GetVersion()), &header)) {
+    SetError(DbfReadMemoError, std::to_string(n));
+    return;
   }
+  // A reference beyond the end of the file holds no text.
+  if (MemoStream->GetSize() <= block * header.BlockSize) return;
+  MemoBlock memo;
+  const bool ok = ReadMemoBlock(*MemoStream, header, block, &memo);
+  text = std::move(memo.Data);
+  if (!ok) SetError(DbfReadMemoError, std::to_string(n));
 }
 
 void DbfTable::ReadFptMemo(int32_t n, std::string& text) {
   text.clear();
   if (n < 1 || n > FieldCount) return;
-  uint64_t block = MemoReference(n);
-  uint32_t next_free = 0, block_size = 0;
-  MemoStream->SetPosition(0);
-  if (!ReadBigEndian32(*MemoStream, &next_free) || !ReadBigEndian32(*MemoStream, &block_size)) {
+  const uint64_t block = MemoReference(n);
+  MemoFileHeader header;
+  if (!ReadMemoHeader(*MemoStream, MemoLayout::Fpt, &header)) {
     SetError(DbfReadMemoError, std::to_string(n));
     return;
   }
   if (block == 0) return;
-  const uint64_t size = MemoStream->GetSize();
-  uint64_t position = block * block_size + 4;
-  uint32_t length = 0;
-  MemoStream->SetPosition(position);
-  if (block_size == 0 || position + 4 > size || !ReadBigEndian32(*MemoStream, &length)) {
-    SetError(DbfReadMemoError, std::to_string(n));
-    return;
-  }
   // A length running past the end yields the bytes that are there.
-  uint64_t present = size - (position + 4);
-  size_t wanted = static_cast<size_t>(std::min<uint64_t>(length, present));
-  text.resize(wanted);
-  size_t got = 0;
-  bool ok = MemoStream->ReadAt(position + 4, text.data(), wanted, &got);
-  text.resize(got);
-  if (!ok || got < length) SetError(DbfReadMemoError, std::to_string(n));
+  MemoBlock memo;
+  const bool ok = ReadMemoBlock(*MemoStream, header, block, &memo);
+  text = std::move(memo.Data);
+  if (!ok) SetError(DbfReadMemoError, std::to_string(n));
 }
 
 // Stores block as the reference of field n in the record buffer. False when
@@ -143,27 +141,28 @@ void DbfTable::WriteDbtMemo(int32_t n, const std::string& text) {
   }
   if (!AcceptChange()) return;
   DbfStream& memo = *MemoStream;
-  if (memo.GetSize() < 4) {
+  MemoFileHeader header;
+  if (memo.GetSize() < 4 || !ReadMemoHeader(memo, MemoLayoutOfVersion(GetVersion()), &header)) {
     SetError(DbfWriteMemoError, detail);
     return;
   }
   // New text goes at the block after the present end of the file (and never
-  // into block 0). The stored next-free number is not trusted: a stale one
-  // would cut off the newest memos, one far beyond the end would blow the
-  // file up to gigabytes; in a sound file it equals the end anyway.
-  uint64_t next_free = std::max<uint64_t>(1, RoundUp(memo.GetSize(), kDbtBlockSize) / kDbtBlockSize);
-  uint64_t start = next_free * kDbtBlockSize;
-  std::string bytes = text;
-  bytes.append(2, static_cast<char>(kDbtTerminator));
-  uint64_t end = RoundUp(start + bytes.size(), kDbtBlockSize);
-  uint64_t after = end / kDbtBlockSize;
+  // into the header). The stored next-free number is not trusted: a stale
+  // one would cut off the newest memos, one far beyond the end would blow
+  // the file up to gigabytes; in a sound file it equals the end anyway.
+  const uint64_t b = header.BlockSize;
+  const uint64_t first_block = RoundUp(header.HeaderBytes, b) / b;
+  const uint64_t next_free = std::max(first_block, RoundUp(memo.GetSize(), b) / b);
+  const uint64_t start = next_free * b;
+  const std::string bytes = EncodeMemoBlock(header, MemoBlock{1, text});
+  const uint64_t end = RoundUp(start + bytes.size(), b);
+  const uint64_t after = end / b;
   if (after > UINT32_MAX || std::to_string(next_free).size() > Fields[n].Length) {
     SetError(DbfWriteMemoError, detail);
     return;
   }
-  const uint8_t new_head[4] = {static_cast<uint8_t>(after), static_cast<uint8_t>(after >> 8),
-                               static_cast<uint8_t>(after >> 16),
-                               static_cast<uint8_t>(after >> 24)};
+  uint8_t new_head[4];
+  PutNextFree(header, new_head, static_cast<uint32_t>(after));
   if (!memo.SetSize(start) || !memo.WriteAt(start, bytes.data(), bytes.size()) ||
       !memo.SetSize(end) || !memo.WriteAt(0, new_head, 4)) {
     SetError(DbfWriteMemoError, detail);
@@ -179,13 +178,10 @@ void DbfTable::WriteFptMemo(int32_t n, const std::string& text) {
   auto fail = [&] { SetError(DbfWriteMemoError, detail); };
   DbfStream& memo = *MemoStream;
   uint64_t reference = MemoReference(n);
-  uint32_t stored_free = 0, block_size = 0;
-  memo.SetPosition(0);
-  if (memo.GetSize() < 8 || !ReadBigEndian32(memo, &stored_free) ||
-      !ReadBigEndian32(memo, &block_size) || block_size == 0 || block_size > kFptMaxBlockSize)
-    return fail();
-  const uint64_t b = block_size;
-  const uint64_t first_block = std::max<uint64_t>(1, RoundUp(kFptHeaderSize, b) / b);
+  MemoFileHeader header;
+  if (!ReadMemoHeader(memo, MemoLayout::Fpt, &header)) return fail();
+  const uint64_t b = header.BlockSize;
+  const uint64_t first_block = std::max<uint64_t>(1, header.HeaderBytes / b);
   // As for dBase files, new blocks start at the present end of the file,
   // whatever the stored next-free number says.
   uint64_t next_free = std::max<uint64_t>(first_block, RoundUp(memo.GetSize(), b) / b);
@@ -210,8 +206,9 @@ void DbfTable::WriteFptMemo(int32_t n, const std::string& text) {
     reference = next_free;
     next_free += needed / b;
     if (next_free > UINT32_MAX) return fail();
-    memo.SetPosition(reference * b);
-    if (!memo.SetSize(reference * b) || !WriteBigEndian32(memo, kFptTextBlock)) return fail();
+    // A new text block; its length and text follow below.
+    const std::string head = EncodeMemoBlock(header, MemoBlock{1, std::string()});
+    if (!memo.SetSize(reference * b) || !memo.WriteAt(reference * b, head.data(), 4)) return fail();
     write_position = reference * b + 4;
   }
   if (std::to_string(reference).size() > Fields[n].Length &&

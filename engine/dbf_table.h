@@ -75,6 +75,10 @@ struct DbfField {
 
 // The memo kind a version byte selects (None for bytes outside the flavours).
 MemoKind MemoKindOfVersion(uint8_t version);
+// Whether a field type of a table of this version refers to memo blocks:
+// memo texts 'M', FoxPro's General 'G', Picture 'P' and Blob 'W', and
+// dBase's binary 'B' (a double inside the record in Visual FoxPro).
+bool IsMemoReferenceField(uint8_t version, uint8_t type);
 // Whether memo blocks of this flavour start with dBase IV's 8-byte header.
 bool UsesDbase4MemoBlocks(uint8_t version);
 // Visual FoxPro flavours keep memo references as 4-byte integers.
@@ -132,9 +136,12 @@ class DbfTable {
   void PutFieldByNumber(int32_t n, const std::string& value);
   void SetError(uint8_t code, const std::string& detail);
 
-  // Memo texts of the current record.
+  // Memo texts of the current record. Without a memo file (or for a layout
+  // the engine does not know) a memo field's read or write sets error 29.
   void ReadMemo(int32_t n, std::string& text);
   void WriteMemo(int32_t n, const std::string& text);
+  // Whether field n refers to memo blocks (texts, or binary data).
+  bool RefersToMemo(int32_t n) const;
 
   // Record maintenance.
   void AppendBlank();

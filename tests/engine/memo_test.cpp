@@ -26,7 +26,7 @@ class MemoTest : public ::testing::Test {
                                  const Bytes& memo, const char* memo_name = "t.memo") {
     TableSpec s;
     s.Version = version;
-    bool vfp = version == 0x30;
+    bool vfp = version >= 0x30 && version <= 0x32;
     s.Fields = {{"ID", 'C', 3}, {"NOTE", 'M', static_cast<uint8_t>(vfp ? 4 : 10)}};
     int i = 0;
     for (const auto& r : refs) s.Records.push_back(" R" + std::to_string(++i) + " " + r);
@@ -253,6 +253,9 @@ TEST_F(MemoTest, FptDamageNeverReadsOrAllocatesBeyondTheFile) {
 TEST_F(MemoTest, UnknownFlavourOrMissingMemoFileDoesNothing) {
   auto t = Open(0x8A, {Ref(1)}, MakeDbt({"text"}));
   EXPECT_EQ(Read(*t), "untouched");
+  EXPECT_EQ(t->ErrorText, "No memo file for this field. Field # 2");
+  t->WriteMemo(1, "new");  // a text field never takes a block number
+  EXPECT_EQ(t->ErrorText, "Write memo data error. Field # 1");
   t->WriteMemo(2, "new");
   EXPECT_EQ(fs.GetFile("t.memo"), MakeDbt({"text"}));
   EXPECT_FALSE(t->RecordModified);
@@ -261,7 +264,46 @@ TEST_F(MemoTest, UnknownFlavourOrMissingMemoFileDoesNothing) {
   t->SetActive(false);
   fs.Remove("t.memo");
   t->SetActive(true);
+  t->ErrorCode = 0;
   EXPECT_EQ(Read(*t), "untouched");
+  EXPECT_EQ(t->ErrorCode, DbfMemoUnavailable);
+}
+
+TEST_F(MemoTest, DbaseIvAndLaterVisualFoxProFlavoursReadAndWrite) {
+  struct Case {
+    uint8_t version;
+    bool dbase4;
+  };
+  for (const Case& c : {Case{0x8B, true}, Case{0x7B, true}, Case{0x31, false}, Case{0x32, false}}) {
+    SCOPED_TRACE(c.version);
+    std::vector<uint32_t> blocks;
+    const std::vector<std::string> texts = {"old one", std::string(600, 'y')};
+    Bytes memo = c.dbase4 ? test::MakeDbt4(512, texts, &blocks) : MakeFpt(64, texts, &blocks);
+    auto ref = [&](uint32_t block) { return c.dbase4 ? Ref(block) : Le32(block); };
+    auto t = Open(c.version, {ref(blocks[0]), ref(blocks[1])}, memo);
+    EXPECT_EQ(Read(*t), "old one");
+    t->Next();
+    EXPECT_EQ(Read(*t), std::string(600, 'y'));
+    t->First();
+    t->WriteMemo(2, "new text");
+    t->Next();
+    t->SetActive(false);
+    t->SetActive(true);
+    EXPECT_EQ(Read(*t), "new text");
+    t->Next();
+    EXPECT_EQ(Read(*t), std::string(600, 'y'));
+    EXPECT_EQ(t->ErrorCode, 0);
+    if (c.dbase4) {
+      // Appended as dBase IV writes it: signature, length with the header.
+      const Bytes after = fs.GetFile("t.memo");
+      const size_t at = memo.size();
+      EXPECT_EQ(Slice(after, at, 4), std::string("\xFF\xFF\x08\x00", 4));
+      EXPECT_EQ(GetLittle32(after, at + 4), 16u);
+      EXPECT_EQ(Slice(after, at + 8, 8), "new text");
+      EXPECT_EQ(GetLittle32(after, 0), after.size() / 512);
+      EXPECT_EQ(GetLittle32(after, 20), 512u);
+    }
+  }
 }
 
 TEST_F(MemoTest, MemoFileThatCannotBeOpenedForWritingFailsTheOpen) {

@@ -96,6 +96,27 @@ inline Bytes MakeDbt(const std::vector<std::string>& texts) {
   return b;
 }
 
+// A dBase IV .dbt: the block size at offset 20, and each text behind
+// FF FF 08 00 and a little-endian length that counts those 8 bytes.
+inline Bytes MakeDbt4(uint16_t block_size, const std::vector<std::string>& texts,
+                      std::vector<uint32_t>* blocks = nullptr) {
+  Bytes b(block_size, 0);
+  for (const auto& t : texts) {
+    if (blocks) blocks->push_back(static_cast<uint32_t>(b.size() / block_size));
+    size_t at = b.size();
+    b.resize(at + 8 + t.size(), 0);
+    b[at] = 0xFF;
+    b[at + 1] = 0xFF;
+    b[at + 2] = 0x08;
+    PutLittle(b, at + 4, t.size() + 8, 4);
+    std::copy(t.begin(), t.end(), b.begin() + at + 8);
+    b.resize((b.size() + block_size - 1) / block_size * block_size, 0);
+  }
+  PutLittle(b, 0, b.size() / block_size, 4);
+  PutLittle(b, 20, block_size, 2);
+  return b;
+}
+
 // Block number of the i-th text written by MakeDbt.
 inline std::vector<uint32_t> DbtBlocks(const std::vector<std::string>& texts) {
   std::vector<uint32_t> blocks;
