@@ -1,6 +1,7 @@
 // What every command shares: one command at a time, opening and closing
 // the table around it, noticing changes made by other programs, telling the
 // user of failed writes, and the field each column shows.
+#include "engine_messages.h"
 #include "main_window.h"
 #include "text.h"
 #include "texts.h"
@@ -57,7 +58,7 @@ void MainWindow::BeginWrite() {
 }
 
 std::string MainWindow::WriteFailure() const {
-  return Table->ErrorCode == 0 ? std::string() : Table->ErrorText;
+  return Table->ErrorCode == 0 ? std::string() : EngineMessage(*Table);
 }
 
 void MainWindow::ReportFailure(const std::string& failure) {

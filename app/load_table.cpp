@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "copy_pack.h"
+#include "engine_messages.h"
 #include "main_window.h"
 #include "table_files.h"
 #include "text.h"
@@ -82,7 +83,7 @@ bool MainWindow::OpenTable() {
     return false;
   }
   SetStatus(texts::kStatusError);
-  Tell(Table->ErrorText);
+  Tell(EngineMessage(*Table));
   return false;
 }
 

@@ -81,6 +81,17 @@ constexpr const char* kPackCopyFailed = "Не удалось построить 
 constexpr const char* kTooManyRecordsPrefix = "Записей в таблице: ";
 constexpr const char* kTooManyRecordsSuffix = ". Показаны только первые 65535.";
 
+// Tables the engine refuses to open, each + the file's name (or, for a
+// flavour, kUnsupportedPrefix + flavour + kUnsupportedSuffix).
+constexpr const char* kNoSuchFile = "Файл таблицы не найден: ";
+constexpr const char* kNotATable = "Файл не является таблицей dBase: ";
+constexpr const char* kUnsupportedPrefix = "Таблицы ";
+constexpr const char* kUnsupportedSuffix = " не поддерживаются.";
+constexpr const char* kSizesDisagree =
+    "Размер записи в заголовке таблицы не совпадает с размерами её полей: ";
+constexpr const char* kFileTooShort = "Файл таблицы обрывается раньше её последних записей: ";
+constexpr const char* kNoWriteAccess = "Файл нельзя открыть для записи: ";
+
 // The help and about window texts, lines ended by CR LF.
 std::string HelpText();
 std::string AboutText();
