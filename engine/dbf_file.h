@@ -71,6 +71,9 @@ enum class DbfOpenMode {
   Create,
   // Existing file, read only, others may read and write (copies, checks).
   ReadOnly,
+  // A new file, read and write, others may read; fails when anything of
+  // that name exists already, a symbolic link included (journals).
+  CreateNew,
 };
 
 class DbfFileSystem {

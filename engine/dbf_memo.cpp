@@ -19,21 +19,43 @@ uint64_t RoundUp(uint64_t value, uint64_t unit) { return (value + unit - 1) / un
 
 }  // namespace
 
-uint32_t DbfTable::MemoReference(int32_t n) {
-  if (IsVisualFoxPro(GetVersion())) {
-    if (n < 1 || n > FieldCount) return 0;
-    const DbfField& f = Fields[n];
-    uint8_t bytes[4] = {};
-    size_t begin = std::min<size_t>(f.FieldPosition, kDbfRecordBufferSize);
-    size_t count = std::min<size_t>({4, f.Length, kDbfRecordBufferSize - begin});
-    std::memcpy(bytes, RecordBuffer + begin, count);
-    return uint32_t{bytes[0]} | (uint32_t{bytes[1]} << 8) | (uint32_t{bytes[2]} << 16) |
-           (uint32_t{bytes[3]} << 24);
-  }
-  int64_t value = ParseLeadingInteger(TrimBlanks(FieldByNumber(n)));
+namespace {
+
+bool HoldsBinaryReference(uint8_t version, const DbfField& field) {
+  return IsVisualFoxPro(version) && field.Length == 4;
+}
+
+}  // namespace
+
+uint64_t GetMemoReference(uint8_t version, const DbfField& field, const uint8_t* record) {
+  const uint8_t* at = record + field.FieldPosition;
+  if (HoldsBinaryReference(version, field))
+    return uint32_t{at[0]} | (uint32_t{at[1]} << 8) | (uint32_t{at[2]} << 16) |
+           (uint32_t{at[3]} << 24);
+  int64_t value = ParseLeadingInteger(
+      TrimBlanks(std::string(reinterpret_cast<const char*>(at), field.Length)));
   // A negative or oversized number refers to no block the file can hold.
   if (value <= 0) return 0;
-  return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
+  return value > UINT32_MAX ? UINT32_MAX : static_cast<uint64_t>(value);
+}
+
+bool PutMemoReference(uint8_t version, const DbfField& field, uint8_t* record, uint64_t block) {
+  uint8_t* at = record + field.FieldPosition;
+  if (HoldsBinaryReference(version, field)) {
+    if (block > UINT32_MAX) return false;
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(block >> (8 * i));
+    return true;
+  }
+  const std::string digits = std::to_string(block);
+  if (digits.size() > field.Length) return false;
+  const std::string text = PadLeft(digits, field.Length);
+  std::memcpy(at, text.data(), text.size());
+  return true;
+}
+
+uint32_t DbfTable::MemoReference(int32_t n) {
+  if (n < 1 || n > FieldCount) return 0;
+  return static_cast<uint32_t>(GetMemoReference(GetVersion(), Fields[n], RecordBuffer));
 }
 
 bool IsMemoReferenceField(uint8_t version, uint8_t type) {
@@ -119,17 +141,8 @@ void DbfTable::ReadFptMemo(int32_t n, std::string& text) {
 // the field is too narrow to hold the number whole: a cut number would point
 // at some other memo.
 bool DbfTable::StoreMemoReference(int32_t n, uint64_t block) {
-  const DbfField& f = Fields[n];
-  if (IsVisualFoxPro(GetVersion())) {
-    if (f.Length < 4 || block > UINT32_MAX) return false;
-    size_t begin = std::min<size_t>(f.FieldPosition, kDbfRecordBufferSize - 4);
-    for (int i = 0; i < 4; ++i) RecordBuffer[begin + i] = static_cast<uint8_t>(block >> (8 * i));
-    RecordModified = true;
-    return true;
-  }
-  std::string digits = std::to_string(block);
-  if (digits.size() > f.Length) return false;
-  PutFieldByNumber(n, digits);
+  if (!PutMemoReference(GetVersion(), Fields[n], RecordBuffer, block)) return false;
+  RecordModified = true;
   return true;
 }
 

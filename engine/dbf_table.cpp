@@ -114,6 +114,11 @@ void DbfTable::SetActive(bool value) {
     SetError(DbfNoWriteAccess, FileName);
     return;
   }
+  // A pack cut off is finished or undone before anything is read.
+  if (!RecoverPass()) {
+    CloseStreams();
+    return;
+  }
   Active = true;
   HeaderModified = false;
   if (!ReadHeader()) {

@@ -10,7 +10,9 @@
 //   dbf_table.cpp        open, close, header, moving between records
 //   dbf_fields.cpp       field values and the error setter
 //   dbf_memo.cpp         memo files in the dBase and FoxPro layouts
-//   dbf_maintenance.cpp  appending, deletion marks, packing in place
+//   dbf_maintenance.cpp  appending, deletion marks
+//   dbf_pack.cpp         packing and removing records under a rollback
+//                        journal; undoing a pass cut off, at open
 //   dbf_create.cpp       creating tables from field definition lines
 #pragma once
 
@@ -83,6 +85,14 @@ bool IsMemoReferenceField(uint8_t version, uint8_t type);
 bool UsesDbase4MemoBlocks(uint8_t version);
 // Visual FoxPro flavours keep memo references as 4-byte integers.
 bool IsVisualFoxPro(uint8_t version);
+// The memo block a field of record refers to (0: none), and storing one:
+// a 4-byte little-endian integer in Visual FoxPro's 4-byte fields, decimal
+// text right-justified elsewhere. Put is false when the field cannot hold
+// the number whole (a cut number would point at another memo).
+uint64_t GetMemoReference(uint8_t version, const DbfField& field, const uint8_t* record);
+bool PutMemoReference(uint8_t version, const DbfField& field, uint8_t* record, uint64_t block);
+
+struct PackJournal;
 
 class DbfTable {
  public:
@@ -146,7 +156,14 @@ class DbfTable {
   // Record maintenance.
   void AppendBlank();
   void SetDeleted(bool deleted);
+  // Packing drops the records marked deleted, rebuilds the memo file (when
+  // open) to hold just the blocks the kept records refer to, and ends the
+  // data file right after the records. RemoveRecord takes record n out
+  // whatever its mark; its memo blocks stay. Both are all-or-nothing, also
+  // when the process dies midway: the next open puts the old table back.
+  // Neither leaves a current record (RecNo 0).
   int32_t Pack();
+  void RemoveRecord(int32_t n);
   void StampDate(uint8_t* destination);
 
   // Creation.
@@ -171,7 +188,14 @@ class DbfTable {
   void WriteDbtMemo(int32_t n, const std::string& text);
   void WriteFptMemo(int32_t n, const std::string& text);
   bool StoreMemoReference(int32_t n, uint64_t block);
-  void MarkSlotsDeleted(uint32_t from, uint32_t to);
+  bool RecoverPass();
+  bool ApplyJournal(DbfStream& journal, const PackJournal& saved);
+  bool StartPass(uint64_t region_offset, bool with_memo, std::unique_ptr<DbfFile>* journal,
+                 PackJournal* saved);
+  bool EndDataAt(uint64_t end);
+  bool CommitPass(std::unique_ptr<DbfFile> journal, bool with_memo);
+  void UndoPass(std::unique_ptr<DbfFile> journal);
+  void EndPass();
 
   DbfFileSystem& fs_;
   bool buffer_holds_record_ = true;

@@ -143,7 +143,11 @@ std::unique_ptr<DbfFile> MemoryFileSystem::Open(const std::string& path, DbfOpen
   }
   if (path.empty()) return nullptr;
   if (it != files_.end() && (it->second->writers > 0 || !it->second->writable)) return nullptr;
-  if (mode == DbfOpenMode::Create) {
+  if (mode == DbfOpenMode::CreateNew) {
+    if (it != files_.end()) return nullptr;
+    it = files_.emplace(path, std::make_shared<Node>()).first;
+    it->second->modified = Tick();
+  } else if (mode == DbfOpenMode::Create) {
     if (it == files_.end()) it = files_.emplace(path, std::make_shared<Node>()).first;
     it->second->bytes.clear();
     it->second->modified = Tick();

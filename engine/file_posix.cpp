@@ -102,6 +102,8 @@ class PosixFileSystem final : public DbfFileSystem {
   std::unique_ptr<DbfFile> Open(const std::string& path, DbfOpenMode mode) override {
     int flags = O_CLOEXEC | (mode == DbfOpenMode::ReadOnly ? O_RDONLY : O_RDWR);
     if (mode == DbfOpenMode::Create) flags |= O_CREAT;
+    // Never through a link: a planted link would redirect the new file.
+    if (mode == DbfOpenMode::CreateNew) flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
     int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) return nullptr;
     struct stat st;

@@ -127,6 +127,11 @@ class Win32FileSystem final : public DbfFileSystem {
       case DbfOpenMode::ReadOnly:
         share = FILE_SHARE_READ | FILE_SHARE_WRITE;
         break;
+      case DbfOpenMode::CreateNew:
+        // Fails on any existing name, a link's included.
+        access |= GENERIC_WRITE;
+        disposition = CREATE_NEW;
+        break;
     }
     HANDLE h = CreateFileW(Widen(path).c_str(), access, share, nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

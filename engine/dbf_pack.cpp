@@ -1,0 +1,323 @@
+// Packing and removing records in place, all or nothing.
+//
+// A pass first saves what it will overwrite in a rollback journal beside
+// the table (pack_journal.h) and flushes it; then it rewrites the data file
+// (and the memo file), flushes both and removes the journal, which commits
+// it. A failure midway puts the saved bytes back at once; a process that
+// dies midway leaves the journal, and the next open puts them back
+// (RecoverPass). The memo file is rebuilt from the journal's copy of it,
+// never from the file being rewritten.
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "dbf_table.h"
+#include "memo_rebuild.h"
+#include "pack_journal.h"
+
+namespace tabulon {
+
+namespace {
+
+constexpr uint8_t kDeletedFlag = '*';
+constexpr uint8_t kEndOfData = 0x1A;
+constexpr size_t kWriteChunk = 256 * 1024;
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string BaseNameOf(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Writes records one after another from a position, in large pieces. In a
+// pack the position trails the reading, so nothing unread is overwritten.
+class RecordWriter {
+ public:
+  RecordWriter(DbfStream& out, uint64_t at) : out_(out), at_(at) {}
+  bool Put(const uint8_t* record, size_t size) {
+    pending_.insert(pending_.end(), record, record + size);
+    return pending_.size() < kWriteChunk || Drain();
+  }
+  bool Drain() {
+    if (!pending_.empty() && !out_.WriteAt(at_, pending_.data(), pending_.size())) return false;
+    at_ += pending_.size();
+    pending_.clear();
+    return true;
+  }
+  uint64_t End() const { return at_ + pending_.size(); }
+
+ private:
+  DbfStream& out_;
+  uint64_t at_;
+  std::vector<uint8_t> pending_;
+};
+
+}  // namespace
+
+// Called by SetActive before the header is read, with the data file open.
+// Only the table's own data file and the memo file it is opened with are
+// ever written, and only the journal itself is removed or renamed.
+bool DbfTable::RecoverPass() {
+  const std::string name = PackJournalName(FileName);
+  if (!fs_.Exists(name)) return true;
+  auto journal = DbfStream::Open(fs_.Open(name, DbfOpenMode::ReadOnly));
+  if (!journal) {
+    SetError(DbfNoWriteAccess, name);
+    return false;
+  }
+  PackJournal saved;
+  JournalState state = ReadPackJournal(*journal, &saved);
+  if (state == JournalState::Complete && !saved.MemoName.empty() &&
+      (MemoFileName.empty() || BaseNameOf(MemoFileName) != saved.MemoName ||
+       FolderOf(MemoFileName) != FolderOf(FileName)))
+    state = JournalState::Malformed;
+  bool applied = state != JournalState::Complete || ApplyJournal(*journal, saved);
+  journal->Close();
+  switch (state) {
+    case JournalState::Unreadable:
+      SetError(DbfNoWriteAccess, name);
+      return false;
+    case JournalState::Malformed: {
+      const std::string aside = RejectedJournalName(FileName);
+      if (!fs_.Rename(name, aside)) {
+        SetError(DbfNoWriteAccess, name);
+        return false;
+      }
+      SetError(DbfPackJournalSetAside, aside);
+      return true;
+    }
+    case JournalState::Incomplete:
+    case JournalState::Complete:
+      // Kept when the bytes did not all go back: the next open tries again.
+      if (!applied || !fs_.Remove(name)) {
+        SetError(DbfNoWriteAccess, applied ? name : FileName);
+        return false;
+      }
+      return true;
+  }
+  return false;
+}
+
+// Puts the saved bytes back and the sizes as they were, and flushes.
+// Writing the same bytes twice does no harm, so a recovery that is itself
+// cut off is simply done again.
+bool DbfTable::ApplyJournal(DbfStream& journal, const PackJournal& saved) {
+  if (!saved.MemoName.empty()) {
+    // At open the memo file is not open yet; undoing a pass, it is.
+    std::unique_ptr<DbfStream> opened;
+    if (!MemoStream) {
+      const bool exists = fs_.Exists(MemoFileName);
+      opened = DbfStream::Open(fs_.Open(
+          MemoFileName, exists ? DbfOpenMode::ReadWriteShared : DbfOpenMode::CreateNew));
+      if (!opened) return false;
+    }
+    DbfStream& memo = MemoStream ? *MemoStream : *opened;
+    bool ok = CopyStreamBytes(journal, saved.MemoAt, memo, 0, saved.MemoSize) &&
+              memo.SetSize(saved.MemoSize) && memo.Flush();
+    if (opened) ok = opened->Close() && ok;
+    if (!ok) return false;
+  }
+  return CopyStreamBytes(journal, saved.RegionAt, *DataStream, saved.RegionOffset,
+                         saved.DataSize - saved.RegionOffset) &&
+         DataStream->WriteAt(0, saved.Header, kDbfHeaderSize) &&
+         DataStream->SetSize(saved.DataSize) && DataStream->Flush();
+}
+
+// Saves the data file from region_offset to its end (and with_memo the
+// whole memo file) in a new journal. False, with nothing changed and no
+// journal left, when that fails.
+bool DbfTable::StartPass(uint64_t region_offset, bool with_memo,
+                         std::unique_ptr<DbfFile>* journal, PackJournal* saved) {
+  const std::string name = PackJournalName(FileName);
+  saved->DataSize = DataStream->GetSize();
+  saved->RegionOffset = region_offset;
+  if (with_memo) {
+    saved->MemoName = BaseNameOf(MemoFileName);
+    saved->MemoSize = MemoStream->GetSize();
+  }
+  if (!DataStream->ReadExactAt(0, saved->Header, kDbfHeaderSize)) return false;
+  // A journal of that name already there is someone else's: never replaced.
+  *journal = fs_.Open(name, DbfOpenMode::CreateNew);
+  if (!*journal) return false;
+  if (WritePackJournal(**journal, saved, *DataStream, with_memo ? MemoStream.get() : nullptr))
+    return true;
+  (*journal)->Close();
+  journal->reset();
+  // A journal that stays may be a whole one: then the next open writes the
+  // same bytes back, and until then nothing may change the table.
+  if (!fs_.Remove(name)) CloseStreams();
+  return false;
+}
+
+// Ends the data at end: the end-of-data byte, and nothing after it.
+bool DbfTable::EndDataAt(uint64_t end) {
+  return DataStream->WriteAt(end, &kEndOfData, 1) && DataStream->SetSize(end + 1);
+}
+
+// Flushes the rewritten files and removes the journal: the commit.
+bool DbfTable::CommitPass(std::unique_ptr<DbfFile> journal, bool with_memo) {
+  if (!DataStream->Flush() || (with_memo && !MemoStream->Flush())) {
+    UndoPass(std::move(journal));
+    return false;
+  }
+  if (journal) journal->Close();
+  if (fs_.Remove(PackJournalName(FileName))) return true;
+  UndoPass(nullptr);
+  return false;
+}
+
+// After a failure midway: the saved bytes go back now. When even that
+// fails the journal stays, and the table closes so that nothing written
+// before the next open (which puts them back) could be lost.
+void DbfTable::UndoPass(std::unique_ptr<DbfFile> journal) {
+  if (journal) journal->Close();
+  const uint8_t keep_code = ErrorCode;
+  const std::string keep_text = ErrorText;
+  const bool undone = RecoverPass();
+  ErrorCode = keep_code;
+  ErrorText = keep_text;
+  if (!undone || fs_.Exists(PackJournalName(FileName))) {
+    CloseStreams();
+    return;
+  }
+  DataStream->ReadExactAt(0, Header, kDbfHeaderSize);
+}
+
+void DbfTable::EndPass() {
+  RecNo = 0;
+  std::memset(RecordBuffer, ' ', BufferedRecordSize());
+  buffer_holds_record_ = true;
+  RecordModified = false;
+}
+
+int32_t DbfTable::Pack() {
+  if (!Active) return 0;
+  const uint32_t count = std::min<uint32_t>(RecordCount(), INT32_MAX);
+  const uint64_t size = RecordSize();
+  const uint64_t records_end = HeaderSize() + uint64_t{count} * size;
+  bool with_memo = false;
+  if (MemoStream && GetMemoKind() != MemoKind::None)
+    for (int32_t f = 1; f <= FieldCount; ++f)
+      with_memo = with_memo || IsMemoReferenceField(GetVersion(), Fields[f].Type);
+  EndPass();
+  auto fail = [this](uint32_t done) {
+    SetError(DbfWriteRecordError, std::to_string(done));
+    return static_cast<int32_t>(done);
+  };
+  // Recovery trusts a journal's memo file only beside the table.
+  if (with_memo && FolderOf(MemoFileName) != FolderOf(FileName)) return fail(0);
+
+  // Records before the first marked one stay where they are, unless their
+  // memo references change.
+  std::vector<uint8_t> record(size);
+  uint32_t first_dropped = 0;
+  for (uint32_t r = 1; r <= count && first_dropped == 0; ++r) {
+    if (!DataStream->ReadExactAt(RecordOffset(static_cast<int32_t>(r)), record.data(), 1))
+      return fail(r - 1);
+    if (record[0] == kDeletedFlag) first_dropped = r;
+  }
+  uint8_t end_byte = 0;
+  const bool tidy_end = DataStream->GetSize() == records_end + 1 &&
+                        DataStream->ReadExactAt(records_end, &end_byte, 1) &&
+                        end_byte == kEndOfData;
+  if (first_dropped == 0 && !with_memo && tidy_end) {
+    // Nothing to move: the header takes the date of the pack.
+    StampDate(Header + 1);
+    if (!DataStream->WriteAt(0, Header, kDbfHeaderSize)) return fail(count);
+    return static_cast<int32_t>(count);
+  }
+
+  const uint32_t start = with_memo ? 1 : (first_dropped ? first_dropped : count + 1);
+  const uint64_t region = start <= count ? RecordOffset(static_cast<int32_t>(start)) : records_end;
+  std::unique_ptr<DbfFile> journal;
+  PackJournal saved;
+  if (!StartPass(region, with_memo, &journal, &saved)) return fail(0);
+
+  std::unique_ptr<DbfStream> old_memo;
+  std::unique_ptr<MemoRebuild> memo;
+  if (with_memo) {
+    // The old memo file as the journal keeps it; the journal's handle
+    // moves into the view.
+    old_memo = DbfStream::Open(NewFileView(std::move(journal), saved.MemoAt, saved.MemoSize));
+    memo = std::make_unique<MemoRebuild>(*old_memo, *MemoStream,
+                                         MemoLayoutOfVersion(GetVersion()));
+  }
+  auto undo = [&](uint32_t done) {
+    if (old_memo) old_memo->Close();
+    UndoPass(std::move(journal));
+    return fail(done);
+  };
+  if (memo && !memo->Start()) return undo(start - 1);
+
+  RecordWriter writer(*DataStream, region);
+  uint32_t kept = start - 1;
+  for (uint32_t r = start; r <= count; ++r) {
+    if (!DataStream->ReadExactAt(RecordOffset(static_cast<int32_t>(r)), record.data(), size))
+      return undo(r - 1);
+    if (record[0] == kDeletedFlag) continue;
+    for (int32_t f = 1; memo && f <= FieldCount; ++f) {
+      const DbfField& field = Fields[f];
+      if (!IsMemoReferenceField(GetVersion(), field.Type)) continue;
+      const uint64_t old_block = GetMemoReference(GetVersion(), field, record.data());
+      uint64_t new_block = 0;
+      if (old_block != 0 && (!memo->Carry(old_block, &new_block) ||
+                             !PutMemoReference(GetVersion(), field, record.data(), new_block)))
+        return undo(r - 1);
+    }
+    if (!writer.Put(record.data(), record.size())) return undo(r - 1);
+    ++kept;
+  }
+  SetRecordCount(kept);
+  StampDate(Header + 1);
+  if (!writer.Drain() || !EndDataAt(writer.End()) ||
+      !DataStream->WriteAt(0, Header, kDbfHeaderSize) || (memo && !memo->Finish()))
+    return undo(count);
+  if (old_memo) old_memo->Close();
+  if (!CommitPass(std::move(journal), with_memo)) return fail(count);
+  if (kept < count) HeaderModified = true;
+  return static_cast<int32_t>(count);
+}
+
+void DbfTable::RemoveRecord(int32_t n) {
+  if (!Active) return;
+  const std::string detail = std::to_string(n);
+  const uint32_t count = RecordCount();
+  if (n < 1 || static_cast<uint32_t>(n) > count) {
+    SetError(DbfWriteRecordRangeError, detail);
+    return;
+  }
+  bool allow = true;
+  if (OnBeforeDelete) OnBeforeDelete(*this, allow);
+  if (!allow) return;
+  EndPass();
+  const uint64_t at = RecordOffset(n);
+  const uint64_t after = at + RecordSize();
+  const uint64_t moved = uint64_t{count - static_cast<uint32_t>(n)} * RecordSize();
+  std::unique_ptr<DbfFile> journal;
+  PackJournal saved;
+  if (!StartPass(at, false, &journal, &saved)) {
+    SetError(DbfWriteRecordError, detail);
+    return;
+  }
+  SetRecordCount(count - 1);
+  // Copying forward in pieces: each piece is read before the one below it
+  // is overwritten.
+  if (!CopyStreamBytes(*DataStream, after, *DataStream, at, moved) ||
+      !EndDataAt(at + moved) || !DataStream->WriteAt(0, Header, kDbfHeaderSize)) {
+    SetError(DbfWriteRecordError, detail);
+    UndoPass(std::move(journal));
+    return;
+  }
+  if (!CommitPass(std::move(journal), false)) {
+    SetError(DbfWriteRecordError, detail);
+    return;
+  }
+  HeaderModified = true;
+}
+
+}  // namespace tabulon

@@ -1,0 +1,227 @@
+#include "pack_journal.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace tabulon {
+
+namespace {
+
+constexpr uint8_t kMagic[8] = {'D', 'B', 'F', 'P', 'A', 'C', 'K', '1'};
+constexpr uint8_t kMarker[8] = {'C', 'O', 'M', 'P', 'L', 'E', 'T', 'E'};
+constexpr uint64_t kPrefixSize = 80;
+constexpr uint64_t kTrailerSize = 16;
+constexpr uint32_t kMaxNameLength = 255;
+constexpr size_t kChunk = 256 * 1024;
+
+class Fnv64 {
+ public:
+  void Add(const uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n; ++i) hash_ = (hash_ ^ p[i]) * 0x100000001b3ull;
+  }
+  uint64_t Value() const { return hash_; }
+
+ private:
+  uint64_t hash_ = 0xcbf29ce484222325ull;
+};
+
+void Put(uint8_t* p, uint64_t value, int width) {
+  for (int i = 0; i < width; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+uint64_t Get(const uint8_t* p, int width) {
+  uint64_t value = 0;
+  for (int i = width - 1; i >= 0; --i) value = (value << 8) | p[i];
+  return value;
+}
+
+// Appends to the journal, summing what it writes.
+class JournalWriter {
+ public:
+  explicit JournalWriter(DbfFile& out) : out_(out) {}
+  bool Add(const void* data, size_t n) {
+    sum_.Add(static_cast<const uint8_t*>(data), n);
+    if (n && !out_.WriteAt(at_, data, n)) return false;
+    at_ += n;
+    return true;
+  }
+  bool CopyFrom(DbfStream& from, uint64_t position, uint64_t length) {
+    std::vector<uint8_t> chunk(static_cast<size_t>(std::min<uint64_t>(length, kChunk)));
+    for (uint64_t done = 0; done < length;) {
+      size_t n = static_cast<size_t>(std::min<uint64_t>(length - done, chunk.size()));
+      if (!from.ReadExactAt(position + done, chunk.data(), n) || !Add(chunk.data(), n)) return false;
+      done += n;
+    }
+    return true;
+  }
+  uint64_t Sum() const { return sum_.Value(); }
+  uint64_t Size() const { return at_; }
+
+ private:
+  DbfFile& out_;
+  Fnv64 sum_;
+  uint64_t at_ = 0;
+};
+
+bool IsPlainBaseName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (char c : name)
+    if (c == '/' || c == '\\' || c == ':' || c == '\0') return false;
+  return true;
+}
+
+class FileView final : public DbfFile {
+ public:
+  FileView(std::unique_ptr<DbfFile> file, uint64_t offset, uint64_t length)
+      : file_(std::move(file)), offset_(offset), length_(length) {}
+  ~FileView() override { Close(); }
+
+  bool Read(void* data, size_t n, size_t* got) override {
+    bool ok = ReadAt(position_, data, n, got);
+    position_ += *got;
+    return ok;
+  }
+  bool ReadAt(uint64_t position, void* data, size_t n, size_t* got) override {
+    *got = 0;
+    if (!file_) return false;
+    if (position >= length_) return true;
+    n = static_cast<size_t>(std::min<uint64_t>(n, length_ - position));
+    return file_->ReadAt(offset_ + position, data, n, got);
+  }
+  bool Write(const void*, size_t) override { return false; }
+  bool WriteAt(uint64_t, const void*, size_t) override { return false; }
+  bool SetSize(uint64_t) override { return false; }
+  bool Seek(uint64_t position) override {
+    position_ = position;
+    return file_ != nullptr;
+  }
+  bool Tell(uint64_t* position) override {
+    *position = position_;
+    return file_ != nullptr;
+  }
+  bool GetSize(uint64_t* size) override {
+    *size = length_;
+    return file_ != nullptr;
+  }
+  bool Flush() override { return file_ != nullptr; }
+  bool Close() override {
+    if (!file_) return true;
+    bool ok = file_->Close();
+    file_.reset();
+    return ok;
+  }
+
+ private:
+  std::unique_ptr<DbfFile> file_;
+  uint64_t offset_;
+  uint64_t length_;
+  uint64_t position_ = 0;
+};
+
+}  // namespace
+
+std::string PackJournalName(const std::string& table_file) { return table_file + "~pack"; }
+
+std::string RejectedJournalName(const std::string& table_file) {
+  return table_file + "~pack-rejected";
+}
+
+bool WritePackJournal(DbfFile& out, PackJournal* journal, DbfStream& data, DbfStream* memo) {
+  const bool with_memo = !journal->MemoName.empty();
+  if (journal->RegionOffset > journal->DataSize || (with_memo && !memo) ||
+      journal->MemoName.size() > kMaxNameLength)
+    return false;
+  const uint64_t region = journal->DataSize - journal->RegionOffset;
+  if (!with_memo) journal->MemoSize = 0;
+  journal->RegionAt = kPrefixSize;
+  journal->MemoAt = kPrefixSize + region + journal->MemoName.size();
+  uint8_t prefix[kPrefixSize] = {};
+  std::memcpy(prefix, kMagic, 8);
+  Put(prefix + 8, journal->DataSize, 8);
+  std::memcpy(prefix + 16, journal->Header, 32);
+  Put(prefix + 48, journal->RegionOffset, 8);
+  Put(prefix + 56, region, 8);
+  Put(prefix + 64, journal->MemoSize, 8);
+  Put(prefix + 72, journal->MemoName.size(), 4);
+  JournalWriter writer(out);
+  if (!writer.Add(prefix, sizeof prefix) || !writer.CopyFrom(data, journal->RegionOffset, region))
+    return false;
+  if (with_memo && (!writer.Add(journal->MemoName.data(), journal->MemoName.size()) ||
+                    !writer.CopyFrom(*memo, 0, journal->MemoSize)))
+    return false;
+  uint8_t sum[8];
+  Put(sum, writer.Sum(), 8);
+  const uint64_t at = writer.Size();
+  // The marker goes down only after the rest is on the disk, so a marked
+  // journal is a whole one.
+  return out.WriteAt(at, sum, 8) && out.Flush() && out.WriteAt(at + 8, kMarker, 8) && out.Flush();
+}
+
+JournalState ReadPackJournal(DbfStream& in, PackJournal* journal) {
+  const uint64_t size = in.GetSize();
+  uint8_t prefix[kPrefixSize] = {};
+  size_t got = 0;
+  if (!in.ReadAt(0, prefix, sizeof prefix, &got) || got < std::min<uint64_t>(size, kPrefixSize))
+    return JournalState::Unreadable;
+  // Cut off while being written, a journal still starts with (a part of)
+  // the magic, and lacks the marker that is written last.
+  if (std::memcmp(prefix, kMagic, std::min<size_t>(got, 8)) != 0) return JournalState::Malformed;
+  uint8_t trailer[kTrailerSize];
+  if (size < kTrailerSize + 8) return JournalState::Incomplete;
+  if (!in.ReadExactAt(size - kTrailerSize, trailer, kTrailerSize)) return JournalState::Unreadable;
+  if (std::memcmp(trailer + 8, kMarker, 8) != 0) return JournalState::Incomplete;
+  if (size < kPrefixSize + kTrailerSize) return JournalState::Malformed;
+
+  journal->DataSize = Get(prefix + 8, 8);
+  std::memcpy(journal->Header, prefix + 16, 32);
+  journal->RegionOffset = Get(prefix + 48, 8);
+  const uint64_t region = Get(prefix + 56, 8);
+  journal->MemoSize = Get(prefix + 64, 8);
+  const uint64_t name_length = Get(prefix + 72, 4);
+  const uint64_t body = size - kPrefixSize - kTrailerSize;
+  // Each length within the body before they are added, so no sum overflows.
+  if (Get(prefix + 76, 4) != 0 || name_length > kMaxNameLength || region > body ||
+      journal->MemoSize > body || region + name_length + journal->MemoSize != body ||
+      (name_length == 0 && journal->MemoSize != 0) || journal->DataSize < 32 ||
+      journal->RegionOffset < 32 || journal->RegionOffset > journal->DataSize ||
+      journal->DataSize - journal->RegionOffset != region)
+    return JournalState::Malformed;
+  journal->RegionAt = kPrefixSize;
+  journal->MemoName.assign(static_cast<size_t>(name_length), '\0');
+  if (!in.ReadExactAt(kPrefixSize + region, &journal->MemoName[0], journal->MemoName.size()))
+    return JournalState::Unreadable;
+  journal->MemoAt = kPrefixSize + region + name_length;
+  if (name_length != 0 && !IsPlainBaseName(journal->MemoName)) return JournalState::Malformed;
+
+  Fnv64 sum;
+  std::vector<uint8_t> chunk(kChunk);
+  const uint64_t summed = size - kTrailerSize;
+  for (uint64_t done = 0; done < summed;) {
+    size_t n = static_cast<size_t>(std::min<uint64_t>(summed - done, chunk.size()));
+    if (!in.ReadExactAt(done, chunk.data(), n)) return JournalState::Unreadable;
+    sum.Add(chunk.data(), n);
+    done += n;
+  }
+  return sum.Value() == Get(trailer, 8) ? JournalState::Complete : JournalState::Malformed;
+}
+
+bool CopyStreamBytes(DbfStream& from, uint64_t from_at, DbfStream& to, uint64_t to_at,
+                     uint64_t length) {
+  std::vector<uint8_t> chunk(static_cast<size_t>(std::min<uint64_t>(length, kChunk)));
+  for (uint64_t done = 0; done < length;) {
+    size_t n = static_cast<size_t>(std::min<uint64_t>(length - done, chunk.size()));
+    if (!from.ReadExactAt(from_at + done, chunk.data(), n) ||
+        !to.WriteAt(to_at + done, chunk.data(), n))
+      return false;
+    done += n;
+  }
+  return true;
+}
+
+std::unique_ptr<DbfFile> NewFileView(std::unique_ptr<DbfFile> file, uint64_t offset,
+                                     uint64_t length) {
+  return std::make_unique<FileView>(std::move(file), offset, length);
+}
+
+}  // namespace tabulon

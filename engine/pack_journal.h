@@ -1,0 +1,70 @@
+// The rollback journal of a pass that rewrites a table in place (packing,
+// removing a record): written beside the table as its file name + "~pack"
+// before a byte of the table's files changes, and removed once the new
+// state is on disk. Removing it is the commit; finding it at the next open
+// means the pass was cut off, and the saved bytes put the old table back.
+//
+// Layout (integers little-endian):
+//    0   8  "DBFPACK1"
+//    8   8  the data file's size before the pass
+//   16  32  the data file's first 32 bytes
+//   48   8  offset of the saved data region (from there to the old end)
+//   56   8  length of that region
+//   64   8  the memo file's size (when its name follows)
+//   72   4  length of the memo file's base name; 0: the memo file is not saved
+//   76   4  zero
+//   80      region bytes, memo file base name, the memo file's bytes
+//   ..   8  FNV-1a 64 over every byte before it
+//   ..   8  "COMPLETE", written once everything before it is on the disk
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "dbf_file.h"
+#include "dbf_stream.h"
+
+namespace tabulon {
+
+struct PackJournal {
+  uint64_t DataSize = 0;
+  uint8_t Header[32] = {};
+  uint64_t RegionOffset = 0;
+  std::string MemoName;  // base name, no folder; empty: no memo bytes saved
+  uint64_t MemoSize = 0;
+  // Where the saved bytes lie inside the journal (filled by reading it).
+  uint64_t RegionAt = 0;
+  uint64_t MemoAt = 0;
+};
+
+enum class JournalState {
+  Complete,    // whole, checksum and sizes right
+  Incomplete,  // cut off while being written: the table was not touched yet
+  Malformed,   // not a journal this engine wrote, or damaged after completion
+  Unreadable,  // a read failed: nothing can be said
+};
+
+std::string PackJournalName(const std::string& table_file);
+std::string RejectedJournalName(const std::string& table_file);
+
+// Writes a complete journal to out (an empty new file): the region
+// data[RegionOffset, DataSize) and, with a MemoName, the whole memo stream;
+// fills in RegionAt and MemoAt. Flushes before the completion marker and
+// after it.
+bool WritePackJournal(DbfFile& out, PackJournal* journal, DbfStream& data, DbfStream* memo);
+
+// Reads and checks a journal. Trusts none of its numbers: each is checked
+// against the file's size and the others.
+JournalState ReadPackJournal(DbfStream& in, PackJournal* journal);
+
+// Copies length bytes from one stream position to another, in pieces.
+bool CopyStreamBytes(DbfStream& from, uint64_t from_at, DbfStream& to, uint64_t to_at,
+                     uint64_t length);
+
+// A read-only window onto bytes [offset, offset + length) of file, which it
+// owns; writes and resizing fail.
+std::unique_ptr<DbfFile> NewFileView(std::unique_ptr<DbfFile> file, uint64_t offset,
+                                     uint64_t length);
+
+}  // namespace tabulon

@@ -1,0 +1,389 @@
+// Packing and removing records in place: what the files hold afterwards for
+// each flavour, the old table or the packed one whatever fails midway, and
+// what the next open does with the journal a pass leaves, crafted ones too.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "dbf_table.h"
+#include "file_memory.h"
+#include "memo_blocks.h"
+#include "pack_journal.h"
+#include "support/table_bytes.h"
+
+namespace tabulon {
+namespace {
+
+using test::Bytes;
+using test::FieldSpec;
+using test::GetLittle32;
+using test::MakeTable;
+using test::Ref;
+using test::Slice;
+using test::TableSpec;
+
+std::string Le32(uint32_t v) {
+  return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                     static_cast<char>(v >> 24)};
+}
+
+struct Flavour {
+  const char* Name;
+  uint8_t Version;
+  const char* Memo;  // memo file name; "" for none
+  MemoLayout Layout;
+};
+
+const Flavour kFlavours[] = {
+    {"plain", 0x03, "", MemoLayout::Dbt3},
+    {"dBase III memo", 0x83, "t.dbt", MemoLayout::Dbt3},
+    {"dBase IV memo", 0x8B, "t.dbt", MemoLayout::Dbt4},
+    {"FoxPro", 0xF5, "t.fpt", MemoLayout::Fpt},
+    {"Visual FoxPro", 0x30, "t.fpt", MemoLayout::Fpt},
+};
+
+// Six records; 2 and 4 marked deleted. Records 1 and 3 share a memo, 5 has
+// none, 6 a long one; FoxPro's record 1 also has a picture (block type 0,
+// binary bytes). Everything of a dropped record says "DROPPED".
+struct Fixture {
+  Bytes Table, Memo;
+  std::vector<FieldSpec> Fields;
+  std::vector<std::string> Records;
+};
+
+Fixture MakeFixture(const Flavour& flavour) {
+  const bool vfp = flavour.Version == 0x30;
+  const std::vector<std::string> texts = {"alpha text", "DROPPED two", "DROPPED four",
+                                          std::string(700, 'x'), std::string("\0\x1A\xFFpic", 6),
+                                          "DROPPED pic"};
+  std::vector<uint32_t> blocks;
+  Fixture f;
+  if (flavour.Layout == MemoLayout::Dbt3) {
+    f.Memo = test::MakeDbt(texts);
+    blocks = test::DbtBlocks(texts);
+  } else if (flavour.Layout == MemoLayout::Dbt4) {
+    f.Memo = test::MakeDbt4(512, texts, &blocks);
+  } else {
+    f.Memo = test::MakeFpt(64, texts, &blocks);
+    test::PutBig(f.Memo, blocks[4] * 64, 0);
+    test::PutBig(f.Memo, blocks[5] * 64, 0);
+  }
+  auto ref = [&](int memo) {
+    if (vfp) return memo < 0 ? std::string(4, '\0') : Le32(blocks[memo]);
+    return memo < 0 ? std::string(10, ' ') : Ref(blocks[memo]);
+  };
+  const int notes[6] = {0, 1, 0, 2, -1, 3};
+  const int pictures[6] = {4, 5, -1, -1, -1, -1};
+  f.Fields = {{"ID", 'C', 8}};
+  if (vfp) f.Fields.push_back({"CNT", 'I', 4});
+  if (*flavour.Memo) f.Fields.push_back({"NOTE", 'M', static_cast<uint8_t>(vfp ? 4 : 10)});
+  if (flavour.Version == 0xF5) f.Fields.push_back({"PIC", 'G', 10});
+  if (!*flavour.Memo) f.Fields.push_back({"N", 'N', 3});
+  TableSpec s;
+  s.Version = flavour.Version;
+  s.Fields = f.Fields;
+  for (int i = 0; i < 6; ++i) {
+    const bool dropped = i == 1 || i == 3;
+    std::string r = std::string(dropped ? "*DROPPED" : " id     ") + std::to_string(i + 1);
+    if (vfp) r += std::string("\x1A\0*", 3) + static_cast<char>(i);
+    if (*flavour.Memo) r += ref(notes[i]);
+    if (flavour.Version == 0xF5) r += ref(pictures[i]);
+    if (!*flavour.Memo) r += "  " + std::to_string(i);
+    s.Records.push_back(r);
+  }
+  f.Records = s.Records;
+  f.Table = MakeTable(s);
+  return f;
+}
+
+bool Contains(const Bytes& bytes, const std::string& what) {
+  return std::search(bytes.begin(), bytes.end(), what.begin(), what.end()) != bytes.end();
+}
+
+// Every record of a table as its bytes, each memo reference replaced by the
+// memo's type and bytes.
+std::vector<std::string> Contents(MemoryFileSystem& fs, const char* memo_name) {
+  auto t = NewDbfTable("t.dbf", memo_name, true, &fs);
+  t->SetActive(true);
+  EXPECT_TRUE(t->Active) << t->ErrorText;
+  std::unique_ptr<DbfStream> memo;
+  MemoFileHeader header;
+  if (*memo_name) {
+    memo = DbfStream::Open(fs.Open(memo_name, DbfOpenMode::ReadOnly));
+    EXPECT_TRUE(ReadMemoHeader(*memo, MemoLayoutOfVersion(t->GetVersion()), &header));
+  }
+  std::vector<std::string> out;
+  for (uint32_t r = 1; t->Active && r <= t->RecordCount(); ++r) {
+    t->GoTo(static_cast<int32_t>(r));
+    std::string record(1, static_cast<char>(t->RecordBuffer[0]));
+    for (int32_t f = 1; f <= t->FieldCount; ++f) {
+      const DbfField& field = t->Fields[f];
+      const uint64_t block = GetMemoReference(t->GetVersion(), field, t->RecordBuffer);
+      if (memo && IsMemoReferenceField(t->GetVersion(), field.Type)) {
+        MemoBlock m;
+        EXPECT_TRUE(block == 0 || ReadMemoBlock(*memo, header, block, &m)) << block;
+        record += "[" + std::to_string(block ? m.Type : 9) + ":" + m.Data + "]";
+      } else {
+        record.append(reinterpret_cast<const char*>(t->RecordBuffer) + field.FieldPosition,
+                      field.Length);
+      }
+    }
+    out.push_back(record);
+  }
+  t->SetActive(false);
+  return out;
+}
+
+std::vector<std::string> Live(const std::vector<std::string>& records) {
+  std::vector<std::string> live;
+  for (const auto& r : records)
+    if (r[0] != '*') live.push_back(r);
+  return live;
+}
+
+void CheckEndsAfterRecords(const Bytes& file) {
+  const uint64_t end =
+      (file[8] | (file[9] << 8)) + uint64_t{GetLittle32(file, 4)} * (file[10] | (file[11] << 8));
+  ASSERT_EQ(file.size(), end + 1);
+  EXPECT_EQ(file.back(), 0x1A);
+}
+
+void Load(MemoryFileSystem& fs, const Flavour& flavour, const Fixture& f) {
+  fs.SetFile("t.dbf", f.Table);
+  if (*flavour.Memo) fs.SetFile(flavour.Memo, f.Memo);
+}
+
+TEST(PackTest, EachFlavourKeepsExactlyTheLiveRecordsAndTheirMemos) {
+  for (const Flavour& flavour : kFlavours) {
+    SCOPED_TRACE(flavour.Name);
+    const Fixture f = MakeFixture(flavour);
+    MemoryFileSystem fs;
+    Load(fs, flavour, f);
+    const std::vector<std::string> before = Contents(fs, flavour.Memo);
+    auto t = NewDbfTable("t.dbf", flavour.Memo, true, &fs);
+    t->SetActive(true);
+    EXPECT_EQ(t->Pack(), 6);
+    EXPECT_EQ(t->ErrorCode, 0) << t->ErrorText;
+    EXPECT_EQ(t->RecNo, 0);
+    t->SetActive(false);
+
+    EXPECT_EQ(Contents(fs, flavour.Memo), Live(before));
+    const Bytes table = fs.GetFile("t.dbf");
+    CheckEndsAfterRecords(table);
+    EXPECT_EQ(GetLittle32(table, 4), 4u);
+    EXPECT_FALSE(Contains(table, "DROPPED"));
+    EXPECT_EQ(Slice(table, 8, 24), Slice(f.Table, 8, 24));  // sizes and the rest of the header
+    std::vector<std::string> files = {"t.dbf"};
+    if (*flavour.Memo) {
+      const Bytes memo = fs.GetFile(flavour.Memo);
+      EXPECT_FALSE(Contains(memo, "DROPPED"));
+      // The header block as it was but the next-free number, then one copy of
+      // each kept memo: the shared one once.
+      const size_t header = flavour.Layout == MemoLayout::Fpt ? 512 : 512;
+      EXPECT_EQ(Slice(memo, 4, header - 4), Slice(f.Memo, 4, header - 4));
+      const bool fpt = flavour.Layout == MemoLayout::Fpt;
+      const size_t block = fpt ? 64 : 512;
+      const size_t overhead = flavour.Layout == MemoLayout::Dbt3 ? 2 : 8;
+      size_t expected = header;
+      const bool picture = flavour.Version == 0xF5;
+      for (size_t length : {size_t{10}, size_t{700}, size_t{picture ? 6u : 0u}})
+        if (length) expected += (length + overhead + block - 1) / block * block;
+      EXPECT_EQ(memo.size(), expected);
+      const uint32_t next_free = fpt ? test::GetBig32(memo, 0) : GetLittle32(memo, 0);
+      EXPECT_EQ(next_free, memo.size() / block);
+      files.push_back(flavour.Memo);
+    }
+    EXPECT_EQ(fs.ListFiles(), files);
+  }
+}
+
+TEST(PackTest, AReferenceOutsideTheMemoFileChangesNothing) {
+  const Flavour& flavour = kFlavours[1];
+  Fixture f = MakeFixture(flavour);
+  MemoryFileSystem fs;
+  Load(fs, flavour, f);
+  Bytes table = f.Table;
+  const std::string far = Ref(4000);
+  std::copy(far.begin(), far.end(), table.begin() + 32 * 3 + 1 + f.Table[10] * 4 + 9);
+  fs.SetFile("t.dbf", table);
+  auto t = NewDbfTable("t.dbf", flavour.Memo, true, &fs);
+  t->SetActive(true);
+  t->Pack();
+  EXPECT_EQ(t->ErrorCode, DbfWriteRecordError);
+  t->SetActive(false);
+  EXPECT_EQ(fs.GetFile("t.dbf"), table);
+  EXPECT_EQ(fs.GetFile("t.dbt"), f.Memo);
+  EXPECT_EQ(fs.ListFiles(), (std::vector<std::string>{"t.dbf", "t.dbt"}));
+}
+
+TEST(PackTest, RemoveRecordTakesOutThatRecordOnly) {
+  const Flavour& flavour = kFlavours[1];
+  const Fixture f = MakeFixture(flavour);
+  for (int n : {1, 2, 5, 6}) {
+    SCOPED_TRACE(n);
+    MemoryFileSystem fs;
+    Load(fs, flavour, f);
+    std::vector<std::string> expected = Contents(fs, flavour.Memo);
+    expected.erase(expected.begin() + (n - 1));
+    auto t = NewDbfTable("t.dbf", flavour.Memo, true, &fs);
+    t->SetActive(true);
+    t->RemoveRecord(n);
+    EXPECT_EQ(t->ErrorCode, 0) << t->ErrorText;
+    t->SetActive(false);
+    EXPECT_EQ(Contents(fs, flavour.Memo), expected);  // the marks of the others kept
+    CheckEndsAfterRecords(fs.GetFile("t.dbf"));
+    EXPECT_EQ(fs.GetFile("t.dbt"), f.Memo);
+    EXPECT_EQ(fs.ListFiles(), (std::vector<std::string>{"t.dbf", "t.dbt"}));
+  }
+  MemoryFileSystem fs;
+  Load(fs, flavour, f);
+  auto t = NewDbfTable("t.dbf", flavour.Memo, true, &fs);
+  t->SetActive(true);
+  t->RemoveRecord(7);
+  EXPECT_EQ(t->ErrorCode, DbfWriteRecordRangeError);
+  t->SetActive(false);
+  EXPECT_EQ(fs.GetFile("t.dbf"), f.Table);
+}
+
+// The n-th file operation of a pass fails (once, from then on, or short),
+// for n = 1, 2, ... until no fault fires. The next open then finds the old
+// table or the packed one, byte for byte, and nothing beside them.
+TEST(PackTest, EveryFailureLeavesTheOldTableOrTheNewOne) {
+  struct Pass {
+    const Flavour& Of;
+    std::function<void(DbfTable&)> Run;
+  };
+  const Pass passes[] = {
+      {kFlavours[0], [](DbfTable& t) { t.Pack(); }},
+      {kFlavours[1], [](DbfTable& t) { t.Pack(); }},
+      {kFlavours[3], [](DbfTable& t) { t.Pack(); }},
+      {kFlavours[4], [](DbfTable& t) { t.RemoveRecord(2); }},
+  };
+  for (const Pass& pass : passes) {
+    SCOPED_TRACE(pass.Of.Name);
+    const Fixture f = MakeFixture(pass.Of);
+    auto run = [&](MemoryFileSystem& fs, long n, DbfFaultMode mode) {
+      Load(fs, pass.Of, f);
+      auto t = NewDbfTable("t.dbf", pass.Of.Memo, true, &fs);
+      t->SetActive(true);
+      if (n) fs.ArmFault(FaultAll, n, mode);
+      pass.Run(*t);
+      fs.DisarmFault();
+      t->SetActive(false);
+      return t->ErrorCode;
+    };
+    auto memo_of = [&](MemoryFileSystem& fs) {
+      return *pass.Of.Memo ? fs.GetFile(pass.Of.Memo) : f.Memo;
+    };
+    MemoryFileSystem clean;
+    EXPECT_EQ(run(clean, 0, DbfFaultMode::FailOnce), 0);
+    const Bytes clean_table = clean.GetFile("t.dbf");
+    const Bytes clean_memo = memo_of(clean);
+    ASSERT_NE(clean_table, f.Table);
+    const std::vector<std::string> files = clean.ListFiles();
+    for (DbfFaultMode mode :
+         {DbfFaultMode::FailOnce, DbfFaultMode::FailPersistent, DbfFaultMode::Short}) {
+      long n = 1;
+      for (;; ++n) {
+        SCOPED_TRACE("mode " + std::to_string(static_cast<int>(mode)) + ", operation " +
+                     std::to_string(n));
+        MemoryFileSystem fs;
+        const uint8_t error = run(fs, n, mode);
+        const bool fired = fs.FaultFired();
+        Contents(fs, pass.Of.Memo);  // the open recovers
+        const bool old_state = fs.GetFile("t.dbf") == f.Table && memo_of(fs) == f.Memo;
+        const bool new_state = fs.GetFile("t.dbf") == clean_table && memo_of(fs) == clean_memo;
+        EXPECT_TRUE(old_state || new_state);
+        if (error == 0) {
+          EXPECT_TRUE(new_state);
+        }
+        EXPECT_EQ(fs.ListFiles(), files);
+        if (!fired || ::testing::Test::HasFailure()) break;
+        ASSERT_LT(n, 2000);
+      }
+      EXPECT_GT(n, 5);  // the faults did reach the pass
+    }
+  }
+}
+
+// Journals found at open: a whole one puts the saved bytes back; one cut
+// off while being written is removed; any other is set aside untouched.
+TEST(PackTest, JournalsFoundAtOpen) {
+  const Flavour& flavour = kFlavours[1];
+  const Fixture f = MakeFixture(flavour);
+  // Midway through a pass: records overwritten, the memo file cut.
+  Bytes torn_table = f.Table;
+  std::fill(torn_table.begin() + 120, torn_table.end() - 1, 'Z');
+  const Bytes torn_memo(f.Memo.begin(), f.Memo.begin() + 1024);
+
+  auto journal_of = [&](const std::string& memo_name) {
+    MemoryFileSystem fs;
+    Load(fs, flavour, f);
+    auto data = DbfStream::Open(fs.Open("t.dbf", DbfOpenMode::ReadOnly));
+    auto memo = DbfStream::Open(fs.Open("t.dbt", DbfOpenMode::ReadOnly));
+    PackJournal j;
+    j.DataSize = data->GetSize();
+    std::copy(f.Table.begin(), f.Table.begin() + 32, j.Header);
+    j.RegionOffset = 32 * 3 + 1;
+    j.MemoName = memo_name;
+    j.MemoSize = memo->GetSize();
+    auto out = fs.Open("j", DbfOpenMode::CreateNew);
+    EXPECT_TRUE(WritePackJournal(*out, &j, *data, memo_name.empty() ? nullptr : memo.get()));
+    out->Close();
+    return fs.GetFile("j");
+  };
+  const Bytes whole = journal_of("t.dbt");
+  Bytes flipped = whole;
+  flipped[200] ^= 1;
+  Bytes big_region = whole;
+  big_region[56] += 1;
+  const std::string old_style = "/elsewhere/else.txt\nd/new.dbf\nd/new.dbt\nd/old.dbf\nd/old.dbt\n";
+  enum Outcome { Restored, Removed, SetAside };
+  const struct {
+    const char* Name;
+    Bytes Journal;
+    Outcome Expected;
+  } cases[] = {
+      {"whole", whole, Restored},
+      {"whole, data only", journal_of(""), Restored},
+      {"cut before its marker", Bytes(whole.begin(), whole.end() - 8), Removed},
+      {"cut in its magic", Bytes(whole.begin(), whole.begin() + 5), Removed},
+      {"empty", Bytes(), Removed},
+      {"a byte changed", flipped, SetAside},
+      {"sizes that do not add up", big_region, SetAside},
+      {"another memo file", journal_of("x.dbt"), SetAside},
+      {"a memo file elsewhere", journal_of("../t.dbt"), SetAside},
+      {"old text form", Bytes(old_style.begin(), old_style.end()), SetAside},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    MemoryFileSystem fs;
+    fs.SetFile("t.dbf", torn_table);
+    fs.SetFile("t.dbt", torn_memo);
+    fs.SetFile("t.dbf~pack", c.Journal);
+    fs.SetFile("t.dbf~pack-rejected", {1, 2, 3});
+    auto t = NewDbfTable("t.dbf", "t.dbt", true, &fs);
+    t->SetActive(true);
+    EXPECT_TRUE(t->Active);
+    EXPECT_FALSE(fs.HasFile("t.dbf~pack"));
+    if (c.Expected == Restored) {
+      EXPECT_EQ(t->ErrorCode, 0);
+      EXPECT_EQ(fs.GetFile("t.dbf"), f.Table);
+      EXPECT_EQ(fs.GetFile("t.dbt"), c.Journal == whole ? f.Memo : torn_memo);
+    } else {
+      EXPECT_EQ(fs.GetFile("t.dbf"), torn_table);
+      EXPECT_EQ(fs.GetFile("t.dbt"), torn_memo);
+    }
+    if (c.Expected == SetAside) {
+      EXPECT_EQ(t->ErrorCode, DbfPackJournalSetAside);
+      EXPECT_EQ(t->ErrorText, std::string(DbfErrorMessage(30)) + " t.dbf~pack-rejected");
+      EXPECT_EQ(fs.GetFile("t.dbf~pack-rejected"), c.Journal);
+    } else {
+      EXPECT_EQ(fs.GetFile("t.dbf~pack-rejected"), (Bytes{1, 2, 3}));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tabulon
