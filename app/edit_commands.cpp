@@ -100,13 +100,9 @@ void MainWindow::DeleteRecord() {
     CloseTable();
     return;
   }
-  Table->AutoPost = true;
-  Table->GoTo(at.Row + 1);
   BeginWrite();
-  Table->SetDeleted(true);
-  Table->PostRecord();
-  // Every record marked deleted goes, also those another program marked.
-  if (Table->ErrorCode == 0) Table->Pack();
+  // That record only: records another program marked deleted stay.
+  Table->RemoveRecord(at.Row + 1);
   const std::string failure = WriteFailure();
   FillGrid();
   CloseTable();

@@ -29,6 +29,7 @@ std::string EngineMessage(const DbfTable& table) {
     case DbfFileTooShort: return texts::kFileTooShort + detail;
     case DbfNoWriteAccess: return texts::kNoWriteAccess + detail;
     case DbfMemoUnavailable: return texts::kNoMemoFile;
+    case DbfPackJournalSetAside: return texts::kPackJournalSetAside + detail;
     default: return table.ErrorText;
   }
 }

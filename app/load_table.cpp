@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "copy_pack.h"
 #include "engine_messages.h"
 #include "main_window.h"
 #include "table_files.h"
@@ -70,11 +69,17 @@ void MainWindow::ReloadTable() {
 }
 
 bool MainWindow::OpenTable() {
-  // A pack interrupted while it replaced the table's files is completed or
-  // undone before anything reads them.
-  if (!Table->FileName.empty()) RecoverInterruptedPack(Table->FileName, fs_);
+  // Opening also undoes a pack that was cut off.
   Table->SetActive(true);
-  if (Table->Active) return true;
+  if (Table->Active) {
+    // A journal found beside the table was not trusted and not used: the
+    // user hears where it went, and the table works as it is.
+    if (Table->ErrorCode == DbfPackJournalSetAside) {
+      Tell(EngineMessage(*Table));
+      BeginWrite();
+    }
+    return true;
+  }
   SetStatus(texts::kStatusLoad);
   ClearTableView();
   // No table chosen yet is not a failure the user needs to hear of.

@@ -50,10 +50,6 @@ constexpr const char* kStatusError = "ERROR";
 
 // Messages.
 constexpr const char* kNotModified = "no";
-constexpr const char* kRenameProblem = "проблема с переименованием ";  // + from + kRenameTo + to
-constexpr const char* kRenameTo = " в ";
-constexpr const char* kNoDeleteTable = "no del tdb";
-constexpr const char* kNoDeleteMemo = "no del tm";
 constexpr const char* kEnterNamePrefix = "Введите имя для ";         // + row + kColumnSuffix
 constexpr const char* kEnterSizePrefix = "Введите размер поля для ";  // + row + kColumnSuffix
 constexpr const char* kChooseTypePrefix = "Вы не выбрали тип данных для ";
@@ -72,11 +68,9 @@ constexpr const char* kTableChanged =
     "изменение не записано.";
 // A memo text to write while the table's memo file is not open.
 constexpr const char* kNoMemoFile = "Мемо-файл таблицы не открыт, текст не записан.";
-// A pack of a table with fields that keep binary data in the memo file.
-constexpr const char* kPackBinaryMemo =
-    "Таблица содержит поля с двоичными данными в мемо-файле (типы G, P, B, W); упаковка не выполнена.";
-// A pack whose copy could not be built: + the engine's message or the file.
-constexpr const char* kPackCopyFailed = "Не удалось построить упакованную копию: ";
+// A pack journal beside the table that was not trusted: + its new name.
+constexpr const char* kPackJournalSetAside =
+    "Рядом с таблицей найден журнал упаковки, которому нельзя доверять; он отложен как ";
 // A table longer than the table view: + record count + kTooManyRecordsSuffix.
 constexpr const char* kTooManyRecordsPrefix = "Записей в таблице: ";
 constexpr const char* kTooManyRecordsSuffix = ". Показаны только первые 65535.";

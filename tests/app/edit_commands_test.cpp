@@ -164,7 +164,7 @@ TEST_F(EditCommandsTest, AppendAndDeleteRefillTheView) {
   EXPECT_EQ(w.TableGrid->GetCurrentCell(), (XLGridCoord{1, 1}));
   EXPECT_EQ(Read("staff.dbf").size(), kHeader + 6 * kRecord);  // over the end byte
 
-  // Another program marks record 5 deleted; "X" on row 3 drops both.
+  // Another program marks record 5 deleted; "X" on row 3 drops that row only.
   Bytes bytes = Read("staff.dbf");
   bytes[kHeader + 4 * kRecord] = '*';
   Write("staff.dbf", bytes);
@@ -172,13 +172,17 @@ TEST_F(EditCommandsTest, AppendAndDeleteRefillTheView) {
   headless::ClickButton(*w.ReloadButton);  // the view sees the mark
   w.TableGrid->SetCurrentCell(0, 2);
   headless::ClickButton(*w.DeleteButton);
-  ASSERT_EQ(w.TableGrid->RowCount(), 4);
+  ASSERT_EQ(w.TableGrid->RowCount(), 5);
   EXPECT_EQ(Cell(0, 0), "Ann");
   EXPECT_EQ(Cell(0, 1), "Bob");
   EXPECT_EQ(Cell(0, 2), "Dan");
-  EXPECT_EQ(Cell(0, 3), "");
+  EXPECT_EQ(Cell(0, 3), "Eve");
+  EXPECT_EQ(Cell(0, 4), "");
   EXPECT_EQ(Cell(4, 2), "m3");  // memo references kept
-  EXPECT_EQ(test::GetLittle32(Read("staff.dbf"), 4), 4u);
+  bytes = Read("staff.dbf");
+  EXPECT_EQ(test::GetLittle32(bytes, 4), 5u);
+  EXPECT_EQ(bytes[kHeader + 3 * kRecord], '*');  // the other program's mark stays
+  EXPECT_EQ(bytes.size(), kHeader + 5 * kRecord + 1);
   EXPECT_EQ(Status(), "OK");
 
   // An empty table: "X" removes nothing.
