@@ -1,0 +1,259 @@
+// A packing process killed at random moments (POSIX only): the next open
+// finds the old table or the packed one, never a mixture, and nothing else
+// in the folder. Also a journal crafted to name a file elsewhere.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "dbf_table.h"
+#include "support/table_bytes.h"
+
+namespace tabulon {
+namespace {
+
+namespace stdfs = std::filesystem;
+using test::Bytes;
+using test::TableSpec;
+
+class Folder {
+ public:
+  Folder() {
+    char name[] = "/tmp/tabulon-kill-XXXXXX";
+    path_ = ::mkdtemp(name) ? name : "";
+  }
+  ~Folder() {
+    std::error_code ignored;
+    if (!path_.empty()) stdfs::remove_all(path_, ignored);
+  }
+  std::string Path(const std::string& name) const { return path_ + "/" + name; }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : stdfs::directory_iterator(path_))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::string path_;
+};
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every record as flag, fields and memo text (the memo reference itself
+// changes in a pack).
+std::vector<std::string> Records(const std::string& table_file, const std::string& memo_file,
+                                 uint8_t* error) {
+  auto t = NewDbfTable(table_file, memo_file, true);
+  t->SetActive(true);
+  *error = t->ErrorCode;
+  std::vector<std::string> out;
+  for (uint32_t r = 1; t->Active && r <= t->RecordCount(); ++r) {
+    t->GoTo(static_cast<int32_t>(r));
+    std::string record(reinterpret_cast<const char*>(t->RecordBuffer), t->RecordSize());
+    if (!memo_file.empty()) {
+      record.resize(t->Fields[2].FieldPosition);
+      std::string text;
+      t->ReadMemo(2, text);
+      record += "|" + text;
+    }
+    out.push_back(record);
+  }
+  t->SetActive(false);
+  return out;
+}
+
+struct Child {
+  pid_t Pid = -1;
+  int Ready = -1;  // reads the byte the child writes when the pack begins
+};
+
+Child StartPack(const std::string& table_file, const std::string& memo_file) {
+  int pipe_ends[2];
+  Child child;
+  if (::pipe(pipe_ends) != 0) return child;
+  child.Pid = ::fork();
+  if (child.Pid == 0) {
+    ::dup2(pipe_ends[1], 1);
+    ::close(pipe_ends[0]);
+    ::close(pipe_ends[1]);
+    const char* args[] = {TABULON_PACK_CHILD, table_file.c_str(), memo_file.c_str(), nullptr};
+    ::execv(TABULON_PACK_CHILD, const_cast<char* const*>(args));
+    ::_exit(127);
+  }
+  ::close(pipe_ends[1]);
+  child.Ready = pipe_ends[0];
+  return child;
+}
+
+bool WaitReady(const Child& child) {
+  char byte = 0;
+  return ::read(child.Ready, &byte, 1) == 1;
+}
+
+int Finish(Child& child) {
+  int status = 0;
+  ::waitpid(child.Pid, &status, 0);
+  ::close(child.Ready);
+  return status;
+}
+
+struct Case {
+  const char* Name;
+  uint8_t Version;
+  const char* MemoExtension;  // "" for none
+  int Records;
+};
+
+// Records of 100 bytes, every third marked deleted; memo flavours with a
+// text of a few hundred bytes per record.
+void WriteTable(const Case& c, const std::string& table_file, const std::string& memo_file) {
+  TableSpec s;
+  s.Version = c.Version;
+  s.Fields = {{"NAME", 'C', 89}};
+  std::vector<std::string> texts;
+  for (int i = 0; i < c.Records; ++i) texts.push_back(std::string(50 + i % 400, 'a' + i % 26) + std::to_string(i));
+  std::vector<uint32_t> blocks;
+  Bytes memo;
+  if (*c.MemoExtension) {
+    if (c.Version == 0x8B) {
+      memo = test::MakeDbt4(512, texts, &blocks);
+    } else if (c.Version == 0xF5) {
+      memo = test::MakeFpt(64, texts, &blocks);
+    } else {
+      memo = test::MakeDbt(texts);
+      blocks = test::DbtBlocks(texts);
+    }
+    s.Fields.push_back({"NOTE", 'M', 10});
+  } else {
+    s.Fields.push_back({"N", 'N', 10});
+  }
+  for (int i = 0; i < c.Records; ++i) {
+    std::string name = "record " + std::to_string(i);
+    name.resize(89, '.');
+    const std::string tail = *c.MemoExtension ? test::Ref(blocks[i]) : test::Ref(i);
+    s.Records.push_back((i % 3 == 1 ? "*" : " ") + name + tail);
+  }
+  WriteFile(table_file, test::MakeTable(s));
+  if (*c.MemoExtension) WriteFile(memo_file, memo);
+}
+
+TEST(PackKillTest, AKilledPackLeavesTheOldTableOrThePackedOne) {
+  const Case cases[] = {
+      {"plain", 0x03, "", 8000},
+      {"dBase III memo", 0x83, ".dbt", 1500},
+      {"dBase IV memo", 0x8B, ".dbt", 1500},
+      {"FoxPro memo", 0xF5, ".fpt", 1500},
+  };
+  const unsigned seed = static_cast<unsigned>(
+      std::chrono::system_clock::now().time_since_epoch().count());
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  constexpr int kKills = 30;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Folder folder;
+    const std::string table_file = folder.Path("T.DBF");
+    const std::string memo_file = *c.MemoExtension ? folder.Path(std::string("T") + c.MemoExtension) : "";
+    WriteTable(c, table_file, memo_file);
+    const Bytes old_table = ReadFile(table_file);
+    const Bytes old_memo = memo_file.empty() ? Bytes() : ReadFile(memo_file);
+    const std::vector<std::string> names = folder.Names();
+    uint8_t error = 0;
+    const std::vector<std::string> old_records = Records(table_file, memo_file, &error);
+    std::vector<std::string> packed;
+    for (const auto& r : old_records)
+      if (r[0] != '*') packed.push_back(r);
+
+    // One pack to the end, timed, to spread the kills over its length.
+    Child whole = StartPack(table_file, memo_file);
+    ASSERT_TRUE(WaitReady(whole));
+    const auto begun = std::chrono::steady_clock::now();
+    const int status = Finish(whole);
+    const auto length = std::chrono::steady_clock::now() - begun;
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ASSERT_EQ(Records(table_file, memo_file, &error), packed);
+
+    int old_seen = 0, new_seen = 0;
+    std::uniform_int_distribution<long long> delay(
+        0, std::chrono::duration_cast<std::chrono::microseconds>(length).count() * 11 / 10);
+    for (int kill = 0; kill < kKills; ++kill) {
+      WriteFile(table_file, old_table);
+      if (!memo_file.empty()) WriteFile(memo_file, old_memo);
+      Child child = StartPack(table_file, memo_file);
+      ASSERT_TRUE(WaitReady(child));
+      const long long wait = delay(random);
+      std::this_thread::sleep_for(std::chrono::microseconds(wait));
+      ::kill(child.Pid, SIGKILL);
+      Finish(child);
+      SCOPED_TRACE("killed after " + std::to_string(wait) + " us");
+
+      const std::vector<std::string> now = Records(table_file, memo_file, &error);
+      EXPECT_EQ(error, 0);
+      EXPECT_EQ(folder.Names(), names);
+      if (now == old_records) {
+        ++old_seen;
+        EXPECT_EQ(ReadFile(table_file), old_table);
+        if (!memo_file.empty()) {
+          EXPECT_EQ(ReadFile(memo_file), old_memo);
+        }
+      } else {
+        ++new_seen;
+        ASSERT_EQ(now, packed);
+        const Bytes table = ReadFile(table_file);
+        const size_t end = (table[8] | (table[9] << 8)) + packed.size() * (table[10] | (table[11] << 8));
+        EXPECT_EQ(table.size(), end + 1);
+        EXPECT_EQ(table.back(), 0x1A);
+      }
+      if (::testing::Test::HasFailure()) return;
+    }
+    std::printf("%s: pack %lld ms; %d kills left the old table, %d the packed one\n", c.Name,
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(length).count()),
+                old_seen, new_seen);
+  }
+}
+
+// An old-style journal naming a file in another folder: that file stays,
+// the journal is set aside, and the table opens as it is.
+TEST(PackKillTest, AJournalNamingAnotherFileTouchesNothingButItself) {
+  Folder table_folder, elsewhere;
+  const std::string victim = elsewhere.Path("else.txt");
+  WriteFile(victim, {'k', 'e', 'e', 'p'});
+  TableSpec s;
+  s.Fields = {{"A", 'C', 3}};
+  s.Records = {" one", "*two"};
+  const Bytes table = test::MakeTable(s);
+  WriteFile(table_folder.Path("T.DBF"), table);
+  const std::string journal = victim + "\n" + victim + "\n" + victim + "\n" + victim + "\n" +
+                              victim + "\n";
+  WriteFile(table_folder.Path("T.DBF~pack"), Bytes(journal.begin(), journal.end()));
+
+  auto t = NewDbfTable(table_folder.Path("T.DBF"), victim, true);
+  t->SetActive(true);
+  EXPECT_TRUE(t->Active);
+  EXPECT_EQ(t->ErrorCode, DbfPackJournalSetAside);
+  t->SetActive(false);
+  EXPECT_EQ(ReadFile(victim), (Bytes{'k', 'e', 'e', 'p'}));
+  EXPECT_EQ(ReadFile(table_folder.Path("T.DBF")), table);
+  EXPECT_EQ(table_folder.Names(), (std::vector<std::string>{"T.DBF", "T.DBF~pack-rejected"}));
+}
+
+}  // namespace
+}  // namespace tabulon
