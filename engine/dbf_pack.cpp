@@ -209,8 +209,10 @@ int32_t DbfTable::Pack() {
     SetError(DbfWriteRecordError, std::to_string(done));
     return static_cast<int32_t>(done);
   };
-  // Recovery trusts a journal's memo file only beside the table.
-  if (with_memo && FolderOf(MemoFileName) != FolderOf(FileName)) return fail(0);
+  // Recovery trusts a journal's memo file only beside the table. Records
+  // past the signed 32-bit count would be cut off with the tail.
+  if ((with_memo && FolderOf(MemoFileName) != FolderOf(FileName)) || RecordCount() > INT32_MAX)
+    return fail(0);
 
   // Records before the first marked one stay where they are, unless their
   // memo references change.

@@ -52,6 +52,11 @@ TEST_F(PlatformFileTest, BasicOperations) {
   EXPECT_FALSE(fs.Exists(dir.u8string()));  // a folder is not a file
   Write(p, {1, 2, 3});
   EXPECT_TRUE(fs.Exists(p));
+  EXPECT_FALSE(fs.Open(p, DbfOpenMode::CreateNew));  // never over an existing name
+  auto fresh = fs.Open(Path("c.bin"), DbfOpenMode::CreateNew);
+  ASSERT_TRUE(fresh);
+  fresh->Close();
+  EXPECT_TRUE(fs.Remove(Path("c.bin")));
   auto f = fs.Open(p, DbfOpenMode::ReadWriteShared);
   ASSERT_TRUE(f);
   ASSERT_TRUE(f->SetSize(6));  // extension reads as zeros
@@ -124,6 +129,25 @@ TEST_F(PlatformFileTest, TableRoundTripWithMemoOnDisk) {
     EXPECT_EQ(text.size(), static_cast<size_t>(i - 1));
   }
   EXPECT_EQ(t->ErrorCode, 16);  // only the empty table's first read
+  t->SetActive(false);
+
+  // Packed on disk: the journal comes and goes.
+  t->SetActive(true);
+  for (int i = 1; i <= 300; i += 2) {
+    t->GoTo(i);
+    t->SetDeleted(true);
+  }
+  t->First();
+  EXPECT_EQ(t->Pack(), 300);
+  t->SetActive(false);
+  EXPECT_FALSE(fs.Exists(p + "~pack"));
+  t->SetActive(true);
+  ASSERT_EQ(t->RecordCount(), 150u);
+  t->GoTo(150);
+  std::string text;
+  t->ReadMemo(2, text);
+  EXPECT_EQ(t->FieldByNumber(1), "rec299");
+  EXPECT_EQ(text, std::string(299, 'x'));
   t->SetActive(false);
 }
 
