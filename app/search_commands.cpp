@@ -38,7 +38,7 @@ void MainWindow::RunSearch() {
       value.clear();
       Table->ReadMemo(field, value);  // stays empty without a memo file
     } else {
-      value = Table->FieldByNumber(field);
+      value = FieldValueText(field);
     }
     if (!MaskMatches(value, mask)) continue;
     SearchResultList->AddLine(value);
