@@ -78,8 +78,8 @@ std::string MainWindow::DisplayText(int field) {
     Table->ReadMemo(field, text);  // memo texts are never converted
     return text;
   }
-  if (!HasTextForm(Table->GetValueLayout(field))) return FieldValueText(field);
   text = FieldValueText(field);
+  if (!HasTextForm(Table->GetValueLayout(field))) return text;  // the program's own marker
   // As the view was filled: the box takes effect at the next fill only.
   return shown_oem_ ? OemToAnsi(text) : text;
 }
