@@ -141,8 +141,9 @@ class DbfTable {
   DbfValueLayout GetValueLayout(int32_t n);
   // The value as a user reads it: text as FieldByNumber gives it, binary
   // numbers in decimal, date and time as "DD.MM.YYYY hh:mm:ss", a null
-  // value (Visual FoxPro's _NullFlags) as "". Fields without a text form
-  // give their bytes in hexadecimal.
+  // value (Visual FoxPro's _NullFlags) as "". A reference to binary data
+  // gives its block number, and bytes of no known layout their hexadecimal
+  // pairs: HasTextForm tells callers to show a marker instead.
   std::string GetFieldText(int32_t n);
   // Stores typed text after checking it suits the field (field_values.h);
   // a refused text sets error 28 and changes nothing. The field's own
