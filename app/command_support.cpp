@@ -67,13 +67,20 @@ void MainWindow::ReportFailure(const std::string& failure) {
   SetStatus(texts::kStatusError);
 }
 
+std::string MainWindow::FieldValueText(int field) {
+  // Binary data has no text a user could read or match.
+  if (!HasTextForm(Table->GetValueLayout(field))) return Utf8ToAnsi(texts::kBinaryData);
+  return Table->GetFieldText(field);
+}
+
 std::string MainWindow::DisplayText(int field) {
   std::string text;
   if (Table->GetFieldType(field) == DbfFieldType::Memo) {
     Table->ReadMemo(field, text);  // memo texts are never converted
     return text;
   }
-  text = Table->FieldByNumber(field);
+  text = FieldValueText(field);
+  if (!HasTextForm(Table->GetValueLayout(field))) return text;  // the program's own marker
   // As the view was filled: the box takes effect at the next fill only.
   return shown_oem_ ? OemToAnsi(text) : text;
 }

@@ -1,22 +1,76 @@
 // Editing records in place, appending, deleting, and enlarging a memo cell.
 #include "dbf_errors.h"
 #include "main_window.h"
+#include "text.h"
 #include "texts.h"
 
 namespace tabulon {
 
 namespace {
 
-// An ordinary field takes at most this much of an edited text; the engine
-// then fits it to the field's width.
-constexpr size_t kMaxFieldText = 255;
+// "знака" after "до 1", "до 21", ...; "знаков" otherwise.
+const char* Characters(int count) {
+  return count % 10 == 1 && count % 100 != 11 ? texts::kCharactersOne : texts::kCharactersMany;
+}
 
 }  // namespace
+
+std::string MainWindow::ValueRefusal(int field, int col) const {
+  const DbfField& f = Table->Fields[field];
+  std::string expects;
+  switch (ValueLayoutOf(f.Type, f.Length, Table->GetVersion())) {
+    case DbfValueLayout::Number:
+      expects = texts::kExpectsNumberPrefix + std::to_string(f.Length) + Characters(f.Length);
+      if (f.Decimals > 0)
+        expects += texts::kExpectsDecimalsPrefix + std::to_string(f.Decimals) + texts::kExpectsDecimalsSuffix;
+      else
+        expects += texts::kExpectsNoDecimals;
+      break;
+    case DbfValueLayout::Date:
+      expects = texts::kExpectsDate;
+      break;
+    case DbfValueLayout::Logic:
+      expects = texts::kExpectsLogic;
+      break;
+    case DbfValueLayout::Integer:
+      expects = texts::kExpectsInteger;
+      break;
+    case DbfValueLayout::Autoincrement:
+      expects = texts::kExpectsCounter;
+      break;
+    case DbfValueLayout::Currency:
+      expects = texts::kExpectsCurrency;
+      break;
+    case DbfValueLayout::Double:
+      expects = texts::kExpectsDouble;
+      break;
+    case DbfValueLayout::SortableDouble:
+      expects = texts::kExpectsDoubleOrBlank;
+      break;
+    case DbfValueLayout::DateTime:
+    case DbfValueLayout::Timestamp:
+      expects = texts::kExpectsDateTime;
+      break;
+    default:
+      expects = texts::kFieldNotEditable;
+      break;
+  }
+  // The column's title is the name as the view shows it (Windows-1251).
+  return texts::kFieldPrefix + AnsiToUtf8(TableGrid->GetColTitle(col)) + expects;
+}
 
 void MainWindow::BeginCellEdit(XLGrid&, int col, int, Control*& editor, Control*& edit_control,
                                XLGridSides&) {
   if (busy_) return;  // no editor: no edit starts while a command runs
-  if (Table->GetFieldType(FieldOfColumn(col)) == DbfFieldType::Memo) {
+  const int field = FieldOfColumn(col);
+  if (field < 1 || field > Table->FieldCount) return;
+  const DbfFieldType type = Table->GetFieldType(field);
+  if (type != DbfFieldType::Memo && !TakesTypedText(Table->GetValueLayout(field))) {
+    // No editor: the field's bytes have no text the program could write.
+    Tell(ValueRefusal(field, col));
+    return;
+  }
+  if (type == DbfFieldType::Memo) {
     editor = MemoCellEditor.get();
     edit_control = MemoCellEditor.get();
     MemoTransferText.clear();
@@ -56,27 +110,26 @@ void MainWindow::EndCellEdit(XLGrid&, int col, int row, Control*, Control*, std:
     return;
   }
   BeginWrite();
-  if (memo)
+  if (memo) {
     Table->WriteMemo(field, MemoTransferText);
-  else
-    Table->PutFieldByNumber(field, text.substr(0, kMaxFieldText));
-  const bool modified = Table->RecordModified;
+  } else {
+    // Text longer than a Character field is cut to it; every other value
+    // goes whole, so that one too long is refused rather than cut.
+    const DbfField& f = Table->Fields[field];
+    const bool text_field = ValueLayoutOf(f.Type, f.Length, Table->GetVersion()) == DbfValueLayout::Text;
+    Table->PutFieldText(field, text_field ? text.substr(0, f.Length) : text);
+  }
   Table->PostRecord();
-  // A misplaced decimal point is only a warning: the value was stored.
-  const bool warned = Table->ErrorCode == DbfDecimalPointError;
-  const std::string failure = warned ? std::string() : WriteFailure();
-  const std::string warning = warned ? Table->ErrorText : std::string();
+  std::string failure = WriteFailure();
+  if (Table->ErrorCode == DbfValueRefused) failure = ValueRefusal(field, col);
   if (failure.empty()) {
-    // A FoxPro memo write stores the record itself; only an ordinary field
-    // left unmodified means nothing reached the file.
-    if (!memo && !modified) Tell(texts::kNotModified);
+    // The field's own value rewritten stores nothing and needs no word.
     text = DisplayText(field);  // what the file now holds
     SetStatus(texts::kStatusOk);
   } else {
     text = shown;
   }
   CloseTable();
-  if (!warning.empty()) Tell(warning);
   ReportFailure(failure);
 }
 

@@ -181,6 +181,12 @@ class MainWindow {
   // The text a cell shows for field f of the record in the buffer (with
   // the OEM conversion as the view was filled).
   std::string DisplayText(int field);
+  // The value of field f as a user reads it, without the OEM conversion;
+  // a marker for binary data.
+  std::string FieldValueText(int field);
+  // What a refused value of field f should have been, as a message naming
+  // the field by column col's title.
+  std::string ValueRefusal(int field, int col) const;
 
   Program& program_;
   DbfFileSystem& fs_;

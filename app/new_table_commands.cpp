@@ -5,6 +5,7 @@
 #include "field_definition.h"
 #include "main_window.h"
 #include "program.h"
+#include "text.h"
 #include "texts.h"
 
 namespace tabulon {
@@ -12,6 +13,9 @@ namespace tabulon {
 namespace {
 
 enum FieldColumn { kNameColumn = 0, kSizeColumn = 1, kTypeColumn = 2 };
+
+// The widest Character field every dBase reader takes.
+constexpr int64_t kMaxTextSize = 254;
 
 // Blanks and control characters at both ends do not count.
 std::string TrimmedCell(const XLGrid& grid, int col, int row) {
@@ -73,6 +77,7 @@ void MainWindow::CreateNewTable() {
   FieldDefinitionLines.clear();
   int record_size = 1;  // the deletion flag
   bool has_memo = false;
+  std::vector<std::string> names;  // as the engine will write them
   // Where the name, size and type columns are now.
   int at[3] = {kNameColumn, kSizeColumn, kTypeColumn};
   for (size_t c = 0; c < field_grid_roles_.size(); ++c) at[field_grid_roles_[c]] = int(c);
@@ -94,15 +99,31 @@ void MainWindow::CreateNewTable() {
       return;
     }
     if (type == texts::kFieldTypes[0]) {
+      // The engine would silently make another size of one it cannot write.
+      const bool digits = size.find_first_not_of("0123456789") == std::string::npos;
+      const int64_t value = digits && size.size() <= 9 ? ParseLeadingInteger(size) : 0;
+      if (value < 1 || value > kMaxTextSize) {
+        Tell(texts::kTextSizePrefix + number + texts::kTextSizeMiddle + AnsiToUtf8(size) +
+             texts::kTextSizeSuffix);
+        return;
+      }
       type = "C";
     } else if (type == texts::kFieldTypes[1]) {
       type = "M";
       size.clear();
     }
     const std::string line = name + "=" + type + size;
+    const DbfFieldDefinition field = ParseFieldDefinition(line, row);
+    // Two fields of one name: other programs would see only the first.
+    for (size_t earlier = 0; earlier < names.size(); ++earlier) {
+      if (names[earlier] != field.Name) continue;
+      Tell(texts::kSameNamePrefix + std::to_string(earlier + 1) + texts::kSameNameAnd + number +
+           texts::kSameNameMiddle + AnsiToUtf8(field.Name) + texts::kSameNameSuffix);
+      return;
+    }
+    names.push_back(field.Name);
     program_.GetApplet().ShowMessage(line);  // table text, shown as it is
     FieldDefinitionLines.push_back(line);
-    const DbfFieldDefinition field = ParseFieldDefinition(line, row);
     record_size += field.Length;
     has_memo = has_memo || field.Type == 'M';
   }

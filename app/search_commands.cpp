@@ -8,8 +8,9 @@
 namespace tabulon {
 
 // Every record of the file is searched, one field read each, in the field
-// the current column shows. Values are matched and listed as stored: the
-// OEM display conversion never applies here.
+// the current column shows. Values are matched and listed as a user reads
+// them (binary numbers in decimal), but the OEM display conversion never
+// applies here.
 void MainWindow::RunSearch() {
   CommandScope command(*this);
   if (!command.Entered()) return;
@@ -38,7 +39,7 @@ void MainWindow::RunSearch() {
       value.clear();
       Table->ReadMemo(field, value);  // stays empty without a memo file
     } else {
-      value = Table->FieldByNumber(field);
+      value = FieldValueText(field);
     }
     if (!MaskMatches(value, mask)) continue;
     SearchResultList->AddLine(value);

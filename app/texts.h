@@ -49,7 +49,6 @@ constexpr const char* kStatusPack = "PAK";
 constexpr const char* kStatusError = "ERROR";
 
 // Messages.
-constexpr const char* kNotModified = "no";
 constexpr const char* kEnterNamePrefix = "Введите имя для ";         // + row + kColumnSuffix
 constexpr const char* kEnterSizePrefix = "Введите размер поля для ";  // + row + kColumnSuffix
 constexpr const char* kChooseTypePrefix = "Вы не выбрали тип данных для ";
@@ -71,6 +70,44 @@ constexpr const char* kNoMemoFile = "Мемо-файл таблицы не от�
 // A pack journal beside the table that was not trusted: + its new name.
 constexpr const char* kPackJournalSetAside =
     "Рядом с таблицей найден журнал упаковки, которому нельзя доверять; он отложен как ";
+// A typed value that does not suit its field: kFieldPrefix + field name +
+// what the field expects. Numbers: kExpectsNumberPrefix + width +
+// kCharactersOne or kCharactersMany, then kExpectsDecimalsPrefix + decimals +
+// kExpectsDecimalsSuffix, or kExpectsNoDecimals.
+constexpr const char* kFieldPrefix = "Поле ";
+constexpr const char* kExpectsNumberPrefix = ": ожидается число шириной до ";
+constexpr const char* kCharactersOne = " знака";
+constexpr const char* kCharactersMany = " знаков";
+constexpr const char* kExpectsDecimalsPrefix = ", из них ";
+constexpr const char* kExpectsDecimalsSuffix = " после точки, или пусто.";
+constexpr const char* kExpectsNoDecimals = " без дробной части, или пусто.";
+constexpr const char* kExpectsDate = ": ожидается дата из восьми цифр ГГГГММДД или пусто.";
+constexpr const char* kExpectsLogic = ": ожидается одна из букв T, F, Y, N, ? или пусто.";
+constexpr const char* kExpectsInteger = ": ожидается целое число от -2147483648 до 2147483647.";
+constexpr const char* kExpectsCounter =
+    ": ожидается целое число от -2147483648 до 2147483647 или пусто.";
+constexpr const char* kExpectsCurrency = ": ожидается сумма не более чем с четырьмя знаками после точки.";
+constexpr const char* kExpectsDouble = ": ожидается число, например 12.5 или 1.5e10.";
+constexpr const char* kExpectsDoubleOrBlank = ": ожидается число, например 12.5 или 1.5e10, или пусто.";
+constexpr const char* kExpectsDateTime =
+    ": ожидаются дата и время ДД.ММ.ГГГГ ЧЧ:ММ:СС (время можно не указывать) или пусто.";
+// A field whose values the program cannot write: kFieldPrefix + name + this.
+constexpr const char* kFieldNotEditable =
+    ": значения этого типа (двоичные данные, служебное поле или текст переменной длины) здесь не "
+    "изменяются.";
+// What a cell shows for a field of binary data.
+constexpr const char* kBinaryData = "<двоичные данные>";
+// Two rows of the new-table area whose names become one: kSameNamePrefix +
+// row + kSameNameAnd + row + kSameNameMiddle + name + kSameNameSuffix.
+constexpr const char* kSameNamePrefix = "Поля в строках ";
+constexpr const char* kSameNameAnd = " и ";
+constexpr const char* kSameNameMiddle = " получают одно имя ";
+constexpr const char* kSameNameSuffix = ": имена сравниваются заглавными буквами по первым 10 знакам.";
+// A Text size outside what a table holds: kTextSizePrefix + row +
+// kTextSizeMiddle + size + kTextSizeSuffix.
+constexpr const char* kTextSizePrefix = "Размер поля в строке ";
+constexpr const char* kTextSizeMiddle = " (";
+constexpr const char* kTextSizeSuffix = ") не подходит: для типа Text допустимо от 1 до 254.";
 // A table longer than the table view: + record count + kTooManyRecordsSuffix.
 constexpr const char* kTooManyRecordsPrefix = "Записей в таблице: ";
 constexpr const char* kTooManyRecordsSuffix = ". Показаны только первые 65535.";

@@ -84,6 +84,19 @@ DbfFieldType DbfTable::GetFieldType(int32_t n) {
   }
 }
 
+DbfValueLayout DbfTable::GetValueLayout(int32_t n) {
+  if (n < 1 || n > FieldCount) {
+    SetError(DbfFieldTypeError, std::to_string(n));
+    return DbfValueLayout::Text;
+  }
+  return ValueLayoutOf(Fields[n].Type, Fields[n].Length, GetVersion());
+}
+
+bool DbfTable::KeepsRawBytes(int32_t n) const {
+  return tabulon::KeepsRawBytes(ValueLayoutOf(Fields[n].Type, Fields[n].Length, GetVersion()),
+                                GetVersion());
+}
+
 std::string DbfTable::FieldByNumber(int32_t n) {
   if (n < 1 || n > FieldCount) {
     SetError(DbfFieldByNumberError, std::to_string(n));
@@ -92,7 +105,9 @@ std::string DbfTable::FieldByNumber(int32_t n) {
   const DbfField& f = Fields[n];
   size_t begin = std::min<size_t>(f.FieldPosition, kDbfRecordBufferSize);
   size_t end = std::min<size_t>(begin + f.Length, kDbfRecordBufferSize);
-  while (end > begin && RecordBuffer[end - 1] <= 0x20) --end;
+  // Trailing bytes of 0x20 or less are part of a binary value.
+  if (!KeepsRawBytes(n))
+    while (end > begin && RecordBuffer[end - 1] <= 0x20) --end;
   return std::string(reinterpret_cast<const char*>(RecordBuffer + begin), end - begin);
 }
 
@@ -102,8 +117,23 @@ void DbfTable::PutFieldByNumber(int32_t n, const std::string& value) {
     return;
   }
   if (!AcceptChange()) return;
+  // The stored value given back changes nothing, whatever padding or
+  // control bytes its writer left around it.
+  if (value == FieldByNumber(n)) return;
   const DbfField& f = Fields[n];
   const size_t length = f.Length;
+  size_t begin = std::min<size_t>(f.FieldPosition, kDbfRecordBufferSize);
+  size_t count = std::min<size_t>(length, kDbfRecordBufferSize - begin);
+  if (KeepsRawBytes(n)) {
+    // Blanks added to or cut from a binary value would make another number.
+    if (value.size() != length) {
+      SetError(DbfValueRefused, std::to_string(n));
+      return;
+    }
+    std::memcpy(RecordBuffer + begin, value.data(), count);
+    RecordModified = true;
+    return;
+  }
   // Numbers and memo references are right-justified, everything else left.
   bool right = f.Type == 'N' || f.Type == 'M';
   std::string fitted = right ? PadLeft(value, length) : PadRight(value, length);
@@ -113,9 +143,146 @@ void DbfTable::PutFieldByNumber(int32_t n, const std::string& value) {
     if (f.Decimals >= length || fitted[length - f.Decimals - 1] != '.')
       SetError(DbfDecimalPointError, std::to_string(n));
   }
-  size_t begin = std::min<size_t>(f.FieldPosition, kDbfRecordBufferSize);
-  size_t count = std::min<size_t>(length, kDbfRecordBufferSize - begin);
   std::memcpy(RecordBuffer + begin, fitted.data(), count);
+  RecordModified = true;
+}
+
+// Visual FoxPro numbers the bits of _NullFlags from the lowest bit of its
+// first byte on, in field order: a Varchar or Varbinary field takes one
+// that says it is shorter than its width, a field that may be null
+// (descriptor flag 0x02) one that says it is null, in that order.
+int DbfTable::NullFlagsBit(int32_t n, bool length_bit) const {
+  if (!IsVisualFoxPro(GetVersion())) return -1;
+  int bit = 0;
+  for (int32_t i = 1; i <= FieldCount; ++i) {
+    const DbfField& f = Fields[i];
+    if (f.Type == '0') continue;
+    const bool variable = f.Type == 'V' || f.Type == 'Q';
+    const bool nullable = (f.Rest[0] & 0x02) != 0;
+    if (i == n) {
+      if (length_bit) return variable ? bit : -1;
+      return nullable ? bit + (variable ? 1 : 0) : -1;
+    }
+    bit += (variable ? 1 : 0) + (nullable ? 1 : 0);
+  }
+  return -1;
+}
+
+namespace {
+
+// The byte of RecordBuffer that holds bit of _NullFlags; false without one.
+bool NullFlagsByte(const DbfField* fields, int32_t count, int bit, size_t* at) {
+  for (int32_t i = 1; i <= count; ++i) {
+    const DbfField& f = fields[i];
+    if (f.Type != '0') continue;
+    if (size_t(bit / 8) >= f.Length) return false;
+    *at = f.FieldPosition + size_t(bit / 8);
+    return *at < kDbfRecordBufferSize;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool DbfTable::NullFlagSet(int bit) const {
+  size_t at = 0;
+  return bit >= 0 && NullFlagsByte(Fields, FieldCount, bit, &at) && (RecordBuffer[at] >> (bit % 8) & 1);
+}
+
+void DbfTable::ClearNullFlag(int bit) {
+  size_t at = 0;
+  if (bit >= 0 && NullFlagsByte(Fields, FieldCount, bit, &at))
+    RecordBuffer[at] = static_cast<uint8_t>(RecordBuffer[at] & ~(1u << (bit % 8)));
+}
+
+void DbfTable::BlankRecordBuffer() {
+  std::memset(RecordBuffer, ' ', BufferedRecordSize());
+  for (int32_t i = 1; i <= FieldCount; ++i) {
+    const DbfField& f = Fields[i];
+    // A blank Varchar reads as blanks; every other binary value as zero
+    // or empty.
+    if (!KeepsRawBytes(i) || f.Type == 'V' || f.FieldPosition >= kDbfRecordBufferSize) continue;
+    std::memset(RecordBuffer + f.FieldPosition, 0,
+                std::min<size_t>(f.Length, kDbfRecordBufferSize - f.FieldPosition));
+  }
+}
+
+std::string DbfTable::GetFieldText(int32_t n) {
+  if (n < 1 || n > FieldCount) {
+    SetError(DbfFieldByNumberError, std::to_string(n));
+    return std::string();
+  }
+  if (NullFlagSet(NullFlagsBit(n, false))) return std::string();
+  const DbfField& f = Fields[n];
+  const DbfValueLayout layout = GetValueLayout(n);
+  const std::string stored = FieldByNumber(n);
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(stored.data());
+  switch (layout) {
+    case DbfValueLayout::Text:
+    case DbfValueLayout::Number:
+    case DbfValueLayout::Date:
+    case DbfValueLayout::Logic:
+      return stored;
+    case DbfValueLayout::MemoReference:
+    case DbfValueLayout::BinaryReference: {
+      if (!KeepsRawBytes(n)) return stored;
+      const uint32_t block = MemoReference(n);
+      return block == 0 ? std::string() : std::to_string(block);
+    }
+    case DbfValueLayout::Varchar: {
+      size_t length = stored.size();
+      if (length > 0 && NullFlagSet(NullFlagsBit(n, true)))
+        length = std::min<size_t>(bytes[length - 1], length - 1);
+      return stored.substr(0, length);
+    }
+    case DbfValueLayout::Opaque:
+      return HexBytes(bytes, stored.size());
+    default:
+      // A field cut short by the end of the record buffer has no value.
+      if (stored.size() != f.Length) return HexBytes(bytes, stored.size());
+      return DecodeBinaryValue(layout, bytes, stored.size());
+  }
+}
+
+void DbfTable::PutFieldText(int32_t n, const std::string& text) {
+  if (n < 1 || n > FieldCount) {
+    SetError(DbfPutFieldByNumberError, std::to_string(n));
+    return;
+  }
+  if (!AcceptChange()) return;
+  if (text == GetFieldText(n)) return;
+  const DbfField& f = Fields[n];
+  const DbfValueLayout layout = GetValueLayout(n);
+  const std::string typed = TrimBlanks(text);
+  auto refuse = [&] { SetError(DbfValueRefused, std::to_string(n)); };
+  std::string stored;
+  switch (layout) {
+    case DbfValueLayout::Text:
+      stored = PadRight(text, f.Length);
+      break;
+    case DbfValueLayout::Number:
+      if (!IsNumberText(typed, f.Length, f.Decimals)) return refuse();
+      stored = PadLeft(typed, f.Length);
+      break;
+    case DbfValueLayout::Date:
+      if (!IsDateText(typed) || typed.size() > f.Length) return refuse();
+      stored = PadRight(typed, f.Length);
+      break;
+    case DbfValueLayout::Logic:
+      if (!IsLogicText(typed) || typed.size() > f.Length) return refuse();
+      stored = PadRight(typed, f.Length);
+      break;
+    default:
+      if (!TakesTypedText(layout)) return refuse();
+      stored.assign(f.Length, '\0');
+      if (!EncodeBinaryValue(layout, typed, reinterpret_cast<uint8_t*>(&stored[0]), stored.size()))
+        return refuse();
+      break;
+  }
+  if (f.FieldPosition + size_t{f.Length} > kDbfRecordBufferSize) return refuse();
+  std::memcpy(RecordBuffer + f.FieldPosition, stored.data(), stored.size());
+  // A value typed into a null field makes it not null.
+  ClearNullFlag(NullFlagsBit(n, false));
   RecordModified = true;
 }
 

@@ -34,7 +34,7 @@ void DbfTable::AppendBlank() {
   const uint32_t count = old_count + 1;
   SetRecordCount(count);
   RecNo = static_cast<int32_t>(count);
-  std::memset(RecordBuffer, ' ', BufferedRecordSize());
+  BlankRecordBuffer();
   buffer_holds_record_ = true;
   RecordModified = true;
   bool ok = StoreRecord();

@@ -190,7 +190,7 @@ void DbfTable::UndoPass(std::unique_ptr<DbfFile> journal) {
 
 void DbfTable::EndPass() {
   RecNo = 0;
-  std::memset(RecordBuffer, ' ', BufferedRecordSize());
+  BlankRecordBuffer();
   buffer_holds_record_ = true;
   RecordModified = false;
 }

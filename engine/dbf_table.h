@@ -3,12 +3,14 @@
 //
 // The engine keeps the 32-byte header, the field descriptors and exactly one
 // record (the current record) in memory. Field values travel as the stored
-// 8-bit text. Nothing is thrown: every failure is recorded in the sticky
+// 8-bit text (binary fields as their raw bytes; GetFieldText and
+// PutFieldText give and take every value as a user reads it). Nothing is thrown: every failure is recorded in the sticky
 // ErrorCode/ErrorText pair and the operation returns normally.
 //
 // Sections of the implementation:
 //   dbf_table.cpp        open, close, header, moving between records
 //   dbf_fields.cpp       field values and the error setter
+//   field_values.cpp     the encodings of values, and checks of typed text
 //   dbf_memo.cpp         memo files in the dBase and FoxPro layouts
 //   dbf_maintenance.cpp  appending, deletion marks
 //   dbf_pack.cpp         packing and removing records under a rollback
@@ -25,6 +27,7 @@
 #include "dbf_errors.h"
 #include "dbf_file.h"
 #include "dbf_stream.h"
+#include "field_values.h"
 
 namespace tabulon {
 
@@ -142,8 +145,25 @@ class DbfTable {
   // Field values.
   std::string GetFieldName(int32_t n);
   DbfFieldType GetFieldType(int32_t n);
+  // The stored value: text types with trailing blanks removed, binary
+  // layouts as their raw bytes. PutFieldByNumber fits text to the field;
+  // a binary field takes exactly its width in bytes (anything else is
+  // refused with error 28), so that writing back what FieldByNumber read
+  // leaves every byte as it was.
   std::string FieldByNumber(int32_t n);
   void PutFieldByNumber(int32_t n, const std::string& value);
+  DbfValueLayout GetValueLayout(int32_t n);
+  // The value as a user reads it: text as FieldByNumber gives it, binary
+  // numbers in decimal, date and time as "DD.MM.YYYY hh:mm:ss", a null
+  // value (Visual FoxPro's _NullFlags) as "". A reference to binary data
+  // gives its block number, and bytes of no known layout their hexadecimal
+  // pairs: HasTextForm tells callers to show a marker instead.
+  std::string GetFieldText(int32_t n);
+  // Stores typed text after checking it suits the field (field_values.h);
+  // a refused text sets error 28 and changes nothing. The field's own
+  // GetFieldText changes nothing either, so a value rewritten unchanged
+  // leaves the record byte for byte as it was.
+  void PutFieldText(int32_t n, const std::string& text);
   void SetError(uint8_t code, const std::string& detail);
 
   // Memo texts of the current record. Without a memo file (or for a layout
@@ -196,6 +216,14 @@ class DbfTable {
   bool CommitPass(std::unique_ptr<DbfFile> journal, bool with_memo);
   void UndoPass(std::unique_ptr<DbfFile> journal);
   void EndPass();
+  // Blanks, or zero bytes where a field keeps binary values.
+  void BlankRecordBuffer();
+  bool KeepsRawBytes(int32_t n) const;
+  // The bit of _NullFlags that marks field n null (or, with length_bit,
+  // shorter than its width); -1 when it has none.
+  int NullFlagsBit(int32_t n, bool length_bit) const;
+  bool NullFlagSet(int bit) const;
+  void ClearNullFlag(int bit);
 
   DbfFileSystem& fs_;
   bool buffer_holds_record_ = true;

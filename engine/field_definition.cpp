@@ -54,7 +54,7 @@ DbfFieldDefinition ParseFieldDefinition(const std::string& line, int index) {
 
   switch (type) {
     case 'D':
-      field.Length = 16;
+      field.Length = 8;
       break;
     case 'L':
       field.Length = 1;

@@ -71,6 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     table->GoTo(r);
     for (int32_t f = 1; f <= table->FieldCount; ++f) {
       text = table->FieldByNumber(f);
+      // A value's own text stored back changes no byte of the record.
+      table->PutFieldText(f, table->GetFieldText(f));
+      Require(!table->RecordModified);
       if (table->GetFieldType(f) == tabulon::DbfFieldType::Memo) table->ReadMemo(f, text);
     }
   }

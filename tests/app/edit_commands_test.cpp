@@ -433,20 +433,45 @@ TEST_F(EditCommandsTest, MemoEditsWithoutTheMemoFileAreRefusedAloud) {
   EXPECT_EQ(headless::GetMessageBoxes().size(), 2u);
 }
 
-// A misplaced decimal point is the engine's warning, not a failure: the
-// value is in the file and the cell shows it.
-TEST_F(EditCommandsTest, ADecimalPointWarningStillShowsTheStoredValue) {
+// A typed value its field cannot hold is refused aloud and nothing is
+// written; a binary Integer shows and takes decimal text; a field of
+// binary data shows a marker and opens no editor.
+TEST_F(EditCommandsTest, TypedValuesAreCheckedAndBinaryFieldsKeepTheirForm) {
   TableSpec t;
-  t.Fields = {{"PRICE", 'N', 8, 2}};
-  t.Records = {"  123.45"};
-  Write("price.dbf", MakeTable(t));
-  Load("price.dbf");
-  EditCell(0, 0, "99");
-  EXPECT_EQ(Slice(Read("price.dbf"), 32 + 32 + 1 + 1, 8), "      99");
-  EXPECT_EQ(Cell(0, 0), "      99");
+  t.Version = 0x30;
+  t.Fields = {{"SUMMA", 'N', 10, 2}, {"COUNT", 'I', 4}, {"PIC", 'G', 4}};
+  t.Records = {"        1.5" + std::string("\x01\0\0\0", 4) + std::string("\x03\0\0\0", 4)};
+  Write("sums.dbf", MakeTable(t));
+  Load("sums.dbf");
+  const size_t record = 32 + 32 * 3 + 1;
+  EXPECT_EQ(Cell(1, 0), "1");
+  EXPECT_EQ(AnsiToUtf8(Cell(2, 0)), "<двоичные данные>");
+
+  const Bytes before = Read("sums.dbf");
+  EditCell(0, 0, "abc");
+  EXPECT_EQ(Read("sums.dbf"), before);
+  EXPECT_EQ(Cell(0, 0), "       1.5");
+  EXPECT_EQ(Status(), "ERROR");
   ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
-  EXPECT_NE(headless::GetMessageBoxes()[0].Text.find("Decimal point"), std::string::npos);
+  EXPECT_EQ(AnsiToUtf8(headless::GetMessageBoxes()[0].Text),
+            "Поле SUMMA: ожидается число шириной до 10 знаков, из них 2 после точки, или пусто.");
+
+  // Fewer decimals than the field has: stored as typed, without a warning.
+  EditCell(0, 0, "12.5");
+  EXPECT_EQ(Slice(Read("sums.dbf"), record + 1, 10), "      12.5");
   EXPECT_EQ(Status(), "OK");
+  EditCell(1, 0, "-2");
+  EXPECT_EQ(Slice(Read("sums.dbf"), record + 11, 8), std::string("\xFE\xFF\xFF\xFF\x03\0\0\0", 8));
+  EXPECT_EQ(Cell(1, 0), "-2");
+  EXPECT_EQ(headless::GetMessageBoxes().size(), 1u);
+
+  XLGrid& g = *win_->TableGrid;
+  g.SetCurrentCell(2, 0);
+  g.SetFocus();
+  headless::PressKey(g, kVkF2);
+  EXPECT_EQ(g.GetEditor(), nullptr);
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 2u);
+  EXPECT_EQ(AnsiToUtf8(headless::GetMessageBoxes()[1].Text).rfind("Поле PIC: ", 0), 0u);
 }
 
 // The menu leaves the focus in an open editor: the edit is written before

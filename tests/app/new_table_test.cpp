@@ -235,22 +235,42 @@ TEST_F(NewTableTest, AFileChosenForReplacementIsChangedByTheCreationOnly) {
   EXPECT_FALSE(w.Table->Active);
 }
 
-TEST_F(NewTableTest, FieldsTooLongForOneRecordAreRefusedBeforeTheDialog) {
-  MainWindow& w = *win_;
-  SetRows("19");
-  for (int r = 0; r < 19; ++r) SetRow(r, "F" + std::to_string(r), "255", "Text");
-  Create(Path("wide.dbf"));
-  ASSERT_EQ(Messages().size(), 20u);
-  EXPECT_EQ(Messages().back(), "Сумма размеров полей 4845 больше допустимой 4799");
-  EXPECT_TRUE(headless::GetFileDialogs().empty());
-  EXPECT_FALSE(Exists("wide.dbf"));
+// A Text size a table cannot hold, and two names that the engine's
+// upper-casing and cut to 10 characters make one, are refused at their row.
+TEST_F(NewTableTest, BadSizesAndRepeatedNamesAreRefusedBeforeTheDialog) {
+  struct Case {
+    std::vector<Texts> rows;  // name, size, type
+    Texts messages;
+  };
+  const std::string range = ") не подходит: для типа Text допустимо от 1 до 254.";
+  const std::string same = ": имена сравниваются заглавными буквами по первым 10 знакам.";
+  const Case cases[] = {
+      {{{"A", "255", "Text"}}, {"Размер поля в строке 1 (255" + range}},
+      {{{"A", "0", "Text"}}, {"Размер поля в строке 1 (0" + range}},
+      {{{"A", "5", "Text"}, {"B", "300", "Text"}}, {"A=C5", "Размер поля в строке 2 (300" + range}},
+      {{{"city", "5", "Text"}, {"CITY", "7", "Text"}},
+       {"city=C5", "Поля в строках 1 и 2 получают одно имя CITY" + same}},
+      {{{"LONG_NAME_1", "5", "Text"}, {"x", "1", "Text"}, {"long_name_2", "", "Memo"}},
+       {"LONG_NAME_1=C5", "x=C1", "Поля в строках 1 и 3 получают одно имя LONG_NAME_" + same}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.messages.back());
+    SetRows(std::to_string(c.rows.size()));
+    for (size_t r = 0; r < c.rows.size(); ++r) SetRow(int(r), c.rows[r][0], c.rows[r][1], c.rows[r][2]);
+    Create(Path("t.dbf"));
+    EXPECT_EQ(Messages(), c.messages);
+    EXPECT_TRUE(headless::GetFileDialogs().empty());
+    EXPECT_FALSE(Exists("t.dbf"));
+  }
 
-  // Exactly as long as a record may be: created, and it opens.
-  SetRow(18, "F18", "209", "Text");
-  Create(Path("wide.dbf"));
-  EXPECT_EQ(Messages().back(), "База успешно создана");
-  headless::ClickButton(*w.ReloadButton);
-  EXPECT_EQ(w.TableGrid->ColCount(), 19);
+  // The widest Text is created, and it opens.
+  SetRows("1");
+  SetRow(0, "A", "254", "Text");
+  Create(Path("t.dbf"));
+  EXPECT_EQ(Messages(), (Texts{"A=C254", "База успешно создана"}));
+  EXPECT_EQ(Read("t.dbf")[32 + 16], 254);
+  headless::ClickButton(*win_->ReloadButton);
+  EXPECT_EQ(win_->TableGrid->ColCount(), 1);
   EXPECT_EQ(Status(), "OK");
 }
 

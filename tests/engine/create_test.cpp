@@ -23,7 +23,7 @@ struct Def {
 
 TEST(FieldDefinitionTest, DefaultsAndLimits) {
   const Def cases[] = {
-      {"A=C5", 0, "A", 'C', 5, 0},        {"A=D", 0, "A", 'D', 16, 0},
+      {"A=C5", 0, "A", 'C', 5, 0},        {"A=D", 0, "A", 'D', 8, 0},
       {"A=L9", 0, "A", 'L', 1, 0},        {"A=M5", 0, "A", 'M', 10, 0},
       {"A=N30,20", 0, "A", 'N', 18, 16},  {"A=N2,1", 0, "A", 'N', 2, 0},
       {"A=N,2", 0, "A", 'N', 10, 2},      {"A=C0", 0, "A", 'C', 1, 0},
@@ -157,7 +157,7 @@ TEST_F(CreateTest, StructureLinesAndCopy) {
   Bytes copy = fs.GetFile("copy.dbf");
   EXPECT_EQ(copy[0], 0x83);
   EXPECT_EQ(copy[32 + 16], 12);
-  EXPECT_EQ(copy[64 + 16], 16);  // Date fields become 16 wide
+  EXPECT_EQ(copy[64 + 16], 8);  // Date fields keep the standard width
   EXPECT_EQ(copy[96 + 16], 9);
   EXPECT_EQ(copy[96 + 17], 2);
   EXPECT_EQ(copy[192 + 11], 'C');  // F turns into Char of 8

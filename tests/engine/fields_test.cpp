@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
 #include "dbf_table.h"
 #include "file_memory.h"
@@ -11,8 +12,17 @@
 namespace tabulon {
 namespace {
 
+using test::FieldSpec;
 using test::MakeTable;
 using test::TableSpec;
+
+// Bytes written as hexadecimal pairs: "01 00 FF".
+std::string Hex(const std::string& pairs) {
+  std::string bytes;
+  for (size_t i = 0; i + 1 < pairs.size(); i += 3)
+    bytes += static_cast<char>(std::stoi(pairs.substr(i, 2), nullptr, 16));
+  return bytes;
+}
 
 class FieldsTest : public ::testing::Test {
  protected:
@@ -128,6 +138,148 @@ TEST_F(FieldsTest, NameAreaEndsAtNulOrAfterTenBytes) {
   EXPECT_EQ(table->GetFieldName(1), "ABCDEFGHIJ");
   std::memset(table->Fields[1].Name, 0, 11);
   EXPECT_EQ(table->GetFieldName(1), "");
+}
+
+// One field in one record: what a user reads, and what typing a text into
+// it stores (nullopt: refused with error 28 and nothing changed).
+struct ValueCase {
+  uint8_t Version;
+  FieldSpec Field;
+  std::string Stored;
+  std::string Shown;
+  std::string Typed;
+  std::optional<std::string> After;
+};
+
+TEST(FieldTextTest, EveryLayoutReadsChecksAndEncodesTypedText) {
+  const FieldSpec n82{"N", 'N', 8, 2}, n5{"N", 'N', 5}, d8{"D", 'D', 8}, l1{"L", 'L', 1};
+  const FieldSpec i4{"I", 'I', 4}, y8{"Y", 'Y', 8}, b8{"B", 'B', 8}, o8{"O", 'O', 8};
+  const FieldSpec t8{"T", 'T', 8}, at8{"AT", '@', 8}, plus4{"P", '+', 4};
+  const std::string zeros8(8, '\0');
+  const std::nullopt_t refused = std::nullopt;
+  const ValueCase cases[] = {
+      // Numbers: right-justified as typed, fewer decimals than the field's
+      // are fine; letters, too many decimals or too wide a whole part not.
+      {0x03, n82, "  123.45", "  123.45", "12.5", "    12.5"},
+      {0x03, n82, "  123.45", "  123.45", " -1 ", "      -1"},
+      {0x03, n82, "  123.45", "  123.45", "", "        "},
+      {0x03, n82, "  123.45", "  123.45", "abc", refused},
+      {0x03, n82, "  123.45", "  123.45", "1.234", refused},
+      {0x03, n82, "  123.45", "  123.45", "123456", refused},
+      {0x03, n82, "  123.45", "  123.45", "1.2.3", refused},
+      {0x03, n5, "    7", "    7", "1.5", refused},
+      {0x03, n5, "    7", "    7", "123456", refused},
+      {0x03, n5, "    7", "    7", "-", refused},
+      {0x03, n5, "    7", "    7", "12345", "12345"},
+      {0x03, {"F", 'F', 6, 1}, "   0.0", "   0.0", "-3.5", "  -3.5"},
+      // The field's own value changes nothing, whatever the padding.
+      {0x03, n82, "12      ", "12", "12", "12      "},
+      {0x03, {"C", 'C', 5}, std::string("AB\0\t\0", 5), "AB", "AB", std::string("AB\0\t\0", 5)},
+      {0x03, {"C", 'C', 5}, "Ann  ", "Ann", "ABCDEFG", "ABCDE"},
+      // Dates of the calendar, and logic letters.
+      {0x03, d8, "20240307", "20240307", "20240229", "20240229"},
+      {0x03, d8, "20240307", "20240307", "", "        "},
+      {0x03, d8, "20240307", "20240307", "20230229", refused},
+      {0x03, d8, "20240307", "20240307", "hello", refused},
+      {0x03, d8, "20240307", "20240307", "2024037", refused},
+      {0x03, {"D", 'D', 16}, std::string(16, ' '), "", "20240229", "20240229        "},
+      {0x03, l1, "T", "T", "y", "y"},
+      {0x03, l1, "T", "T", "?", "?"},
+      {0x03, l1, "T", "T", "", " "},
+      {0x03, l1, "T", "T", "maybe", refused},
+      // Visual FoxPro Integer, Currency, Double and DateTime.
+      {0x30, i4, Hex("01 00 00 00"), "1", "-2", Hex("FE FF FF FF")},
+      {0x30, i4, Hex("20 20 20 20"), "538976288", "1", Hex("01 00 00 00")},
+      {0x30, i4, Hex("01 00 00 00"), "1", "2147483648", refused},
+      {0x30, i4, Hex("01 00 00 00"), "1", "1.5", refused},
+      {0x30, i4, Hex("01 00 00 00"), "1", "", refused},
+      {0x30, y8, Hex("08 E2 01 00 00 00 00 00"), "12.3400", "-0.5", Hex("78 EC FF FF FF FF FF FF")},
+      {0x30, y8, Hex("08 E2 01 00 00 00 00 00"), "12.3400", "12.34", Hex("08 E2 01 00 00 00 00 00")},
+      {0x30, y8, Hex("08 E2 01 00 00 00 00 00"), "12.3400", "1.23456", refused},
+      {0x30, b8, Hex("00 00 00 00 00 00 04 40"), "2.5", "0.1", Hex("9A 99 99 99 99 99 B9 3F")},
+      {0x30, b8, Hex("00 00 00 00 00 00 04 40"), "2.5", "x", refused},
+      {0x30, t8, Hex("D9 8A 25 00 70 76 F3 02"), "07.03.2024 13:45:10", "31.12.1999 23:59:59",
+       Hex("58 68 25 00 18 58 26 05")},
+      {0x30, t8, Hex("D9 8A 25 00 70 76 F3 02"), "07.03.2024 13:45:10", "", zeros8},
+      {0x30, t8, zeros8, "", "07.03.2024", Hex("D9 8A 25 00 00 00 00 00")},
+      {0x30, t8, zeros8, "", "32.01.2024", refused},
+      // dBase 7 Double, Timestamp (the own value keeps its milliseconds)
+      // and Autoincrement.
+      {0x03, o8, Hex("BF F8 00 00 00 00 00 00"), "1.5", "-1.5", Hex("40 07 FF FF FF FF FF FF")},
+      {0x03, o8, Hex("BF F8 00 00 00 00 00 00"), "1.5", "", zeros8},
+      {0x03, at8, Hex("42 CC B2 0E 03 40 DF 00"), "16.08.2000 17:21:41", "16.08.2000 17:21:41",
+       Hex("42 CC B2 0E 03 40 DF 00")},
+      {0x03, at8, Hex("42 CC B2 0E 03 40 DF 00"), "16.08.2000 17:21:41", "01.01.1970",
+       Hex("42 CC 41 8B A9 9A 00 00")},
+      {0x03, plus4, Hex("80 00 00 01"), "1", "-1", Hex("7F FF FF FF")},
+      // No sound text to store: references to binary data, variable
+      // fields, null flags, and binary letters at an unknown width.
+      {0x30, {"G", 'G', 4}, Hex("05 00 00 00"), "5", "6", refused},
+      {0x83, {"B", 'B', 10}, "         5", "         5", "6", refused},
+      {0x32, {"Q", 'Q', 4}, Hex("01 02 03 04"), "01 02 03 04", "x", refused},
+      {0x32, {"V", 'V', 6}, "abc   ", "abc   ", "x", refused},
+      {0x30, {"_NULLFLAGS", '0', 1}, Hex("00"), "00", "1", refused},
+      {0x30, {"I", 'I', 8}, Hex("01 00 00 00 00 00 00 00"), "01 00 00 00 00 00 00 00", "1", refused},
+  };
+  for (const ValueCase& c : cases) {
+    SCOPED_TRACE(std::string(1, c.Field.Type) + " [" + c.Stored + "] <- [" + c.Typed + "]");
+    TableSpec spec;
+    spec.Version = c.Version;
+    spec.Fields = {c.Field};
+    spec.Records = {" " + c.Stored};
+    MemoryFileSystem fs;
+    fs.SetFile("v.dbf", MakeTable(spec));
+    auto table = NewDbfTable("v.dbf", "", true, &fs);
+    table->SetActive(true);
+    ASSERT_TRUE(table->Active);
+    auto stored = [&] {
+      return std::string(reinterpret_cast<const char*>(table->RecordBuffer) + 1, c.Stored.size());
+    };
+    EXPECT_EQ(table->GetFieldText(1), c.Shown);
+    // Whatever the type, the raw value written back changes no byte.
+    table->PutFieldByNumber(1, table->FieldByNumber(1));
+    EXPECT_EQ(stored(), c.Stored);
+    table->PutFieldText(1, c.Typed);
+    EXPECT_EQ(table->ErrorCode, c.After ? 0 : 28);
+    EXPECT_EQ(stored(), c.After ? *c.After : c.Stored);
+    if (!c.After) {
+      EXPECT_EQ(table->ErrorText, "Value does not suit the field. Field # 1");
+    }
+  }
+}
+
+// Visual FoxPro's _NullFlags: a shorter Varchar keeps its length in its
+// last byte, a null value reads as blank until a value is typed into it,
+// and a blank record holds zero bytes where values are binary.
+TEST(FieldTextTest, NullFlagsMarkShortVarcharsAndNullValues) {
+  TableSpec spec;
+  spec.Version = 0x32;
+  spec.Fields = {{"V", 'V', 6}, {"I", 'I', 4}, {"_NULLFLAGS", '0', 1}};
+  spec.Records = {" " + Hex("61 62 00 00 00 02") + Hex("05 00 00 00") + Hex("05")};
+  test::Bytes bytes = MakeTable(spec);
+  bytes[32 + 18] = 0x02;       // V may be null: bit 0 its length, bit 1 null
+  bytes[32 + 32 + 18] = 0x02;  // I may be null: bit 2
+  MemoryFileSystem fs;
+  fs.SetFile("n.dbf", bytes);
+  auto table = NewDbfTable("n.dbf", "", true, &fs);
+  table->SetActive(true);
+  ASSERT_TRUE(table->Active);
+  EXPECT_EQ(table->GetFieldText(1), "ab");
+  EXPECT_EQ(table->GetFieldText(2), "");  // null
+  table->PutFieldText(2, "");
+  EXPECT_FALSE(table->RecordModified);
+  table->PutFieldText(2, "7");
+  EXPECT_EQ(table->FieldByNumber(2), Hex("07 00 00 00"));
+  EXPECT_EQ(table->FieldByNumber(3), Hex("01"));
+  EXPECT_EQ(table->GetFieldText(2), "7");
+  table->PostRecord();
+  table->AppendBlank();
+  table->GoTo(2);
+  EXPECT_EQ(table->FieldByNumber(1), "      ");
+  EXPECT_EQ(table->FieldByNumber(2), Hex("00 00 00 00"));
+  EXPECT_EQ(table->FieldByNumber(3), Hex("00"));
+  table->GoTo(1);
+  EXPECT_EQ(table->GetFieldText(2), "7");
 }
 
 TEST(ErrorMessagesTest, EveryCodeExactly) {

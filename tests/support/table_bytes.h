@@ -59,7 +59,8 @@ inline Bytes MakeTable(const TableSpec& layout) {
   PutLittle(b, 4, layout.CountInHeader >= 0 ? layout.CountInHeader : layout.Records.size(), 4);
   PutLittle(b, 8, header_size, 2);
   PutLittle(b, 10, record_size, 2);
-  uint32_t offset = 0;
+  // Visual FoxPro counts a field's displacement from the deletion flag.
+  uint32_t offset = layout.Version >= 0x30 && layout.Version <= 0x32 ? 1 : 0;
   for (size_t i = 0; i < n; ++i) {
     const FieldSpec& f = layout.Fields[i];
     size_t d = 32 + 32 * i;

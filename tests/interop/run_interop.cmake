@@ -1,0 +1,11 @@
+# A fresh folder, the writer, then the readers' check.
+file(REMOVE_RECURSE ${FOLDER})
+file(MAKE_DIRECTORY ${FOLDER})
+execute_process(COMMAND ${WRITER} ${FOLDER} RESULT_VARIABLE written)
+if(NOT written EQUAL 0)
+  message(FATAL_ERROR "interop_writer failed: ${written}")
+endif()
+execute_process(COMMAND /usr/bin/python3 ${CHECKER} ${FOLDER} RESULT_VARIABLE checked)
+if(NOT checked EQUAL 0)
+  message(FATAL_ERROR "other readers disagree with what the engine wrote")
+endif()
