@@ -29,11 +29,14 @@ void Require(bool condition) {
   if (!condition) std::abort();
 }
 
+// A pack rebuilds the memo file, which may then shrink; nothing else ever
+// makes it shorter, and no write leaves a pack journal behind.
 void CheckAfterWrite(MemoryFileSystem& fs, const std::vector<uint8_t>& data,
-                     const std::vector<uint8_t>& memo) {
+                     const std::vector<uint8_t>& memo, bool packed = false) {
   std::vector<uint8_t> now = fs.GetFile("t.dbf");
   std::vector<uint8_t> memo_now = fs.GetFile("t.memo");
-  Require(memo_now.size() >= memo.size());
+  Require(packed || memo_now.size() >= memo.size());
+  Require(fs.ListFiles().size() == 2);
   if (memo.size() >= 8 && memo_now.size() >= 8) Require(std::memcmp(&memo[4], &memo_now[4], 4) == 0);
   size_t header_size = data.size() >= 10 ? (data[8] | (data[9] << 8)) : 0;
   size_t protect = std::min(header_size, data.size());
@@ -99,6 +102,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
 
   table->Pack();
   table->SetActive(false);
-  CheckAfterWrite(fs, data, memo_after_write);
+  CheckAfterWrite(fs, data, memo_after_write, true);
   return 0;
 }
