@@ -4,8 +4,9 @@
 // The engine keeps the 32-byte header, the field descriptors and exactly one
 // record (the current record) in memory. Field values travel as the stored
 // 8-bit text (binary fields as their raw bytes; GetFieldText and
-// PutFieldText give and take every value as a user reads it). Nothing is thrown: every failure is recorded in the sticky
-// ErrorCode/ErrorText pair and the operation returns normally.
+// PutFieldText give and take every value as a user reads it). Nothing is
+// thrown: every failure is recorded in the sticky ErrorCode/ErrorText pair
+// and the operation returns normally.
 //
 // Sections of the implementation:
 //   dbf_table.cpp        open, close, header, moving between records
