@@ -1,6 +1,8 @@
 // What every command shares: one command at a time, opening and closing
 // the table around it, noticing changes made by other programs, telling the
-// user of failed writes, and the field each column shows.
+// user of failed writes, the field each column shows, and the code page
+// values are shown and stored in.
+#include "code_page.h"
 #include "engine_messages.h"
 #include "main_window.h"
 #include "text.h"
@@ -73,16 +75,31 @@ std::string MainWindow::FieldValueText(int field) {
   return Table->GetFieldText(field);
 }
 
-std::string MainWindow::DisplayText(int field) {
+std::string MainWindow::StoredText(int field) {
   std::string text;
   if (Table->GetFieldType(field) == DbfFieldType::Memo) {
-    Table->ReadMemo(field, text);  // memo texts are never converted
+    Table->ReadMemo(field, text);
     return text;
   }
-  text = FieldValueText(field);
-  if (!HasTextForm(Table->GetValueLayout(field))) return text;  // the program's own marker
+  return FieldValueText(field);
+}
+
+std::string MainWindow::DisplayText(int field) {
+  const std::string text = StoredText(field);
+  const bool memo = Table->GetFieldType(field) == DbfFieldType::Memo;
+  if (!memo && !HasTextForm(Table->GetValueLayout(field))) return text;  // the program's own marker
   // As the view was filled: the box takes effect at the next fill only.
   return shown_oem_ ? OemToAnsi(text) : text;
+}
+
+bool MainWindow::TypedToStored(int field, const std::string& typed, std::string& bytes,
+                               std::string& refusal) {
+  const TypedValue value = StoredFormOfTyped(StoredText(field), typed, shown_oem_);
+  if (value.Outcome == TypedOutcome::Refused)
+    refusal = texts::kNoOemTwinPrefix + AnsiToUtf8(std::string(1, char(value.Refused))) +
+              texts::kNoOemTwinSuffix;
+  bytes = value.Bytes;
+  return value.Outcome == TypedOutcome::Store;
 }
 
 }  // namespace tabulon

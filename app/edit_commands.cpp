@@ -109,19 +109,26 @@ void MainWindow::EndCellEdit(XLGrid&, int col, int row, Control*, Control*, std:
     ReportFailure(texts::kNoMemoFile);
     return;
   }
+  // Text longer than a Character field is cut to it; every other value
+  // goes whole, so that one too long is refused rather than cut.
+  const DbfField& f = Table->Fields[field];
+  const bool text_field =
+      !memo && ValueLayoutOf(f.Type, f.Length, Table->GetVersion()) == DbfValueLayout::Text;
+  const std::string typed = memo ? MemoTransferText : text_field ? text.substr(0, f.Length) : text;
+  std::string bytes, failure;
+  // Read before the write begins: its errors are not the write's.
+  const bool changed = TypedToStored(field, typed, bytes, failure);
   BeginWrite();
-  if (memo) {
-    Table->WriteMemo(field, MemoTransferText);
-  } else {
-    // Text longer than a Character field is cut to it; every other value
-    // goes whole, so that one too long is refused rather than cut.
-    const DbfField& f = Table->Fields[field];
-    const bool text_field = ValueLayoutOf(f.Type, f.Length, Table->GetVersion()) == DbfValueLayout::Text;
-    Table->PutFieldText(field, text_field ? text.substr(0, f.Length) : text);
+  if (changed) {
+    if (memo) {
+      Table->WriteMemo(field, bytes);
+    } else {
+      Table->PutFieldText(field, bytes);
+    }
+    Table->PostRecord();
+    failure = WriteFailure();
+    if (Table->ErrorCode == DbfValueRefused) failure = ValueRefusal(field, col);
   }
-  Table->PostRecord();
-  std::string failure = WriteFailure();
-  if (Table->ErrorCode == DbfValueRefused) failure = ValueRefusal(field, col);
   if (failure.empty()) {
     // The field's own value rewritten stores nothing and needs no word.
     text = DisplayText(field);  // what the file now holds

@@ -1,8 +1,10 @@
 // Loading: choosing a table, opening it with its memo file, and copying
 // every field of every record into the table view.
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "code_page.h"
 #include "engine_messages.h"
 #include "main_window.h"
 #include "table_files.h"
@@ -15,6 +17,11 @@ namespace {
 
 // The table view's rows are counted in 16 bits.
 constexpr uint32_t kMaxGridRows = 65535;
+
+// The records, and the start of each memo text, whose Russian letters tell
+// a table's code page: enough for a verdict, little next to the fill.
+constexpr uint32_t kCodePageSampleRecords = 300;
+constexpr size_t kCodePageSampleMemo = 4096;
 
 // The platform asks before a file is replaced (saving only). A new table's
 // file need not exist yet: saving leaves out "the file must exist".
@@ -46,9 +53,42 @@ void MainWindow::LoadTable() {
   Table->MemoFileName = ChooseMemoFile(CurrentFileName, fs_);
   column_fields_.clear();  // a new table shows its fields in file order
   if (!OpenTable()) return;
+  ShowTableCodePage();
   SpreadColumns();
   FillGrid();
   CloseTable();
+}
+
+void MainWindow::ShowTableCodePage() {
+  CyrillicEvidence evidence;
+  const uint32_t records = std::min(Table->RecordCount(), kCodePageSampleRecords);
+  const bool memos = Table->GetMemoKind() != MemoKind::None;
+  std::string text;
+  for (uint32_t r = 1; r <= records; ++r) {
+    Table->GoTo(int32_t(r));
+    if (!Table->BufferHoldsRecord()) continue;
+    for (int f = 1; f <= Table->FieldCount; ++f) {
+      const DbfFieldType type = Table->GetFieldType(f);
+      if (type == DbfFieldType::Char) {
+        AddCyrillicEvidence(Table->FieldByNumber(f), evidence);
+      } else if (type == DbfFieldType::Memo && memos) {
+        text.clear();
+        Table->ReadMemo(f, text);
+        text.resize(std::min(text.size(), kCodePageSampleMemo));
+        AddCyrillicEvidence(text, evidence);
+      }
+    }
+  }
+  switch (ChooseShownCodePage(CodePageOfLanguageDriver(Table->GetLanguageDriver()), evidence)) {
+    case ShownCodePage::Oem:
+      OemCheckBox->SetChecked(true);
+      break;
+    case ShownCodePage::Ansi:
+      OemCheckBox->SetChecked(false);
+      break;
+    case ShownCodePage::Undecided:
+      break;
+  }
 }
 
 bool MainWindow::ChooseTableFile(FileDialogMode mode) {

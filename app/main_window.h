@@ -179,8 +179,19 @@ class MainWindow {
   std::string WriteFailure() const;
   void ReportFailure(const std::string& failure);
   // The text a cell shows for field f of the record in the buffer (with
-  // the OEM conversion as the view was filled).
+  // the OEM conversion as the view was filled, memo texts included).
   std::string DisplayText(int field);
+  // Field f's value (a memo's text) as the table holds it.
+  std::string StoredText(int field);
+  // What typed text, edited from field f's shown text, is stored as, in
+  // the code page the view shows: true with the bytes when there is
+  // something to write; false when the text is unchanged, or refused (a
+  // character a DOS table cannot hold) with refusal saying why.
+  bool TypedToStored(int field, const std::string& typed, std::string& bytes, std::string& refusal);
+  // Sets the OEM box from the open table's language-driver byte and the
+  // Russian letters of its first records; a table that tells nothing
+  // leaves the box as it was.
+  void ShowTableCodePage();
   // The value of field f as a user reads it, without the OEM conversion;
   // a marker for binary data.
   std::string FieldValueText(int field);

@@ -17,18 +17,17 @@ void MainWindow::EditMemo() {
   if (on_cell && Table->GetFieldType(field) == DbfFieldType::Memo) {
     Table->AutoPost = true;
     Table->GoTo(at.Row + 1);
-    std::string text;
-    Table->ReadMemo(field, text);
     MemoEditorWindow& editor = program_.GetMemoEditorWindow();
     editor.Memo1->Clear();
-    editor.Memo1->SetText(text);
+    editor.Memo1->SetText(DisplayText(field));
     if (editor.ShowModal() == kMemoSaved) {
       SetStatus(texts::kStatusSave);
+      std::string bytes;
       if (Table->GetMemoKind() == MemoKind::None) {
         failure = texts::kNoMemoFile;  // the engine would drop it silently
-      } else {
+      } else if (TypedToStored(field, editor.SavedText, bytes, failure)) {
         BeginWrite();
-        Table->WriteMemo(field, editor.SavedText);
+        Table->WriteMemo(field, bytes);
         Table->PostRecord();
         failure = WriteFailure();
         FillGrid();

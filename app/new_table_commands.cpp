@@ -81,8 +81,11 @@ void MainWindow::CreateNewTable() {
   // Where the name, size and type columns are now.
   int at[3] = {kNameColumn, kSizeColumn, kTypeColumn};
   for (size_t c = 0; c < field_grid_roles_.size(); ++c) at[field_grid_roles_[c]] = int(c);
+  // Names are stored in the code page the box says the user works in.
+  const bool oem = OemCheckBox->IsChecked();
   for (int row = 0; row < FieldGrid->RowCount(); ++row) {
-    const std::string name = TrimmedCell(*FieldGrid, at[kNameColumn], row);
+    // In capitals, Cyrillic ones too (the engine knows only Latin ones).
+    const std::string name = UpperAnsi(TrimmedCell(*FieldGrid, at[kNameColumn], row));
     std::string size = TrimmedCell(*FieldGrid, at[kSizeColumn], row);
     std::string type = TrimmedCell(*FieldGrid, at[kTypeColumn], row);
     const std::string number = std::to_string(row + 1);
@@ -112,17 +115,26 @@ void MainWindow::CreateNewTable() {
       type = "M";
       size.clear();
     }
-    const std::string line = name + "=" + type + size;
+    std::string stored_name = name;
+    uint8_t missing = 0;
+    if (oem && !AnsiToOem(name, stored_name, missing)) {
+      Tell(texts::kNameNoOemTwinPrefix + number + texts::kNameNoOemTwinMiddle +
+           AnsiToUtf8(std::string(1, char(missing))) + texts::kNameNoOemTwinSuffix);
+      return;
+    }
+    const std::string line = stored_name + "=" + type + size;
     const DbfFieldDefinition field = ParseFieldDefinition(line, row);
+    // As the user reads it.
+    const std::string shown_name = oem ? OemToAnsi(field.Name) : field.Name;
     // Two fields of one name: other programs would see only the first.
     for (size_t earlier = 0; earlier < names.size(); ++earlier) {
       if (names[earlier] != field.Name) continue;
       Tell(texts::kSameNamePrefix + std::to_string(earlier + 1) + texts::kSameNameAnd + number +
-           texts::kSameNameMiddle + AnsiToUtf8(field.Name) + texts::kSameNameSuffix);
+           texts::kSameNameMiddle + AnsiToUtf8(shown_name) + texts::kSameNameSuffix);
       return;
     }
     names.push_back(field.Name);
-    program_.GetApplet().ShowMessage(line);  // table text, shown as it is
+    program_.GetApplet().ShowMessage(name + "=" + type + size);  // the line as the user reads it
     FieldDefinitionLines.push_back(line);
     record_size += field.Length;
     has_memo = has_memo || field.Type == 'M';

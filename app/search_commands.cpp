@@ -8,9 +8,11 @@
 namespace tabulon {
 
 // Every record of the file is searched, one field read each, in the field
-// the current column shows. Values are matched and listed as a user reads
-// them (binary numbers in decimal), but the OEM display conversion never
-// applies here.
+// the current column shows. Values are matched and listed as the view
+// shows them (binary numbers in decimal, DOS text converted when the view
+// was filled so): the mask is typed in the display's code page, and every
+// 866 byte has a display form, so Cyrillic folds by one code page's rules
+// and box drawing matches the look-alike the user sees.
 void MainWindow::RunSearch() {
   CommandScope command(*this);
   if (!command.Entered()) return;
@@ -26,7 +28,6 @@ void MainWindow::RunSearch() {
     Table->SetActive(false);
     return;
   }
-  const bool memo = Table->GetFieldType(field) == DbfFieldType::Memo;
   const std::string mask = SearchMaskEdit->GetText();
   const uint32_t records = Table->RecordCount();
   std::string value;
@@ -35,12 +36,7 @@ void MainWindow::RunSearch() {
     // A record that cannot be read has no value to match (the engine
     // blanks its buffer).
     if (!Table->BufferHoldsRecord()) continue;
-    if (memo) {
-      value.clear();
-      Table->ReadMemo(field, value);  // stays empty without a memo file
-    } else {
-      value = FieldValueText(field);
-    }
+    value = DisplayText(field);  // a memo without its memo file reads empty
     if (!MaskMatches(value, mask)) continue;
     SearchResultList->AddLine(value);
     SearchHitRecords.push_back(std::to_string(n));

@@ -108,6 +108,17 @@ constexpr const char* kSameNameSuffix = ": имена сравниваются �
 constexpr const char* kTextSizePrefix = "Размер поля в строке ";
 constexpr const char* kTextSizeMiddle = " (";
 constexpr const char* kTextSizeSuffix = ") не подходит: для типа Text допустимо от 1 до 254.";
+// A typed character a DOS table cannot hold (the view shows it in code
+// page 866): kNoOemTwinPrefix + the character + kNoOemTwinSuffix. In a new
+// table's field name: kNameNoOemTwinPrefix + row + kNameNoOemTwinMiddle +
+// the character + kNameNoOemTwinSuffix.
+constexpr const char* kNoOemTwinPrefix = "Знака «";
+constexpr const char* kNoOemTwinSuffix =
+    "» нет в кодировке DOS (866), в которой таблица показана (флажок OEM). Ничего не записано.";
+constexpr const char* kNameNoOemTwinPrefix = "Имя поля в строке ";
+constexpr const char* kNameNoOemTwinMiddle = " содержит знак «";
+constexpr const char* kNameNoOemTwinSuffix =
+    "», которого нет в кодировке DOS (866): при флажке OEM имена записываются в ней.";
 // A table longer than the table view: + record count + kTooManyRecordsSuffix.
 constexpr const char* kTooManyRecordsPrefix = "Записей в таблице: ";
 constexpr const char* kTooManyRecordsSuffix = ". Показаны только первые 65535.";

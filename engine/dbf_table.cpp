@@ -69,6 +69,21 @@ void DbfTable::SetRecordCount(uint32_t count) {
   for (int i = 0; i < 4; ++i) Header[4 + i] = static_cast<uint8_t>(count >> (8 * i));
 }
 
+DbfCodePage CodePageOfLanguageDriver(uint8_t driver) {
+  switch (driver) {
+    case 0x26:  // Russian MS-DOS
+    case 0x65:  // Russian OEM (FoxPro)
+      return DbfCodePage::Dos866;
+    case 0xC9:  // Russian Windows
+      return DbfCodePage::Windows1251;
+    case 0x03:  // Windows ANSI
+    case 0x57:  // ANSI (the ESRI and dBase 7 default)
+      return DbfCodePage::Windows1252;
+    default:
+      return DbfCodePage::Unknown;
+  }
+}
+
 MemoKind DbfTable::GetMemoKind() const {
   return MemoStream ? MemoKindOfVersion(GetVersion()) : MemoKind::None;
 }

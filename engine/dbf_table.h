@@ -79,6 +79,12 @@ struct DbfField {
   uint8_t Rest[14] = {};
 };
 
+// The code page a table's language-driver byte (header byte 29) names, as
+// far as the DOS Russian, Windows Russian and Windows Western drivers go;
+// 0 and every other driver name none the program converts for.
+enum class DbfCodePage { Unknown, Dos866, Windows1251, Windows1252 };
+DbfCodePage CodePageOfLanguageDriver(uint8_t driver);
+
 // The memo kind a version byte selects (None for bytes outside the flavours).
 MemoKind MemoKindOfVersion(uint8_t version);
 // Whether a field type of a table of this version refers to memo blocks:
@@ -131,6 +137,7 @@ class DbfTable {
   uint16_t RecordSize() const;
   void SetRecordCount(uint32_t count);
   MemoKind GetMemoKind() const;
+  uint8_t GetLanguageDriver() const { return Header[29]; }
   DbfFileSystem& FileSystem() const { return fs_; }
 
   // Open and records.

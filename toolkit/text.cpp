@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include <array>
+
 namespace tabulon {
 namespace {
 
@@ -49,6 +51,34 @@ std::string OemToAnsi(const std::string& oem) {
   return out;
 }
 
+namespace {
+
+// The 866 bytes whose 1251 form is the same character, not a look-alike:
+// the letters, Ёё Єє Її Ўў, the degree sign, the middle dot, №, ¤ and the
+// no-break space. Box drawing, ∙, √ and ■ have no twin.
+bool HasAnsiTwin(uint8_t oem) {
+  return oem < 0xB0 || (oem >= 0xE0 && oem <= 0xF8) || oem == 0xFA || oem == 0xFC || oem == 0xFD ||
+         oem == 0xFF;
+}
+
+}  // namespace
+
+bool AnsiToOemChar(uint8_t ansi, uint8_t& oem) {
+  // 1251 bytes 0x80..0xFF to their 866 twins; 0 where there is none.
+  static const std::array<uint8_t, 128> kTwins = [] {
+    std::array<uint8_t, 128> twins{};
+    for (int o = 0x80; o <= 0xFF; ++o)
+      if (HasAnsiTwin(uint8_t(o))) twins[size_t(kOemToAnsiHigh[o - 0x80] - 0x80)] = uint8_t(o);
+    return twins;
+  }();
+  if (ansi < 0x80) {
+    oem = ansi;
+    return true;
+  }
+  oem = kTwins[size_t(ansi - 0x80)];
+  return oem != 0;
+}
+
 uint8_t LowerAnsiChar(uint8_t c) {
   if (c >= 'A' && c <= 'Z') return uint8_t(c + 32);
   if (c >= 0xC0 && c <= 0xDF) return uint8_t(c + 32);  // А..Я
@@ -76,6 +106,67 @@ std::string LowerAnsi(const std::string& text) {
   std::string out(text);
   for (char& c : out) c = char(LowerAnsiChar(uint8_t(c)));
   return out;
+}
+
+bool AnsiToOem(const std::string& ansi, std::string& oem, uint8_t& missing) {
+  oem.resize(ansi.size());
+  for (size_t i = 0; i < ansi.size(); ++i) {
+    uint8_t byte = 0;
+    if (!AnsiToOemChar(uint8_t(ansi[i]), byte)) {
+      missing = uint8_t(ansi[i]);
+      return false;
+    }
+    oem[i] = char(byte);
+  }
+  return true;
+}
+
+uint8_t UpperAnsiChar(uint8_t c) {
+  static const std::array<uint8_t, 256> kUpper = [] {
+    std::array<uint8_t, 256> upper{};
+    for (int b = 0; b < 256; ++b) upper[size_t(b)] = uint8_t(b);
+    for (int b = 0; b < 256; ++b) {
+      const uint8_t lower = LowerAnsiChar(uint8_t(b));
+      if (lower != b) upper[lower] = uint8_t(b);
+    }
+    return upper;
+  }();
+  return kUpper[c];
+}
+
+std::string UpperAnsi(const std::string& text) {
+  std::string out(text);
+  for (char& c : out) c = char(UpperAnsiChar(uint8_t(c)));
+  return out;
+}
+
+namespace {
+
+// А..Я а..я Ё ё in each code page.
+bool IsRussianOem(uint8_t c) { return (c >= 0x80 && c <= 0xAF) || (c >= 0xE0 && c <= 0xF1); }
+bool IsRussianAnsi(uint8_t c) { return c >= 0xC0 || c == 0xA8 || c == 0xB8; }
+bool IsSmallRussianAnsi(uint8_t c) { return c >= 0xE0 || c == 0xB8; }
+
+}  // namespace
+
+// 1251's capitals are 866's box drawing: they count only beside a small
+// letter, so DOS frames are no words, and capitals-only 1251 text tells
+// nothing (it could be frames).
+void AddCyrillicEvidence(const std::string& text, CyrillicEvidence& evidence) {
+  const size_t n = text.size();
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t c = uint8_t(text[i]);
+    if (c < 0x80 || (i > 0 && uint8_t(text[i - 1]) == c)) continue;
+    const uint8_t before = i > 0 ? uint8_t(text[i - 1]) : 0;
+    const uint8_t after = i + 1 < n ? uint8_t(text[i + 1]) : 0;
+    const bool oem = IsRussianOem(c), ansi = IsRussianAnsi(c);
+    if (oem && !ansi && (IsRussianOem(before) || IsRussianOem(after))) ++evidence.Oem;
+    if (ansi && !oem) {
+      const bool small = IsSmallRussianAnsi(c);
+      auto word = small ? IsRussianAnsi : IsSmallRussianAnsi;
+      if (word(before) || word(after)) ++evidence.Ansi;
+    }
+  }
 }
 
 uint32_t AnsiToCodePoint(uint8_t c) { return c < 0x80 ? c : kAnsiHighToUnicode[c - 0x80]; }

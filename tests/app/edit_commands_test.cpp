@@ -110,20 +110,110 @@ TEST_F(EditCommandsTest, InPlaceEditsReachTheFileFittedToTheField) {
   EXPECT_EQ(StoredField(3, 1, 5), "Cyd  ");
 }
 
-TEST_F(EditCommandsTest, TypedTextIsStoredAsTypedWhateverTheOemBox) {
+// Typed text is stored in the code page the view shows the table in: as
+// typed while the view shows Windows text (the box counts from the next
+// fill on), in 866 once a fill showed the table converted.
+TEST_F(EditCommandsTest, TypedTextIsStoredInTheCodePageTheViewShows) {
   WriteStaff();
   Load("staff.dbf");
   win_->OemCheckBox->SetChecked(true);
   const std::string word = Utf8ToAnsi("Ёлка");
   EditCell(0, 0, word);
-  EXPECT_EQ(StoredField(1, 1, 4), word);  // Windows-1251 bytes, not converted
-  EXPECT_EQ(Cell(0, 0), word);  // the box counts from the next fill on
+  EXPECT_EQ(StoredField(1, 1, 4), word);
+  EXPECT_EQ(Cell(0, 0), word);
   headless::ClickButton(*win_->ReloadButton);
-  EXPECT_EQ(Cell(0, 0), OemToAnsi(word));  // shown as the OEM text it reads as
+  EXPECT_EQ(Cell(0, 0), OemToAnsi(word));  // its bytes read as DOS text now
   EditCell(0, 1, word);
-  EXPECT_EQ(StoredField(2, 1, 4), word);
-  EXPECT_EQ(Cell(0, 1), OemToAnsi(word));  // as the rest of the filled view
+  EXPECT_EQ(StoredField(2, 1, 4), "\xF0\xAB\xAA\xA0");
+  EXPECT_EQ(Cell(0, 1), word);
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
+}
+
+// A DOS table of each flavour, shown converted: typed text and memo texts
+// go back in 866, bytes the user left alone stay (box drawing shown as
+// look-alikes included), a cell accepted unchanged writes nothing, and a
+// character 866 lacks is refused aloud with nothing written.
+TEST_F(EditCommandsTest, DosTablesTakeTypedTextInTheirCodePage) {
+  const std::string frame = "\xC9\xCD\x8A\xAE\xE2\xCD\xBB";  // ╔═Кот═╗
+  const std::string cat = "\x8A\xAE\xE2";                     // Кот
+  const std::vector<std::string> notes = {cat + " \xA6\xA8\xA2\xF1\xE2", "x"};  // "Кот живёт"
+  MainWindow& w = *win_;
+  for (uint8_t version : {uint8_t(0x03), uint8_t(0x83), uint8_t(0xF5)}) {
+    SCOPED_TRACE(int(version));
+    const bool memo = version != 0x03;
+    const std::string base = "dos" + std::to_string(version);
+    std::vector<uint32_t> blocks = test::DbtBlocks(notes);
+    if (version == 0x83) Write(base + ".dbt", MakeDbt(notes));
+    if (version == 0xF5) {
+      blocks.clear();
+      Write(base + ".fpt", MakeFpt(64, notes, &blocks));
+    }
+    TableSpec t;
+    t.Version = version;
+    t.Fields = {{"NAME", 'C', 8}};
+    if (memo) t.Fields.push_back({"NOTE", 'M', 10});
+    t.Records = {" " + frame + " " + (memo ? Ref(blocks[0]) : ""),
+                 " " + cat + "     " + (memo ? Ref(blocks[1]) : "")};
+    Write(base + ".dbf", MakeTable(t));
+    Load(base + ".dbf");
+    ASSERT_TRUE(w.OemCheckBox->IsChecked());
+    headless::ClearMessageBoxes();
+    const std::string table = base + ".dbf";
+    const size_t record1 = 32 + 32 * t.Fields.size() + 1;
+    const size_t record2 = record1 + 9 + (memo ? 10 : 0);
+
+    // Left as it was: not a byte written.
+    const Bytes before = Read(table);
+    EditCell(0, 1, Cell(0, 1));
+    EXPECT_EQ(Read(table), before);
+
+    // Кот becomes Пёс inside the frame; the frame keeps its bytes.
+    std::string shown = Cell(0, 0);
+    shown.replace(2, 3, Utf8ToAnsi("Пёс"));
+    EditCell(0, 0, shown);
+    EXPECT_EQ(Slice(Read(table), record1 + 1, 8), "\xC9\xCD\x8F\xF1\xE1\xCD\xBB ");
+    EXPECT_EQ(Cell(0, 0), shown);
+
+    // The bullet • has no twin in 866.
+    const Bytes kept = Read(table);
+    EditCell(0, 1, Utf8ToAnsi("Кот•"));
+    EXPECT_EQ(Read(table), kept);
+    EXPECT_EQ(Cell(0, 1), Utf8ToAnsi("Кот"));
+    EXPECT_EQ(Status(), "ERROR");
+    ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+    EXPECT_EQ(AnsiToUtf8(headless::GetMessageBoxes()[0].Text),
+              std::string(texts::kNoOemTwinPrefix) + "•" + texts::kNoOemTwinSuffix);
+    EXPECT_EQ(Slice(Read(table), record2 + 1, 3), cat);
+    if (!memo) continue;
+
+    // Memo texts: shown converted, in the cell and in the memo editor, and
+    // stored back in 866.
+    auto stored_memo = [&](int record) {
+      auto reader = NewDbfTable(w.Table->FileName, w.Table->MemoFileName, true);
+      reader->SetActive(true);
+      reader->GoTo(record);
+      std::string text;
+      reader->ReadMemo(2, text);
+      return text;
+    };
+    EXPECT_EQ(Cell(1, 0), Utf8ToAnsi("Кот живёт"));
+    EditCell(1, 1, Utf8ToAnsi("Пёс спит"));
+    EXPECT_EQ(stored_memo(2), "\x8F\xF1\xE1 \xE1\xAF\xA8\xE2");
+    MemoEditorWindow& m = program_->GetMemoEditorWindow();
+    std::string in_editor;
+    headless::QueueModalAction([&](Form&) {
+      in_editor = m.Memo1->GetText();
+      m.Memo1->SetText(in_editor + Utf8ToAnsi(", ёж"));
+      headless::ClickButton(*m.SaveButton);
+      headless::ClickButton(*m.ExitButton);
+    });
+    w.TableGrid->SetCurrentCell(1, 0);
+    headless::ClickButton(*w.MemoButton);
+    EXPECT_EQ(in_editor, Utf8ToAnsi("Кот живёт"));
+    EXPECT_EQ(stored_memo(1), notes[0] + ", \xF1\xA6");
+    EXPECT_EQ(Cell(1, 0), Utf8ToAnsi("Кот живёт, ёж"));
+    EXPECT_EQ(headless::GetMessageBoxes().size(), 1u);
+  }
 }
 
 TEST_F(EditCommandsTest, MemoCellsAreWrittenWholeFromTheMemoEditor) {

@@ -63,7 +63,9 @@ TEST_F(LoadTableTest, ShowsNamesAndValuesAndLeavesTheTableClosed) {
   EXPECT_EQ(Cell(3, 0), "T");
   EXPECT_EQ(Cell(0, 1), "Bob");  // marked deleted, shown as any other
   EXPECT_EQ(Cell(0, 2), "");     // blanks only
-  EXPECT_EQ(Cell(0, 3), kOemWord);  // unconverted: the 1251 characters of the bytes
+  // The DOS word told the table's code page: shown converted.
+  EXPECT_TRUE(w.OemCheckBox->IsChecked());
+  EXPECT_EQ(Cell(0, 3), Utf8ToAnsi("Привет"));
   EXPECT_EQ(w.TableGrid->GetRowTitle(0), "");
   EXPECT_EQ(w.TableGrid->GetRowTitleWidth(), 30);
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
@@ -98,14 +100,13 @@ TEST_F(LoadTableTest, MemoFileChoiceAndMemoCells) {
   EXPECT_EQ(Cell(1, 0), "dbt one");
   EXPECT_EQ(Cell(1, 1), long_text);  // whole
 
-  // Both memo files: the FPT one wins. FoxPro texts, never OEM-converted.
+  // Both memo files: the FPT one wins. Its DOS text is shown converted.
   std::vector<uint32_t> blocks;
   Write("notes.fpt", MakeFpt(64, {kOemWord, "fpt two"}, &blocks));
   Write("notes.dbf", MakeTable(MemoTable(0xF5, blocks)));
-  w.OemCheckBox->SetChecked(true);
   Load("notes.dbf");
   EXPECT_EQ(w.Table->MemoFileName, Path("notes.fpt"));
-  EXPECT_EQ(Cell(1, 0), kOemWord);
+  EXPECT_EQ(Cell(1, 0), Utf8ToAnsi("Привет"));
   EXPECT_EQ(Cell(1, 1), "fpt two");
   EXPECT_EQ(Cell(0, 1), "r1");
 
@@ -131,16 +132,79 @@ TEST_F(LoadTableTest, OemDisplayChangesAtTheNextFill) {
   Write("people.dbf", MakeTable(t));
   Load("people.dbf");
   MainWindow& w = *win_;
-  EXPECT_EQ(Cell(0, 3), kOemWord);
-  w.OemCheckBox->SetChecked(true);
-  EXPECT_EQ(Cell(0, 3), kOemWord);  // no handler of its own
-  headless::ClickButton(*w.ReloadButton);
   EXPECT_EQ(Cell(0, 3), Utf8ToAnsi("Привет"));
   EXPECT_EQ(w.TableGrid->GetColTitle(0), Utf8ToAnsi("ИМЯ"));
   EXPECT_EQ(Cell(2, 0), " 42");  // numbers keep their leading blanks
   headless::ClickButton(*w.OemCheckBox);  // unchecked by the user
+  EXPECT_EQ(Cell(0, 3), Utf8ToAnsi("Привет"));  // no handler of its own
   headless::ClickButton(*w.ReloadButton);
+  EXPECT_FALSE(w.OemCheckBox->IsChecked());  // "L" keeps the user's choice
   EXPECT_EQ(Cell(0, 3), kOemWord);
+  EXPECT_EQ(w.TableGrid->GetColTitle(0), "\x88\x8C\x9F");
+  headless::ClickButton(*w.OemCheckBox);
+  headless::ClickButton(*w.ReloadButton);
+  EXPECT_EQ(Cell(0, 3), Utf8ToAnsi("Привет"));
+}
+
+// The box is set from the table at every load: from its text when that
+// leans clearly one way, else from the language-driver byte, else left.
+TEST_F(LoadTableTest, TheOemBoxFollowsTheCodePageOfTheLoadedTable) {
+  const std::string dos = "\x92\xA2\xA5\xE0\xEC";  // "Тверь" in 866
+  const std::string win = "\xD2\xE2\xE5\xF0\xFC";  // in 1251
+  const std::string word = Utf8ToAnsi("Тверь");
+  struct Case {
+    uint8_t version, driver;
+    std::string name, memo;
+    bool before, after;
+  };
+  const Case cases[] = {
+      {0x03, 0x00, dos, "", false, true},    // DOS text, no driver
+      {0x03, 0x03, win, "", true, false},    // 1251 text under the 1252 driver
+      {0x03, 0xC9, dos, "", false, true},    // DOS text under the 1251 driver: the text wins
+      {0x03, 0x26, win, "", true, false},    // 1251 text under a DOS driver
+      {0x03, 0x26, "abc", "", false, true},  // no Russian letters: the driver decides
+      {0x03, 0x65, "", "", false, true},
+      {0x03, 0xC9, "abc", "", true, false},
+      {0x03, 0x57, "abc", "", true, false},
+      {0x03, 0x00, "abc", "", true, true},   // nothing to tell: the box stays
+      {0x03, 0x00, "abc", "", false, false},
+      {0x83, 0x00, "abc", dos, false, true},  // the memo texts tell too
+      {0x83, 0x26, "abc", win + " " + win, true, false},
+      {0xF5, 0x00, "abc", dos, false, true},
+      {0xF5, 0xC9, "abc", win, true, false},
+  };
+  MainWindow& w = *win_;
+  for (const Case& c : cases) {
+    const bool memo = c.version != 0x03;
+    const std::vector<std::string> texts = {c.memo, "x"};
+    std::filesystem::remove(Path("city.dbt"));
+    std::filesystem::remove(Path("city.fpt"));
+    std::vector<uint32_t> blocks;
+    if (c.version == 0xF5) {
+      Write("city.fpt", MakeFpt(64, texts, &blocks));
+    } else {
+      blocks = test::DbtBlocks(texts);
+      if (memo) Write("city.dbt", MakeDbt(texts));
+    }
+    // The title "ГОР" in the code page of the text.
+    const bool in_dos = c.name == dos || c.memo == dos, in_win = c.name == win || c.memo.find(win) == 0;
+    TableSpec t;
+    t.Version = c.version;
+    t.Fields = {{in_dos ? "\x83\x8E\x90" : in_win ? "\xC3\xCE\xD0" : "NAME", 'C', 8},
+                {"NOTE", memo ? 'M' : 'C', 10}};
+    t.Records = {" " + c.name + std::string(8 - c.name.size(), ' ') + (memo ? Ref(blocks[0]) : ""),
+                 "         " + (memo ? Ref(blocks[1]) : "")};
+    test::Bytes bytes = MakeTable(t);
+    bytes[29] = c.driver;
+    Write("city.dbf", bytes);
+    w.OemCheckBox->SetChecked(c.before);
+    Load("city.dbf");
+    EXPECT_EQ(w.OemCheckBox->IsChecked(), c.after) << int(c.version) << " " << int(c.driver) << " " << c.name;
+    if (!in_dos && !in_win) continue;
+    EXPECT_EQ(w.TableGrid->GetColTitle(0), Utf8ToAnsi("ГОР")) << int(c.driver);
+    EXPECT_EQ(c.memo.empty() ? Cell(0, 0) : Cell(1, 0).substr(0, 5), word) << int(c.driver);
+  }
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
 }
 
 TEST_F(LoadTableTest, EmptyTablesAndReloadBeforeAnyTable) {

@@ -152,7 +152,7 @@ TEST_F(NewTableTest, RowsAreCheckedInOrderAndTheFirstIncompleteOneIsNamed) {
   SetRow(1, "NOTE", "40", "Memo");
   SetRow(2, "Q", "7", "memo");
   Create(Path("t.dbf"));
-  EXPECT_EQ(Messages(), (Texts{"city=C12", "NOTE=M", "Q=memo7", "База успешно создана"}));
+  EXPECT_EQ(Messages(), (Texts{"CITY=C12", "NOTE=M", "Q=memo7", "База успешно создана"}));
   const Bytes b = Read("t.dbf");
   ASSERT_EQ(b.size(), 32u * 3 + 34);
   EXPECT_EQ(test::Slice(b, 32, 4), "CITY");
@@ -249,9 +249,9 @@ TEST_F(NewTableTest, BadSizesAndRepeatedNamesAreRefusedBeforeTheDialog) {
       {{{"A", "0", "Text"}}, {"Размер поля в строке 1 (0" + range}},
       {{{"A", "5", "Text"}, {"B", "300", "Text"}}, {"A=C5", "Размер поля в строке 2 (300" + range}},
       {{{"city", "5", "Text"}, {"CITY", "7", "Text"}},
-       {"city=C5", "Поля в строках 1 и 2 получают одно имя CITY" + same}},
+       {"CITY=C5", "Поля в строках 1 и 2 получают одно имя CITY" + same}},
       {{{"LONG_NAME_1", "5", "Text"}, {"x", "1", "Text"}, {"long_name_2", "", "Memo"}},
-       {"LONG_NAME_1=C5", "x=C1", "Поля в строках 1 и 3 получают одно имя LONG_NAME_" + same}},
+       {"LONG_NAME_1=C5", "X=C1", "Поля в строках 1 и 3 получают одно имя LONG_NAME_" + same}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.messages.back());
@@ -337,11 +337,51 @@ TEST_F(NewTableTest, TheFieldGridIsEditedWithTheThreeEditors) {
   EXPECT_EQ(g.RowCount(), 1);
   EXPECT_EQ(g.GetCell(0, 0).GetText(), "");
 
-  // What was typed makes the line.
+  // What was typed makes the line, in capitals.
   SetRow(0, Utf8ToAnsi("Город"), "15", "Text");
   Create(Path("city.dbf"));
-  EXPECT_EQ(Messages(), (Texts{"Город=C15", "База успешно создана"}));
-  EXPECT_EQ(test::Slice(Read("city.dbf"), 32, 5), Utf8ToAnsi("Город"));
+  EXPECT_EQ(Messages(), (Texts{"ГОРОД=C15", "База успешно создана"}));
+  EXPECT_EQ(test::Slice(Read("city.dbf"), 32, 5), Utf8ToAnsi("ГОРОД"));
+}
+
+// With the OEM box checked the names are stored in 866, in capitals of
+// that code page; the lines shown and the refusals read as typed.
+TEST_F(NewTableTest, NamesFollowTheCodePageOfTheOemBox) {
+  MainWindow& w = *win_;
+  w.OemCheckBox->SetChecked(true);
+  const std::string same = ": имена сравниваются заглавными буквами по первым 10 знакам.";
+  struct Case {
+    Texts names;
+    Texts messages;
+  };
+  const Case cases[] = {
+      {{"имя", "ИМЯ"}, {"ИМЯ=C5", "Поля в строках 1 и 2 получают одно имя ИМЯ" + same}},
+      {{"a", "ёж•"},
+       {"A=C5", std::string(texts::kNameNoOemTwinPrefix) + "2" + texts::kNameNoOemTwinMiddle + "•" +
+                    texts::kNameNoOemTwinSuffix}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.messages.back());
+    SetRows(std::to_string(c.names.size()));
+    for (size_t r = 0; r < c.names.size(); ++r) SetRow(int(r), Utf8ToAnsi(c.names[r]), "5", "Text");
+    headless::ClearMessageBoxes();
+    headless::ClickButton(*w.CreateTableButton);  // refused before the dialog
+    EXPECT_EQ(Messages(), c.messages);
+  }
+
+  SetRows("2");
+  SetRow(0, Utf8ToAnsi("Город"), "15", "Text");
+  SetRow(1, Utf8ToAnsi("ёж"), "", "Memo");
+  Create(Path("city.dbf"));
+  EXPECT_EQ(Messages(), (Texts{"ГОРОД=C15", "ЁЖ=M", "База успешно создана"}));
+  EXPECT_EQ(w.FieldDefinitionLines, (Texts{"\x83\x8E\x90\x8E\x84=C15", "\xF0\x86=M"}));
+  const Bytes b = Read("city.dbf");
+  ASSERT_EQ(b.size(), 32u * 2 + 34);
+  EXPECT_EQ(test::Slice(b, 32, 6), std::string("\x83\x8E\x90\x8E\x84\0", 6));
+  EXPECT_EQ(test::Slice(b, 64, 3), std::string("\xF0\x86\0", 3));
+  headless::ClickButton(*w.ReloadButton);
+  EXPECT_EQ(w.TableGrid->GetColTitle(0), Utf8ToAnsi("ГОРОД"));
+  EXPECT_EQ(w.TableGrid->GetColTitle(1), Utf8ToAnsi("ЁЖ"));
 }
 
 // Alt-dragging a column of the field grid keeps each column's meaning: its

@@ -72,20 +72,25 @@ TEST_F(SearchTest, MasksMatchWholeStoredValuesInEitherCase) {
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
 }
 
-TEST_F(SearchTest, CyrillicMasksMatchStoredBytesWhateverTheDisplay) {
+// Values are matched and listed as the view shows them: once a fill shows
+// the table converted from 866, a Cyrillic mask finds the DOS word in
+// either case, and the Windows bytes match what they are shown as.
+TEST_F(SearchTest, CyrillicMasksMatchValuesAsTheViewShowsThem) {
   Write("animals.dbf", MakeTable(Animals()));
   Load("animals.dbf");
+  ASSERT_FALSE(win_->OemCheckBox->IsChecked());  // a word each way tells nothing
   const std::string small_k = "*\xEA*";  // "*к*" in Windows-1251
   EXPECT_EQ(Search(0, small_k), (Hits{"7"}));
   EXPECT_EQ(Search(0, "\xEA\xCE\xD2"), (Hits{"7"}));  // "кОТ"
-  // Shown converted, the OEM value is still matched and listed as stored.
   win_->OemCheckBox->SetChecked(true);
+  EXPECT_EQ(Search(0, small_k), (Hits{"7"}));  // as the view still shows it
   headless::ClickButton(*win_->ReloadButton);
   ASSERT_EQ(Cell(0, 7), kAnsiCat);
-  EXPECT_EQ(Search(0, small_k), (Hits{"7"}));
+  EXPECT_EQ(Search(0, small_k), (Hits{"8"}));
   EXPECT_EQ(Lines(), (Hits{kAnsiCat}));
-  EXPECT_EQ(Search(0, "*" + kOemCat.substr(0, 1) + "*"), (Hits{"8"}));
-  EXPECT_EQ(Lines(), (Hits{kOemCat}));
+  EXPECT_EQ(Search(0, "\xEA\xCE\xD2"), (Hits{"8"}));
+  EXPECT_EQ(Search(0, "\xA6*"), (Hits{"7"}));  // К of 1251 reads as ╩, shown as ¦
+  EXPECT_EQ(Lines(), (Hits{Cell(0, 6)}));
 }
 
 TEST_F(SearchTest, MemoFieldsAreSearchedByTheirWholeText) {
@@ -100,6 +105,12 @@ TEST_F(SearchTest, MemoFieldsAreSearchedByTheirWholeText) {
   Load("notes.dbf");
   EXPECT_EQ(Search(1, "*note"), (Hits{"1", "2"}));
   EXPECT_EQ(Lines(), (Hits{"first note", "the second\r\nnote"}));
+  // Converted as the view shows them: "Ёж" in 866 is found by "ёЖ".
+  Write("notes.dbt", MakeDbt({"first note", "the second\r\nnote", "\xF0\xA6"}));
+  win_->OemCheckBox->SetChecked(true);
+  headless::ClickButton(*win_->ReloadButton);
+  EXPECT_EQ(Search(1, "\xB8\xC6"), (Hits{"3"}));
+  EXPECT_EQ(Lines(), (Hits{"\xA8\xE6"}));
   // Without its memo file every memo reads empty.
   std::filesystem::remove(Path("notes.dbt"));
   Load("notes.dbf");

@@ -1,6 +1,7 @@
 // The program on the Win32 backend: it starts, a table chosen through the
-// real open dialog shows in the table view, "Справка" opens and closes, and
-// the message loop ends when the main window is closed. The dialogs are
+// real open dialog shows in the table view (a DOS table converted, with the
+// OEM box checked), "Справка" opens and closes, and the message loop ends
+// when the main window is closed. The dialogs are
 // answered from a timer of the test's own thread.
 #include <gtest/gtest.h>
 
@@ -29,6 +30,8 @@ struct Script {
   int rows_after_load = -1;
   std::string first_cell;
   std::string first_title;
+  bool show_help = true;
+  LRESULT oem_box = -1;  // the real check box's state after loading
 };
 Script script;
 
@@ -59,6 +62,12 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
       script.rows_after_load = main.TableGrid->RowCount();
       script.first_cell = main.TableGrid->RowCount() > 0 ? main.TableGrid->GetCell(0, 0).GetText() : "";
       script.first_title = main.TableGrid->ColCount() > 0 ? main.TableGrid->GetColTitle(0) : "";
+      script.oem_box = SendMessageW(H(*main.OemCheckBox), BM_GETCHECK, 0, 0);
+      if (!script.show_help) {
+        PostMessageW(H(*main.Window), WM_CLOSE, 0, 0);
+        script.step = 5;
+        break;
+      }
       PostMessageW(H(*main.Window), WM_COMMAND, MenuBar::kMenuCommandBase + 2, 0);  // "Справка"
       ++script.step;
       break;
@@ -114,6 +123,36 @@ TEST(Win32Program, LoadsATableThroughTheOpenDialogAndShowsHelp) {
   EXPECT_EQ(main.StatusLabel->GetText(), "OK");
   EXPECT_TRUE(script.help_seen);
   EXPECT_FALSE(IsWindowVisible(H(program->GetHelpWindow().GetForm())));
+  EXPECT_FALSE(main.Table->Active);
+}
+
+// A DOS table (code page 866, no language driver) checks the OEM box as it
+// loads, and its Cyrillic title and value are shown in Windows-1251.
+TEST(Win32Program, ADosTableLoadedThroughTheDialogIsShownConverted) {
+  test::TableSpec t;
+  t.Fields = {{"\x83\x8E\x90\x8E\x84", 'C', 10}};  // "ГОРОД"
+  t.Records = {" \x8C\xAE\xE1\xAA\xA2\xA0", " \x92\xA2\xA5\xE0\xEC"};  // "Москва", "Тверь"
+  const std::string path = GetTempFolder() + "tabulon-dos-test.dbf";
+  ASSERT_TRUE(test::WriteFile(path, test::MakeTable(t)));
+
+  auto program = NewProgram();
+  script = Script{};
+  script.program = program.get();
+  script.table_path = std::wstring(path.begin(), path.end());
+  script.show_help = false;
+  MainWindow& main = program->GetMainWindow();
+  ASSERT_EQ(SendMessageW(H(*main.OemCheckBox), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+
+  UINT_PTR timer = SetTimer(nullptr, 0, 150, Tick);
+  program->Run();
+  KillTimer(nullptr, timer);
+  remove(path.c_str());
+
+  EXPECT_EQ(script.step, 5);
+  EXPECT_EQ(script.oem_box, BST_CHECKED);
+  EXPECT_EQ(script.rows_after_load, 2);
+  EXPECT_EQ(script.first_title, "\xC3\xCE\xD0\xCE\xC4");
+  EXPECT_EQ(script.first_cell, "\xCC\xEE\xF1\xEA\xE2\xE0");
   EXPECT_FALSE(main.Table->Active);
 }
 

@@ -67,6 +67,73 @@ TEST(TextTest, LowerAnsiFoldsEveryCapitalOfTheCodePage) {
   EXPECT_EQ(LowerAnsi(std::string("\xC0\xA8Z\0\xDF", 5)), std::string("\xE0\xB8z\0\xFF", 5));
 }
 
+// The strict inverse gives back exactly the characters 866 holds, and
+// nothing for the rest (box-drawing look-alikes among them).
+TEST(TextTest, AnsiToOemConvertsOnlyWhatCodePage866Holds) {
+  int converted = 0;
+  for (int a = 0; a < 256; ++a) {
+    const uint32_t u = AnsiToCodePoint(uint8_t(a));
+    int expected = u < 0x80 ? int(u) : -1;
+    for (int o = 0; o < 128; ++o)
+      if (kCp866High[o] == u) expected = 0x80 + o;
+    uint8_t oem = 0;
+    ASSERT_EQ(AnsiToOemChar(uint8_t(a), oem), expected >= 0) << "byte " << a;
+    if (expected < 0) continue;
+    EXPECT_EQ(oem, expected) << "byte " << a;
+    EXPECT_EQ(OemToAnsiChar(oem), a);
+    ++converted;
+  }
+  EXPECT_EQ(converted, 128 + 64 + 8 + 5);
+  std::string oem;
+  uint8_t missing = 0;
+  EXPECT_TRUE(AnsiToOem("\xCF\xF0\xE8\xE2\xE5\xF2, \xA8!", oem, missing));
+  EXPECT_EQ(oem, "\x8F\xE0\xA8\xA2\xA5\xE2, \xF0!");
+  EXPECT_FALSE(AnsiToOem("a-\xA6-b\x95", oem, missing));  // ¦, the look-alike of │
+  EXPECT_EQ(missing, 0xA6);
+}
+
+TEST(TextTest, UpperAnsiUndoesLowerAnsi) {
+  int raised = 0;
+  for (int b = 0; b < 256; ++b) {
+    const uint8_t upper = UpperAnsiChar(uint8_t(b));
+    EXPECT_EQ(LowerAnsiChar(upper), LowerAnsiChar(uint8_t(b))) << "byte " << b;
+    if (upper == b) continue;
+    EXPECT_EQ(LowerAnsiChar(upper), b) << "byte " << b;  // only small letters rise
+    ++raised;
+  }
+  EXPECT_EQ(raised, 26 + 32 + 15);
+  EXPECT_EQ(UpperAnsi("\xB8\xEB\xEA\xE0 z1"), "\xA8\xCB\xCA\xC0 Z1");  // "ёлка z1"
+}
+
+TEST(TextTest, CyrillicEvidenceCountsWordsOfOneCodePage) {
+  struct Case {
+    const char* text;
+    uint32_t oem, ansi;
+  };
+  const Case cases[] = {
+      {"\x8F\xE0\xA8\xA2\xA5\xE2", 3, 0},          // "Привет" in 866: П, в, е are 866's own
+      {"\xCF\xF0\xE8\xE2\xE5\xF2", 0, 2},          // "Привет" in 1251: П, т
+      {"\x88\x82\x80\x8D\x8E\x82", 6, 0},          // "ИВАНОВ" in 866
+      {"\xC8\xC2\xC0\xCD\xCE\xC2", 0, 0},          // "ИВАНОВ" in 1251: could be a DOS frame
+      {"\xC9\xCD\xCD\xCD\xCD\xBB", 0, 0},          // ╔════╗ in 866
+      {"\xAB\xCA\xEE\xF2\xBB", 0, 2},              // "«Кот»" in 1251: « is 866's л, but in no 866 word
+      {"\xA0 x\x8F y", 0, 0},                      // lone letters
+      {"\xA2\xA2\xA2\xA2", 1, 0},                  // a run counts once
+      {"abc 123", 0, 0},
+  };
+  for (const Case& c : cases) {
+    CyrillicEvidence evidence;
+    AddCyrillicEvidence(c.text, evidence);
+    EXPECT_EQ(evidence.Oem, c.oem) << c.text;
+    EXPECT_EQ(evidence.Ansi, c.ansi) << c.text;
+  }
+  CyrillicEvidence both;  // evidence adds up
+  AddCyrillicEvidence(cases[0].text, both);
+  AddCyrillicEvidence(cases[1].text, both);
+  EXPECT_EQ(both.Oem, 3u);
+  EXPECT_EQ(both.Ansi, 2u);
+}
+
 TEST(TextTest, Utf8RoundTripAndMalformedInput) {
   std::string all;
   for (int b = 1; b < 256; ++b) all += char(b);
