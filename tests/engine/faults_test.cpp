@@ -213,32 +213,40 @@ TEST(FaultTest, PackNeverLosesOrDuplicatesALiveRecord) {
                });
 }
 
+// 12,000 six-byte records: larger than the 64 KiB read window, so that the
+// pack reads the file after the open and the failed reads are real ones.
 TEST(FaultTest, PackWithOneFailedReadOrWriteStaysExact) {
   TableSpec s;
-  s.Fields = {{"A", 'C', 3}};
-  for (int i = 0; i < 8; ++i) s.Records.push_back((i % 2 ? "*" : " ") + std::to_string(100 + i));
+  s.Fields = {{"A", 'C', 5}};
+  for (int i = 0; i < 12000; ++i) s.Records.push_back((i % 2 ? "*" : " ") + std::to_string(10000 + i));
   const Bytes original = MakeTable(s);
+  ASSERT_GT(original.size(), 65536u);
+  unsigned fired = 0;
   for (long n = 1; n < 60; ++n) {
-    MemoryFileSystem fs;
-    fs.SetFile("t.dbf", original);
-    auto t = NewDbfTable("t.dbf", "", true, &fs);
-    t->SetActive(true);
-    fs.ArmFault(FaultRead | FaultWrite, n, DbfFaultMode::FailOnce);
-    t->Pack();
-    fs.DisarmFault();
-    t->SetActive(false);
-    t->SetActive(true);  // recovers
-    t->SetActive(false);
-    Bytes file = fs.GetFile("t.dbf");
-    std::map<std::string, int> copies;
-    for (uint32_t r = 0; r < GetLittle32(file, 4); ++r) {
-      std::string rec = Slice(file, 65 + r * 4, 4);
-      if (rec[0] == ' ') ++copies[rec.substr(1)];
+    for (unsigned kind : {FaultRead, FaultWrite}) {
+      MemoryFileSystem fs;
+      fs.SetFile("t.dbf", original);
+      auto t = NewDbfTable("t.dbf", "", true, &fs);
+      t->SetActive(true);
+      fs.ArmFault(kind, n, DbfFaultMode::FailOnce);
+      t->Pack();
+      fs.DisarmFault();
+      if (fs.FaultFired()) fired |= kind;
+      t->SetActive(false);
+      t->SetActive(true);  // recovers
+      t->SetActive(false);
+      Bytes file = fs.GetFile("t.dbf");
+      std::map<std::string, int> copies;
+      for (uint32_t r = 0; r < GetLittle32(file, 4); ++r) {
+        std::string rec = Slice(file, 65 + r * 6, 6);
+        if (rec[0] == ' ') ++copies[rec.substr(1)];
+      }
+      SCOPED_TRACE(std::to_string(n) + (kind == FaultRead ? " read" : " write"));
+      EXPECT_EQ(copies.size(), 6000u);
+      for (const auto& c : copies) EXPECT_EQ(c.second, 1) << c.first;
     }
-    SCOPED_TRACE(n);
-    EXPECT_EQ(copies.size(), 4u);
-    for (const auto& c : copies) EXPECT_EQ(c.second, 1) << c.first;
   }
+  EXPECT_EQ(fired, unsigned{FaultRead | FaultWrite});
 }
 
 TEST(FaultTest, CreateReportsEveryFailure) {
