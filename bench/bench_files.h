@@ -1,20 +1,15 @@
-// Table files for the benchmarks of the program's commands: a fresh
-// folder, raw bytes written to a file, and fixed-width values.
+// Table files for the benchmarks of the program's commands: raw bytes
+// written to a file and fixed-width values (each benchmark writes into a
+// fresh folder of its own, test::TempFolder).
 #pragma once
-
-#include <stdlib.h>
 
 #include <cstdio>
 #include <string>
 
 #include "support/table_bytes.h"
+#include "support/temp_folder.h"
 
 namespace tabulon::bench {
-
-inline std::string MakeFolder() {
-  char pattern[] = "/tmp/tabulon-bench-XXXXXX";
-  return mkdtemp(pattern) != nullptr ? std::string(pattern) : std::string("/tmp");
-}
 
 inline void WriteFile(const std::string& path, const test::Bytes& bytes) {
   FILE* f = fopen(path.c_str(), "wb");

@@ -3,7 +3,6 @@
 // 65,535-record table, each with the refill of the view.
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -15,7 +14,6 @@
 namespace tabulon {
 namespace {
 
-using bench::MakeFolder;
 using bench::Padded;
 using bench::WriteFile;
 
@@ -47,7 +45,8 @@ void WriteMemoTable(const std::string& folder) {
 }
 
 void BM_PackMemoTable(benchmark::State& state) {
-  const std::string folder = MakeFolder();
+  const test::TempFolder temp("tabulon-bench");
+  const std::string folder = temp.Path();
   for (auto _ : state) {
     state.PauseTiming();
     WriteMemoTable(folder);
@@ -58,12 +57,12 @@ void BM_PackMemoTable(benchmark::State& state) {
     if (s.window->TableGrid->RowCount() != 25000) state.SkipWithError("the pack went wrong");
     state.ResumeTiming();
   }
-  std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_PackMemoTable)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_AppendAndDeleteInALongTable(benchmark::State& state) {
-  const std::string folder = MakeFolder();
+  const test::TempFolder temp("tabulon-bench");
+  const std::string folder = temp.Path();
   test::TableSpec t;
   for (int f = 0; f < 10; ++f) t.Fields.push_back({"F" + std::to_string(f), 'C', 10});
   for (int r = 0; r < 65534; ++r) {
@@ -79,7 +78,6 @@ void BM_AppendAndDeleteInALongTable(benchmark::State& state) {
     s.window->DeleteRecord();
   }
   if (s.window->TableGrid->RowCount() != 65534) state.SkipWithError("append or delete went wrong");
-  std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_AppendAndDeleteInALongTable)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -10,9 +10,11 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dbf_table.h"
+#include "support/temp_folder.h"
 
 namespace tabulon {
 namespace {
@@ -23,13 +25,11 @@ constexpr int kScanRecords = 200000;
 constexpr int kScanFields = 10;
 constexpr int kMemoRecords = 50000;
 
+// A fresh folder for this run, removed when it ends; tables made in it are
+// shared by the benchmarks of the run.
 std::string Folder() {
-  static const std::string dir = [] {
-    stdfs::path p = stdfs::temp_directory_path() / "tabulon-bench";
-    stdfs::create_directories(p);
-    return p.string();
-  }();
-  return dir;
+  static const test::TempFolder folder("tabulon-bench");
+  return folder.Path();
 }
 
 // 200,000 records of ten fields, about 40 MB, dBase III.
@@ -91,25 +91,35 @@ std::string MemoTable(bool fpt) {
   return p;
 }
 
+// The least a scan can cost: the file read into a buffer that is already
+// allocated and touched, and every field byte summed. The best of a few
+// passes, so that the ratio to it measures the engine and not the cache.
 double FloorSeconds(const std::string& path) {
-  auto start = std::chrono::steady_clock::now();
-  std::vector<char> bytes(stdfs::file_size(path));
-  std::FILE* in = std::fopen(path.c_str(), "rb");
-  benchmark::DoNotOptimize(std::fread(bytes.data(), 1, bytes.size(), in));
-  std::fclose(in);
   auto t = NewDbfTable(path, "", false);
   t->SetActive(true);
-  size_t sum = 0;
-  for (int r = 0; r < kScanRecords; ++r) {
-    const char* record = bytes.data() + t->HeaderSize() + size_t{t->RecordSize()} * r;
-    for (int f = 1; f <= kScanFields; ++f) {
-      const DbfField& d = t->Fields[f];
-      for (int i = 0; i < d.Length; ++i) sum += static_cast<unsigned char>(record[d.FieldPosition + i]);
-    }
-  }
-  benchmark::DoNotOptimize(sum);
+  const size_t header = t->HeaderSize(), record_size = t->RecordSize();
+  std::vector<std::pair<size_t, size_t>> fields;
+  for (int f = 1; f <= kScanFields; ++f) fields.emplace_back(t->Fields[f].FieldPosition, t->Fields[f].Length);
   t->SetActive(false);
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::vector<char> bytes(stdfs::file_size(path));
+  double best = 0;
+  for (int pass = 0; pass < 4; ++pass) {
+    auto start = std::chrono::steady_clock::now();
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    benchmark::DoNotOptimize(std::fread(bytes.data(), 1, bytes.size(), in));
+    std::fclose(in);
+    size_t sum = 0;
+    for (int r = 0; r < kScanRecords; ++r) {
+      const char* record = bytes.data() + header + record_size * r;
+      for (const auto& f : fields)
+        for (size_t i = 0; i < f.second; ++i) sum += static_cast<unsigned char>(record[f.first + i]);
+    }
+    benchmark::DoNotOptimize(sum);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // The first pass touches the buffer: it is not counted.
+    if (pass == 1 || (pass > 1 && seconds < best)) best = seconds;
+  }
+  return best;
 }
 
 void BM_FullScan(benchmark::State& state) {

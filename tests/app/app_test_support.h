@@ -1,9 +1,6 @@
 // The program on the headless backend with real files in a fresh folder.
 #pragma once
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +12,7 @@
 #include "headless_driver.h"
 #include "program.h"
 #include "support/table_bytes.h"
+#include "support/temp_folder.h"
 #include "text.h"
 
 namespace tabulon {
@@ -24,16 +22,16 @@ class AppTest : public ::testing::Test {
   void SetUp() override {
     headless::Reset();
     headless::ClearMessageBoxes();
-    char pattern[] = "/tmp/tabulon-app-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    folder_ = std::make_unique<test::TempFolder>("tabulon-app");
+    ASSERT_FALSE(folder_->Path().empty());
+    dir_ = folder_->Path();
     program_ = NewProgram();
     win_ = &program_->GetMainWindow();
   }
 
   void TearDown() override {
     program_.reset();
-    std::filesystem::remove_all(dir_);
+    folder_.reset();
   }
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
@@ -57,6 +55,7 @@ class AppTest : public ::testing::Test {
   std::string Cell(int col, int row) const { return win_->TableGrid->GetCell(col, row).GetText(); }
   std::string Status() const { return win_->StatusLabel->GetText(); }
 
+  std::unique_ptr<test::TempFolder> folder_;
   std::string dir_;
   std::unique_ptr<Program> program_;
   MainWindow* win_ = nullptr;

@@ -55,7 +55,7 @@ class Win32Commands : public ::testing::Test {
     KillTimer(nullptr, timer_);
     program_.reset();
     Pump();
-    for (const std::string& f : files_) remove(f.c_str());
+    for (const std::string& f : files_) _wremove(test::Widen(f).c_str());
   }
 
   std::string Path(const std::string& name) {
@@ -145,12 +145,12 @@ TEST_F(Win32Commands, PackRebuildsAMemoTable) {
   EXPECT_EQ(test::GetLittle32(b, 4), 2u);
   EXPECT_EQ(ReadFile(memo), test::MakeDbt({"first", "third"}));
   // Nothing left beside the table but its two files.
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder_ + "tabulon-pack-test*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(test::Widen(folder_ + "tabulon-pack-test*").c_str(), &found);
   int count = 0;
   if (search != INVALID_HANDLE_VALUE) {
     do ++count;
-    while (FindNextFileA(search, &found));
+    while (FindNextFileW(search, &found));
     FindClose(search);
   }
   EXPECT_EQ(count, 2);

@@ -55,7 +55,7 @@ BOOL CALLBACK AnswerDialog(HWND w, LPARAM) {
 void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), AnswerDialog, 0); }
 
 bool Exists(const std::string& path) {
-  FILE* f = fopen(path.c_str(), "rb");
+  FILE* f = _wfopen(test::Widen(path).c_str(), L"rb");
   if (f != nullptr) fclose(f);
   return f != nullptr;
 }
@@ -68,12 +68,12 @@ class Win32NewTable : public ::testing::Test {
     main_ = &program_->GetMainWindow();
     main_->Window->Show();
     for (const char* name : {"tabulon-new.dbf", "tabulon-new.dbt", "TABULONNEW", "TABULONNEt"})
-      remove((folder_ + name).c_str());
+      _wremove(test::Widen(folder_ + name).c_str());
   }
   void TearDown() override {
     program_.reset();
     for (const char* name : {"tabulon-new.dbf", "tabulon-new.dbt", "TABULONNEW", "TABULONNEt"})
-      remove((folder_ + name).c_str());
+      _wremove(test::Widen(folder_ + name).c_str());
   }
 
   // Fills the field rows and presses "Сохранить" with the name to type.
@@ -84,7 +84,7 @@ class Win32NewTable : public ::testing::Test {
       for (int c = 0; c < 3; ++c) main_->FieldGrid->GetCell(c, int(r)).SetText(rows[r][size_t(c)]);
     answers = Answers{};
     const std::string path = folder_ + name;
-    answers.typed_name = std::wstring(path.begin(), path.end());
+    answers.typed_name = test::Widen(path);
     UINT_PTR timer = SetTimer(nullptr, 0, 100, Tick);
     SendMessageW(H(*main_->CreateTableButton), BM_CLICK, 0, 0);  // returns when the command ended
     KillTimer(nullptr, timer);
@@ -125,7 +125,7 @@ TEST_F(Win32NewTable, ANameTypedWithoutExtensionIsUsedAsTyped) {
   EXPECT_FALSE(Exists(folder_ + "TABULONNEW.dbf"));
   EXPECT_EQ(ReadFile(folder_ + "TABULONNEW").size(), 66u);
   EXPECT_EQ(main_->Table->MemoFileName, "");
-  remove((folder_ + "TABULONNEW.dbf").c_str());
+  _wremove(test::Widen(folder_ + "TABULONNEW.dbf").c_str());
 }
 
 }  // namespace

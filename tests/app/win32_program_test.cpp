@@ -93,15 +93,12 @@ TEST(Win32Program, LoadsATableThroughTheOpenDialogAndShowsHelp) {
   t.Records = {" Omsk        1172", " Tver         424"};
   const test::Bytes bytes = test::MakeTable(t);
   const std::string path = GetTempFolder() + "tabulon-program-test.dbf";
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
+  ASSERT_TRUE(test::WriteFile(path, bytes));
 
   auto program = NewProgram();
   script = Script{};
   script.program = program.get();
-  script.table_path = std::wstring(path.begin(), path.end());
+  script.table_path = test::Widen(path);
   MainWindow& main = program->GetMainWindow();
   EXPECT_EQ(main.StatusLabel->GetText(), "OK");
   wchar_t caption[32] = {};
@@ -111,7 +108,7 @@ TEST(Win32Program, LoadsATableThroughTheOpenDialogAndShowsHelp) {
   UINT_PTR timer = SetTimer(nullptr, 0, 150, Tick);
   program->Run();  // returns when the script closes the main window
   KillTimer(nullptr, timer);
-  remove(path.c_str());
+  _wremove(test::Widen(path).c_str());
 
   EXPECT_EQ(script.step, 5);
   EXPECT_TRUE(script.dialog_answered);

@@ -15,6 +15,7 @@
 
 #include "dbf_table.h"
 #include "support/table_bytes.h"
+#include "support/temp_folder.h"
 
 namespace tabulon {
 namespace {
@@ -25,25 +26,17 @@ using test::TableSpec;
 
 class Folder {
  public:
-  Folder() {
-    char name[] = "/tmp/tabulon-kill-XXXXXX";
-    path_ = ::mkdtemp(name) ? name : "";
-  }
-  ~Folder() {
-    std::error_code ignored;
-    if (!path_.empty()) stdfs::remove_all(path_, ignored);
-  }
-  std::string Path(const std::string& name) const { return path_ + "/" + name; }
+  std::string Path(const std::string& name) const { return folder_.Path(name); }
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    for (const auto& entry : stdfs::directory_iterator(path_))
+    for (const auto& entry : stdfs::directory_iterator(stdfs::u8path(folder_.Path())))
       names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
 
  private:
-  std::string path_;
+  test::TempFolder folder_{"tabulon-kill"};
 };
 
 void WriteFile(const std::string& path, const Bytes& bytes) {

@@ -8,6 +8,7 @@
 
 #include "dbf_table.h"
 #include "support/table_bytes.h"
+#include "support/temp_folder.h"
 
 namespace tabulon {
 namespace {
@@ -17,12 +18,9 @@ namespace stdfs = std::filesystem;
 class PlatformFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = stdfs::temp_directory_path() /
-          ("tabulon-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    stdfs::remove_all(dir);
-    stdfs::create_directories(dir);
+    ASSERT_FALSE(folder.Path().empty());
+    dir = stdfs::u8path(folder.Path());
   }
-  void TearDown() override { stdfs::remove_all(dir); }
   std::string Path(const std::string& name) { return (dir / name).u8string(); }
   void Write(const std::string& path, const test::Bytes& bytes) {
     auto f = fs.Open(path, DbfOpenMode::Create);
@@ -42,6 +40,7 @@ class PlatformFileTest : public ::testing::Test {
     b.resize(got);
     return b;
   }
+  test::TempFolder folder;
   stdfs::path dir;
   DbfFileSystem& fs = PlatformFileSystem();
 };

@@ -10,6 +10,7 @@
 #include "form.h"
 #include "headless_driver.h"
 #include "image_list.h"
+#include "support/temp_folder.h"
 
 namespace tabulon {
 namespace {
@@ -136,14 +137,14 @@ TEST_F(HeadlessCanvasTest, PaintMessageDrawsThroughABufferCopiedOnce) {
   applet->ProcessMessages();
   EXPECT_EQ(paints, 2);
 
-  const std::string path = ::testing::TempDir() + "headless_canvas.bmp";
+  test::TempFolder folder;
+  const std::string path = folder.Path("headless_canvas.bmp");
   ASSERT_TRUE(screen.SaveBmp(path));
   FILE* f = std::fopen(path.c_str(), "rb");
   ASSERT_NE(f, nullptr);
   std::fseek(f, 0, SEEK_END);
   EXPECT_EQ(std::ftell(f), 54 + 30 * 120);  // rows of 40 pixels, 3 bytes each
   std::fclose(f);
-  std::remove(path.c_str());
 }
 
 TEST_F(HeadlessCanvasTest, StretchedCopiesScaleByNearestPixel) {
