@@ -81,6 +81,9 @@ std::string MainWindow::DisplayText(int field) {
   }
   text = FieldValueText(field);
   if (!HasTextForm(Table->GetValueLayout(field))) return text;  // the program's own marker
+  // A number's leading blanks only right-justify it in the file; the cell
+  // right-aligns it, and blanks would hide its digits in a narrow column.
+  if (Table->GetValueLayout(field) == DbfValueLayout::Number) return TrimBlanks(text);
   // As the view was filled: the box takes effect at the next fill only.
   return shown_oem_ ? OemToAnsi(text) : text;
 }

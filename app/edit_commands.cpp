@@ -172,8 +172,13 @@ void MainWindow::ZoomIn() {
   ZoomInButton->SetEnabled(false);
   SavedColWidth = TableGrid->GetColWidth(at.Col);
   SavedRowHeight = TableGrid->GetRowHeight(at.Row);
+  ZoomedCell = at;
+  TableGrid->BeginUpdate();
   TableGrid->SetColWidth(at.Col, TableGrid->GetWidth());
   TableGrid->SetRowHeight(at.Row, TableGrid->GetHeight() - 20);
+  // Enlarged, the memo shows its lines as it holds them.
+  TableGrid->GetCell(at.Col, at.Row).SetMultiLine(true);
+  TableGrid->EndUpdate();
 }
 
 void MainWindow::ZoomOut() {
@@ -181,11 +186,16 @@ void MainWindow::ZoomOut() {
   if (!command.Entered()) return;
   ZoomInButton->SetEnabled(true);
   ZoomOutButton->SetEnabled(false);
-  // The cell current now takes the saved sizes, wherever the user went.
-  const XLGridCoord at = TableGrid->GetCurrentCell();
+  // The enlarged cell takes its sizes back, wherever the user went since
+  // (it is gone when a refill dropped its row).
+  const XLGridCoord at = ZoomedCell;
+  ZoomedCell = XLGridCoord{};
   if (!TableGrid->HasCell(at)) return;
+  TableGrid->BeginUpdate();
+  TableGrid->GetCell(at.Col, at.Row).SetMultiLine(false);
   TableGrid->SetColWidth(at.Col, SavedColWidth);
   TableGrid->SetRowHeight(at.Row, SavedRowHeight);
+  TableGrid->EndUpdate();
 }
 
 }  // namespace tabulon

@@ -22,6 +22,21 @@ constexpr uint32_t kTableDialogOptions = kOfnFileMustExist | kOfnPathMustExist |
                                          kOfnOverwritePrompt | kOfnExplorer | kOfnEnableSizing |
                                          kOfnLongNames;
 
+// Numbers read best right-aligned, their digits under each other.
+bool IsNumberLayout(DbfValueLayout layout) {
+  switch (layout) {
+    case DbfValueLayout::Number:
+    case DbfValueLayout::Integer:
+    case DbfValueLayout::Autoincrement:
+    case DbfValueLayout::Currency:
+    case DbfValueLayout::Double:
+    case DbfValueLayout::SortableDouble:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Whether order holds each field 1..fields once.
 bool IsFieldOrder(const std::vector<int>& order, int fields) {
   if (order.size() != size_t(fields)) return false;
@@ -46,9 +61,26 @@ void MainWindow::LoadTable() {
   Table->MemoFileName = ChooseMemoFile(CurrentFileName, fs_);
   column_fields_.clear();  // a new table shows its fields in file order
   if (!OpenTable()) return;
-  SpreadColumns();
+  ForgetViewState();
   FillGrid();
+  // After the fill, so that every column of the new table takes its share.
+  SpreadColumns();
+  TableGrid->SetTopRow(0);
+  TableGrid->SetLeftCol(0);
+  TableGrid->SetCurrentCell(0, 0);
   CloseTable();
+}
+
+void MainWindow::ForgetViewState() {
+  // Emptied, the view drops the previous table's row heights, marks and
+  // widths; the enlarged cell goes with them.
+  TableGrid->BeginUpdate();
+  TableGrid->SetRowCount(0);
+  TableGrid->SetColCount(0);
+  TableGrid->EndUpdate();
+  ZoomedCell = XLGridCoord{};
+  ZoomInButton->SetEnabled(true);
+  ZoomOutButton->SetEnabled(false);
 }
 
 bool MainWindow::ChooseTableFile(FileDialogMode mode) {
@@ -131,11 +163,20 @@ void MainWindow::FillGrid() {
     for (int c = 0; c < fields; ++c)
       TableGrid->GetCell(c, int(r) - 1).SetText(DisplayText(column_fields_[size_t(c)]));
   }
+  AlignNumberColumns();
   TableGrid->EndUpdate();
   SetStatus(texts::kStatusOk);
 
   if (records > kMaxGridRows)
     Tell(texts::kTooManyRecordsPrefix + std::to_string(records) + texts::kTooManyRecordsSuffix);
+}
+
+void MainWindow::AlignNumberColumns() {
+  for (int c = 0; c < TableGrid->ColCount(); ++c) {
+    const uint8_t align = IsNumberLayout(Table->GetValueLayout(FieldOfColumn(c))) ? kAlignRight
+                                                                                   : kAlignLeft;
+    for (int r = 0; r < TableGrid->RowCount(); ++r) TableGrid->GetCell(c, r).SetHAlign(align);
+  }
 }
 
 void MainWindow::SpreadColumns() {

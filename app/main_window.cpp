@@ -201,7 +201,13 @@ void MainWindow::WireEvents() {
     EndCellEdit(grid, col, row, editor, edit_control, text, accept, allow);
   });
   // The columns' fields follow the user's Alt-drags.
-  TableGrid->SetOnColumnMoved([this](XLGrid&, int from, int to) { MoveEntry(column_fields_, from, to); });
+  TableGrid->SetOnColumnMoved([this](XLGrid&, int from, int to) {
+    MoveEntry(column_fields_, from, to);
+    // The enlarged cell moves with its column.
+    if (ZoomedCell.Col == from) ZoomedCell.Col = to;
+    else if (from < ZoomedCell.Col && ZoomedCell.Col <= to) --ZoomedCell.Col;
+    else if (to <= ZoomedCell.Col && ZoomedCell.Col < from) ++ZoomedCell.Col;
+  });
   FieldGrid->SetOnColumnMoved([this](XLGrid&, int from, int to) { MoveEntry(field_grid_roles_, from, to); });
   AddButton->OnClick = [this](Button&) { AppendRecord(); };
   DeleteButton->OnClick = [this](Button&) { DeleteRecord(); };

@@ -51,6 +51,8 @@ class MainWindow {
   // Copies the open table into the table view; the table stays open.
   void FillGrid();
   void SpreadColumns();
+  // Number columns right-aligned, every other column left-aligned.
+  void AlignNumberColumns();
 
   // The menu's help and about items.
   void ShowHelp();
@@ -123,6 +125,8 @@ class MainWindow {
   std::string MemoTransferText;
   int32_t SavedColWidth = 0;
   int32_t SavedRowHeight = 0;
+  // The cell ZoomIn enlarged, until ZoomOut restores it (none otherwise).
+  XLGridCoord ZoomedCell;
   std::vector<std::string> SearchHitRecords;
   std::vector<std::string> FieldDefinitionLines;
 
@@ -158,6 +162,9 @@ class MainWindow {
   // "ERROR" and shows the engine's message. No table chosen yet is quiet.
   bool OpenTable();
   void ClearTableView();
+  // Empties the table view and ends an enlarged cell, so that a newly
+  // loaded table starts at its first record with default sizes.
+  void ForgetViewState();
   // Closes the table after a command and remembers how its files look, so
   // the next command can tell whether another program changed them.
   void CloseTable();
