@@ -52,6 +52,13 @@ bool MainWindow::EndPendingEdit() {
   return TableGrid->EndEdit(true, false);
 }
 
+bool MainWindow::RefuseWrite() {
+  if (!Table->ReadOnly) return false;
+  CloseTable();
+  Tell(texts::kReadOnlyRefused);
+  return true;
+}
+
 void MainWindow::BeginWrite() {
   Table->ErrorCode = 0;
   Table->ErrorText.clear();

@@ -64,6 +64,11 @@ void MainWindow::BeginCellEdit(XLGrid&, int col, int, Control*& editor, Control*
   if (busy_) return;  // no editor: no edit starts while a command runs
   const int field = FieldOfColumn(col);
   if (field < 1 || field > Table->FieldCount) return;
+  if (Table->ReadOnly) {
+    // As the last open found it; no edit starts that could not be stored.
+    Tell(texts::kReadOnlyRefused);
+    return;
+  }
   const DbfFieldType type = Table->GetFieldType(field);
   if (type != DbfFieldType::Memo && !TakesTypedText(Table->GetValueLayout(field))) {
     // No editor: the field's bytes have no text the program could write.
@@ -135,7 +140,7 @@ void MainWindow::EndCellEdit(XLGrid&, int col, int row, Control*, Control*, std:
 
 void MainWindow::AppendRecord() {
   CommandScope command(*this);
-  if (!command.Entered() || !OpenTable()) return;
+  if (!command.Entered() || !OpenTable() || RefuseWrite()) return;
   BeginWrite();
   Table->AppendBlank();
   const std::string failure = WriteFailure();
@@ -148,7 +153,7 @@ void MainWindow::DeleteRecord() {
   CommandScope command(*this);
   if (!command.Entered()) return;
   const XLGridCoord at = TableGrid->GetCurrentCell();
-  if (!OpenTableForRecordWrite(TableGrid->HasCell(at) ? at.Row : -1)) return;
+  if (!OpenTableForRecordWrite(TableGrid->HasCell(at) ? at.Row : -1) || RefuseWrite()) return;
   if (!TableGrid->HasCell(at)) {
     CloseTable();
     return;

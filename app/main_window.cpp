@@ -2,6 +2,8 @@
 // them, at its place, and the events that tie them to the commands.
 #include "main_window.h"
 
+#include <cstring>
+
 #include "info_windows.h"
 #include "program.h"
 #include "system.h"
@@ -238,7 +240,11 @@ void MainWindow::ShowInfo(Form& window) {
   window.Hide();
 }
 
-void MainWindow::SetStatus(const char* word) { StatusLabel->SetText(word); }
+void MainWindow::SetStatus(const char* word) {
+  // All is well with a table that can only be read: the word says so.
+  if (std::strcmp(word, texts::kStatusOk) == 0 && Table->ReadOnly) word = texts::kStatusReadOnly;
+  StatusLabel->SetText(Utf8ToAnsi(word));
+}
 
 void MainWindow::Tell(const std::string& text) { program_.GetApplet().ShowMessage(Utf8ToAnsi(text)); }
 

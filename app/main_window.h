@@ -155,7 +155,11 @@ class MainWindow {
   // Shows FileDialog for a table file to open or to create; true when the
   // user chose one (its path in FileDialog's file name).
   bool ChooseTableFile(FileDialogMode mode);
+  // One of the status words of texts.h (UTF-8).
   void SetStatus(const char* word);
+  // With the table open for a command that writes: when it can only be
+  // read, closes it, tells the user and returns true.
+  bool RefuseWrite();
   // Tells the user in a message box owned by the applet; text is UTF-8.
   void Tell(const std::string& text);
   // Opens the table for a command; on failure empties the table view, sets

@@ -47,6 +47,8 @@ constexpr const char* kStatusOk = "OK";
 constexpr const char* kStatusSave = "SAVE";
 constexpr const char* kStatusPack = "PAK";
 constexpr const char* kStatusError = "ERROR";
+// Shown instead of "OK" while the table is open for reading only.
+constexpr const char* kStatusReadOnly = "ЧТЕНИЕ";
 
 // Messages.
 constexpr const char* kEnterNamePrefix = "Введите имя для ";         // + row + kColumnSuffix
@@ -122,6 +124,14 @@ constexpr const char* kSizesDisagree =
     "Размер записи в заголовке таблицы не совпадает с размерами её полей: ";
 constexpr const char* kFileTooShort = "Файл таблицы обрывается раньше её последних записей: ";
 constexpr const char* kNoWriteAccess = "Файл нельзя открыть для записи: ";
+constexpr const char* kNoAccess = "Нет доступа к файлу: ";
+constexpr const char* kJournalNeedsWrite =
+    "Упаковка таблицы была прервана, и её нужно откатить, но таблицу нельзя изменить. Откройте её "
+    "там, где она доступна для записи: ";
+// Any change to a table that can only be read (a CD, a read-only share, a
+// locked or read-only file).
+constexpr const char* kReadOnlyRefused =
+    "Таблица открыта только для чтения: изменения в неё не записываются.";
 
 // The help and about window texts, lines ended by CR LF.
 std::string HelpText();

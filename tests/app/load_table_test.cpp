@@ -3,6 +3,9 @@
 #include "app_test_support.h"
 #include "texts.h"
 
+#include <functional>
+#include <vector>
+
 namespace tabulon {
 namespace {
 
@@ -192,6 +195,53 @@ TEST_F(LoadTableTest, AFailedOpenClearsTheViewAndSaysWhy) {
   Load("people.dbf");
   EXPECT_EQ(w.TableGrid->RowCount(), 4);
   EXPECT_EQ(Status(), "OK");
+}
+
+// Held by another program (a lock here, as a CD or a read-only share
+// would refuse writes): the table is shown, and every write is refused
+// with one message, before the user types or the file is touched.
+TEST_F(LoadTableTest, ATableThatCannotBeWrittenIsShownForReadingOnly) {
+  MainWindow& w = *win_;
+  Write("people.dbf", MakeTable(People()));
+  const test::Bytes before = Read("people.dbf");
+  auto lock = PlatformFileSystem().Open(Path("people.dbf"), DbfOpenMode::ReadWriteShared);
+  ASSERT_TRUE(lock);
+  Load("people.dbf");
+  ASSERT_EQ(w.TableGrid->RowCount(), 4);
+  EXPECT_EQ(Cell(0, 0), "Ann");
+  EXPECT_EQ(Status(), Utf8ToAnsi("ЧТЕНИЕ"));
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+
+  XLGrid& g = *w.TableGrid;
+  const std::vector<std::function<void()>> writes = {
+      [&] { headless::ClickButton(*w.AddButton); },
+      [&] { headless::ClickButton(*w.DeleteButton); },
+      [&] { headless::ClickButton(*w.PackButton); },
+      [&] {
+        g.SetFocus();
+        headless::PressKey(g, kVkF2);
+        EXPECT_EQ(g.GetEditor(), nullptr);
+      },
+  };
+  for (size_t i = 0; i < writes.size(); ++i) {
+    SCOPED_TRACE(i);
+    headless::ClearMessageBoxes();
+    writes[i]();
+    ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+    EXPECT_EQ(headless::GetMessageBoxes()[0].Text, Utf8ToAnsi(texts::kReadOnlyRefused));
+    EXPECT_EQ(Status(), Utf8ToAnsi("ЧТЕНИЕ"));
+    EXPECT_EQ(w.TableGrid->RowCount(), 4);
+  }
+  EXPECT_EQ(Read("people.dbf"), before);
+
+  // Writable again, it is as any other table.
+  lock.reset();
+  headless::ClearMessageBoxes();
+  headless::ClickButton(*w.ReloadButton);
+  EXPECT_EQ(Status(), "OK");
+  headless::ClickButton(*w.AddButton);
+  EXPECT_EQ(w.TableGrid->RowCount(), 5);
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
 }
 
 TEST_F(LoadTableTest, ALongTableShowsItsFirst65535RecordsAndSaysSo) {
