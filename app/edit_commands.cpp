@@ -167,6 +167,25 @@ void MainWindow::DeleteRecord() {
   ReportFailure(failure);
 }
 
+void MainWindow::ToggleDeleted() {
+  CommandScope command(*this);
+  if (!command.Entered()) return;
+  const XLGridCoord at = TableGrid->GetCurrentCell();
+  if (!TableGrid->HasCell(at)) return;
+  if (!OpenTableForRecordWrite(at.Row) || RefuseWrite()) return;
+  Table->AutoPost = true;
+  Table->GoTo(at.Row + 1);
+  BeginWrite();
+  Table->SetDeleted(!Table->IsDeleted());
+  Table->PostRecord();
+  const std::string failure = WriteFailure();
+  // The row shows what the file now holds, marked or not.
+  Table->GoTo(at.Row + 1);
+  ShowRecordMark(at.Row);
+  CloseTable();
+  ReportFailure(failure);
+}
+
 void MainWindow::ZoomIn() {
   CommandScope command(*this);
   if (!command.Entered()) return;

@@ -1,5 +1,6 @@
 // Loading: choosing a table, opening it with its memo file, and copying
 // every field of every record into the table view.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@
 namespace tabulon {
 
 namespace {
+
+// The title column's width when the numbers need no more.
+constexpr int kRowTitleWidth = 30;
 
 // The table view's rows are counted in 16 bits.
 constexpr uint32_t kMaxGridRows = 65535;
@@ -162,7 +166,9 @@ void MainWindow::FillGrid() {
     Table->GoTo(int32_t(r));
     for (int c = 0; c < fields; ++c)
       TableGrid->GetCell(c, int(r) - 1).SetText(DisplayText(column_fields_[size_t(c)]));
+    ShowRecordMark(int(r) - 1);
   }
+  FitRowTitles();
   AlignNumberColumns();
   TableGrid->EndUpdate();
   SetStatus(texts::kStatusOk);
@@ -175,8 +181,29 @@ void MainWindow::AlignNumberColumns() {
   for (int c = 0; c < TableGrid->ColCount(); ++c) {
     const uint8_t align = IsNumberLayout(Table->GetValueLayout(FieldOfColumn(c))) ? kAlignRight
                                                                                    : kAlignLeft;
-    for (int r = 0; r < TableGrid->RowCount(); ++r) TableGrid->GetCell(c, r).SetHAlign(align);
+    // Cells already right are left alone: a change copies the cell's look.
+    for (int r = 0; r < TableGrid->RowCount(); ++r) {
+      XLGridCell& cell = TableGrid->GetCell(c, r);
+      if (cell.GetHAlign() != align) cell.SetHAlign(align);
+    }
   }
+}
+
+void MainWindow::ShowRecordMark(int row) {
+  const bool deleted = Table->BufferHoldsRecord() && Table->IsDeleted();
+  TableGrid->SetRowTitle(row, (deleted ? "*" : "") + std::to_string(row + 1));
+  for (int c = 0; c < TableGrid->ColCount(); ++c) {
+    XLGridCell& cell = TableGrid->GetCell(c, row);
+    if (cell.IsDimmed() != deleted) cell.SetDimmed(deleted);
+  }
+}
+
+void MainWindow::FitRowTitles() {
+  // Room for the widest number with its mark, and never below the default.
+  Canvas& canvas = TableGrid->GetBuffer().GetCanvas();
+  canvas.SetFont(TableGrid->TitleFont());
+  const std::string widest = "*" + std::string(std::to_string(TableGrid->RowCount()).size(), '8');
+  TableGrid->SetRowTitleWidth(std::max(kRowTitleWidth, canvas.MeasureText(widest).Width + 8));
 }
 
 void MainWindow::SpreadColumns() {

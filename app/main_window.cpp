@@ -194,6 +194,12 @@ void MainWindow::WireEvents() {
     }
   };
   TableGrid->OnResize = [this](Control&) { SpreadColumns(); };
+  TableGrid->OnKeyDown = [this](Control&, int& key, uint32_t shift) {
+    if (key == kVkDelete && (shift & kShiftCtrl) != 0) {
+      key = 0;
+      ToggleDeleted();
+    }
+  };
   TableGrid->SetOnBeginEdit([this](XLGrid& grid, int col, int row, Control*& editor,
                                    Control*& edit_control, XLGridSides& margins) {
     BeginCellEdit(grid, col, row, editor, edit_control, margins);

@@ -53,6 +53,14 @@ class MainWindow {
   void SpreadColumns();
   // Number columns right-aligned, every other column left-aligned.
   void AlignNumberColumns();
+  // The record number of the view's row in its title, marked "*" and the
+  // row greyed when the record in the buffer is marked deleted.
+  void ShowRecordMark(int row);
+  // The title column as wide as the numbers need.
+  void FitRowTitles();
+  // Ctrl+Delete in the table view: sets or clears the deletion mark of the
+  // current record and writes it at once.
+  void ToggleDeleted();
 
   // The menu's help and about items.
   void ShowHelp();

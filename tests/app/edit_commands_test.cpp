@@ -195,6 +195,54 @@ TEST_F(EditCommandsTest, AppendAndDeleteRefillTheView) {
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
 }
 
+// Record numbers in the title column; a mark set or cleared with
+// Ctrl+Delete is written at once, shown as "*" and a grey row, and "P"
+// removes the marked records.
+TEST_F(EditCommandsTest, DeletionMarksAreShownToggledAndPacked) {
+  WriteStaff();
+  Bytes bytes = Read("staff.dbf");
+  bytes[kHeader + 3 * kRecord] = '*';  // marked by another program
+  Write("staff.dbf", bytes);
+  Load("staff.dbf");
+  MainWindow& w = *win_;
+  XLGrid& g = *w.TableGrid;
+  EXPECT_EQ(g.GetRowTitle(0), "1");
+  EXPECT_EQ(g.GetRowTitle(3), "*4");
+  EXPECT_EQ(g.GetRowTitle(4), "5");
+  EXPECT_TRUE(g.GetCell(0, 3).IsDimmed());
+  EXPECT_TRUE(g.GetCell(4, 3).IsDimmed());
+  EXPECT_FALSE(g.GetCell(0, 4).IsDimmed());
+
+  auto ctrl_delete = [&g] {
+    g.SetFocus();
+    headless::SetKeyDown(kVkControl, true);
+    headless::PressKey(g, kVkDelete);
+    headless::SetKeyDown(kVkControl, false);
+  };
+  g.SetCurrentCell(2, 1);
+  ctrl_delete();
+  EXPECT_EQ(Read("staff.dbf")[kHeader + kRecord], '*');
+  EXPECT_EQ(g.GetRowTitle(1), "*2");
+  EXPECT_TRUE(g.GetCell(0, 1).IsDimmed());
+  g.SetCurrentCell(0, 3);
+  ctrl_delete();  // cleared again, written at once too
+  EXPECT_EQ(Read("staff.dbf")[kHeader + 3 * kRecord], ' ');
+  EXPECT_EQ(g.GetRowTitle(3), "4");
+  EXPECT_FALSE(g.GetCell(0, 3).IsDimmed());
+  EXPECT_EQ(Status(), "OK");
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+  // Delete without Ctrl marks nothing.
+  headless::PressKey(g, kVkDelete);
+  EXPECT_EQ(Read("staff.dbf")[kHeader + 3 * kRecord], ' ');
+
+  headless::ClickButton(*w.PackButton);
+  ASSERT_EQ(g.RowCount(), 4);
+  EXPECT_EQ(Cell(0, 1), "Cy");
+  EXPECT_EQ(g.GetRowTitle(1), "2");
+  EXPECT_FALSE(g.GetCell(0, 1).IsDimmed());
+  EXPECT_EQ(test::GetLittle32(Read("staff.dbf"), 4), 4u);
+}
+
 TEST_F(EditCommandsTest, ZoomEnlargesAMemoCellAndRestoresThatCell) {
   WriteStaff();
   MainWindow& w = *win_;

@@ -67,10 +67,14 @@ TEST_F(LoadTableTest, ShowsNamesAndValuesAndLeavesTheTableClosed) {
   EXPECT_EQ(w.TableGrid->GetCell(2, 3).GetHAlign(), kAlignRight);
   EXPECT_EQ(w.TableGrid->GetCell(1, 0).GetHAlign(), kAlignLeft);
   EXPECT_EQ(Cell(3, 0), "T");
-  EXPECT_EQ(Cell(0, 1), "Bob");  // marked deleted, shown as any other
+  EXPECT_EQ(Cell(0, 1), "Bob");  // marked deleted: greyed, "*" by its number
+  EXPECT_TRUE(w.TableGrid->GetCell(0, 1).IsDimmed());
+  EXPECT_FALSE(w.TableGrid->GetCell(0, 0).IsDimmed());
+  EXPECT_EQ(w.TableGrid->GetRowTitle(1), "*2");
   EXPECT_EQ(Cell(0, 2), "");     // blanks only
   EXPECT_EQ(Cell(0, 3), kOemWord);  // unconverted: the 1251 characters of the bytes
-  EXPECT_EQ(w.TableGrid->GetRowTitle(0), "");
+  EXPECT_EQ(w.TableGrid->GetRowTitle(0), "1");
+  EXPECT_EQ(w.TableGrid->GetRowTitle(3), "4");
   EXPECT_EQ(w.TableGrid->GetRowTitleWidth(), 30);
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
   EXPECT_EQ(Read("people.dbf"), before);
@@ -257,6 +261,11 @@ TEST_F(LoadTableTest, ALongTableShowsItsFirst65535RecordsAndSaysSo) {
   MainWindow& w = *win_;
   ASSERT_EQ(w.TableGrid->RowCount(), 65535);
   EXPECT_EQ(Cell(0, 65534), "65535");
+  EXPECT_EQ(w.TableGrid->GetRowTitle(65534), "65535");
+  // Wide enough for the marked number in the title font.
+  Canvas& canvas = w.TableGrid->GetBuffer().GetCanvas();
+  canvas.SetFont(w.TableGrid->TitleFont());
+  EXPECT_GT(w.TableGrid->GetRowTitleWidth(), canvas.MeasureText("*65535").Width);
   ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
   const std::string text = headless::GetMessageBoxes()[0].Text;
   EXPECT_NE(text.find("65537"), std::string::npos);
