@@ -105,9 +105,11 @@ TEST_F(EditCommandsTest, InPlaceEditsReachTheFileFittedToTheField) {
   headless::SendMouse(g, kWmLButtonDblClk, r.Left + 5, r.Top + 5);
   ASSERT_EQ(g.GetEditor(), win_->TextCellEditor.get());
   EXPECT_EQ(win_->TextCellEditor->GetText(), "Cy");
-  headless::TypeText(*win_->TextCellEditor, "d");
+  // The whole text is selected: typing replaces it.
+  EXPECT_EQ(win_->TextCellEditor->Perform(kEmGetSel), intptr_t(MakeWParam(0, 0xFFFF)));
+  headless::TypeText(*win_->TextCellEditor, "Dee");
   headless::PressKey(*win_->TextCellEditor, kVkReturn);
-  EXPECT_EQ(StoredField(3, 1, 5), "Cyd  ");
+  EXPECT_EQ(StoredField(3, 1, 5), "Dee  ");
 }
 
 TEST_F(EditCommandsTest, TypedTextIsStoredAsTypedWhateverTheOemBox) {
@@ -141,6 +143,20 @@ TEST_F(EditCommandsTest, MemoCellsAreWrittenWholeFromTheMemoEditor) {
   EXPECT_EQ(Cell(4, 2), text);
   EXPECT_EQ(StoredMemo(2), "m1");
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
+
+  // Ctrl+Enter breaks the line and the edit goes on; Enter accepts.
+  g.SetCurrentCell(4, 0);
+  headless::PressKey(g, kVkF2);
+  Memo& memo = *win_->MemoCellEditor;
+  headless::TypeText(memo, "first");  // replaces "m0", selected whole
+  headless::SetKeyDown(kVkControl, true);
+  headless::PressKey(memo, kVkReturn);
+  headless::SetKeyDown(kVkControl, false);
+  ASSERT_EQ(g.GetEditor(), &memo);
+  headless::TypeText(memo, "second");
+  headless::PressKey(memo, kVkReturn);
+  EXPECT_EQ(g.GetEditor(), nullptr);
+  EXPECT_EQ(StoredMemo(1), "first\r\nsecond");
 
   // FoxPro: the memo write stores the record itself, and says nothing.
   std::vector<uint32_t> blocks;
