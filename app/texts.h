@@ -47,6 +47,7 @@ constexpr const char* kStatusOk = "OK";
 constexpr const char* kStatusSave = "SAVE";
 constexpr const char* kStatusPack = "PAK";
 constexpr const char* kStatusError = "ERROR";
+constexpr const char* kStatusSearch = "ПОИСК";
 // Shown instead of "OK" while the table is open for reading only.
 constexpr const char* kStatusReadOnly = "ЧТЕНИЕ";
 
@@ -113,6 +114,8 @@ constexpr const char* kTextSizeSuffix = ") не подходит: для тип�
 // A table longer than the table view: + record count + kTooManyRecordsSuffix.
 constexpr const char* kTooManyRecordsPrefix = "Записей в таблице: ";
 constexpr const char* kTooManyRecordsSuffix = ". Показаны только первые 65535.";
+// A search that found more hits than the list shows.
+constexpr const char* kTooManyHits = "Найдено больше 65535 записей. Показаны только первые 65535.";
 
 // Tables the engine refuses to open, each + the file's name (or, for a
 // flavour, kUnsupportedPrefix + flavour + kUnsupportedSuffix).

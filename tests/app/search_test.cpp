@@ -184,5 +184,31 @@ TEST_F(SearchTest, ADoubleClickedHitBecomesTheCurrentRowInTheCurrentColumn) {
   EXPECT_EQ(w.TableGrid->GetCurrentCell(), (XLGridCoord{0, 2}));
 }
 
+// Many hits reach the list in one batch; beyond what the view has rows
+// for, the list stops and says so.
+TEST_F(SearchTest, HitsFillTheListAtOnceUpToTheViewsRows) {
+  TableSpec t;
+  t.Fields = {{"N", 'C', 5}};
+  for (int i = 1; i <= 65537; ++i) t.Records.push_back(" " + std::to_string(100000 + i).substr(1));
+  Write("many.dbf", MakeTable(t));
+  Load("many.dbf");
+  headless::ClearMessageBoxes();
+  MainWindow& w = *win_;
+  const int batches = headless::GetLineBatches(*w.SearchResultList);
+  ASSERT_EQ(Search(0, "0000?").size(), 9u);
+  EXPECT_EQ(headless::GetLineBatches(*w.SearchResultList), batches + 1);
+  EXPECT_EQ(Lines().front(), "00001");
+  EXPECT_EQ(Status(), "OK");
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+
+  const Hits all = Search(0, "*");
+  ASSERT_EQ(all.size(), 65535u);
+  EXPECT_EQ(all.back(), "65535");
+  EXPECT_EQ(Lines().back(), "65535");
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, Utf8ToAnsi(texts::kTooManyHits));
+  EXPECT_EQ(Status(), "OK");
+}
+
 }  // namespace
 }  // namespace tabulon

@@ -63,6 +63,8 @@ void ChooseLine(ListBox& list, int index, bool double_click) {
   if (double_click) peer.NotifyParent(kLbnDblClk);
 }
 
+int GetLineBatches(const ListBox& list) { return PeerOf(list).GetBatchCount(); }
+
 void ChooseItem(ComboBox& combo, int index) {
   HeadlessPeer& peer = PeerOf(combo);
   peer.Send(kCbSetCurSel, uintptr_t(intptr_t(index)), 0);

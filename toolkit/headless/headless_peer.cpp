@@ -164,6 +164,12 @@ void HeadlessPeer::Type(const std::string& text) {
   NotifyParent(kEnChange);
 }
 
+void HeadlessPeer::AddItems(const std::vector<std::string>& items) {
+  items_.insert(items_.end(), items.begin(), items.end());
+  ++batches_;
+  invalid_ = true;
+}
+
 std::string HeadlessPeer::GetItem(int index) const {
   return index >= 0 && size_t(index) < items_.size() ? items_[size_t(index)] : std::string();
 }
