@@ -195,10 +195,12 @@ void MainWindow::WireEvents() {
   };
   TableGrid->OnResize = [this](Control&) { SpreadColumns(); };
   TableGrid->OnKeyDown = [this](Control&, int& key, uint32_t shift) {
-    if (key == kVkDelete && (shift & kShiftCtrl) != 0) {
-      key = 0;
-      ToggleDeleted();
-    }
+    if ((shift & kShiftCtrl) == 0) return;
+    if (key == kVkDelete) ToggleDeleted();
+    else if (key == 'C') CopyToClipboard();
+    else if (key == 'V') PasteIntoCell();
+    else return;
+    key = 0;
   };
   TableGrid->SetOnBeginEdit([this](XLGrid& grid, int col, int row, Control*& editor,
                                    Control*& edit_control, XLGridSides& margins) {

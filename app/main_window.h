@@ -61,6 +61,12 @@ class MainWindow {
   // Ctrl+Delete in the table view: sets or clears the deletion mark of the
   // current record and writes it at once.
   void ToggleDeleted();
+  // Ctrl+C and Ctrl+V in the table view (clipboard_commands.cpp).
+  void CopyToClipboard();
+  void PasteIntoCell();
+  // What Ctrl+C copies: the marked rows under the column titles, as
+  // tab-separated lines, or else the current cell's text.
+  std::string CopiedText() const;
 
   // The menu's help and about items.
   void ShowHelp();

@@ -2,6 +2,7 @@
 // file, "+", "X", the memo editor, the zoom of a memo cell, moved columns,
 // changes by other programs and failed writes.
 #include "app_test_support.h"
+#include "clipboard.h"
 #include "file_memory.h"
 #include "message.h"
 #include "texts.h"
@@ -257,6 +258,52 @@ TEST_F(EditCommandsTest, DeletionMarksAreShownToggledAndPacked) {
   EXPECT_EQ(g.GetRowTitle(1), "2");
   EXPECT_FALSE(g.GetCell(0, 1).IsDimmed());
   EXPECT_EQ(test::GetLittle32(Read("staff.dbf"), 4), 4u);
+}
+
+// Ctrl+C: the current cell, or the marked rows under the field names as
+// tab-separated lines; Ctrl+V: an in-place edit holding the clipboard's text.
+TEST_F(EditCommandsTest, TheClipboardTakesCellsAndRowsAndGivesAnEdit) {
+  const std::vector<std::string> texts = {"m0", "two\r\nlines", "say \"hi\"", "m3", "m4"};
+  Write("staff.dbf", MakeTable(Staff(0x83, test::DbtBlocks(texts))));
+  Write("staff.dbt", MakeDbt(texts));
+  Load("staff.dbf");
+  XLGrid& g = *win_->TableGrid;
+  auto ctrl = [&g](int key) {
+    g.SetFocus();
+    headless::SetKeyDown(kVkControl, true);
+    headless::PressKey(g, key);
+    headless::SetKeyDown(kVkControl, false);
+  };
+  g.SetCurrentCell(1, 3);
+  ctrl('C');
+  EXPECT_EQ(GetClipboardText(), "33");
+  g.MarkRow(1, true);
+  g.MarkRow(2, true);
+  ctrl('C');
+  EXPECT_EQ(GetClipboardText(),
+            "NAME\tAGE\tBORN\tOK\tNOTE\r\n"
+            "Bob\t31\t19990101\tT\t\"two\r\nlines\"\r\n"
+            "Cy\t32\t19990101\tT\t\"say \"\"hi\"\"\"\r\n");
+
+  // Pasted into a one-line editor, the first line; nothing is written
+  // until the edit is accepted.
+  const Bytes before = Read("staff.dbf");
+  SetClipboardText("Zed\r\nrest");
+  g.SelectAll(false);
+  g.SetCurrentCell(0, 4);
+  ctrl('V');
+  ASSERT_EQ(g.GetEditor(), win_->TextCellEditor.get());
+  EXPECT_EQ(win_->TextCellEditor->GetText(), "Zed");
+  EXPECT_EQ(Read("staff.dbf"), before);
+  headless::PressKey(*win_->TextCellEditor, kVkReturn);
+  EXPECT_EQ(StoredField(5, 1, 5), "Zed  ");
+  // A memo cell takes every line.
+  g.SetCurrentCell(4, 0);
+  ctrl('V');
+  ASSERT_EQ(g.GetEditor(), win_->MemoCellEditor.get());
+  headless::PressKey(*win_->MemoCellEditor, kVkReturn);
+  EXPECT_EQ(StoredMemo(1), "Zed\r\nrest");
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
 }
 
 TEST_F(EditCommandsTest, ZoomEnlargesAMemoCellAndRestoresThatCell) {

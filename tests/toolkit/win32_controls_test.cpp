@@ -5,10 +5,12 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "button.h"
+#include "clipboard.h"
 #include "custom_control.h"
 #include "edit.h"
 #include "form.h"
@@ -294,6 +296,28 @@ TEST_F(Win32Form, AListBoxTakesTensOfThousandsOfLinesAtOnce) {
   EXPECT_EQ(list->GetLine(65534), "value 65535");
   // Its redraw is on again (turning it off takes the visible style away).
   EXPECT_NE(GetWindowLongW(H(*list), GWL_STYLE) & WS_VISIBLE, 0);
+}
+
+// What Ctrl+C and Ctrl+V go through: Unicode text on the clipboard, so
+// that other programs read the Cyrillic whatever their code page.
+TEST_F(Win32Form, TheClipboardCarriesWindows1251AsUnicode) {
+  ASSERT_TRUE(SetClipboardText("\xCA\xEE\xF2\t1\r\n"));  // "Кот", tab, 1
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(GlobalLock(data))), L"\u041A\u043E\u0442\t1\r\n");
+  GlobalUnlock(data);
+  CloseClipboard();
+  // Text another program put there comes back in Windows-1251.
+  const std::wstring other = L"\u0414\u0430 & no";  // "Да & no"
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (other.size() + 1) * sizeof(wchar_t));
+  std::memcpy(GlobalLock(block), other.c_str(), (other.size() + 1) * sizeof(wchar_t));
+  GlobalUnlock(block);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  SetClipboardData(CF_UNICODETEXT, block);
+  CloseClipboard();
+  EXPECT_EQ(GetClipboardText(), "\xC4\xE0 & no");
 }
 
 TEST_F(Win32Form, ModalShowingDisablesTheOthersUntilTheCloseIsAccepted) {
