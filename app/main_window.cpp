@@ -2,6 +2,7 @@
 // them, at its place, and the events that tie them to the commands.
 #include "main_window.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "info_windows.h"
@@ -119,6 +120,28 @@ MainWindow::MainWindow(Program& program, DbfFileSystem* fs)
   WireEvents();
   FileDialog->SetOwner(Window->GetHandle());
   FileDialog->SetInitialDir(ProgramFolder());
+  Window->SetMinClientSize(LeastClientSize());
+}
+
+Size MainWindow::LeastClientSize() const {
+  // As wide as the widest row of controls in the panels, with the margin
+  // they keep on the left; controls aligned or following the width fit any.
+  constexpr int kMargin = 5;
+  int width = 0;
+  int height = 0;
+  for (const Panel* panel : {ButtonBar.get(), SearchTitleBar.get(), SearchPanel.get(), NewTablePanel.get()}) {
+    const int frame = panel->GetWidth() - panel->GetClientSize().Width;
+    for (const Control* child : panel->GetChildren()) {
+      if (child->GetAlign() != Align::None || child->GetAnchors().Right) continue;
+      width = std::max(width, child->GetBounds().Right + kMargin + frame);
+    }
+    height += panel->GetHeight();
+  }
+  // Below the menu, the table view keeps its title row and three rows.
+  const XLGrid& grid = *TableGrid;
+  height += grid.GetHeight() - grid.GetClientSize().Height + grid.GetColTitleHeight() +
+            3 * grid.GetDefaultRowHeight();
+  return Size{width, height};
 }
 
 MainWindow::~MainWindow() = default;

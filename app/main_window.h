@@ -160,6 +160,8 @@ class MainWindow {
     bool entered_;
   };
 
+  // The least client area at which every control of the window is whole.
+  Size LeastClientSize() const;
   void BuildNewTableArea();
   void BuildSearchArea();
   void BuildButtonBar();

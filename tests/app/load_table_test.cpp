@@ -282,13 +282,13 @@ TEST_F(LoadTableTest, ColumnsSpreadOverTheGridWhenItIsResized) {
   Load("people.dbf");
   for (int c = 0; c < 4; ++c) EXPECT_EQ(w.TableGrid->GetColWidth(c), w.TableGrid->GetWidth() / 4);
   w.TableGrid->SetColWidth(1, 13);
-  w.Window->SetClientSize(400, 513);
-  ASSERT_EQ(w.TableGrid->GetWidth(), 400);
-  for (int c = 0; c < 4; ++c) EXPECT_EQ(w.TableGrid->GetColWidth(c), 100);
+  w.Window->SetClientSize(800, 513);
+  ASSERT_EQ(w.TableGrid->GetWidth(), 800);
+  for (int c = 0; c < 4; ++c) EXPECT_EQ(w.TableGrid->GetColWidth(c), 200);
   // The next load spreads the columns again.
   w.TableGrid->SetColWidths({7, 7, 7, 7});
   Load("people.dbf");
-  EXPECT_EQ(w.TableGrid->GetColWidth(2), 100);
+  EXPECT_EQ(w.TableGrid->GetColWidth(2), 200);
 }
 
 }  // namespace
