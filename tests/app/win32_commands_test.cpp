@@ -156,5 +156,85 @@ TEST_F(Win32Commands, PackRebuildsAMemoTable) {
   EXPECT_EQ(count, 2);
 }
 
+// A key pressed with Ctrl held, as the keyboard would queue it.
+void PostCtrlKey(HWND w, UINT key) {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  PostMessageW(w, WM_KEYDOWN, key, 1);
+  PostMessageW(w, WM_KEYUP, key, LPARAM(0xC0000001u));
+  Pump();
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+}
+
+TEST_F(Win32Commands, CtrlDeleteMarksAtOnceAndCtrlCCopiesForOtherPrograms) {
+  test::TableSpec t;
+  t.Fields = {{"CITY", 'C', 8}, {"SIZE", 'N', 4}};
+  t.Records = {" Omsk    1172", " Tver     424"};
+  const std::string path = Path("tabulon-keys-test.dbf");
+  ASSERT_TRUE(test::WriteFile(path, test::MakeTable(t)));
+  Open(path);
+  ASSERT_EQ(main_->TableGrid->RowCount(), 2);
+  EXPECT_EQ(main_->TableGrid->GetRowTitle(1), "2");
+  const HWND grid = H(*main_->TableGrid);
+  main_->TableGrid->SetCurrentCell(1, 1);
+  main_->TableGrid->SetFocus();
+  PostCtrlKey(grid, VK_DELETE);
+  EXPECT_EQ(ReadFile(path)[32 + 64 + 1 + 13], '*');
+  EXPECT_EQ(main_->TableGrid->GetRowTitle(1), "*2");
+  EXPECT_TRUE(main_->TableGrid->GetCell(0, 1).IsDimmed());
+
+  PostCtrlKey(grid, 'C');
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(GlobalLock(data))), L"424");
+  GlobalUnlock(data);
+  CloseClipboard();
+  EXPECT_TRUE(boxes.empty());
+}
+
+// A file another program holds for writing (letting others read) can be
+// viewed only; a write is refused with one message, and the file keeps
+// every byte. (A read-only attribute would not do here: the tests may run
+// with the rights to write anyway.)
+TEST_F(Win32Commands, ATableHeldByAnotherProgramIsShownAndWritesAreRefused) {
+  test::TableSpec t;
+  t.Fields = {{"CITY", 'C', 8}};
+  t.Records = {" Omsk    "};
+  const std::string path = Path("tabulon-readonly-test.dbf");
+  const test::Bytes bytes = test::MakeTable(t);
+  ASSERT_TRUE(test::WriteFile(path, bytes));
+  HANDLE other = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  Open(path);
+  ASSERT_EQ(main_->TableGrid->RowCount(), 1);
+  EXPECT_EQ(main_->TableGrid->GetCell(0, 0).GetText(), "Omsk");
+  EXPECT_EQ(main_->StatusLabel->GetText(), "\xD7\xD2\xC5\xCD\xC8\xC5");  // "ЧТЕНИЕ"
+  SendMessageW(H(*main_->AddButton), BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(main_->TableGrid->RowCount(), 1);
+  CloseHandle(other);
+  EXPECT_EQ(ReadFile(path), bytes);
+}
+
+// Shrunk by the frame as far as it goes, the window keeps every control
+// of the button bar whole.
+TEST_F(Win32Commands, TheWindowCannotBeShrunkPastItsControls) {
+  SetWindowPos(H(*main_->Window), nullptr, 0, 0, 60, 60, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  const Size client = main_->Window->GetClientSize();
+  const Size least = main_->Window->GetMinClientSize();
+  EXPECT_GE(client.Width, least.Width);
+  EXPECT_GE(client.Height, least.Height);
+  for (const Control* child : main_->ButtonBar->GetChildren())
+    EXPECT_LE(child->GetBounds().Right, main_->ButtonBar->GetClientSize().Width);
+  EXPECT_GE(main_->TableGrid->GetClientSize().Height, 20 + 3 * 20);
+}
+
 }  // namespace
 }  // namespace tabulon
