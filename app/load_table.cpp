@@ -129,10 +129,7 @@ bool MainWindow::OpenTable() {
 }
 
 void MainWindow::ClearTableView() {
-  TableGrid->BeginUpdate();
-  TableGrid->SetRowCount(0);
-  TableGrid->SetColCount(0);
-  TableGrid->EndUpdate();
+  ForgetViewState();
   column_fields_.clear();
   seen_ = TableSnapshot{};
 }
