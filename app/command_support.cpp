@@ -54,6 +54,13 @@ bool MainWindow::EndPendingEdit() {
   return TableGrid->EndEdit(true, false);
 }
 
+bool MainWindow::RefuseWrite() {
+  if (!Table->ReadOnly) return false;
+  CloseTable();
+  Tell(texts::kReadOnlyRefused);
+  return true;
+}
+
 void MainWindow::BeginWrite() {
   Table->ErrorCode = 0;
   Table->ErrorText.clear();
@@ -88,6 +95,9 @@ std::string MainWindow::DisplayText(int field) {
   const std::string text = StoredText(field);
   const bool memo = Table->GetFieldType(field) == DbfFieldType::Memo;
   if (!memo && !HasTextForm(Table->GetValueLayout(field))) return text;  // the program's own marker
+  // A number's leading blanks only right-justify it in the file; the cell
+  // right-aligns it, and blanks would hide its digits in a narrow column.
+  if (!memo && Table->GetValueLayout(field) == DbfValueLayout::Number) return TrimBlanks(text);
   // As the view was filled: the box takes effect at the next fill only.
   return shown_oem_ ? OemToAnsi(text) : text;
 }

@@ -64,6 +64,11 @@ void MainWindow::BeginCellEdit(XLGrid&, int col, int, Control*& editor, Control*
   if (busy_) return;  // no editor: no edit starts while a command runs
   const int field = FieldOfColumn(col);
   if (field < 1 || field > Table->FieldCount) return;
+  if (Table->ReadOnly) {
+    // As the last open found it; no edit starts that could not be stored.
+    Tell(texts::kReadOnlyRefused);
+    return;
+  }
   const DbfFieldType type = Table->GetFieldType(field);
   if (type != DbfFieldType::Memo && !TakesTypedText(Table->GetValueLayout(field))) {
     // No editor: the field's bytes have no text the program could write.
@@ -142,7 +147,7 @@ void MainWindow::EndCellEdit(XLGrid&, int col, int row, Control*, Control*, std:
 
 void MainWindow::AppendRecord() {
   CommandScope command(*this);
-  if (!command.Entered() || !OpenTable()) return;
+  if (!command.Entered() || !OpenTable() || RefuseWrite()) return;
   BeginWrite();
   Table->AppendBlank();
   const std::string failure = WriteFailure();
@@ -155,7 +160,7 @@ void MainWindow::DeleteRecord() {
   CommandScope command(*this);
   if (!command.Entered()) return;
   const XLGridCoord at = TableGrid->GetCurrentCell();
-  if (!OpenTableForRecordWrite(TableGrid->HasCell(at) ? at.Row : -1)) return;
+  if (!OpenTableForRecordWrite(TableGrid->HasCell(at) ? at.Row : -1) || RefuseWrite()) return;
   if (!TableGrid->HasCell(at)) {
     CloseTable();
     return;
@@ -165,6 +170,25 @@ void MainWindow::DeleteRecord() {
   Table->RemoveRecord(at.Row + 1);
   const std::string failure = WriteFailure();
   FillGrid();
+  CloseTable();
+  ReportFailure(failure);
+}
+
+void MainWindow::ToggleDeleted() {
+  CommandScope command(*this);
+  if (!command.Entered()) return;
+  const XLGridCoord at = TableGrid->GetCurrentCell();
+  if (!TableGrid->HasCell(at)) return;
+  if (!OpenTableForRecordWrite(at.Row) || RefuseWrite()) return;
+  Table->AutoPost = true;
+  Table->GoTo(at.Row + 1);
+  BeginWrite();
+  Table->SetDeleted(!Table->IsDeleted());
+  Table->PostRecord();
+  const std::string failure = WriteFailure();
+  // The row shows what the file now holds, marked or not.
+  Table->GoTo(at.Row + 1);
+  ShowRecordMark(at.Row);
   CloseTable();
   ReportFailure(failure);
 }
@@ -179,8 +203,13 @@ void MainWindow::ZoomIn() {
   ZoomInButton->SetEnabled(false);
   SavedColWidth = TableGrid->GetColWidth(at.Col);
   SavedRowHeight = TableGrid->GetRowHeight(at.Row);
+  ZoomedCell = at;
+  TableGrid->BeginUpdate();
   TableGrid->SetColWidth(at.Col, TableGrid->GetWidth());
   TableGrid->SetRowHeight(at.Row, TableGrid->GetHeight() - 20);
+  // Enlarged, the memo shows its lines as it holds them.
+  TableGrid->GetCell(at.Col, at.Row).SetMultiLine(true);
+  TableGrid->EndUpdate();
 }
 
 void MainWindow::ZoomOut() {
@@ -188,11 +217,16 @@ void MainWindow::ZoomOut() {
   if (!command.Entered()) return;
   ZoomInButton->SetEnabled(true);
   ZoomOutButton->SetEnabled(false);
-  // The cell current now takes the saved sizes, wherever the user went.
-  const XLGridCoord at = TableGrid->GetCurrentCell();
+  // The enlarged cell takes its sizes back, wherever the user went since
+  // (it is gone when a refill dropped its row).
+  const XLGridCoord at = ZoomedCell;
+  ZoomedCell = XLGridCoord{};
   if (!TableGrid->HasCell(at)) return;
+  TableGrid->BeginUpdate();
+  TableGrid->GetCell(at.Col, at.Row).SetMultiLine(false);
   TableGrid->SetColWidth(at.Col, SavedColWidth);
   TableGrid->SetRowHeight(at.Row, SavedRowHeight);
+  TableGrid->EndUpdate();
 }
 
 }  // namespace tabulon

@@ -28,6 +28,9 @@ std::string EngineMessage(const DbfTable& table) {
     case DbfSizesDisagree: return texts::kSizesDisagree + detail;
     case DbfFileTooShort: return texts::kFileTooShort + detail;
     case DbfNoWriteAccess: return texts::kNoWriteAccess + detail;
+    case DbfNoAccess: return texts::kNoAccess + detail;
+    case DbfJournalNeedsWrite: return texts::kJournalNeedsWrite + detail;
+    case DbfReadOnly: return texts::kReadOnlyRefused;
     case DbfMemoUnavailable: return texts::kNoMemoFile;
     case DbfPackJournalSetAside: return texts::kPackJournalSetAside + detail;
     default: return table.ErrorText;

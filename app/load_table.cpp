@@ -15,6 +15,9 @@ namespace tabulon {
 
 namespace {
 
+// The title column's width when the numbers need no more.
+constexpr int kRowTitleWidth = 30;
+
 // The table view's rows are counted in 16 bits.
 constexpr uint32_t kMaxGridRows = 65535;
 
@@ -28,6 +31,21 @@ constexpr size_t kCodePageSampleMemo = 4096;
 constexpr uint32_t kTableDialogOptions = kOfnFileMustExist | kOfnPathMustExist | kOfnHideReadOnly |
                                          kOfnOverwritePrompt | kOfnExplorer | kOfnEnableSizing |
                                          kOfnLongNames;
+
+// Numbers read best right-aligned, their digits under each other.
+bool IsNumberLayout(DbfValueLayout layout) {
+  switch (layout) {
+    case DbfValueLayout::Number:
+    case DbfValueLayout::Integer:
+    case DbfValueLayout::Autoincrement:
+    case DbfValueLayout::Currency:
+    case DbfValueLayout::Double:
+    case DbfValueLayout::SortableDouble:
+      return true;
+    default:
+      return false;
+  }
+}
 
 // Whether order holds each field 1..fields once.
 bool IsFieldOrder(const std::vector<int>& order, int fields) {
@@ -54,8 +72,13 @@ void MainWindow::LoadTable() {
   column_fields_.clear();  // a new table shows its fields in file order
   if (!OpenTable()) return;
   ShowTableCodePage();
-  SpreadColumns();
+  ForgetViewState();
   FillGrid();
+  // After the fill, so that every column of the new table takes its share.
+  SpreadColumns();
+  TableGrid->SetTopRow(0);
+  TableGrid->SetLeftCol(0);
+  TableGrid->SetCurrentCell(0, 0);
   CloseTable();
 }
 
@@ -89,6 +112,18 @@ void MainWindow::ShowTableCodePage() {
     case ShownCodePage::Undecided:
       break;
   }
+}
+
+void MainWindow::ForgetViewState() {
+  // Emptied, the view drops the previous table's row heights, marks and
+  // widths; the enlarged cell goes with them.
+  TableGrid->BeginUpdate();
+  TableGrid->SetRowCount(0);
+  TableGrid->SetColCount(0);
+  TableGrid->EndUpdate();
+  ZoomedCell = XLGridCoord{};
+  ZoomInButton->SetEnabled(true);
+  ZoomOutButton->SetEnabled(false);
 }
 
 bool MainWindow::ChooseTableFile(FileDialogMode mode) {
@@ -133,10 +168,7 @@ bool MainWindow::OpenTable() {
 }
 
 void MainWindow::ClearTableView() {
-  TableGrid->BeginUpdate();
-  TableGrid->SetRowCount(0);
-  TableGrid->SetColCount(0);
-  TableGrid->EndUpdate();
+  ForgetViewState();
   column_fields_.clear();
   seen_ = TableSnapshot{};
 }
@@ -170,12 +202,44 @@ void MainWindow::FillGrid() {
     Table->GoTo(int32_t(r));
     for (int c = 0; c < fields; ++c)
       TableGrid->GetCell(c, int(r) - 1).SetText(DisplayText(column_fields_[size_t(c)]));
+    ShowRecordMark(int(r) - 1);
   }
+  FitRowTitles();
+  AlignNumberColumns();
   TableGrid->EndUpdate();
   SetStatus(texts::kStatusOk);
 
   if (records > kMaxGridRows)
     Tell(texts::kTooManyRecordsPrefix + std::to_string(records) + texts::kTooManyRecordsSuffix);
+}
+
+void MainWindow::AlignNumberColumns() {
+  for (int c = 0; c < TableGrid->ColCount(); ++c) {
+    const uint8_t align = IsNumberLayout(Table->GetValueLayout(FieldOfColumn(c))) ? kAlignRight
+                                                                                   : kAlignLeft;
+    // Cells already right are left alone: a change copies the cell's look.
+    for (int r = 0; r < TableGrid->RowCount(); ++r) {
+      XLGridCell& cell = TableGrid->GetCell(c, r);
+      if (cell.GetHAlign() != align) cell.SetHAlign(align);
+    }
+  }
+}
+
+void MainWindow::ShowRecordMark(int row) {
+  const bool deleted = Table->BufferHoldsRecord() && Table->IsDeleted();
+  TableGrid->SetRowTitle(row, (deleted ? "*" : "") + std::to_string(row + 1));
+  for (int c = 0; c < TableGrid->ColCount(); ++c) {
+    XLGridCell& cell = TableGrid->GetCell(c, row);
+    if (cell.IsDimmed() != deleted) cell.SetDimmed(deleted);
+  }
+}
+
+void MainWindow::FitRowTitles() {
+  // Room for the widest number with its mark, and never below the default.
+  Canvas& canvas = TableGrid->GetBuffer().GetCanvas();
+  canvas.SetFont(TableGrid->TitleFont());
+  const std::string widest = "*" + std::string(std::to_string(TableGrid->RowCount()).size(), '8');
+  TableGrid->SetRowTitleWidth(std::max(kRowTitleWidth, canvas.MeasureText(widest).Width + 8));
 }
 
 void MainWindow::SpreadColumns() {

@@ -2,6 +2,9 @@
 // them, at its place, and the events that tie them to the commands.
 #include "main_window.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "info_windows.h"
 #include "program.h"
 #include "system.h"
@@ -117,6 +120,28 @@ MainWindow::MainWindow(Program& program, DbfFileSystem* fs)
   WireEvents();
   FileDialog->SetOwner(Window->GetHandle());
   FileDialog->SetInitialDir(ProgramFolder());
+  Window->SetMinClientSize(LeastClientSize());
+}
+
+Size MainWindow::LeastClientSize() const {
+  // As wide as the widest row of controls in the panels, with the margin
+  // they keep on the left; controls aligned or following the width fit any.
+  constexpr int kMargin = 5;
+  int width = 0;
+  int height = 0;
+  for (const Panel* panel : {ButtonBar.get(), SearchTitleBar.get(), SearchPanel.get(), NewTablePanel.get()}) {
+    const int frame = panel->GetWidth() - panel->GetClientSize().Width;
+    for (const Control* child : panel->GetChildren()) {
+      if (child->GetAlign() != Align::None || child->GetAnchors().Right) continue;
+      width = std::max(width, child->GetBounds().Right + kMargin + frame);
+    }
+    height += panel->GetHeight();
+  }
+  // Below the menu, the table view keeps its title row and three rows.
+  const XLGrid& grid = *TableGrid;
+  height += grid.GetHeight() - grid.GetClientSize().Height + grid.GetColTitleHeight() +
+            3 * grid.GetDefaultRowHeight();
+  return Size{width, height};
 }
 
 MainWindow::~MainWindow() = default;
@@ -192,6 +217,14 @@ void MainWindow::WireEvents() {
     }
   };
   TableGrid->OnResize = [this](Control&) { SpreadColumns(); };
+  TableGrid->OnKeyDown = [this](Control&, int& key, uint32_t shift) {
+    if ((shift & kShiftCtrl) == 0) return;
+    if (key == kVkDelete) ToggleDeleted();
+    else if (key == 'C') CopyToClipboard();
+    else if (key == 'V') PasteIntoCell();
+    else return;
+    key = 0;
+  };
   TableGrid->SetOnBeginEdit([this](XLGrid& grid, int col, int row, Control*& editor,
                                    Control*& edit_control, XLGridSides& margins) {
     BeginCellEdit(grid, col, row, editor, edit_control, margins);
@@ -201,7 +234,13 @@ void MainWindow::WireEvents() {
     EndCellEdit(grid, col, row, editor, edit_control, text, accept, allow);
   });
   // The columns' fields follow the user's Alt-drags.
-  TableGrid->SetOnColumnMoved([this](XLGrid&, int from, int to) { MoveEntry(column_fields_, from, to); });
+  TableGrid->SetOnColumnMoved([this](XLGrid&, int from, int to) {
+    MoveEntry(column_fields_, from, to);
+    // The enlarged cell moves with its column.
+    if (ZoomedCell.Col == from) ZoomedCell.Col = to;
+    else if (from < ZoomedCell.Col && ZoomedCell.Col <= to) --ZoomedCell.Col;
+    else if (to <= ZoomedCell.Col && ZoomedCell.Col < from) ++ZoomedCell.Col;
+  });
   FieldGrid->SetOnColumnMoved([this](XLGrid&, int from, int to) { MoveEntry(field_grid_roles_, from, to); });
   AddButton->OnClick = [this](Button&) { AppendRecord(); };
   DeleteButton->OnClick = [this](Button&) { DeleteRecord(); };
@@ -232,7 +271,11 @@ void MainWindow::ShowInfo(Form& window) {
   window.Hide();
 }
 
-void MainWindow::SetStatus(const char* word) { StatusLabel->SetText(word); }
+void MainWindow::SetStatus(const char* word) {
+  // All is well with a table that can only be read: the word says so.
+  if (std::strcmp(word, texts::kStatusOk) == 0 && Table->ReadOnly) word = texts::kStatusReadOnly;
+  StatusLabel->SetText(Utf8ToAnsi(word));
+}
 
 void MainWindow::Tell(const std::string& text) { program_.GetApplet().ShowMessage(Utf8ToAnsi(text)); }
 

@@ -51,6 +51,22 @@ class MainWindow {
   // Copies the open table into the table view; the table stays open.
   void FillGrid();
   void SpreadColumns();
+  // Number columns right-aligned, every other column left-aligned.
+  void AlignNumberColumns();
+  // The record number of the view's row in its title, marked "*" and the
+  // row greyed when the record in the buffer is marked deleted.
+  void ShowRecordMark(int row);
+  // The title column as wide as the numbers need.
+  void FitRowTitles();
+  // Ctrl+Delete in the table view: sets or clears the deletion mark of the
+  // current record and writes it at once.
+  void ToggleDeleted();
+  // Ctrl+C and Ctrl+V in the table view (clipboard_commands.cpp).
+  void CopyToClipboard();
+  void PasteIntoCell();
+  // What Ctrl+C copies: the marked rows under the column titles, as
+  // tab-separated lines, or else the current cell's text.
+  std::string CopiedText() const;
 
   // The menu's help and about items.
   void ShowHelp();
@@ -123,6 +139,8 @@ class MainWindow {
   std::string MemoTransferText;
   int32_t SavedColWidth = 0;
   int32_t SavedRowHeight = 0;
+  // The cell ZoomIn enlarged, until ZoomOut restores it (none otherwise).
+  XLGridCoord ZoomedCell;
   std::vector<std::string> SearchHitRecords;
   std::vector<std::string> FieldDefinitionLines;
 
@@ -142,6 +160,8 @@ class MainWindow {
     bool entered_;
   };
 
+  // The least client area at which every control of the window is whole.
+  Size LeastClientSize() const;
   void BuildNewTableArea();
   void BuildSearchArea();
   void BuildButtonBar();
@@ -151,13 +171,20 @@ class MainWindow {
   // Shows FileDialog for a table file to open or to create; true when the
   // user chose one (its path in FileDialog's file name).
   bool ChooseTableFile(FileDialogMode mode);
+  // One of the status words of texts.h (UTF-8).
   void SetStatus(const char* word);
+  // With the table open for a command that writes: when it can only be
+  // read, closes it, tells the user and returns true.
+  bool RefuseWrite();
   // Tells the user in a message box owned by the applet; text is UTF-8.
   void Tell(const std::string& text);
   // Opens the table for a command; on failure empties the table view, sets
   // "ERROR" and shows the engine's message. No table chosen yet is quiet.
   bool OpenTable();
   void ClearTableView();
+  // Empties the table view and ends an enlarged cell, so that a newly
+  // loaded table starts at its first record with default sizes.
+  void ForgetViewState();
   // Closes the table after a command and remembers how its files look, so
   // the next command can tell whether another program changed them.
   void CloseTable();

@@ -18,7 +18,7 @@ bool RefersToMemoBlocks(const DbfTable& table) {
 
 void MainWindow::PackTable() {
   CommandScope command(*this);
-  if (!command.Entered() || !OpenTable()) return;
+  if (!command.Entered() || !OpenTable() || RefuseWrite()) return;
   std::string failure;
   if (RefersToMemoBlocks(*Table) && Table->GetMemoKind() == MemoKind::None) {
     // Without its memo file the memo blocks could not be carried over.

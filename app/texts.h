@@ -47,6 +47,9 @@ constexpr const char* kStatusOk = "OK";
 constexpr const char* kStatusSave = "SAVE";
 constexpr const char* kStatusPack = "PAK";
 constexpr const char* kStatusError = "ERROR";
+constexpr const char* kStatusSearch = "ПОИСК";
+// Shown instead of "OK" while the table is open for reading only.
+constexpr const char* kStatusReadOnly = "ЧТЕНИЕ";
 
 // Messages.
 constexpr const char* kEnterNamePrefix = "Введите имя для ";         // + row + kColumnSuffix
@@ -122,6 +125,8 @@ constexpr const char* kNameNoOemTwinSuffix =
 // A table longer than the table view: + record count + kTooManyRecordsSuffix.
 constexpr const char* kTooManyRecordsPrefix = "Записей в таблице: ";
 constexpr const char* kTooManyRecordsSuffix = ". Показаны только первые 65535.";
+// A search that found more hits than the list shows.
+constexpr const char* kTooManyHits = "Найдено больше 65535 записей. Показаны только первые 65535.";
 
 // Tables the engine refuses to open, each + the file's name (or, for a
 // flavour, kUnsupportedPrefix + flavour + kUnsupportedSuffix).
@@ -133,6 +138,14 @@ constexpr const char* kSizesDisagree =
     "Размер записи в заголовке таблицы не совпадает с размерами её полей: ";
 constexpr const char* kFileTooShort = "Файл таблицы обрывается раньше её последних записей: ";
 constexpr const char* kNoWriteAccess = "Файл нельзя открыть для записи: ";
+constexpr const char* kNoAccess = "Нет доступа к файлу: ";
+constexpr const char* kJournalNeedsWrite =
+    "Упаковка таблицы была прервана, и её нужно откатить, но таблицу нельзя изменить. Откройте её "
+    "там, где она доступна для записи: ";
+// Any change to a table that can only be read (a CD, a read-only share, a
+// locked or read-only file).
+constexpr const char* kReadOnlyRefused =
+    "Таблица открыта только для чтения: изменения в неё не записываются.";
 
 // The help and about window texts, lines ended by CR LF.
 std::string HelpText();

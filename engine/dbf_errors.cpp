@@ -38,6 +38,9 @@ const char* const kMessages[kDbfErrorCodeCount] = {
     "Value does not suit the field. Field #",
     "No memo file for this field. Field #",
     "Pack journal not trusted, set aside as",
+    "The table is open for reading only:",
+    "The file cannot be opened:",
+    "A cut-off pack must be undone, but the table cannot be written:",
 };
 
 }  // namespace

@@ -43,9 +43,17 @@ enum DbfErrorCode : uint8_t {
   // A pack journal beside the table that recovery could not trust was
   // renamed aside and nothing else was touched; detail: its new name.
   DbfPackJournalSetAside = 30,
+  // A write to a table opened for reading only; nothing was changed.
+  DbfReadOnly = 31,
+  // A file that exists but cannot be opened even for reading (no access,
+  // locked against readers); detail: the file name.
+  DbfNoAccess = 32,
+  // A pack was cut off and must be undone before the table is read, but
+  // the table cannot be written; the open is refused. Detail: file name.
+  DbfJournalNeedsWrite = 33,
 };
 
-constexpr int kDbfErrorCodeCount = 31;
+constexpr int kDbfErrorCodeCount = 34;
 
 // The message of a code; empty for 0 and for numbers outside the table.
 const char* DbfErrorMessage(uint8_t code);

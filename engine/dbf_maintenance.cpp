@@ -21,7 +21,7 @@ void DbfTable::StampDate(uint8_t* destination) {
 }
 
 void DbfTable::AppendBlank() {
-  if (!Active) return;
+  if (!Active || RefusedReadOnly()) return;
   const uint32_t old_count = RecordCount();
   const std::string detail = std::to_string(uint64_t{old_count} + 1);
   // Record numbers are signed 32-bit, and the new record must start at the

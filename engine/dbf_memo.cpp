@@ -84,7 +84,7 @@ void DbfTable::ReadMemo(int32_t n, std::string& text) {
 }
 
 void DbfTable::WriteMemo(int32_t n, const std::string& text) {
-  if (!Active) return;
+  if (!Active || RefusedReadOnly()) return;
   if (n >= 1 && n <= FieldCount && !RefersToMemo(n)) {
     // A block number written into a text or number field would garble it.
     SetError(DbfWriteMemoError, std::to_string(n));

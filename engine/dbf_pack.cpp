@@ -196,7 +196,7 @@ void DbfTable::EndPass() {
 }
 
 int32_t DbfTable::Pack() {
-  if (!Active) return 0;
+  if (!Active || RefusedReadOnly()) return 0;
   const uint32_t count = std::min<uint32_t>(RecordCount(), INT32_MAX);
   const uint64_t size = RecordSize();
   const uint64_t records_end = HeaderSize() + uint64_t{count} * size;
@@ -286,7 +286,7 @@ int32_t DbfTable::Pack() {
 }
 
 void DbfTable::RemoveRecord(int32_t n) {
-  if (!Active) return;
+  if (!Active || RefusedReadOnly()) return;
   const std::string detail = std::to_string(n);
   const uint32_t count = RecordCount();
   if (n < 1 || static_cast<uint32_t>(n) > count) {

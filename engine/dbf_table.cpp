@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "dbf_table.h"
+#include "pack_journal.h"
 
 namespace tabulon {
 
@@ -117,20 +118,31 @@ void DbfTable::SetActive(bool value) {
     return;
   }
 
+  ReadOnly = false;
   if (!fs_.Exists(FileName)) {
     SetError(DbfFileNotExist, FileName);
     return;
   }
-  // A file that exists but cannot be opened for writing (read-only, locked
-  // by another program) fails the open: the table stays closed rather than
-  // pretending edits could be stored.
+  // A file that can be read but not written (a read-only medium or share,
+  // a read-only file, one another program holds for writing) opens for
+  // reading only: it can be viewed, and every change is refused.
   DataStream = DbfStream::Open(fs_.Open(FileName, DbfOpenMode::ReadWriteShared));
   if (!DataStream) {
-    SetError(DbfNoWriteAccess, FileName);
+    DataStream = DbfStream::Open(fs_.Open(FileName, DbfOpenMode::ReadOnly));
+    if (!DataStream) {
+      SetError(DbfNoAccess, FileName);
+      return;
+    }
+    ReadOnly = true;
+  }
+  // A pack cut off is finished or undone before anything is read. Read
+  // only, it cannot be: the half-packed file is not shown.
+  if (ReadOnly && fs_.Exists(PackJournalName(FileName))) {
+    SetError(DbfJournalNeedsWrite, FileName);
+    CloseStreams();
     return;
   }
-  // A pack cut off is finished or undone before anything is read.
-  if (!RecoverPass()) {
+  if (!ReadOnly && !RecoverPass()) {
     CloseStreams();
     return;
   }
@@ -141,13 +153,26 @@ void DbfTable::SetActive(bool value) {
     return;
   }
   if (!MemoFileName.empty() && fs_.Exists(MemoFileName)) {
-    MemoStream = DbfStream::Open(fs_.Open(MemoFileName, DbfOpenMode::ReadWriteShared));
+    if (!ReadOnly)
+      MemoStream = DbfStream::Open(fs_.Open(MemoFileName, DbfOpenMode::ReadWriteShared));
     if (!MemoStream) {
-      // Without its memo file every memo write would silently do nothing.
-      SetError(DbfNoWriteAccess, MemoFileName);
-      CloseStreams();
+      // A memo file that can only be read makes the whole table read only:
+      // a record must never point at memo blocks that could not be written.
+      MemoStream = DbfStream::Open(fs_.Open(MemoFileName, DbfOpenMode::ReadOnly));
+      if (MemoStream) {
+        ReadOnly = true;
+      } else {
+        SetError(DbfNoAccess, MemoFileName);
+        CloseStreams();
+      }
     }
   }
+}
+
+bool DbfTable::RefusedReadOnly() {
+  if (!ReadOnly) return false;
+  SetError(DbfReadOnly, FileName);
+  return true;
 }
 
 namespace {
@@ -279,6 +304,7 @@ void DbfTable::ReadRecord() {
 }
 
 bool DbfTable::AcceptChange() {
+  if (RefusedReadOnly()) return false;
   if (buffer_holds_record_) return true;
   SetError(refusal_code_, refusal_detail_);
   return false;
@@ -295,6 +321,10 @@ bool DbfTable::StoreRecord() {
 
 void DbfTable::WriteRecord() {
   if (!Active) return;
+  if (RefusedReadOnly()) {
+    RecordModified = false;  // the changes are dropped, as for any refusal
+    return;
+  }
   if (static_cast<uint32_t>(RecNo) - 1 >= RecordCount()) {
     SetError(DbfWriteRecordRangeError, std::to_string(RecNo));
   } else if (!buffer_holds_record_) {

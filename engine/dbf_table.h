@@ -127,6 +127,10 @@ class DbfTable {
   std::function<void(DbfTable& sender)> OnAfterAppend;
   std::unique_ptr<DbfStream> MemoStream;
   bool HeaderModified = false;
+  // The last open could read the data file (or the memo file) but not write
+  // it (a read-only medium or share, a locked or read-only file): the table
+  // is shown, and every change is refused with DbfReadOnly.
+  bool ReadOnly = false;
   uint8_t ErrorCode = 0;
   std::string ErrorText;
 
@@ -184,6 +188,8 @@ class DbfTable {
   // Record maintenance.
   void AppendBlank();
   void SetDeleted(bool deleted);
+  // The deletion mark of the record in the buffer.
+  bool IsDeleted() const { return RecordBuffer[0] == '*'; }
   // Packing drops the records marked deleted, rebuilds the memo file (when
   // open) to hold just the blocks the kept records refer to, and ends the
   // data file right after the records. RemoveRecord takes record n out
@@ -205,6 +211,8 @@ class DbfTable {
   bool BufferHoldsRecord() const { return buffer_holds_record_; }
 
  private:
+  // True, with DbfReadOnly set, when the table was opened for reading only.
+  bool RefusedReadOnly();
   uint64_t RecordOffset(int32_t n) const;
   size_t BufferedRecordSize() const;
   bool AcceptChange();

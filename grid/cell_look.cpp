@@ -11,7 +11,7 @@ bool CellLook::SameLook(const CellLook& o) const {
       return false;
   }
   return HAlign == o.HAlign && VAlign == o.VAlign && Background == o.Background &&
-         CellFont.SameFace(o.CellFont);
+         MultiLine == o.MultiLine && Dimmed == o.Dimmed && CellFont.SameFace(o.CellFont);
 }
 
 size_t CellLook::Hash() const {
@@ -22,7 +22,7 @@ size_t CellLook::Hash() const {
     mix(uint32_t(LineWidths[i]));
     mix(uint32_t(Margins[i]));
   }
-  mix(HAlign | (uint32_t(VAlign) << 8));
+  mix(HAlign | (uint32_t(VAlign) << 8) | (uint32_t(MultiLine) << 16) | (uint32_t(Dimmed) << 17));
   mix(Background);
   mix(uint32_t(CellFont.GetSize()) | (uint64_t(CellFont.GetStyle()) << 32) |
       (uint64_t(CellFont.GetCharSet()) << 40));

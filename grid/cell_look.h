@@ -26,6 +26,12 @@ struct CellLook {
   uint8_t HAlign = 0;
   uint8_t VAlign = 0;
   Color Background = 0;
+  // The text is drawn on several lines: broken at its line breaks and
+  // wrapped at the cell's width (otherwise one line, cut at the edge).
+  bool MultiLine = false;
+  // The text is drawn in the system's grey text colour (a row that counts
+  // for less, such as a record marked deleted) unless the cell is selected.
+  bool Dimmed = false;
 
   // Number of cells that use this look (the table's own entry not counted).
   uint32_t Uses = 0;

@@ -79,4 +79,12 @@ void XLGridCell::SetFont(const Font& font) {
   ChangeLook([&font](CellLook& l) { l.CellFont = font; });
 }
 
+void XLGridCell::SetMultiLine(bool on) {
+  ChangeLook([on](CellLook& l) { l.MultiLine = on; });
+}
+
+void XLGridCell::SetDimmed(bool on) {
+  ChangeLook([on](CellLook& l) { l.Dimmed = on; });
+}
+
 }  // namespace tabulon

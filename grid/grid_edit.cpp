@@ -45,6 +45,10 @@ void XLGrid::BeginEdit() {
   // still hold the focus, and its focus loss must not end this edit.
   HookEditControl(*edit);
   edit->SetFocus();
+  // As a spreadsheet does: the whole text selected, so typing replaces it
+  // and the arrow keys move the caret within it.
+  if (edit->GetKind() == ControlKind::Edit || edit->GetKind() == ControlKind::Memo)
+    edit->Perform(kEmSetSel, 0, -1);
 }
 
 void XLGrid::HookEditControl(Control& edit) {
@@ -53,8 +57,12 @@ void XLGrid::HookEditControl(Control& edit) {
   hooked_control_ = &edit;
   edit.OnExit = [this](Control&) { EndEdit(true, false); };
   // Enter and F2 accept, Escape cancels; the focus goes back to the grid
-  // when the edit ended. The key itself is left to the edit control.
-  edit.OnKeyDown = [this](Control&, int& key, uint32_t) {
+  // when the edit ended. Ctrl+Enter in a multi-line editor is a line break,
+  // which the control's own character handling puts in. The key itself is
+  // left to the edit control.
+  edit.OnKeyDown = [this](Control& sender, int& key, uint32_t shift) {
+    if (key == kVkReturn && (shift & kShiftCtrl) != 0 && sender.GetKind() == ControlKind::Memo)
+      return;
     bool ended;
     if (key == kVkReturn || key == kVkF2)
       ended = EndEdit(true, false);

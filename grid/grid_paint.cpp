@@ -34,7 +34,9 @@ uint32_t VAlignFlags(uint8_t code) {
 // neighbour (0.5 -> 0, 1.5 -> 2, 2.5 -> 2).
 int Half(int w) { return int(std::nearbyint(w / 2.0)); }
 
-constexpr uint32_t kTitleTextFlags = kDtCenter | kDtVCenter | kDtSingleLine;
+// Titles and cells show data (field names, values) exactly as it is: an
+// '&' in it is a character, not a mnemonic mark.
+constexpr uint32_t kTitleTextFlags = kDtCenter | kDtVCenter | kDtSingleLine | kDtNoPrefix;
 
 }  // namespace
 
@@ -186,11 +188,13 @@ void XLGrid::DrawCell(const XLGridCell& cell, const Rect& r, int col, int row, C
   if (focused) surface.DrawFocusRect(inner);
   surface.SetFont(cell.GetFont());
   if (highlighted) surface.GetFont().SetColor(selected_font_color_);
+  else if (cell.IsDimmed()) surface.GetFont().SetColor(kClGrayText);
   surface.SetBrushStyle(BrushStyle::Clear);
-  // The text is clipped to its rectangle and '&' marks a mnemonic, as the
-  // platform's DrawText does without kDtNoPrefix.
-  surface.DrawText(cell.GetText(), text,
-                   HAlignFlags(cell.GetHAlign()) | VAlignFlags(cell.GetVAlign()) | kDtSingleLine);
+  // The text is clipped to its rectangle. Vertical alignment applies to a
+  // single line only (the platform's rule): several lines start at the top.
+  const uint32_t flags = cell.IsMultiLine() ? kDtWordBreak
+                                            : VAlignFlags(cell.GetVAlign()) | kDtSingleLine;
+  surface.DrawText(cell.GetText(), text, HAlignFlags(cell.GetHAlign()) | flags | kDtNoPrefix);
   surface.SetFont(cell.GetFont());
 }
 

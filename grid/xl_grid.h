@@ -99,6 +99,8 @@ class XLGridCell {
   uint8_t GetHAlign() const { return look_->HAlign; }
   uint8_t GetVAlign() const { return look_->VAlign; }
   Color GetColor() const { return look_->Background; }
+  bool IsMultiLine() const { return look_->MultiLine; }
+  bool IsDimmed() const { return look_->Dimmed; }
   XLGrid& GetOwner() const { return *owner_; }
   // Number of selections covering the cell; selected while above 0.
   int GetSelectCount() const { return select_count_; }
@@ -113,6 +115,8 @@ class XLGridCell {
   void SetLine(XLGridSide side, Color color, int width);
   void SetMargins(const XLGridSides& margins);
   void SetFont(const Font& font);
+  void SetMultiLine(bool on);
+  void SetDimmed(bool on);
 
  private:
   friend class XLGrid;

@@ -58,6 +58,9 @@ class ControlPeer {
   // Line and item text of list boxes and drop-down lists.
   virtual void AddItem(const std::string& item) = 0;
   virtual std::string GetItem(int index) const = 0;
+  // Many lines at once, with the control's redraw off meanwhile: tens of
+  // thousands of lines arrive in a moment instead of one repaint each.
+  virtual void AddItems(const std::vector<std::string>& items) = 0;
   // Text appended at the end of an edit box.
   virtual void AppendText(const std::string& text) = 0;
   // One line of text in the control's font.

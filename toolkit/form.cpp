@@ -1,5 +1,7 @@
 #include "form.h"
 
+#include <algorithm>
+
 #include "driver.h"
 #include "input.h"
 #include "menu.h"
@@ -24,8 +26,15 @@ Form::~Form() {
 }
 
 void Form::SetClientSize(int width, int height) {
-  Size w = GetPeer().WindowSizeForClient(Size{width, height});
+  Size w = GetPeer().WindowSizeForClient(
+      Size{std::max(width, min_client_.Width), std::max(height, min_client_.Height)});
   SetSize(w.Width, w.Height);
+}
+
+void Form::SetMinClientSize(Size size) {
+  min_client_ = size;
+  const Size now = GetClientSize();
+  if (now.Width < size.Width || now.Height < size.Height) SetClientSize(now.Width, now.Height);
 }
 
 void Form::SetBorderIcons(bool minimize_box, bool maximize_box) {

@@ -26,6 +26,10 @@ class Form : public Control {
   // The screen position of the whole window (SetPosition of Control).
   // The client area's size; the window grows by its frame and menu.
   void SetClientSize(int width, int height);
+  // The smallest client area the form may get, from the user's dragging of
+  // its frame or from SetClientSize (0 by 0, no limit, by default).
+  void SetMinClientSize(Size size);
+  Size GetMinClientSize() const { return min_client_; }
   // Minimise and maximise boxes of the title bar (both on by default).
   void SetBorderIcons(bool minimize_box, bool maximize_box);
 
@@ -63,6 +67,7 @@ class Form : public Control {
   bool main_form_ = false;
   bool closed_ = false;
   MenuBar* menu_ = nullptr;
+  Size min_client_;
   // The control inside the form that had the focus when the form was last
   // deactivated; it gets the focus back when the form is activated again.
   WindowHandle last_focus_ = nullptr;

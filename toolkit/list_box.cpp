@@ -28,6 +28,11 @@ ListBox::ListBox(Control* parent, const ListBoxOptions& options) : Control(paren
 
 void ListBox::Clear() { Perform(kLbResetContent); }
 void ListBox::AddLine(const std::string& line) { GetPeer().AddItem(line); }
+
+void ListBox::SetLines(const std::vector<std::string>& lines) {
+  Clear();
+  GetPeer().AddItems(lines);
+}
 int ListBox::GetCount() const { return int(Perform(kLbGetCount)); }
 std::string ListBox::GetLine(int index) const { return GetPeer().GetItem(index); }
 int ListBox::GetItemIndex() const { return int(Perform(kLbGetCurSel)); }

@@ -20,6 +20,8 @@ class ListBox : public Control {
   ListBox(Control* parent, const ListBoxOptions& options);
   void Clear();
   void AddLine(const std::string& line);
+  // Replaces every line with lines, in one batch that repaints once.
+  void SetLines(const std::vector<std::string>& lines);
   int GetCount() const;
   std::string GetLine(int index) const;
   // The selected line, -1 for none.

@@ -2,6 +2,7 @@
 // file, "+", "X", the memo editor, the zoom of a memo cell, moved columns,
 // changes by other programs and failed writes.
 #include "app_test_support.h"
+#include "clipboard.h"
 #include "file_memory.h"
 #include "message.h"
 #include "texts.h"
@@ -105,9 +106,11 @@ TEST_F(EditCommandsTest, InPlaceEditsReachTheFileFittedToTheField) {
   headless::SendMouse(g, kWmLButtonDblClk, r.Left + 5, r.Top + 5);
   ASSERT_EQ(g.GetEditor(), win_->TextCellEditor.get());
   EXPECT_EQ(win_->TextCellEditor->GetText(), "Cy");
-  headless::TypeText(*win_->TextCellEditor, "d");
+  // The whole text is selected: typing replaces it.
+  EXPECT_EQ(win_->TextCellEditor->Perform(kEmGetSel), intptr_t(MakeWParam(0, 0xFFFF)));
+  headless::TypeText(*win_->TextCellEditor, "Dee");
   headless::PressKey(*win_->TextCellEditor, kVkReturn);
-  EXPECT_EQ(StoredField(3, 1, 5), "Cyd  ");
+  EXPECT_EQ(StoredField(3, 1, 5), "Dee  ");
 }
 
 // Typed text is stored in the code page the view shows the table in: as
@@ -232,6 +235,20 @@ TEST_F(EditCommandsTest, MemoCellsAreWrittenWholeFromTheMemoEditor) {
   EXPECT_EQ(StoredMemo(2), "m1");
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
 
+  // Ctrl+Enter breaks the line and the edit goes on; Enter accepts.
+  g.SetCurrentCell(4, 0);
+  headless::PressKey(g, kVkF2);
+  Memo& memo = *win_->MemoCellEditor;
+  headless::TypeText(memo, "first");  // replaces "m0", selected whole
+  headless::SetKeyDown(kVkControl, true);
+  headless::PressKey(memo, kVkReturn);
+  headless::SetKeyDown(kVkControl, false);
+  ASSERT_EQ(g.GetEditor(), &memo);
+  headless::TypeText(memo, "second");
+  headless::PressKey(memo, kVkReturn);
+  EXPECT_EQ(g.GetEditor(), nullptr);
+  EXPECT_EQ(StoredMemo(1), "first\r\nsecond");
+
   // FoxPro: the memo write stores the record itself, and says nothing.
   std::vector<uint32_t> blocks;
   Write("fox.fpt", MakeFpt(64, {"f0", "f1"}, &blocks));
@@ -285,7 +302,101 @@ TEST_F(EditCommandsTest, AppendAndDeleteRefillTheView) {
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
 }
 
-TEST_F(EditCommandsTest, ZoomEnlargesAMemoCellAndRestoresTheCurrentOne) {
+// Record numbers in the title column; a mark set or cleared with
+// Ctrl+Delete is written at once, shown as "*" and a grey row, and "P"
+// removes the marked records.
+TEST_F(EditCommandsTest, DeletionMarksAreShownToggledAndPacked) {
+  WriteStaff();
+  Bytes bytes = Read("staff.dbf");
+  bytes[kHeader + 3 * kRecord] = '*';  // marked by another program
+  Write("staff.dbf", bytes);
+  Load("staff.dbf");
+  MainWindow& w = *win_;
+  XLGrid& g = *w.TableGrid;
+  EXPECT_EQ(g.GetRowTitle(0), "1");
+  EXPECT_EQ(g.GetRowTitle(3), "*4");
+  EXPECT_EQ(g.GetRowTitle(4), "5");
+  EXPECT_TRUE(g.GetCell(0, 3).IsDimmed());
+  EXPECT_TRUE(g.GetCell(4, 3).IsDimmed());
+  EXPECT_FALSE(g.GetCell(0, 4).IsDimmed());
+
+  auto ctrl_delete = [&g] {
+    g.SetFocus();
+    headless::SetKeyDown(kVkControl, true);
+    headless::PressKey(g, kVkDelete);
+    headless::SetKeyDown(kVkControl, false);
+  };
+  g.SetCurrentCell(2, 1);
+  ctrl_delete();
+  EXPECT_EQ(Read("staff.dbf")[kHeader + kRecord], '*');
+  EXPECT_EQ(g.GetRowTitle(1), "*2");
+  EXPECT_TRUE(g.GetCell(0, 1).IsDimmed());
+  g.SetCurrentCell(0, 3);
+  ctrl_delete();  // cleared again, written at once too
+  EXPECT_EQ(Read("staff.dbf")[kHeader + 3 * kRecord], ' ');
+  EXPECT_EQ(g.GetRowTitle(3), "4");
+  EXPECT_FALSE(g.GetCell(0, 3).IsDimmed());
+  EXPECT_EQ(Status(), "OK");
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+  // Delete without Ctrl marks nothing.
+  headless::PressKey(g, kVkDelete);
+  EXPECT_EQ(Read("staff.dbf")[kHeader + 3 * kRecord], ' ');
+
+  headless::ClickButton(*w.PackButton);
+  ASSERT_EQ(g.RowCount(), 4);
+  EXPECT_EQ(Cell(0, 1), "Cy");
+  EXPECT_EQ(g.GetRowTitle(1), "2");
+  EXPECT_FALSE(g.GetCell(0, 1).IsDimmed());
+  EXPECT_EQ(test::GetLittle32(Read("staff.dbf"), 4), 4u);
+}
+
+// Ctrl+C: the current cell, or the marked rows under the field names as
+// tab-separated lines; Ctrl+V: an in-place edit holding the clipboard's text.
+TEST_F(EditCommandsTest, TheClipboardTakesCellsAndRowsAndGivesAnEdit) {
+  const std::vector<std::string> texts = {"m0", "two\r\nlines", "say \"hi\"", "m3", "m4"};
+  Write("staff.dbf", MakeTable(Staff(0x83, test::DbtBlocks(texts))));
+  Write("staff.dbt", MakeDbt(texts));
+  Load("staff.dbf");
+  XLGrid& g = *win_->TableGrid;
+  auto ctrl = [&g](int key) {
+    g.SetFocus();
+    headless::SetKeyDown(kVkControl, true);
+    headless::PressKey(g, key);
+    headless::SetKeyDown(kVkControl, false);
+  };
+  g.SetCurrentCell(1, 3);
+  ctrl('C');
+  EXPECT_EQ(GetClipboardText(), "33");
+  g.MarkRow(1, true);
+  g.MarkRow(2, true);
+  ctrl('C');
+  EXPECT_EQ(GetClipboardText(),
+            "NAME\tAGE\tBORN\tOK\tNOTE\r\n"
+            "Bob\t31\t19990101\tT\t\"two\r\nlines\"\r\n"
+            "Cy\t32\t19990101\tT\t\"say \"\"hi\"\"\"\r\n");
+
+  // Pasted into a one-line editor, the first line; nothing is written
+  // until the edit is accepted.
+  const Bytes before = Read("staff.dbf");
+  SetClipboardText("Zed\r\nrest");
+  g.SelectAll(false);
+  g.SetCurrentCell(0, 4);
+  ctrl('V');
+  ASSERT_EQ(g.GetEditor(), win_->TextCellEditor.get());
+  EXPECT_EQ(win_->TextCellEditor->GetText(), "Zed");
+  EXPECT_EQ(Read("staff.dbf"), before);
+  headless::PressKey(*win_->TextCellEditor, kVkReturn);
+  EXPECT_EQ(StoredField(5, 1, 5), "Zed  ");
+  // A memo cell takes every line.
+  g.SetCurrentCell(4, 0);
+  ctrl('V');
+  ASSERT_EQ(g.GetEditor(), win_->MemoCellEditor.get());
+  headless::PressKey(*win_->MemoCellEditor, kVkReturn);
+  EXPECT_EQ(StoredMemo(1), "Zed\r\nrest");
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+}
+
+TEST_F(EditCommandsTest, ZoomEnlargesAMemoCellAndRestoresThatCell) {
   WriteStaff();
   MainWindow& w = *win_;
   w.Window->Show();
@@ -305,15 +416,35 @@ TEST_F(EditCommandsTest, ZoomEnlargesAMemoCellAndRestoresTheCurrentOne) {
   EXPECT_EQ(g.GetRowHeight(1), g.GetHeight() - 20);
   EXPECT_EQ(w.SavedColWidth, width);
   EXPECT_EQ(w.SavedRowHeight, height);
-  // Restored on the cell current now; the enlarged ones stay.
+  EXPECT_TRUE(g.GetCell(4, 1).IsMultiLine());  // the memo's lines as it holds them
+  // Restored on the enlarged cell wherever the current one went; the
+  // others keep their sizes.
   g.SetCurrentCell(2, 3);
   g.SetColWidth(2, 33);
   headless::ClickButton(*w.ZoomOutButton);
   EXPECT_TRUE(w.ZoomInButton->IsEnabled());
   EXPECT_FALSE(w.ZoomOutButton->IsEnabled());
-  EXPECT_EQ(g.GetColWidth(2), width);
+  EXPECT_EQ(g.GetColWidth(4), width);
+  EXPECT_EQ(g.GetRowHeight(1), height);
+  EXPECT_FALSE(g.GetCell(4, 1).IsMultiLine());
+  EXPECT_EQ(g.GetColWidth(2), 33);
   EXPECT_EQ(g.GetRowHeight(3), height);
-  EXPECT_EQ(g.GetColWidth(4), g.GetWidth());
+
+  // A table loaded while a cell is enlarged starts afresh: first cell,
+  // top left, default heights, columns spread, nothing left to restore.
+  g.SetCurrentCell(4, 4);
+  headless::ClickButton(*w.ZoomInButton);
+  g.SetRowHeight(0, 55);
+  g.SetTopRow(2);
+  Load("staff.dbf");
+  EXPECT_EQ(g.GetCurrentCell(), (XLGridCoord{0, 0}));
+  EXPECT_EQ(g.GetTopRow(), 0);
+  EXPECT_EQ(g.GetLeftCol(), 0);
+  for (int r = 0; r < g.RowCount(); ++r) EXPECT_EQ(g.GetRowHeight(r), 20) << r;
+  for (int c = 0; c < g.ColCount(); ++c) EXPECT_EQ(g.GetColWidth(c), g.GetWidth() / g.ColCount()) << c;
+  EXPECT_FALSE(g.GetCell(4, 4).IsMultiLine());
+  EXPECT_TRUE(w.ZoomInButton->IsEnabled());
+  EXPECT_FALSE(w.ZoomOutButton->IsEnabled());
 }
 
 TEST_F(EditCommandsTest, TheMemoEditorWritesOnlyWhatWasSaved) {
@@ -494,7 +625,7 @@ TEST_F(EditCommandsTest, AChangeTheFileTimeHidesIsToldByTheRecord) {
   EditCell(1, 1, "99");
   EXPECT_EQ(Read("staff.dbf"), changed);
   EXPECT_EQ(Cell(0, 1), "Rob");
-  EXPECT_EQ(Cell(1, 1), " 31");
+  EXPECT_EQ(Cell(1, 1), "31");
   ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
 }
 
@@ -540,7 +671,7 @@ TEST_F(EditCommandsTest, TypedValuesAreCheckedAndBinaryFieldsKeepTheirForm) {
   const Bytes before = Read("sums.dbf");
   EditCell(0, 0, "abc");
   EXPECT_EQ(Read("sums.dbf"), before);
-  EXPECT_EQ(Cell(0, 0), "       1.5");
+  EXPECT_EQ(Cell(0, 0), "1.5");
   EXPECT_EQ(Status(), "ERROR");
   ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
   EXPECT_EQ(AnsiToUtf8(headless::GetMessageBoxes()[0].Text),

@@ -3,6 +3,9 @@
 #include "app_test_support.h"
 #include "texts.h"
 
+#include <functional>
+#include <vector>
+
 namespace tabulon {
 namespace {
 
@@ -59,14 +62,21 @@ TEST_F(LoadTableTest, ShowsNamesAndValuesAndLeavesTheTableClosed) {
   EXPECT_EQ(w.TableGrid->GetColTitle(3), "OK");
   EXPECT_EQ(Cell(0, 0), "Ann");
   EXPECT_EQ(Cell(1, 0), "19800102");
-  EXPECT_EQ(Cell(2, 0), " 42");  // numbers keep their leading blanks
+  EXPECT_EQ(Cell(2, 0), "42");  // right-aligned, without the leading blanks
+  EXPECT_EQ(w.TableGrid->GetCell(2, 0).GetHAlign(), kAlignRight);
+  EXPECT_EQ(w.TableGrid->GetCell(2, 3).GetHAlign(), kAlignRight);
+  EXPECT_EQ(w.TableGrid->GetCell(1, 0).GetHAlign(), kAlignLeft);
   EXPECT_EQ(Cell(3, 0), "T");
-  EXPECT_EQ(Cell(0, 1), "Bob");  // marked deleted, shown as any other
+  EXPECT_EQ(Cell(0, 1), "Bob");  // marked deleted: greyed, "*" by its number
+  EXPECT_TRUE(w.TableGrid->GetCell(0, 1).IsDimmed());
+  EXPECT_FALSE(w.TableGrid->GetCell(0, 0).IsDimmed());
+  EXPECT_EQ(w.TableGrid->GetRowTitle(1), "*2");
   EXPECT_EQ(Cell(0, 2), "");     // blanks only
   // The DOS word told the table's code page: shown converted.
   EXPECT_TRUE(w.OemCheckBox->IsChecked());
   EXPECT_EQ(Cell(0, 3), Utf8ToAnsi("Привет"));
-  EXPECT_EQ(w.TableGrid->GetRowTitle(0), "");
+  EXPECT_EQ(w.TableGrid->GetRowTitle(0), "1");
+  EXPECT_EQ(w.TableGrid->GetRowTitle(3), "4");
   EXPECT_EQ(w.TableGrid->GetRowTitleWidth(), 30);
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
   EXPECT_EQ(Read("people.dbf"), before);
@@ -134,7 +144,7 @@ TEST_F(LoadTableTest, OemDisplayChangesAtTheNextFill) {
   MainWindow& w = *win_;
   EXPECT_EQ(Cell(0, 3), Utf8ToAnsi("Привет"));
   EXPECT_EQ(w.TableGrid->GetColTitle(0), Utf8ToAnsi("ИМЯ"));
-  EXPECT_EQ(Cell(2, 0), " 42");  // numbers keep their leading blanks
+  EXPECT_EQ(Cell(2, 0), "42");
   headless::ClickButton(*w.OemCheckBox);  // unchecked by the user
   EXPECT_EQ(Cell(0, 3), Utf8ToAnsi("Привет"));  // no handler of its own
   headless::ClickButton(*w.ReloadButton);
@@ -255,6 +265,53 @@ TEST_F(LoadTableTest, AFailedOpenClearsTheViewAndSaysWhy) {
   EXPECT_EQ(Status(), "OK");
 }
 
+// Held by another program (a lock here, as a CD or a read-only share
+// would refuse writes): the table is shown, and every write is refused
+// with one message, before the user types or the file is touched.
+TEST_F(LoadTableTest, ATableThatCannotBeWrittenIsShownForReadingOnly) {
+  MainWindow& w = *win_;
+  Write("people.dbf", MakeTable(People()));
+  const test::Bytes before = Read("people.dbf");
+  auto lock = PlatformFileSystem().Open(Path("people.dbf"), DbfOpenMode::ReadWriteShared);
+  ASSERT_TRUE(lock);
+  Load("people.dbf");
+  ASSERT_EQ(w.TableGrid->RowCount(), 4);
+  EXPECT_EQ(Cell(0, 0), "Ann");
+  EXPECT_EQ(Status(), Utf8ToAnsi("ЧТЕНИЕ"));
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+
+  XLGrid& g = *w.TableGrid;
+  const std::vector<std::function<void()>> writes = {
+      [&] { headless::ClickButton(*w.AddButton); },
+      [&] { headless::ClickButton(*w.DeleteButton); },
+      [&] { headless::ClickButton(*w.PackButton); },
+      [&] {
+        g.SetFocus();
+        headless::PressKey(g, kVkF2);
+        EXPECT_EQ(g.GetEditor(), nullptr);
+      },
+  };
+  for (size_t i = 0; i < writes.size(); ++i) {
+    SCOPED_TRACE(i);
+    headless::ClearMessageBoxes();
+    writes[i]();
+    ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+    EXPECT_EQ(headless::GetMessageBoxes()[0].Text, Utf8ToAnsi(texts::kReadOnlyRefused));
+    EXPECT_EQ(Status(), Utf8ToAnsi("ЧТЕНИЕ"));
+    EXPECT_EQ(w.TableGrid->RowCount(), 4);
+  }
+  EXPECT_EQ(Read("people.dbf"), before);
+
+  // Writable again, it is as any other table.
+  lock.reset();
+  headless::ClearMessageBoxes();
+  headless::ClickButton(*w.ReloadButton);
+  EXPECT_EQ(Status(), "OK");
+  headless::ClickButton(*w.AddButton);
+  EXPECT_EQ(w.TableGrid->RowCount(), 5);
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+}
+
 TEST_F(LoadTableTest, ALongTableShowsItsFirst65535RecordsAndSaysSo) {
   TableSpec t;
   t.Fields = {{"N", 'N', 5}};
@@ -268,6 +325,11 @@ TEST_F(LoadTableTest, ALongTableShowsItsFirst65535RecordsAndSaysSo) {
   MainWindow& w = *win_;
   ASSERT_EQ(w.TableGrid->RowCount(), 65535);
   EXPECT_EQ(Cell(0, 65534), "65535");
+  EXPECT_EQ(w.TableGrid->GetRowTitle(65534), "65535");
+  // Wide enough for the marked number in the title font.
+  Canvas& canvas = w.TableGrid->GetBuffer().GetCanvas();
+  canvas.SetFont(w.TableGrid->TitleFont());
+  EXPECT_GT(w.TableGrid->GetRowTitleWidth(), canvas.MeasureText("*65535").Width);
   ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
   const std::string text = headless::GetMessageBoxes()[0].Text;
   EXPECT_NE(text.find("65537"), std::string::npos);
@@ -280,19 +342,17 @@ TEST_F(LoadTableTest, ColumnsSpreadOverTheGridWhenItIsResized) {
   MainWindow& w = *win_;
   w.Window->Show();
   Write("people.dbf", MakeTable(People()));
-  // Spread before the fill: new columns keep the default width.
+  // Spread after the fill: every column of the new table takes its share.
   Load("people.dbf");
-  EXPECT_EQ(w.TableGrid->GetColWidth(0), 70);
+  for (int c = 0; c < 4; ++c) EXPECT_EQ(w.TableGrid->GetColWidth(c), w.TableGrid->GetWidth() / 4);
   w.TableGrid->SetColWidth(1, 13);
-  w.Window->SetClientSize(400, 513);
-  ASSERT_EQ(w.TableGrid->GetWidth(), 400);
-  for (int c = 0; c < 4; ++c) EXPECT_EQ(w.TableGrid->GetColWidth(c), 100);
-  // The next load spreads the columns that are already there.
-  w.Window->SetClientSize(402, 513);
-  EXPECT_EQ(w.TableGrid->GetColWidth(3), 100);
+  w.Window->SetClientSize(800, 513);
+  ASSERT_EQ(w.TableGrid->GetWidth(), 800);
+  for (int c = 0; c < 4; ++c) EXPECT_EQ(w.TableGrid->GetColWidth(c), 200);
+  // The next load spreads the columns again.
   w.TableGrid->SetColWidths({7, 7, 7, 7});
   Load("people.dbf");
-  EXPECT_EQ(w.TableGrid->GetColWidth(2), 100);
+  EXPECT_EQ(w.TableGrid->GetColWidth(2), 200);
 }
 
 }  // namespace

@@ -90,6 +90,20 @@ TEST_F(MainWindowTest, OnlyTheTableViewChangesHeightWithTheWindow) {
   EXPECT_EQ(w.SearchMaskEdit->GetBounds(), (Rect{5, 92, 382, 114}));
   EXPECT_EQ(w.StatusLabel->GetBounds(), (Rect{237, 5, 406, 24}));
   EXPECT_EQ(w.OemCheckBox->GetBounds(), (Rect{137, 3, 209, 25}));
+
+  // Shrunk as far as it goes, every control is whole and the table view
+  // keeps its titles and three rows.
+  w.Window->SetClientSize(100, 100);
+  const Size least = w.Window->GetClientSize();
+  EXPECT_EQ(least, w.Window->GetMinClientSize());
+  EXPECT_LT(least.Width, 558);
+  EXPECT_LT(least.Height, 513);
+  for (const Panel* panel : {w.ButtonBar.get(), w.SearchTitleBar.get(), w.SearchPanel.get(), w.NewTablePanel.get()})
+    for (const Control* child : panel->GetChildren()) {
+      EXPECT_LE(child->GetBounds().Right, panel->GetClientSize().Width);
+      EXPECT_LE(child->GetBounds().Bottom, panel->GetClientSize().Height);
+    }
+  EXPECT_GE(w.TableGrid->GetClientSize().Height, 20 + 3 * 20);
 }
 
 // The help and about windows: opened from the menu bar, closed with the

@@ -45,7 +45,7 @@ TEST_F(PackTest, TablesWithoutMemoArePackedInPlaceAndEndAfterTheirRecords) {
   EXPECT_EQ(Slice(b, header + 22, 11), "  519990105");
   EXPECT_EQ(b.size(), header + 3 * 11 + 1);
   ASSERT_EQ(win_->TableGrid->RowCount(), 3);
-  EXPECT_EQ(Cell(0, 2), " 5");
+  EXPECT_EQ(Cell(0, 2), "5");
   EXPECT_EQ(Status(), "OK");
   EXPECT_EQ(Files(), (std::vector<std::string>{"plain.dbf"}));
   EXPECT_TRUE(headless::GetMessageBoxes().empty());

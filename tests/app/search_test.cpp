@@ -61,10 +61,11 @@ TEST_F(SearchTest, MasksMatchWholeStoredValuesInEitherCase) {
   EXPECT_EQ(Search(0, "a*"), (Hits{"1", "2", "4", "5", "9"}));
   EXPECT_EQ(Search(0, "nothing"), Hits{});
   EXPECT_EQ(win_->SearchResultList->GetCount(), 0);
-  // Numbers are stored right-justified: the digits alone do not match.
-  EXPECT_EQ(Search(1, "42"), Hits{});
+  // Numbers are matched as the view shows them, without the leading
+  // blanks that right-justify them in the file.
+  EXPECT_EQ(Search(1, "42"), (Hits{"4"}));
   EXPECT_EQ(Search(1, "*42"), (Hits{"4"}));
-  EXPECT_EQ(Lines(), (Hits{" 42"}));
+  EXPECT_EQ(Lines(), (Hits{"42"}));
   // The view and the table are left as they were.
   EXPECT_EQ(Status(), "OK");
   EXPECT_FALSE(win_->Table->Active);
@@ -193,6 +194,32 @@ TEST_F(SearchTest, ADoubleClickedHitBecomesTheCurrentRowInTheCurrentColumn) {
   w.TableGrid->SetCurrentCell(0, 2);
   headless::ChooseLine(*w.SearchResultList, 0, true);
   EXPECT_EQ(w.TableGrid->GetCurrentCell(), (XLGridCoord{0, 2}));
+}
+
+// Many hits reach the list in one batch; beyond what the view has rows
+// for, the list stops and says so.
+TEST_F(SearchTest, HitsFillTheListAtOnceUpToTheViewsRows) {
+  TableSpec t;
+  t.Fields = {{"N", 'C', 5}};
+  for (int i = 1; i <= 65537; ++i) t.Records.push_back(" " + std::to_string(100000 + i).substr(1));
+  Write("many.dbf", MakeTable(t));
+  Load("many.dbf");
+  headless::ClearMessageBoxes();
+  MainWindow& w = *win_;
+  const int batches = headless::GetLineBatches(*w.SearchResultList);
+  ASSERT_EQ(Search(0, "0000?").size(), 9u);
+  EXPECT_EQ(headless::GetLineBatches(*w.SearchResultList), batches + 1);
+  EXPECT_EQ(Lines().front(), "00001");
+  EXPECT_EQ(Status(), "OK");
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+
+  const Hits all = Search(0, "*");
+  ASSERT_EQ(all.size(), 65535u);
+  EXPECT_EQ(all.back(), "65535");
+  EXPECT_EQ(Lines().back(), "65535");
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, Utf8ToAnsi(texts::kTooManyHits));
+  EXPECT_EQ(Status(), "OK");
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The table commands on the Win32 backend with real messages: a cell edited
 // by double click, typing and Enter reaches the file; "P" packs a memo
-// table. Any message box is answered (and recorded) from a timer, so a
-// failure never leaves the test waiting.
+// table; a table another program holds is shown for reading only; the
+// window keeps its least size. Any message box is answered (and recorded)
+// from a timer, so a failure never leaves the test waiting.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -154,6 +155,46 @@ TEST_F(Win32Commands, PackRebuildsAMemoTable) {
     FindClose(search);
   }
   EXPECT_EQ(count, 2);
+}
+
+// A file another program holds for writing (letting others read) can be
+// viewed only; a write is refused with one message, and the file keeps
+// every byte. (A read-only attribute would not do here: the tests may run
+// with the rights to write anyway.)
+TEST_F(Win32Commands, ATableHeldByAnotherProgramIsShownAndWritesAreRefused) {
+  test::TableSpec t;
+  t.Fields = {{"CITY", 'C', 8}};
+  t.Records = {" Omsk    "};
+  const std::string path = Path("tabulon-readonly-test.dbf");
+  const test::Bytes bytes = test::MakeTable(t);
+  ASSERT_TRUE(test::WriteFile(path, bytes));
+  HANDLE other = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  Open(path);
+  ASSERT_EQ(main_->TableGrid->RowCount(), 1);
+  EXPECT_EQ(main_->TableGrid->GetCell(0, 0).GetText(), "Omsk");
+  EXPECT_EQ(main_->StatusLabel->GetText(), "\xD7\xD2\xC5\xCD\xC8\xC5");  // "ЧТЕНИЕ"
+  SendMessageW(H(*main_->AddButton), BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(main_->TableGrid->RowCount(), 1);
+  CloseHandle(other);
+  EXPECT_EQ(ReadFile(path), bytes);
+}
+
+// Shrunk by the frame as far as it goes, the window keeps every control
+// of the button bar whole.
+TEST_F(Win32Commands, TheWindowCannotBeShrunkPastItsControls) {
+  SetWindowPos(H(*main_->Window), nullptr, 0, 0, 60, 60, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  const Size client = main_->Window->GetClientSize();
+  const Size least = main_->Window->GetMinClientSize();
+  EXPECT_GE(client.Width, least.Width);
+  EXPECT_GE(client.Height, least.Height);
+  for (const Control* child : main_->ButtonBar->GetChildren())
+    EXPECT_LE(child->GetBounds().Right, main_->ButtonBar->GetClientSize().Width);
+  EXPECT_GE(main_->TableGrid->GetClientSize().Height, 20 + 3 * 20);
 }
 
 }  // namespace

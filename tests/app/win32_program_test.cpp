@@ -116,7 +116,7 @@ TEST(Win32Program, LoadsATableThroughTheOpenDialogAndShowsHelp) {
   EXPECT_EQ(script.rows_after_load, 2);
   EXPECT_EQ(script.first_title, "CITY");
   EXPECT_EQ(script.first_cell, "Omsk");
-  EXPECT_EQ(main.TableGrid->GetCell(1, 1).GetText(), "   424");
+  EXPECT_EQ(main.TableGrid->GetCell(1, 1).GetText(), "424");  // right-aligned, blanks dropped
   EXPECT_EQ(main.StatusLabel->GetText(), "OK");
   EXPECT_TRUE(script.help_seen);
   EXPECT_FALSE(IsWindowVisible(H(program->GetHelpWindow().GetForm())));

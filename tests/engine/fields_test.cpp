@@ -313,9 +313,12 @@ TEST(ErrorMessagesTest, EveryCodeExactly) {
                             "The file cannot be opened for writing:",
                             "Value does not suit the field. Field #",
                             "No memo file for this field. Field #",
-                            "Pack journal not trusted, set aside as"};
-  for (int code = 0; code < 31; ++code) EXPECT_STREQ(DbfErrorMessage(code), expected[code]);
-  EXPECT_STREQ(DbfErrorMessage(31), "");
+                            "Pack journal not trusted, set aside as",
+                            "The table is open for reading only:",
+                            "The file cannot be opened:",
+                            "A cut-off pack must be undone, but the table cannot be written:"};
+  for (int code = 0; code < 34; ++code) EXPECT_STREQ(DbfErrorMessage(code), expected[code]);
+  EXPECT_STREQ(DbfErrorMessage(34), "");
   MemoryFileSystem fs;
   auto t = NewDbfTable("", "", true, &fs);
   t->SetError(DbfConvertError, "abc");

@@ -306,13 +306,21 @@ TEST_F(MemoTest, DbaseIvAndLaterVisualFoxProFlavoursReadAndWrite) {
   }
 }
 
-TEST_F(MemoTest, MemoFileThatCannotBeOpenedForWritingFailsTheOpen) {
+TEST_F(MemoTest, AMemoFileThatCannotBeWrittenOpensTheTableForReadingOnly) {
   auto t = Open(0x83, {Ref(1)}, MakeDbt({"text"}));
   t->SetActive(false);
+  const Bytes table = fs.GetFile("t.dbf");
+  const Bytes memo = fs.GetFile("t.memo");
   fs.SetWritable("t.memo", false);
   t->SetActive(true);
-  EXPECT_FALSE(t->Active);
-  EXPECT_EQ(t->ErrorText, "The file cannot be opened for writing: t.memo");
+  ASSERT_TRUE(t->Active);
+  EXPECT_TRUE(t->ReadOnly);
+  EXPECT_EQ(Read(*t), "text");
+  t->WriteMemo(2, "other");
+  EXPECT_EQ(t->ErrorCode, DbfReadOnly);
+  t->SetActive(false);
+  EXPECT_EQ(fs.GetFile("t.dbf"), table);
+  EXPECT_EQ(fs.GetFile("t.memo"), memo);
 }
 
 TEST_F(MemoTest, ReferenceTooWideForItsFieldIsRefused) {

@@ -1,8 +1,13 @@
 // Opening, closing, the header and moving between records.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 #include "dbf_table.h"
 #include "file_memory.h"
+#include "pack_journal.h"
 #include "support/table_bytes.h"
 
 namespace tabulon {
@@ -156,20 +161,67 @@ TEST_F(OpenTest, MissingFileIsError2AndStaysClosed) {
   EXPECT_EQ(t->ErrorText, "DBF File Not Exist none.dbf");
 }
 
-TEST_F(OpenTest, FileThatCannotBeOpenedForWritingIsRefusedWithItsReason) {
-  fs.SetFile("t.dbf", MakeTable(People()));
-  fs.SetWritable("t.dbf", false);
-  auto t = NewDbfTable("t.dbf", "", true, &fs);
-  t->SetActive(true);
-  EXPECT_FALSE(t->Active);
-  EXPECT_EQ(t->ErrorText, "The file cannot be opened for writing: t.dbf");
-  // A second writer is refused the same way while the first holds it.
+TEST_F(OpenTest, ATableThatCannotBeWrittenIsReadAndEveryWriteRefused) {
+  const Bytes bytes = MakeTable(People());
+  const std::vector<std::pair<const char*, std::function<void(DbfTable&)>>> writes = {
+      {"put", [](DbfTable& t) { t.PutFieldByNumber(1, "ZED"); t.PostRecord(); }},
+      {"typed", [](DbfTable& t) { t.PutFieldText(2, "7"); t.Next(); }},
+      {"mark", [](DbfTable& t) { t.SetDeleted(true); t.GoTo(3); }},
+      {"write", [](DbfTable& t) { t.RecordModified = true; t.WriteRecord(); }},
+      {"append", [](DbfTable& t) { t.AppendBlank(); }},
+      {"pack", [](DbfTable& t) { t.Pack(); }},
+      {"remove", [](DbfTable& t) { t.RemoveRecord(1); }},
+      {"memo", [](DbfTable& t) { t.WriteMemo(1, "x"); }},
+  };
+  for (const auto& [what, write] : writes) {
+    SCOPED_TRACE(what);
+    fs.SetFile("t.dbf", bytes);
+    fs.SetWritable("t.dbf", false);
+    auto t = NewDbfTable("t.dbf", "", true, &fs);
+    t->SetActive(true);
+    ASSERT_TRUE(t->Active);
+    EXPECT_TRUE(t->ReadOnly);
+    EXPECT_EQ(t->ErrorCode, 0);
+    EXPECT_EQ(t->FieldByNumber(1), "ALICE");
+    write(*t);
+    EXPECT_EQ(t->ErrorCode, DbfReadOnly);
+    EXPECT_EQ(t->ErrorText, "The table is open for reading only: t.dbf");
+    EXPECT_FALSE(t->RecordModified);
+    t->SetActive(false);
+    EXPECT_EQ(fs.GetFile("t.dbf"), bytes);  // no date stamp either
+  }
+  // The next open of a writable file writes again.
   fs.SetWritable("t.dbf", true);
   auto first = NewDbfTable("t.dbf", "", true, &fs);
   first->SetActive(true);
   ASSERT_TRUE(first->Active);
+  EXPECT_FALSE(first->ReadOnly);
+  // While one program holds it for writing, another one reads it only.
+  auto second = NewDbfTable("t.dbf", "", true, &fs);
+  second->SetActive(true);
+  ASSERT_TRUE(second->Active);
+  EXPECT_TRUE(second->ReadOnly);
+  EXPECT_EQ(second->FieldByNumber(1), "ALICE");
+}
+
+TEST_F(OpenTest, TablesThatCannotBeReadOrRecoveredAreRefusedWithTheirReason) {
+  fs.SetFile("t.dbf", MakeTable(People()));
+  fs.ArmFault(FaultOpen, 1, DbfFaultMode::FailPersistent);
+  auto t = NewDbfTable("t.dbf", "", true, &fs);
   t->SetActive(true);
   EXPECT_FALSE(t->Active);
+  EXPECT_EQ(t->ErrorText, "The file cannot be opened: t.dbf");
+  fs.DisarmFault();
+  // A pack was cut off: undoing it needs a write, so the half-packed table
+  // is not shown, and the journal stays for an open that can write.
+  const std::string journal = PackJournalName("t.dbf");
+  fs.SetFile(journal, Bytes(40, 0));
+  fs.SetWritable("t.dbf", false);
+  t->SetActive(true);
+  EXPECT_FALSE(t->Active);
+  EXPECT_EQ(t->ErrorCode, DbfJournalNeedsWrite);
+  EXPECT_EQ(t->ErrorText, "A cut-off pack must be undone, but the table cannot be written: t.dbf");
+  EXPECT_TRUE(fs.HasFile(journal));
 }
 
 TEST_F(OpenTest, RefusesFilesItCannotWorkOnSafelyAndSaysWhy) {

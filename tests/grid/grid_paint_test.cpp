@@ -60,7 +60,7 @@ TEST_F(GridPaint, CellsLinesAndTextInLayerOrder) {
   const CanvasCall& text = log[size_t(bg) + 4];
   EXPECT_EQ(text.Op, CanvasOp::DrawText);
   EXPECT_EQ(text.R, (Rect{102, 22, 168, 39}));  // inside the lines and margins
-  EXPECT_EQ(text.Flags, kDtLeft | kDtVCenter | kDtSingleLine);
+  EXPECT_EQ(text.Flags, kDtLeft | kDtVCenter | kDtSingleLine | kDtNoPrefix);
   EXPECT_EQ(text.Brush, BrushStyle::Clear);
   // The last row draws its bottom line.
   EXPECT_GE(Find(log, CanvasOp::FillRect, Rect{100, 59, 170, 60}), 0);
@@ -100,7 +100,7 @@ TEST_F(GridPaint, TitlesShowTheCurrentAndTheMarked) {
   ASSERT_GE(t, 0);
   EXPECT_EQ(log[size_t(t)].C, kClBtnFace);
   EXPECT_EQ(log[size_t(t) + 1].Text, "Имя");
-  EXPECT_EQ(log[size_t(t) + 1].Flags, 0x25u);
+  EXPECT_EQ(log[size_t(t) + 1].Flags, 0x825u);  // centred, one line, no mnemonic
   EXPECT_TRUE(log[size_t(t) + 1].TextFont.IsBold());
   EXPECT_EQ(log[size_t(t) + 1].TextFont.GetColor(), g.TitleFont().GetColor());
   EXPECT_EQ(log[size_t(t) + 2].Edge, kEdgeRaised);
@@ -184,7 +184,7 @@ TEST_F(GridPaint, TextFlagsMnemonicAndClipping) {
   };
   auto amp = text_of("A&B");
   ASSERT_NE(amp, log.end());
-  EXPECT_EQ(amp->Flags, kDtRight | kDtBottom | kDtSingleLine);  // no kDtNoPrefix
+  EXPECT_EQ(amp->Flags, kDtRight | kDtBottom | kDtSingleLine | kDtNoPrefix);  // data, no mnemonic
   auto long_text = text_of(std::string(30, 'W'));
   ASSERT_NE(long_text, log.end());
   EXPECT_EQ(long_text->R, (Rect{32, 42, 99, 58}));
@@ -192,7 +192,7 @@ TEST_F(GridPaint, TextFlagsMnemonicAndClipping) {
   bool centred = false;
   for (const CanvasCall& c : log)
     centred |= c.Op == CanvasOp::DrawText && c.R.Left == 102 && c.R.Top == 22 &&
-               c.Flags == (kDtCenter | kDtTop | kDtSingleLine);
+               c.Flags == (kDtCenter | kDtTop | kDtSingleLine | kDtNoPrefix);
   EXPECT_TRUE(centred);
 
   // The raster: the long text is inked in its own cell and cut at the text
@@ -203,6 +203,44 @@ TEST_F(GridPaint, TextFlagsMnemonicAndClipping) {
   EXPECT_EQ(b.GetPixel(34, 50), ink);
   EXPECT_EQ(b.GetPixel(130, 50), paper);
   EXPECT_EQ(b.GetPixel(150, 50), paper);
+}
+
+TEST_F(GridPaint, MultiLineAndDimmedCells) {
+  XLGrid& g = Make(3, 3, kTableViewOptions);
+  g.GetCell(1, 1).SetText("first line\r\nsecond");
+  g.GetCell(1, 1).SetMultiLine(true);
+  g.GetCell(2, 1).SetText("gone");
+  g.GetCell(2, 1).SetDimmed(true);
+  g.GetCell(0, 0).SetDimmed(true);  // current: the selected colours win
+  EXPECT_TRUE(g.GetCell(1, 1).IsMultiLine());
+  EXPECT_FALSE(g.GetCell(1, 2).IsMultiLine());
+  const auto& log = PaintLog();
+  auto text_of = [&log](const std::string& t) {
+    return std::find_if(log.begin(), log.end(),
+                        [&t](const CanvasCall& c) { return c.Op == CanvasOp::DrawText && c.Text == t; });
+  };
+  const auto multi = text_of("first line\r\nsecond");
+  ASSERT_NE(multi, log.end());
+  EXPECT_EQ(multi->Flags, kDtLeft | kDtWordBreak | kDtNoPrefix);
+  const auto dim = text_of("gone");
+  ASSERT_NE(dim, log.end());
+  EXPECT_EQ(dim->TextFont.GetColor(), kClGrayText);
+  EXPECT_EQ(dim->Flags, kDtLeft | kDtVCenter | kDtSingleLine | kDtNoPrefix);
+  // The raster: the second line lies below the first, inside the cell.
+  const headless::HeadlessCanvas& b = Buffer();
+  const int lh = headless::GetLineHeight(g.GetCell(1, 1).GetFont());
+  g.SetRowHeight(1, 3 * lh);
+  PaintLog();
+  const uint32_t ink = ResolveColor(kClWindowText);
+  EXPECT_EQ(b.GetPixel(103, 40 + 2 + 2), ink);
+  EXPECT_EQ(b.GetPixel(103, 40 + 2 + lh + 2), ink);
+  // Looks that differ only in these are told apart, and set back they meet again.
+  const size_t looks = g.GetLookCount();
+  g.GetCell(1, 1).SetMultiLine(false);
+  g.GetCell(2, 1).SetDimmed(false);
+  g.GetCell(0, 0).SetDimmed(false);
+  EXPECT_LT(g.GetLookCount(), looks);
+  EXPECT_EQ(g.GetLookCount(), 1u);
 }
 
 TEST_F(GridPaint, SelectionFrameOnlyAroundSeveralCells) {

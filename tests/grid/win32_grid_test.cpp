@@ -167,5 +167,75 @@ TEST_F(Win32Grid, FocusLossAcceptsEscapeCancelsAndADestroyedEditorIsForgotten) {
   EXPECT_EQ(::GetFocus(), H(*grid));
 }
 
+// The rightmost column of cell (col, row) holding ink darker than the
+// window's background, relative to the cell's left edge; -1 when none.
+int InkExtent(XLGrid& g, int col, int row) {
+  const Rect r = g.CellRect(col, row);
+  HDC dc = GetDC(H(g));
+  int extent = -1;
+  for (int x = r.Left + 2; x < r.Right - 2; ++x)
+    for (int y = r.Top + 2; y < r.Bottom - 2; ++y)
+      if (GetRValue(::GetPixel(dc, x, y)) < 128) extent = x - r.Left;
+  ReleaseDC(H(g), dc);
+  return extent;
+}
+
+// Cell texts are data: an ampersand is drawn, not taken as a mnemonic
+// ("A&B" as the platform draws captions would be "AB", B underlined).
+TEST_F(Win32Grid, AnAmpersandInACellIsDrawnAsItIs) {
+  grid->SetCurrentCell(3, 4);  // out of the way of the cells read
+  grid->GetCell(1, 0).SetText("A&B");
+  grid->GetCell(2, 0).SetText("AB");
+  RedrawWindow(H(*grid), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  Pump();
+  const int with = InkExtent(*grid, 1, 0);
+  const int without = InkExtent(*grid, 2, 0);
+  ASSERT_GT(without, 0);
+  EXPECT_GT(with, without + 2);
+}
+
+// As a spreadsheet: the editor starts with the whole text selected, so
+// typing replaces it; a multi-line editor takes Ctrl+Enter as a line break
+// and Enter as the end of the edit.
+TEST_F(Win32Grid, EditsStartSelectedAndCtrlEnterBreaksAMemoLine) {
+  auto memo = NewMemo(form.get());
+  memo->Hide();
+  grid->SetOnBeginEdit([&](XLGrid&, int col, int, Control*& e, Control*&, XLGridSides&) {
+    if (col == 3) e = memo.get();
+    else e = editor.get();
+  });
+  grid->GetCell(0, 0).SetText("111.11");
+  grid->SetFocus();
+  PostKey(H(*grid), VK_F2);
+  ASSERT_EQ(grid->GetEditor(), editor.get());
+  DWORD start = 0, end = 0;
+  SendMessageW(H(*editor), EM_GETSEL, WPARAM(&start), LPARAM(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 6u);
+  PostChars(H(*editor), L"7");
+  PostKey(H(*editor), VK_RETURN);
+  EXPECT_EQ(seen, "7");
+
+  grid->GetCell(3, 0).SetText("ab");
+  grid->SetCurrentCell(3, 0);
+  grid->SetFocus();
+  PostKey(H(*grid), VK_F2);
+  ASSERT_EQ(grid->GetEditor(), memo.get());
+  SendMessageW(H(*memo), EM_SETSEL, 2, 2);
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  PostKey(H(*memo), VK_RETURN);
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+  ASSERT_EQ(grid->GetEditor(), memo.get());  // still editing
+  PostChars(H(*memo), L"cd");
+  PostKey(H(*memo), VK_RETURN);
+  EXPECT_EQ(grid->GetEditor(), nullptr);
+  EXPECT_EQ(seen, "ab\r\ncd");
+  grid.reset();  // before the memo it borrowed
+}
+
 }  // namespace
 }  // namespace tabulon

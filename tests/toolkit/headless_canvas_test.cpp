@@ -101,6 +101,32 @@ TEST_F(HeadlessCanvasTest, TextIsLoggedAsGivenAndDrawnAlignedAndClipped) {
   EXPECT_EQ(k.GetPixel(cw + cw / 2 + 1, 3), 0u);
 }
 
+TEST_F(HeadlessCanvasTest, WordBreakWrapsAtBlanksAndLineBreaks) {
+  Font font("MS Sans Serif", 8);
+  font.SetColor(NewRgb(0, 0, 0));
+  const int cw = headless::GetCharWidth(font);
+  const int lh = headless::GetLineHeight(font);
+  HeadlessCanvas c(Size{10 * cw, 6 * lh});
+  c.SetFont(font);
+  c.SetBrushStyle(BrushStyle::Clear);
+  // Five characters fit a line: "ab cd" | "efgh" (the blank at the break
+  // goes) | "longword" whole and clipped | "x" after the line break.
+  const int h = c.DrawText("ab cd efgh longword\r\nx", Rect{0, 0, 5 * cw, 6 * lh}, kDtWordBreak);
+  EXPECT_EQ(h, 4 * lh);
+  auto inked = [&](int col, int line) { return c.GetPixel(col * cw + 1, line * lh + 2) == 0u; };
+  EXPECT_TRUE(inked(0, 0));
+  EXPECT_TRUE(inked(4, 0));
+  EXPECT_TRUE(inked(0, 1));
+  EXPECT_TRUE(inked(3, 1));
+  EXPECT_FALSE(inked(4, 1));
+  EXPECT_TRUE(inked(4, 2));
+  EXPECT_FALSE(inked(5, 2));  // clipped at the rectangle
+  EXPECT_TRUE(inked(0, 3));
+  EXPECT_FALSE(inked(1, 3));
+  // Without the flag the same text keeps its long line.
+  EXPECT_EQ(c.DrawText("ab cd efgh", Rect{0, 0, 5 * cw, 6 * lh}, 0), lh);
+}
+
 TEST_F(HeadlessCanvasTest, PaintMessageDrawsThroughABufferCopiedOnce) {
   auto applet = NewApplet("A");
   auto form = NewForm("F");

@@ -40,6 +40,38 @@ std::string StripMnemonic(const std::string& text) {
   return out;
 }
 
+namespace {
+
+// Word breaking as DrawText does it: a line longer than the width is
+// broken after its last blank that lets the first part fit; a word longer
+// than the width stays whole on a line of its own (and is clipped).
+void WrapLines(std::vector<std::string>& lines, std::vector<int>& underline, int width) {
+  std::vector<std::string> out;
+  std::vector<int> marks;
+  const size_t fit = size_t(std::max(1, width));
+  for (size_t n = 0; n < lines.size(); ++n) {
+    std::string rest = lines[n];
+    int mark = underline[n];
+    while (rest.size() > fit) {
+      size_t cut = rest.rfind(' ', fit);
+      if (cut == std::string::npos || cut == 0) {
+        cut = rest.find(' ', fit);
+        if (cut == std::string::npos) break;
+      }
+      out.push_back(rest.substr(0, cut));
+      marks.push_back(mark < int(cut) ? mark : -1);
+      mark = mark > int(cut) ? mark - int(cut) - 1 : -1;
+      rest.erase(0, cut + 1);
+    }
+    out.push_back(rest);
+    marks.push_back(mark);
+  }
+  lines.swap(out);
+  underline.swap(marks);
+}
+
+}  // namespace
+
 HeadlessCanvas::HeadlessCanvas(Size size) { Resize(size); }
 
 void HeadlessCanvas::Resize(Size size) {
@@ -124,6 +156,7 @@ int HeadlessCanvas::DrawText(const std::string& text, const Rect& r, uint32_t fl
   }
   const int cw = GetCharWidth(font_);
   const int lh = GetLineHeight(font_);
+  if ((flags & kDtWordBreak) && !(flags & kDtSingleLine)) WrapLines(lines, underline, r.GetWidth() / cw);
   const int height = lh * int(lines.size());
   int top = r.Top;
   if (flags & kDtSingleLine) {

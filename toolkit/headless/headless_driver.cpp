@@ -3,6 +3,7 @@
 #include "button.h"
 #include "edit.h"
 #include "headless_peer.h"
+#include "input.h"
 #include "list_box.h"
 #include "menu.h"
 
@@ -36,6 +37,10 @@ void SendMouse(Control& control, uint32_t id, int x, int y, uint32_t keys) {
 void PressKey(Control& control, int virtual_key) {
   HeadlessPeer& peer = PeerOf(control);
   peer.Send(kWmKeyDown, uintptr_t(virtual_key), 1);
+  // The character the platform's message loop makes of the key; of the
+  // keys tests press only Enter has one a control acts on.
+  if (virtual_key == kVkReturn)
+    peer.Send(kWmChar, GetKeyState(kVkControl) < 0 ? '\n' : '\r', 1);
   peer.Send(kWmKeyUp, uintptr_t(virtual_key), intptr_t(0xC0000001u));
 }
 
@@ -57,6 +62,8 @@ void ChooseLine(ListBox& list, int index, bool double_click) {
   peer.NotifyParent(kLbnSelChange);
   if (double_click) peer.NotifyParent(kLbnDblClk);
 }
+
+int GetLineBatches(const ListBox& list) { return PeerOf(list).GetBatchCount(); }
 
 void ChooseItem(ComboBox& combo, int index) {
   HeadlessPeer& peer = PeerOf(combo);

@@ -68,13 +68,16 @@ void SendMouse(Control& control, uint32_t id, int x, int y, uint32_t keys = 0);
 void PressKey(Control& control, int virtual_key);
 // The user clicks a button or check box (a check box toggles first).
 void ClickButton(Control& button);
-// The user types text at the end of an edit box: cut by the limit-text
-// value, digits only where the box takes digits only; raises the change.
+// The user types text into an edit box, in place of the selection or at
+// the end: cut by the limit-text value, digits only where the box takes
+// digits only; raises the change.
 void TypeText(Edit& edit, const std::string& text);
 // The user chooses a line of a list box (with a double click when asked)
 // or an item of a drop-down list.
 void ChooseLine(ListBox& list, int index, bool double_click);
 void ChooseItem(ComboBox& combo, int index);
+// How many batches of lines a list box was given at once (SetLines).
+int GetLineBatches(const ListBox& list);
 // The user chooses a menu item of a form by its template index.
 void ChooseMenuItem(Form& form, int index);
 // The user presses the close box of a form.

@@ -126,6 +126,7 @@ bool HeadlessPeer::IsShowing() const {
 
 void HeadlessPeer::SetText(const std::string& text) {
   text_ = text;
+  selection_ = 0;
   invalid_ = true;
   // A single-line edit box reports text set by the program; a multi-line
   // one does not, as on the platform.
@@ -148,7 +149,25 @@ void HeadlessPeer::Type(const std::string& text) {
     if (text_.size() + typed.size() >= limit_text_) break;
     typed += c;
   }
-  if (!typed.empty()) AppendText(typed);
+  if (typed.empty()) return;
+  // The headless edit keeps no caret: typed text replaces the selection, or
+  // goes at the end when nothing is selected.
+  const size_t end = std::min<size_t>(HiWord(selection_), text_.size());
+  const size_t start = std::min<size_t>(LoWord(selection_), end);
+  if (start == end) {
+    AppendText(typed);
+    return;
+  }
+  text_.replace(start, end - start, typed);
+  selection_ = uint32_t(MakeWParam(uint16_t(start + typed.size()), uint16_t(start + typed.size())));
+  invalid_ = true;
+  NotifyParent(kEnChange);
+}
+
+void HeadlessPeer::AddItems(const std::vector<std::string>& items) {
+  items_.insert(items_.end(), items.begin(), items.end());
+  ++batches_;
+  invalid_ = true;
 }
 
 std::string HeadlessPeer::GetItem(int index) const {
@@ -361,6 +380,11 @@ intptr_t HeadlessPeer::DefaultProcess(const Message& m) {
     }
     case kEmGetSel:
       return intptr_t(selection_);
+    case kWmChar:
+      // A multi-line edit box breaks the line at Enter's character (Ctrl+Enter
+      // gives line feed), as the platform's does outside dialogs.
+      if (params_.Kind == ControlKind::Memo && (m.WParam == '\r' || m.WParam == '\n')) Type("\r\n");
+      return 0;
     case kEmSetSel:
       selection_ = uint32_t(MakeWParam(uint16_t(m.WParam), uint16_t(m.LParam)));
       return 0;

@@ -53,6 +53,7 @@ class HeadlessPeer : public ControlPeer {
   std::unique_ptr<Canvas> NewWindowCanvas() override;
   intptr_t Send(uint32_t id, uintptr_t wparam, intptr_t lparam) override;
   void AddItem(const std::string& item) override { items_.push_back(item); }
+  void AddItems(const std::vector<std::string>& items) override;
   std::string GetItem(int index) const override;
   void AppendText(const std::string& text) override;
   Size MeasureText(const std::string& text) const override;
@@ -66,6 +67,7 @@ class HeadlessPeer : public ControlPeer {
   bool IsWindowEnabled() const { return enabled_; }
   bool IsInvalid() const { return invalid_; }
   int GetPaintCount() const { return paint_count_; }
+  int GetBatchCount() const { return batches_; }
   headless::HeadlessCanvas& GetSurface() { return surface_; }
   const std::vector<Message>& GetDelivered() const { return delivered_; }
   void ClearDelivered() { delivered_.clear(); }
@@ -109,6 +111,7 @@ class HeadlessPeer : public ControlPeer {
   uint32_t limit_text_ = 32767;
   bool read_only_ = false;
   uint32_t selection_ = 0;
+  int batches_ = 0;
   MenuBar* menu_ = nullptr;
 };
 

@@ -43,6 +43,7 @@ class Win32Peer : public ControlPeer {
   std::unique_ptr<Canvas> NewWindowCanvas() override;
   intptr_t Send(uint32_t id, uintptr_t wparam, intptr_t lparam) override;
   void AddItem(const std::string& item) override;
+  void AddItems(const std::vector<std::string>& items) override;
   std::string GetItem(int index) const override;
   void AppendText(const std::string& text) override;
   Size MeasureText(const std::string& text) const override;

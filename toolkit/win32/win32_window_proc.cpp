@@ -2,8 +2,10 @@
 // the toolkit's own classes and as the subclass procedure of the standard
 // controls, and what the platform does with a message no one consumed.
 
+#include <algorithm>
 #include <set>
 
+#include "form.h"
 #include "win32_peer.h"
 
 namespace tabulon {
@@ -109,6 +111,19 @@ LRESULT Win32Peer::DefaultProcess(UINT id, WPARAM wparam, LPARAM lparam) {
     case WM_CTLCOLORBTN:
       if (Win32Peer* child = FromWindow(reinterpret_cast<HWND>(lparam)))
         return reinterpret_cast<LRESULT>(child->ColorBrush(reinterpret_cast<HDC>(wparam)));
+      break;
+    case WM_GETMINMAXINFO:
+      // The frame may not be dragged smaller than the form's least client area.
+      if (kind_ == ControlKind::Form) {
+        const Size least = static_cast<Form&>(GetOwner()).GetMinClientSize();
+        if (least.Width > 0 || least.Height > 0) {
+          const Size w = WindowSizeForClient(least);
+          auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
+          info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, w.Width);
+          info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, w.Height);
+          return 0;
+        }
+      }
       break;
     case WM_COMMAND: {
       // Edit and list controls keep notifying the parent they were created
