@@ -242,9 +242,14 @@ void MainWindow::FitRowTitles() {
   TableGrid->SetRowTitleWidth(std::max(kRowTitleWidth, canvas.MeasureText(widest).Width + 8));
 }
 
+// The columns share the grid's client area beside the record numbers, so
+// that every field is in view; with many fields each keeps a readable
+// minimum and the view scrolls.
 void MainWindow::SpreadColumns() {
   if (Table->FieldCount <= 0) return;
-  const int width = TableGrid->GetWidth() / Table->FieldCount;
+  constexpr int kMinSpreadWidth = 40;
+  const int room = TableGrid->GetClientSize().Width - TableGrid->GetRowTitleWidth();
+  const int width = std::max(kMinSpreadWidth, room / Table->FieldCount);
   TableGrid->SetColWidths(std::vector<int>(size_t(Table->FieldCount), width));
 }
 

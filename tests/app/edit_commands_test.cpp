@@ -441,7 +441,8 @@ TEST_F(EditCommandsTest, ZoomEnlargesAMemoCellAndRestoresThatCell) {
   EXPECT_EQ(g.GetTopRow(), 0);
   EXPECT_EQ(g.GetLeftCol(), 0);
   for (int r = 0; r < g.RowCount(); ++r) EXPECT_EQ(g.GetRowHeight(r), 20) << r;
-  for (int c = 0; c < g.ColCount(); ++c) EXPECT_EQ(g.GetColWidth(c), g.GetWidth() / g.ColCount()) << c;
+  const int share = (g.GetClientSize().Width - g.GetRowTitleWidth()) / g.ColCount();
+  for (int c = 0; c < g.ColCount(); ++c) EXPECT_EQ(g.GetColWidth(c), share) << c;
   EXPECT_FALSE(g.GetCell(4, 4).IsMultiLine());
   EXPECT_TRUE(w.ZoomInButton->IsEnabled());
   EXPECT_FALSE(w.ZoomOutButton->IsEnabled());
