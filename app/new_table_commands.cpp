@@ -154,7 +154,10 @@ void MainWindow::CreateNewTable() {
   Table->FileName = path;
   // Nothing opens the chosen file before the creation: a file being
   // replaced must be changed by the creation alone.
-  const bool created = Table->CreateTable(path, FieldDefinitionLines);
+  // The table says which code page its names and texts will be typed in.
+  const bool created = Table->CreateTable(
+      path, FieldDefinitionLines,
+      LanguageDriverOf(oem ? DbfCodePage::Dos866 : DbfCodePage::Windows1251));
   // The memo file is the one the creation wrote beside the table, so that
   // no later command writes memos into the previous table's memo file, nor
   // into a FoxPro file that happens to lie beside the new one (where

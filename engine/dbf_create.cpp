@@ -28,7 +28,8 @@ std::string DbtFileNameFor(const std::string& table_file) {
   return name;
 }
 
-bool DbfTable::CreateTable(const std::string& file_name, const std::vector<std::string>& lines) {
+bool DbfTable::CreateTable(const std::string& file_name, const std::vector<std::string>& lines,
+                           uint8_t language_driver) {
   const size_t count = std::min<size_t>(lines.size(), kDbfMaxCreatedFields);
   std::vector<DbfFieldDefinition> fields;
   uint32_t record_size = 1;
@@ -68,6 +69,7 @@ bool DbfTable::CreateTable(const std::string& file_name, const std::vector<std::
   const uint32_t header_size = kDbfHeaderSize + 32 * static_cast<uint32_t>(count) + 1;
   header[0] = memo ? static_cast<uint8_t>(DbfVersion::dBase3Memo)
                    : static_cast<uint8_t>(DbfVersion::dBase3);
+  header[29] = language_driver;
   header[8] = static_cast<uint8_t>(header_size);
   header[9] = static_cast<uint8_t>(header_size >> 8);
   header[10] = static_cast<uint8_t>(record_size);

@@ -85,6 +85,16 @@ DbfCodePage CodePageOfLanguageDriver(uint8_t driver) {
   }
 }
 
+uint8_t LanguageDriverOf(DbfCodePage page) {
+  switch (page) {
+    case DbfCodePage::Dos866: return 0x26;
+    case DbfCodePage::Windows1251: return 0xC9;
+    case DbfCodePage::Windows1252: return 0x03;
+    case DbfCodePage::Unknown: return 0;
+  }
+  return 0;
+}
+
 MemoKind DbfTable::GetMemoKind() const {
   return MemoStream ? MemoKindOfVersion(GetVersion()) : MemoKind::None;
 }

@@ -84,6 +84,8 @@ struct DbfField {
 // 0 and every other driver name none the program converts for.
 enum class DbfCodePage { Unknown, Dos866, Windows1251, Windows1252 };
 DbfCodePage CodePageOfLanguageDriver(uint8_t driver);
+// The language-driver byte that names a code page (0 for Unknown).
+uint8_t LanguageDriverOf(DbfCodePage page);
 
 // The memo kind a version byte selects (None for bytes outside the flavours).
 MemoKind MemoKindOfVersion(uint8_t version);
@@ -201,7 +203,10 @@ class DbfTable {
   void StampDate(uint8_t* destination);
 
   // Creation.
-  bool CreateTable(const std::string& file_name, const std::vector<std::string>& lines);
+  // language_driver goes into header byte 29, so that other programs know
+  // the code page of the table's text (0: none named).
+  bool CreateTable(const std::string& file_name, const std::vector<std::string>& lines,
+                   uint8_t language_driver = 0);
   bool GetStructure(std::vector<std::string>* lines);
   bool CopyStructure(const std::string& new_file_name);
 

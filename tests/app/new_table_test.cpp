@@ -101,6 +101,7 @@ TEST_F(NewTableTest, CreatesADbaseIiiTableWithItsMemoFileAndNoRecords) {
   EXPECT_EQ(GetLittle32(b, 4), 0u);                // no records
   EXPECT_EQ(b[8] | (b[9] << 8), 32 * 2 + 33);      // header size
   EXPECT_EQ(b[10] | (b[11] << 8), 1 + 20 + 10);    // record size
+  EXPECT_EQ(b[29], 0xC9);                          // text typed in Windows-1251
   EXPECT_EQ(test::Slice(b, 32, 12), std::string("NAME\0\0\0\0\0\0\0C", 12));
   EXPECT_EQ(b[32 + 16], 20);
   EXPECT_EQ(test::Slice(b, 64, 12), std::string("NOTES\0\0\0\0\0\0M", 12));
@@ -379,9 +380,14 @@ TEST_F(NewTableTest, NamesFollowTheCodePageOfTheOemBox) {
   ASSERT_EQ(b.size(), 32u * 2 + 34);
   EXPECT_EQ(test::Slice(b, 32, 6), std::string("\x83\x8E\x90\x8E\x84\0", 6));
   EXPECT_EQ(test::Slice(b, 64, 3), std::string("\xF0\x86\0", 3));
+  EXPECT_EQ(b[29], 0x26);  // a DOS table, as its names are
   headless::ClickButton(*w.ReloadButton);
   EXPECT_EQ(w.TableGrid->GetColTitle(0), Utf8ToAnsi("ГОРОД"));
   EXPECT_EQ(w.TableGrid->GetColTitle(1), Utf8ToAnsi("ЁЖ"));
+  // Empty, the new table still tells its code page when it is loaded.
+  w.OemCheckBox->SetChecked(false);
+  Load("city.dbf");
+  EXPECT_TRUE(w.OemCheckBox->IsChecked());
 }
 
 // Alt-dragging a column of the field grid keeps each column's meaning: its
