@@ -89,7 +89,7 @@ fuzz: deps
 	cmake --build $(FUZZ) -j $(JOBS) --target table_fuzz
 	mkdir -p $(FUZZ)/corpus
 	$(FUZZ)/fuzz/table_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=512 \
-	  -malloc_limit_mb=64 $(FUZZ)/corpus fuzz/corpus
+	  -malloc_limit_mb=64 -artifact_prefix=$(abspath $(FUZZ))/ $(FUZZ)/corpus fuzz/corpus
 
 clean:
 	rm -rf $(BUILD)
