@@ -155,7 +155,10 @@ void DbfTable::WriteDbtMemo(int32_t n, const std::string& text) {
   if (!AcceptChange()) return;
   DbfStream& memo = *MemoStream;
   MemoFileHeader header;
-  if (memo.GetSize() < 4 || !ReadMemoHeader(memo, MemoLayoutOfVersion(GetVersion()), &header)) {
+  // A dBase IV header cut off before its block size: the bytes a write
+  // appends would give it one other than the 512 it was read with.
+  if (memo.GetSize() < 4 || !ReadMemoHeader(memo, MemoLayoutOfVersion(GetVersion()), &header) ||
+      (header.Layout == MemoLayout::Dbt4 && memo.GetSize() < kDbase4HeaderEnd)) {
     SetError(DbfWriteMemoError, detail);
     return;
   }

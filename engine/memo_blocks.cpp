@@ -79,7 +79,8 @@ bool ReadMemoHeader(DbfStream& memo, MemoLayout layout, MemoFileHeader* out) {
       break;
     case MemoLayout::Dbt4: {
       h.NextFree = Little32(head);
-      const uint32_t size = got >= 22 ? uint32_t{head[20]} | (uint32_t{head[21]} << 8) : 0;
+      const uint32_t size =
+          got >= kDbase4HeaderEnd ? uint32_t{head[20]} | (uint32_t{head[21]} << 8) : 0;
       // Block 0 is the header; a block smaller than its 24 bytes cannot be.
       if (size != 0 && size < sizeof head) return false;
       h.BlockSize = size ? size : 512;

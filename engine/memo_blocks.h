@@ -32,6 +32,10 @@ struct MemoFileHeader {
   uint32_t HeaderBytes = 512;
 };
 
+// A dBase IV header ends with its block size at bytes 20..21; a file
+// shorter than that names none, and is read as having 512-byte blocks.
+constexpr uint64_t kDbase4HeaderEnd = 22;
+
 // False when the header cannot be read or names an unusable block size.
 bool ReadMemoHeader(DbfStream& memo, MemoLayout layout, MemoFileHeader* out);
 
