@@ -223,12 +223,12 @@ TEST(FieldTextTest, EveryLayoutReadsChecksAndEncodesTypedText) {
   };
   for (const ValueCase& c : cases) {
     SCOPED_TRACE(std::string(1, c.Field.Type) + " [" + c.Stored + "] <- [" + c.Typed + "]");
-    TableSpec spec;
-    spec.Version = c.Version;
-    spec.Fields = {c.Field};
-    spec.Records = {" " + c.Stored};
+    TableSpec layout;
+    layout.Version = c.Version;
+    layout.Fields = {c.Field};
+    layout.Records = {" " + c.Stored};
     MemoryFileSystem fs;
-    fs.SetFile("v.dbf", MakeTable(spec));
+    fs.SetFile("v.dbf", MakeTable(layout));
     auto table = NewDbfTable("v.dbf", "", true, &fs);
     table->SetActive(true);
     ASSERT_TRUE(table->Active);
@@ -252,11 +252,11 @@ TEST(FieldTextTest, EveryLayoutReadsChecksAndEncodesTypedText) {
 // last byte, a null value reads as blank until a value is typed into it,
 // and a blank record holds zero bytes where values are binary.
 TEST(FieldTextTest, NullFlagsMarkShortVarcharsAndNullValues) {
-  TableSpec spec;
-  spec.Version = 0x32;
-  spec.Fields = {{"V", 'V', 6}, {"I", 'I', 4}, {"_NULLFLAGS", '0', 1}};
-  spec.Records = {" " + Hex("61 62 00 00 00 02") + Hex("05 00 00 00") + Hex("05")};
-  test::Bytes bytes = MakeTable(spec);
+  TableSpec layout;
+  layout.Version = 0x32;
+  layout.Fields = {{"V", 'V', 6}, {"I", 'I', 4}, {"_NULLFLAGS", '0', 1}};
+  layout.Records = {" " + Hex("61 62 00 00 00 02") + Hex("05 00 00 00") + Hex("05")};
+  test::Bytes bytes = MakeTable(layout);
   bytes[32 + 18] = 0x02;       // V may be null: bit 0 its length, bit 1 null
   bytes[32 + 32 + 18] = 0x02;  // I may be null: bit 2
   MemoryFileSystem fs;
