@@ -63,7 +63,9 @@ class Session {
   }
   void WriteField(int32_t f);
   void WriteMemoField(int32_t f);
-  std::vector<std::string> MemoTexts(uint32_t records);
+  // Memo texts of the first records (only those not marked, with
+  // live_only), field by field.
+  std::vector<std::string> MemoTexts(uint32_t records, bool live_only = false);
 
   MemoryFileSystem& fs_;
   DbfTable& t_;
@@ -245,10 +247,12 @@ void Session::RemoveOne() {
 }
 
 // Memo texts of the memo fields of the first records, in order.
-std::vector<std::string> Session::MemoTexts(uint32_t records) {
+std::vector<std::string> Session::MemoTexts(uint32_t records, bool live_only) {
   std::vector<std::string> texts;
   std::string text;
-  for (uint32_t r = 1; r <= std::min(records, kReadRecords); ++r) {
+  for (uint32_t r = 1, seen = 0; r <= records && seen < kReadRecords; ++r) {
+    if (live_only && model_.Records[r - 1][0] == '*') continue;
+    ++seen;
     t_.GoTo(static_cast<int32_t>(r));
     for (int32_t f = 1; f <= t_.FieldCount; ++f) {
       if (!t_.RefersToMemo(f)) continue;
@@ -267,19 +271,7 @@ void Session::PackAll() {
   for (uint32_t r = 0; r < Count(); ++r)
     if (model_.Records[r][0] != '*') live.push_back(model_.Records[r]);
   // Memo texts of the first live records, read from the old files.
-  std::vector<std::string> texts;
-  std::string text;
-  for (uint32_t r = 1, seen = 0; r <= Count() && seen < kReadRecords; ++r) {
-    if (model_.Records[r - 1][0] == '*') continue;
-    ++seen;
-    t_.GoTo(static_cast<int32_t>(r));
-    for (int32_t f = 1; f <= t_.FieldCount; ++f) {
-      if (!t_.RefersToMemo(f)) continue;
-      text.clear();
-      t_.ReadMemo(f, text);
-      texts.push_back(text);
-    }
-  }
+  const std::vector<std::string> texts = MemoTexts(Count(), true);
   const Bytes data_before = fs_.GetFile(model_.DataName);
   t_.ErrorCode = 0;
   t_.Pack();

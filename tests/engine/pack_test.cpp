@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 
 #include "dbf_table.h"
 #include "file_memory.h"
@@ -244,67 +243,6 @@ TEST(PackTest, RemoveRecordTakesOutThatRecordOnly) {
   EXPECT_EQ(t->ErrorCode, DbfWriteRecordRangeError);
   t->SetActive(false);
   EXPECT_EQ(fs.GetFile("t.dbf"), f.Table);
-}
-
-// The n-th file operation of a pass fails (once, from then on, or short),
-// for n = 1, 2, ... until no fault fires. The next open then finds the old
-// table or the packed one, byte for byte, and nothing beside them.
-TEST(PackTest, EveryFailureLeavesTheOldTableOrTheNewOne) {
-  struct Pass {
-    const Flavour& Of;
-    std::function<void(DbfTable&)> Run;
-  };
-  const Pass passes[] = {
-      {kFlavours[0], [](DbfTable& t) { t.Pack(); }},
-      {kFlavours[1], [](DbfTable& t) { t.Pack(); }},
-      {kFlavours[3], [](DbfTable& t) { t.Pack(); }},
-      {kFlavours[4], [](DbfTable& t) { t.RemoveRecord(2); }},
-  };
-  for (const Pass& pass : passes) {
-    SCOPED_TRACE(pass.Of.Name);
-    const Fixture f = MakeFixture(pass.Of);
-    auto run = [&](MemoryFileSystem& fs, long n, DbfFaultMode mode) {
-      Load(fs, pass.Of, f);
-      auto t = NewDbfTable("t.dbf", pass.Of.Memo, true, &fs);
-      t->SetActive(true);
-      if (n) fs.ArmFault(FaultAll, n, mode);
-      pass.Run(*t);
-      fs.DisarmFault();
-      t->SetActive(false);
-      return t->ErrorCode;
-    };
-    auto memo_of = [&](MemoryFileSystem& fs) {
-      return *pass.Of.Memo ? fs.GetFile(pass.Of.Memo) : f.Memo;
-    };
-    MemoryFileSystem clean;
-    EXPECT_EQ(run(clean, 0, DbfFaultMode::FailOnce), 0);
-    const Bytes clean_table = clean.GetFile("t.dbf");
-    const Bytes clean_memo = memo_of(clean);
-    ASSERT_NE(clean_table, f.Table);
-    const std::vector<std::string> files = clean.ListFiles();
-    for (DbfFaultMode mode :
-         {DbfFaultMode::FailOnce, DbfFaultMode::FailPersistent, DbfFaultMode::Short}) {
-      long n = 1;
-      for (;; ++n) {
-        SCOPED_TRACE("mode " + std::to_string(static_cast<int>(mode)) + ", operation " +
-                     std::to_string(n));
-        MemoryFileSystem fs;
-        const uint8_t error = run(fs, n, mode);
-        const bool fired = fs.FaultFired();
-        Contents(fs, pass.Of.Memo);  // the open recovers
-        const bool old_state = fs.GetFile("t.dbf") == f.Table && memo_of(fs) == f.Memo;
-        const bool new_state = fs.GetFile("t.dbf") == clean_table && memo_of(fs) == clean_memo;
-        EXPECT_TRUE(old_state || new_state);
-        if (error == 0) {
-          EXPECT_TRUE(new_state);
-        }
-        EXPECT_EQ(fs.ListFiles(), files);
-        if (!fired || ::testing::Test::HasFailure()) break;
-        ASSERT_LT(n, 2000);
-      }
-      EXPECT_GT(n, 5);  // the faults did reach the pass
-    }
-  }
 }
 
 // Journals found at open: a whole one puts the saved bytes back; one cut
