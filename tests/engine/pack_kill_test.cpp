@@ -223,30 +223,5 @@ TEST(PackKillTest, AKilledPackLeavesTheOldTableOrThePackedOne) {
   }
 }
 
-// An old-style journal naming a file in another folder: that file stays,
-// the journal is set aside, and the table opens as it is.
-TEST(PackKillTest, AJournalNamingAnotherFileTouchesNothingButItself) {
-  Folder table_folder, elsewhere;
-  const std::string victim = elsewhere.Path("else.txt");
-  WriteFile(victim, {'k', 'e', 'e', 'p'});
-  TableSpec s;
-  s.Fields = {{"A", 'C', 3}};
-  s.Records = {" one", "*two"};
-  const Bytes table = test::MakeTable(s);
-  WriteFile(table_folder.Path("T.DBF"), table);
-  const std::string journal = victim + "\n" + victim + "\n" + victim + "\n" + victim + "\n" +
-                              victim + "\n";
-  WriteFile(table_folder.Path("T.DBF~pack"), Bytes(journal.begin(), journal.end()));
-
-  auto t = NewDbfTable(table_folder.Path("T.DBF"), victim, true);
-  t->SetActive(true);
-  EXPECT_TRUE(t->Active);
-  EXPECT_EQ(t->ErrorCode, DbfPackJournalSetAside);
-  t->SetActive(false);
-  EXPECT_EQ(ReadFile(victim), (Bytes{'k', 'e', 'e', 'p'}));
-  EXPECT_EQ(ReadFile(table_folder.Path("T.DBF")), table);
-  EXPECT_EQ(table_folder.Names(), (std::vector<std::string>{"T.DBF", "T.DBF~pack-rejected"}));
-}
-
 }  // namespace
 }  // namespace tabulon
