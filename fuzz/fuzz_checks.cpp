@@ -197,37 +197,4 @@ bool FitStored(DbfTable& table, int32_t n, const std::string& value, Bytes* reco
   return true;
 }
 
-bool FitTyped(DbfTable& table, int32_t n, const std::string& text, Bytes* record) {
-  if (text == table.GetFieldText(n)) return true;
-  const DbfField& f = table.Fields[n];
-  const DbfValueLayout layout = table.GetValueLayout(n);
-  const std::string typed = TrimBlanks(text);
-  std::string stored;
-  switch (layout) {
-    case DbfValueLayout::Text:
-      stored = PadRight(text, f.Length);
-      break;
-    case DbfValueLayout::Number:
-      if (!IsNumberText(typed, f.Length, f.Decimals)) return false;
-      stored = PadLeft(typed, f.Length);
-      break;
-    case DbfValueLayout::Date:
-      if (!IsDateText(typed) || typed.size() > f.Length) return false;
-      stored = PadRight(typed, f.Length);
-      break;
-    case DbfValueLayout::Logic:
-      if (!IsLogicText(typed) || typed.size() > f.Length) return false;
-      stored = PadRight(typed, f.Length);
-      break;
-    default:
-      if (!TakesTypedText(layout)) return false;
-      stored.assign(f.Length, '\0');
-      if (!EncodeBinaryValue(layout, typed, reinterpret_cast<uint8_t*>(&stored[0]), stored.size()))
-        return false;
-      break;
-  }
-  std::copy(stored.begin(), stored.end(), record->begin() + FieldSpan(table, n).Begin);
-  return true;
-}
-
 }  // namespace tabulon::fuzz

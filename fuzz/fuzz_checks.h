@@ -71,10 +71,8 @@ std::string MakeStoredValue(DbfTable& table, int32_t n, Rng& rng);
 std::string MakeMemoText(Rng& rng, size_t most);
 
 // The record as the engine must leave it after PutFieldByNumber(n, value)
-// or PutFieldText(n, text) on record; false when the value is refused and
-// the record stays as it was.
+// on record; false when the value is refused and the record stays as it was.
 bool FitStored(DbfTable& table, int32_t n, const std::string& value, Bytes* record);
-bool FitTyped(DbfTable& table, int32_t n, const std::string& text, Bytes* record);
 
 // Bytes [begin, end) of a field within a record.
 struct Span {

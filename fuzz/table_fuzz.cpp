@@ -126,18 +126,29 @@ void Session::WriteField(int32_t f) {
   Bytes expected = before;
   const bool typed = rng_.Chance(2);
   const std::string value = typed ? MakeTypedText(t_, f, rng_) : MakeStoredValue(t_, f, rng_);
-  const bool accepted = typed ? FitTyped(t_, f, value, &expected) : FitStored(t_, f, value, &expected);
+  // A stored value is fitted to the field's width; whether a typed one
+  // suits the field is the engine's to say, and then only its field changes.
+  const bool fits = typed || FitStored(t_, f, value, &expected);
   t_.ErrorCode = 0;
   if (typed)
     t_.PutFieldText(f, value);
   else
     t_.PutFieldByNumber(f, value);
   const Bytes now = BufferBytes(t_);
-  if (!accepted) {
-    Require(t_.ErrorCode == DbfValueRefused && now == before, "a refused value changes nothing");
+  const bool refused = t_.ErrorCode == DbfValueRefused;
+  Require(typed || refused != fits, "a stored value is taken exactly when it fits");
+  if (refused) {
+    Require(now == before, "a refused value changes nothing");
     return;
   }
-  Require(t_.ErrorCode != DbfValueRefused, "a value that fits is taken");
+  if (typed) {
+    const Span own = FieldSpan(t_, f);
+    std::copy(now.begin() + own.Begin, now.begin() + own.End, expected.begin() + own.Begin);
+    const DbfValueLayout layout = t_.GetValueLayout(f);
+    if (layout == DbfValueLayout::Number || layout == DbfValueLayout::Date ||
+        layout == DbfValueLayout::Logic)
+      Require(TrimBlanks(t_.GetFieldText(f)) == TrimBlanks(value), "a typed value reads back");
+  }
   for (size_t i = 0; i < now.size(); ++i) {
     if (now[i] == expected[i]) continue;
     // A typed value clears its field's null bit in _NullFlags, nothing else.
