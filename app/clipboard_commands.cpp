@@ -25,14 +25,14 @@ std::string TabField(const std::string& text) {
 
 }  // namespace
 
-std::string MainWindow::CopiedText() const {
-  const XLGrid& g = *TableGrid;
+std::string MainWindow::CopiedText() {
+  XLGrid& g = *TableGrid;
   std::string rows;
   for (int r = 0; r < g.RowCount(); ++r) {
     if (!g.IsRowMarked(r)) continue;
     for (int c = 0; c < g.ColCount(); ++c) {
       if (c > 0) rows += '\t';
-      rows += TabField(g.GetCell(c, r).GetText());
+      rows += TabField(g.GetCellText(c, r));
     }
     rows += "\r\n";
   }
@@ -42,7 +42,7 @@ std::string MainWindow::CopiedText() const {
     return names + "\r\n" + rows;
   }
   const XLGridCoord at = g.GetCurrentCell();
-  return g.HasCell(at) ? g.GetCell(at.Col, at.Row).GetText() : std::string();
+  return g.HasCell(at) ? g.GetCellText(at.Col, at.Row) : std::string();
 }
 
 void MainWindow::CopyToClipboard() {

@@ -43,8 +43,14 @@ bool MainWindow::RowShowsRecord(int row) {
   if (row >= TableGrid->RowCount()) return false;
   Table->GoTo(row + 1);
   if (!Table->BufferHoldsRecord()) return false;
-  for (int c = 0; c < TableGrid->ColCount(); ++c)
-    if (TableGrid->GetCell(c, row).GetText() != DisplayText(FieldOfColumn(c))) return false;
+  // A row not drawn since the last fill or paint showed the user nothing
+  // to compare: the files' sizes and time are the measure then.
+  const auto shown = shown_rows_.find(row);
+  if (shown == shown_rows_.end()) return true;
+  const std::vector<std::string>& texts = shown->second.Texts;
+  if (texts.size() != size_t(Table->FieldCount)) return false;
+  for (int f = 1; f <= Table->FieldCount; ++f)
+    if (texts[size_t(f - 1)] != DisplayText(f)) return false;
   return true;
 }
 
@@ -76,35 +82,35 @@ void MainWindow::ReportFailure(const std::string& failure) {
   SetStatus(texts::kStatusError);
 }
 
-std::string MainWindow::FieldValueText(int field) {
+std::string MainWindow::FieldValueText(DbfTable& table, int field) {
   // Binary data has no text a user could read or match.
-  if (!HasTextForm(Table->GetValueLayout(field))) return Utf8ToAnsi(texts::kBinaryData);
-  return Table->GetFieldText(field);
+  if (!HasTextForm(table.GetValueLayout(field))) return Utf8ToAnsi(texts::kBinaryData);
+  return table.GetFieldText(field);
 }
 
-std::string MainWindow::StoredText(int field) {
+std::string MainWindow::StoredText(DbfTable& table, int field) {
   std::string text;
-  if (Table->GetFieldType(field) == DbfFieldType::Memo) {
-    Table->ReadMemo(field, text);
+  if (table.GetFieldType(field) == DbfFieldType::Memo) {
+    table.ReadMemo(field, text);
     return text;
   }
-  return FieldValueText(field);
+  return FieldValueText(table, field);
 }
 
-std::string MainWindow::DisplayText(int field) {
-  const std::string text = StoredText(field);
-  const bool memo = Table->GetFieldType(field) == DbfFieldType::Memo;
-  if (!memo && !HasTextForm(Table->GetValueLayout(field))) return text;  // the program's own marker
+std::string MainWindow::DisplayText(DbfTable& table, int field) {
+  const std::string text = StoredText(table, field);
+  const bool memo = table.GetFieldType(field) == DbfFieldType::Memo;
+  if (!memo && !HasTextForm(table.GetValueLayout(field))) return text;  // the program's own marker
   // A number's leading blanks only right-justify it in the file; the cell
   // right-aligns it, and blanks would hide its digits in a narrow column.
-  if (!memo && Table->GetValueLayout(field) == DbfValueLayout::Number) return TrimBlanks(text);
+  if (!memo && table.GetValueLayout(field) == DbfValueLayout::Number) return TrimBlanks(text);
   // As the view was filled: the box takes effect at the next fill only.
   return shown_oem_ ? OemToAnsi(text) : text;
 }
 
 bool MainWindow::TypedToStored(int field, const std::string& typed, std::string& bytes,
                                std::string& refusal) {
-  const TypedValue value = StoredFormOfTyped(StoredText(field), typed, shown_oem_);
+  const TypedValue value = StoredFormOfTyped(StoredText(*Table, field), typed, shown_oem_);
   if (value.Outcome == TypedOutcome::Refused)
     refusal = texts::kNoOemTwinPrefix + AnsiToUtf8(std::string(1, char(value.Refused))) +
               texts::kNoOemTwinSuffix;

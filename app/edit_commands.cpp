@@ -93,14 +93,9 @@ void MainWindow::EndCellEdit(XLGrid&, int col, int row, Control*, Control*, std:
     allow = false;  // the edit stays open (or, forced, is dropped unwritten)
     return;
   }
-  const std::string shown = TableGrid->GetCell(col, row).GetText();
-  if (!OpenTableForRecordWrite(row)) {
-    // Nothing was written. The grid stores the text in its current cell,
-    // which a refill may have moved: that cell keeps what the file holds.
-    const XLGridCoord at = TableGrid->GetCurrentCell();
-    if (TableGrid->HasCell(at)) text = TableGrid->GetCell(at.Col, at.Row).GetText();
-    return;
-  }
+  const std::string shown = TableGrid->GetCellText(col, row);
+  // Nothing written: the view reads what the file holds at its next paint.
+  if (!OpenTableForRecordWrite(row)) return;
   const int field = FieldOfColumn(col);
   Table->AutoPost = true;
   Table->GoTo(row + 1);
@@ -141,6 +136,7 @@ void MainWindow::EndCellEdit(XLGrid&, int col, int row, Control*, Control*, std:
   } else {
     text = shown;
   }
+  ForgetShownRows();
   CloseTable();
   ReportFailure(failure);
 }
@@ -187,8 +183,8 @@ void MainWindow::ToggleDeleted() {
   Table->PostRecord();
   const std::string failure = WriteFailure();
   // The row shows what the file now holds, marked or not.
-  Table->GoTo(at.Row + 1);
-  ShowRecordMark(at.Row);
+  ForgetShownRows();
+  TableGrid->Invalidate();
   CloseTable();
   ReportFailure(failure);
 }
@@ -206,9 +202,8 @@ void MainWindow::ZoomIn() {
   ZoomedCell = at;
   TableGrid->BeginUpdate();
   TableGrid->SetColWidth(at.Col, TableGrid->GetWidth());
+  // Enlarged, the memo shows its lines as it holds them (ZoomedCell).
   TableGrid->SetRowHeight(at.Row, TableGrid->GetHeight() - 20);
-  // Enlarged, the memo shows its lines as it holds them.
-  TableGrid->GetCell(at.Col, at.Row).SetMultiLine(true);
   TableGrid->EndUpdate();
 }
 
@@ -223,7 +218,6 @@ void MainWindow::ZoomOut() {
   ZoomedCell = XLGridCoord{};
   if (!TableGrid->HasCell(at)) return;
   TableGrid->BeginUpdate();
-  TableGrid->GetCell(at.Col, at.Row).SetMultiLine(false);
   TableGrid->SetColWidth(at.Col, SavedColWidth);
   TableGrid->SetRowHeight(at.Row, SavedRowHeight);
   TableGrid->EndUpdate();

@@ -1,6 +1,8 @@
-// Loading: choosing a table, opening it with its memo file, and copying
-// every field of every record into the table view.
+// Loading: choosing a table, opening it with its memo file, and giving the
+// table view its fields and record count (the view reads the records it
+// shows as it draws them).
 #include <algorithm>
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -17,9 +19,6 @@ namespace {
 
 // The title column's width when the numbers need no more.
 constexpr int kRowTitleWidth = 30;
-
-// The table view's rows are counted in 16 bits.
-constexpr uint32_t kMaxGridRows = 65535;
 
 // The records, and the start of each memo text, whose Russian letters tell
 // a table's code page: enough for a verdict, little next to the fill.
@@ -169,6 +168,9 @@ bool MainWindow::OpenTable() {
 
 void MainWindow::ClearTableView() {
   ForgetViewState();
+  view_table_->FileName.clear();
+  view_table_->MemoFileName.clear();
+  ForgetShownRows();
   column_fields_.clear();
   seen_ = TableSnapshot{};
 }
@@ -176,8 +178,9 @@ void MainWindow::ClearTableView() {
 void MainWindow::FillGrid() {
   SetStatus(texts::kStatusLoad);
   const int fields = Table->FieldCount;
-  const uint32_t records = Table->RecordCount();
-  const uint32_t rows = records > kMaxGridRows ? kMaxGridRows : records;
+  // The view's rows are counted in 31 bits; a file cannot hold more
+  // records of a byte or more each anyway.
+  const int rows = int(std::min<uint32_t>(Table->RecordCount(), INT32_MAX));
   const bool oem = OemCheckBox->IsChecked();
   shown_oem_ = oem;
   // The columns keep the order the user gave them, as long as the table
@@ -188,8 +191,8 @@ void MainWindow::FillGrid() {
   }
 
   TableGrid->BeginUpdate();
-  TableGrid->SetColCount(uint16_t(fields));
-  TableGrid->SetRowCount(uint16_t(rows));
+  TableGrid->SetColCount(fields);
+  TableGrid->SetRowCount(rows);
   std::vector<std::string> titles;
   titles.reserve(size_t(fields));
   for (int f : column_fields_) {
@@ -197,40 +200,22 @@ void MainWindow::FillGrid() {
     titles.push_back(oem ? OemToAnsi(name) : name);
   }
   TableGrid->SetColTitles(titles);
-
-  for (uint32_t r = 1; r <= rows; ++r) {
-    Table->GoTo(int32_t(r));
-    for (int c = 0; c < fields; ++c)
-      TableGrid->GetCell(c, int(r) - 1).SetText(DisplayText(column_fields_[size_t(c)]));
-    ShowRecordMark(int(r) - 1);
-  }
+  // Whatever the view drew before is read afresh from these files.
+  view_table_->FileName = Table->FileName;
+  view_table_->MemoFileName = Table->MemoFileName;
+  ForgetShownRows();
   FitRowTitles();
   AlignNumberColumns();
   TableGrid->EndUpdate();
   SetStatus(texts::kStatusOk);
-
-  if (records > kMaxGridRows)
-    Tell(texts::kTooManyRecordsPrefix + std::to_string(records) + texts::kTooManyRecordsSuffix);
 }
 
 void MainWindow::AlignNumberColumns() {
   for (int c = 0; c < TableGrid->ColCount(); ++c) {
     const uint8_t align = IsNumberLayout(Table->GetValueLayout(FieldOfColumn(c))) ? kAlignRight
                                                                                    : kAlignLeft;
-    // Cells already right are left alone: a change copies the cell's look.
-    for (int r = 0; r < TableGrid->RowCount(); ++r) {
-      XLGridCell& cell = TableGrid->GetCell(c, r);
-      if (cell.GetHAlign() != align) cell.SetHAlign(align);
-    }
-  }
-}
-
-void MainWindow::ShowRecordMark(int row) {
-  const bool deleted = Table->BufferHoldsRecord() && Table->IsDeleted();
-  TableGrid->SetRowTitle(row, (deleted ? "*" : "") + std::to_string(row + 1));
-  for (int c = 0; c < TableGrid->ColCount(); ++c) {
-    XLGridCell& cell = TableGrid->GetCell(c, row);
-    if (cell.IsDimmed() != deleted) cell.SetDimmed(deleted);
+    // The column's shared cell carries the look of all its rows.
+    TableGrid->GetCell(c, 0).SetHAlign(align);
   }
 }
 

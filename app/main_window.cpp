@@ -77,6 +77,8 @@ MainWindow::MainWindow(Program& program, DbfFileSystem* fs)
   Window->SetClientSize(558, 513);
 
   Table = NewDbfTable("", "", true, &fs_);
+  view_table_ = NewDbfTable("", "", false, &fs_);
+  view_table_->ReadingOnly = true;
   FileDialog = NewFileDialog();
   FileDialog->SetFilter(Ansi(texts::kTableFilter));
 
@@ -217,6 +219,15 @@ void MainWindow::WireEvents() {
     }
   };
   TableGrid->OnResize = [this](Control&) { SpreadColumns(); };
+  // The view shows the table's records as the file holds them when drawn.
+  TableGrid->SetOwnerData(true);
+  TableGrid->SetOnFetchRows([this](XLGrid&, int first, int last) { FetchShownRows(first, last); });
+  TableGrid->SetOnGetCellData([this](XLGrid&, int col, int row, XLGridCellData& data) {
+    GetShownCell(col, row, data);
+  });
+  TableGrid->SetOnGetRowTitle([this](XLGrid&, int row, std::string& title) {
+    title = ShownRowTitle(row);
+  });
   TableGrid->OnKeyDown = [this](Control&, int& key, uint32_t shift) {
     if ((shift & kShiftCtrl) == 0) return;
     if (key == kVkDelete) ToggleDeleted();

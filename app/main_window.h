@@ -4,15 +4,17 @@
 // search area, and runs every command on them.
 //
 // The table is closed whenever the message loop is idle: each command opens
-// it, works through the engine and closes it again. The table view is a
-// snapshot of the file that FillGrid rebuilds; grid row r shows record
-// r + 1, and grid column c the field FieldOfColumn(c) (field c + 1 until
-// the user moves columns).
+// it, works through the engine and closes it again. The table view holds
+// no copy of the records: FillGrid gives it the table's counts and titles,
+// and each paint reads the records it shows from the file (shown_rows.cpp).
+// Grid row r shows record r + 1, and grid column c the field
+// FieldOfColumn(c) (field c + 1 until the user moves columns).
 //
 // Commands run one at a time: while one processes pending messages (the
 // memo editor, the pack), a click on another is refused.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,14 +50,19 @@ class MainWindow {
   // Loading (the menu's "load" item, "L", the table view's resize).
   void LoadTable();
   void ReloadTable();
-  // Copies the open table into the table view; the table stays open.
+  // Gives the table view the open table's fields and record count; the
+  // table stays open. The records are read as the view draws them.
   void FillGrid();
   void SpreadColumns();
   // Number columns right-aligned, every other column left-aligned.
   void AlignNumberColumns();
-  // The record number of the view's row in its title, marked "*" and the
-  // row greyed when the record in the buffer is marked deleted.
-  void ShowRecordMark(int row);
+  // The table view's owner data (shown_rows.cpp): rows first..last are
+  // read from the file before a paint; a cell's text as shown, greyed when
+  // its record is marked deleted; a row's title, its record number marked
+  // "*" when deleted.
+  void FetchShownRows(int first, int last);
+  void GetShownCell(int col, int row, XLGridCellData& data);
+  std::string ShownRowTitle(int row);
   // The title column as wide as the numbers need.
   void FitRowTitles();
   // Ctrl+Delete in the table view: sets or clears the deletion mark of the
@@ -66,7 +73,7 @@ class MainWindow {
   void PasteIntoCell();
   // What Ctrl+C copies: the marked rows under the column titles, as
   // tab-separated lines, or else the current cell's text.
-  std::string CopiedText() const;
+  std::string CopiedText();
 
   // The menu's help and about items.
   void ShowHelp();
@@ -160,6 +167,21 @@ class MainWindow {
     bool entered_;
   };
 
+  // A record as the table view last read it: the text of each field
+  // (by field, so that moved columns need no new read), and its mark.
+  struct ShownRecord {
+    std::vector<std::string> Texts;
+    bool Deleted = false;
+  };
+  // The record a view row shows, read from the file when the view has not
+  // read it since its last paint.
+  const ShownRecord& ShownRow(int row);
+  // Reads rows first..last into shown_rows_, opening the table for it when
+  // no command has it open.
+  void ReadShownRows(int first, int last);
+  // The view's rows are read afresh at the next paint or question.
+  void ForgetShownRows() { shown_rows_.clear(); }
+
   // The least client area at which every control of the window is whole.
   Size LeastClientSize() const;
   void BuildNewTableArea();
@@ -207,9 +229,10 @@ class MainWindow {
   void ReportFailure(const std::string& failure);
   // The text a cell shows for field f of the record in the buffer (with
   // the OEM conversion as the view was filled, memo texts included).
-  std::string DisplayText(int field);
+  std::string DisplayText(DbfTable& table, int field);
+  std::string DisplayText(int field) { return DisplayText(*Table, field); }
   // Field f's value (a memo's text) as the table holds it.
-  std::string StoredText(int field);
+  std::string StoredText(DbfTable& table, int field);
   // What typed text, edited from field f's shown text, is stored as, in
   // the code page the view shows: true with the bytes when there is
   // something to write; false when the text is unchanged, or refused (a
@@ -221,7 +244,7 @@ class MainWindow {
   void ShowTableCodePage();
   // The value of field f as a user reads it, without the OEM conversion;
   // a marker for binary data.
-  std::string FieldValueText(int field);
+  std::string FieldValueText(DbfTable& table, int field);
   // What a refused value of field f should have been, as a message naming
   // the field by column col's title.
   std::string ValueRefusal(int field, int col) const;
@@ -233,6 +256,11 @@ class MainWindow {
   std::vector<int> column_fields_;
   // The table's files as the view last saw them.
   TableSnapshot seen_;
+  // The records the table view last drew, by row, and the table they are
+  // read through: the files of the last fill, opened for reading only, so
+  // that the view never disturbs a command's table nor writes a byte.
+  std::map<int, ShownRecord> shown_rows_;
+  std::unique_ptr<DbfTable> view_table_;
   // Whether the view was filled with the OEM conversion.
   bool shown_oem_ = false;
   // field_grid_roles_[c]: what field grid column c holds (0 name, 1 size,

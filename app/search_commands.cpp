@@ -14,7 +14,8 @@ namespace tabulon {
 
 namespace {
 
-// The hits listed at most: as many as the table view has rows.
+// The hits listed at most: a longer list helps no one find a record, and
+// each line costs the list memory and time.
 constexpr size_t kMaxHits = 65535;
 // How long a search runs at most before the window answers again.
 constexpr std::chrono::milliseconds kAnswerEvery{100};

@@ -122,9 +122,6 @@ constexpr const char* kNameNoOemTwinPrefix = "Имя поля в строке ";
 constexpr const char* kNameNoOemTwinMiddle = " содержит знак «";
 constexpr const char* kNameNoOemTwinSuffix =
     "», которого нет в кодировке DOS (866): при флажке OEM имена записываются в ней.";
-// A table longer than the table view: + record count + kTooManyRecordsSuffix.
-constexpr const char* kTooManyRecordsPrefix = "Записей в таблице: ";
-constexpr const char* kTooManyRecordsSuffix = ". Показаны только первые 65535.";
 // A search that found more hits than the list shows.
 constexpr const char* kTooManyHits = "Найдено больше 65535 записей. Показаны только первые 65535.";
 

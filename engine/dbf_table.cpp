@@ -136,7 +136,7 @@ void DbfTable::SetActive(bool value) {
   // A file that can be read but not written (a read-only medium or share,
   // a read-only file, one another program holds for writing) opens for
   // reading only: it can be viewed, and every change is refused.
-  DataStream = DbfStream::Open(fs_.Open(FileName, DbfOpenMode::ReadWriteShared));
+  if (!ReadingOnly) DataStream = DbfStream::Open(fs_.Open(FileName, DbfOpenMode::ReadWriteShared));
   if (!DataStream) {
     DataStream = DbfStream::Open(fs_.Open(FileName, DbfOpenMode::ReadOnly));
     if (!DataStream) {

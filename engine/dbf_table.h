@@ -133,6 +133,12 @@ class DbfTable {
   // it (a read-only medium or share, a locked or read-only file): the table
   // is shown, and every change is refused with DbfReadOnly.
   bool ReadOnly = false;
+  // Set before opening: the files are opened for reading only whatever
+  // they allow, so the table is ReadOnly and nothing is ever written; a
+  // cut-off pack is left for a writer to finish (the open is refused with
+  // DbfJournalNeedsWrite meanwhile). For a second reader of a table that
+  // another DbfTable works on.
+  bool ReadingOnly = false;
   uint8_t ErrorCode = 0;
   std::string ErrorText;
 

@@ -26,7 +26,7 @@ void FitList(std::vector<T>& list, size_t n, const T& fill) {
 
 }  // namespace
 
-XLGrid::XLGrid(Control* parent, uint16_t col_count, uint16_t row_count, uint8_t options)
+XLGrid::XLGrid(Control* parent, int col_count, int row_count, uint8_t options)
     : CustomControl(parent, GridWindowOptions()) {
   SetColor(kClWindow);
   Size cs = GetClientSize();
@@ -63,7 +63,7 @@ XLGrid::~XLGrid() {
   title_font_.OnChange = nullptr;
 }
 
-std::unique_ptr<XLGrid> NewXLGrid(Control* parent, uint16_t col_count, uint16_t row_count,
+std::unique_ptr<XLGrid> NewXLGrid(Control* parent, int col_count, int row_count,
                                   uint8_t options) {
   return std::make_unique<XLGrid>(parent, col_count, row_count, options);
 }
@@ -93,11 +93,11 @@ CellLook* XLGrid::NewCellLook() {
   return looks_.Acquire(v);
 }
 
-void XLGrid::SetColCount(uint16_t count) {
+void XLGrid::SetColCount(int count) {
   BeginUpdate();
-  const int n = count;
+  const int n = std::max(0, std::min(count, 65535));
   current_.Col = std::min(current_.Col, n - 1);
-  col_count_ = count;
+  col_count_ = n;
   FitList(col_titles_, size_t(n), std::string());
   FitList(col_widths_, size_t(n), default_col_width_);
   FitList(col_marks_, size_t(n), 0);
@@ -120,18 +120,23 @@ void XLGrid::SetColCount(uint16_t count) {
   UpdateScrollBars();
 }
 
-void XLGrid::SetRowCount(uint16_t count) {
+void XLGrid::SetRowCount(int count) {
   BeginUpdate();
-  const int n = count;
-  row_count_ = count;
+  const int n = std::max(0, count);
+  const int old = row_count_;
+  row_count_ = n;
   current_.Row = std::min(current_.Row, n - 1);
-  FitList(row_titles_, size_t(n), std::string());
-  FitList(row_heights_, size_t(n), default_row_height_);
-  FitList(row_marks_, size_t(n), 0);
-  if (cells_.size() < size_t(n)) {
+  row_heights_.Cut(n);
+  row_heights_.Grow(old, n, default_row_height_);
+  row_marks_.Cut(n);
+  row_marks_.Grow(old, n, 0);
+  // An owner-data grid keeps its one row of shared cells whatever the count.
+  const int stored = owner_data_ ? 1 : n;
+  FitList(row_titles_, owner_data_ ? 0 : size_t(n), std::string());
+  if (cells_.size() < size_t(stored)) {
     CellLook* look = NewCellLook();
-    cells_.reserve(size_t(n));
-    while (cells_.size() < size_t(n)) {
+    cells_.reserve(size_t(stored));
+    while (cells_.size() < size_t(stored)) {
       std::vector<XLGridCell> row;
       row.reserve(col_count_);
       for (int c = 0; c < col_count_; ++c) row.emplace_back(*this, look);
@@ -139,7 +144,7 @@ void XLGrid::SetRowCount(uint16_t count) {
     }
     looks_.Release(look);
   }
-  while (cells_.size() > size_t(n)) {
+  while (cells_.size() > size_t(stored)) {
     auto& row = cells_.back();
     while (!row.empty()) row.pop_back();  // last cell first
     cells_.pop_back();
@@ -160,7 +165,7 @@ void XLGrid::SetColWidth(int col, int width) {
 
 void XLGrid::SetRowHeight(int row, int height) {
   BeginUpdate();
-  row_heights_[size_t(row)] = height;
+  row_heights_.Set(row, height);
   EndUpdate();
   UpdateScrollBars();
 }
@@ -195,6 +200,7 @@ void XLGrid::SetColTitle(int col, const std::string& title) {
 }
 
 void XLGrid::SetRowTitle(int row, const std::string& title) {
+  if (owner_data_) return;
   BeginUpdate();
   row_titles_[size_t(row)] = title;
   EndUpdate();

@@ -39,7 +39,7 @@ void XLGrid::BeginEdit() {
   const Rect r = CellRect(current_.Col, current_.Row);
   editor->SetBounds(Rect{r.Left + margins.Left, r.Top + margins.Top, r.Right - margins.Right,
                          r.Bottom - margins.Bottom});
-  edit->SetText(cell.GetText());
+  edit->SetText(GetCellText(current_.Col, current_.Row));
   editor->Show();
   // Hooked before it takes the focus: the control of the last edit may
   // still hold the focus, and its focus loss must not end this edit.
@@ -115,7 +115,9 @@ bool XLGrid::EndEdit(bool accept, bool force) {
   }
   // The handler may have emptied the grid (a refill that found the data
   // gone): a cell that no longer exists takes no text.
-  if (accept && allow && HasCell(current_)) GetCell(current_.Col, current_.Row).SetText(text);
+  // An owner-data grid's texts are its owner's, who stored the edit or not.
+  if (accept && allow && HasCell(current_) && !owner_data_)
+    GetCell(current_.Col, current_.Row).SetText(text);
   editor = editor_.Get();  // the handler may have destroyed it
   editor_ = nullptr;
   edit_control_ = nullptr;

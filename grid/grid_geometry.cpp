@@ -2,7 +2,10 @@
 // cell or title border is under a point. Everything is summed from the
 // scroll position on each call; no running offsets are kept, so widths and
 // heights can change at any time without anything to bring up to date.
+// Row heights far from the scroll position are summed from the rows whose
+// height is their own, so a grid of millions of rows answers at once.
 #include <algorithm>
+#include <climits>
 
 #include "xl_grid.h"
 
@@ -25,8 +28,8 @@ int XLGrid::VisibleRowCount() const {
   const int client = GetClientSize().Height;
   int y = col_title_height_;
   int i = top_row_;
-  while (i < row_count_ && y + row_heights_[size_t(i)] < client) {
-    y += row_heights_[size_t(i)];
+  while (i < row_count_ && y + row_heights_.Get(i) < client) {
+    y += row_heights_.Get(i);
     ++i;
   }
   return std::max(1, i - top_row_);
@@ -37,19 +40,18 @@ Rect XLGrid::CellRect(int col, int row) const {
   if (col < 0 || col >= col_count_ || row < 0 || row >= row_count_) return r;
   // Cells above or left of the scroll position lie above or left of the
   // title area, so a cell scrolled out of view is covered by the titles.
-  int top = col_title_height_;
-  if (row < top_row_) {
-    for (int i = row; i < top_row_; ++i) top -= row_heights_[size_t(i)];
-  } else {
-    for (int i = top_row_; i < row; ++i) top += row_heights_[size_t(i)];
-  }
+  // Far rows lie far outside any window: the sum is kept within int.
+  const int64_t far = row < top_row_ ? -row_heights_.Sum(row, top_row_)
+                                     : row_heights_.Sum(top_row_, row);
+  const int top = int(std::max<int64_t>(INT32_MIN / 2, std::min<int64_t>(INT32_MAX / 2,
+                                                                          col_title_height_ + far)));
   int left = row_title_width_;
   if (col < left_col_) {
     for (int i = col; i < left_col_; ++i) left -= col_widths_[size_t(i)];
   } else {
     for (int i = left_col_; i < col; ++i) left += col_widths_[size_t(i)];
   }
-  return Rect{left, top, left + col_widths_[size_t(col)], top + row_heights_[size_t(row)]};
+  return Rect{left, top, left + col_widths_[size_t(col)], top + row_heights_.Get(row)};
 }
 
 namespace {
@@ -57,9 +59,12 @@ namespace {
 // The index whose span [x0, x0 + size] holds v, walking from first; a point
 // on the boundary of two spans belongs to the first of them, a point before
 // the first span gives -1 and one past the last span the last index.
-int IndexAt(int v, int x0, int first, int count, const std::vector<int32_t>& sizes) {
+template <typename Sizes>
+int IndexAt(int v, int x0, int first, int count, const Sizes& sizes) {
   for (int i = first; i < count; ++i) {
-    const int size = sizes[size_t(i)];
+    const int size = sizes(i);
+    // The point lies before the spans: none of them holds it.
+    if (x0 > v) return -1;
     if (x0 <= v && v <= x0 + size) return i;
     x0 += size;
   }
@@ -68,10 +73,11 @@ int IndexAt(int v, int x0, int first, int count, const std::vector<int32_t>& siz
 
 // The index whose end border zone holds v: a span of size w ending at
 // x0 + w owns x0 + w - m .. x0 + w + m, with m = min(margin, w / 3).
-int BorderAt(int v, int x0, int first, int count, const std::vector<int32_t>& sizes,
-             int margin) {
+template <typename Sizes>
+int BorderAt(int v, int x0, int first, int count, const Sizes& sizes, int margin) {
   for (int i = first; i < count; ++i) {
-    const int w = sizes[size_t(i)];
+    if (x0 > v + margin) return -1;
+    const int w = sizes(i);
     const int m = std::min(margin, w / 3);
     if (x0 + w - m <= v && v <= x0 + w + m) return i;
     x0 += w;
@@ -82,21 +88,25 @@ int BorderAt(int v, int x0, int first, int count, const std::vector<int32_t>& si
 }  // namespace
 
 int XLGrid::ColAtX(int x) const {
-  return IndexAt(x, row_title_width_, left_col_, col_count_, col_widths_);
+  return IndexAt(x, row_title_width_, left_col_, col_count_,
+                 [this](int i) { return col_widths_[size_t(i)]; });
 }
 
 int XLGrid::RowAtY(int y) const {
-  return IndexAt(y, col_title_height_, top_row_, row_count_, row_heights_);
+  return IndexAt(y, col_title_height_, top_row_, row_count_,
+                 [this](int i) { return row_heights_.Get(i); });
 }
 
 int XLGrid::ColBorderAtX(int x) const {
   if (!HasOption(kColumnSizing)) return -1;
-  return BorderAt(x, row_title_width_, left_col_, col_count_, col_widths_, sizing_margin_);
+  return BorderAt(x, row_title_width_, left_col_, col_count_,
+                  [this](int i) { return col_widths_[size_t(i)]; }, sizing_margin_);
 }
 
 int XLGrid::RowBorderAtY(int y) const {
   if (!HasOption(kRowSizing)) return -1;
-  return BorderAt(y, col_title_height_, top_row_, row_count_, row_heights_, sizing_margin_);
+  return BorderAt(y, col_title_height_, top_row_, row_count_,
+                  [this](int i) { return row_heights_.Get(i); }, sizing_margin_);
 }
 
 // Rows top..row are wholly visible while the title height and their
@@ -105,9 +115,9 @@ int XLGrid::RowBorderAtY(int y) const {
 int XLGrid::TopRowShowing(int row) const {
   const int client = GetClientSize().Height;
   int top = row;
-  int sum = col_title_height_ + row_heights_[size_t(row)];
-  while (top > 0 && sum + row_heights_[size_t(top - 1)] < client) {
-    sum += row_heights_[size_t(top - 1)];
+  int sum = col_title_height_ + row_heights_.Get(row);
+  while (top > 0 && sum + row_heights_.Get(top - 1) < client) {
+    sum += row_heights_.Get(top - 1);
     --top;
   }
   return top;

@@ -8,6 +8,19 @@
 #include "xl_grid.h"
 
 namespace tabulon {
+namespace {
+
+// Where the thumb of a bar being dragged is: the message carries it in 16
+// bits, so a longer bar (a grid of more than 65,535 rows) is asked for the
+// whole position.
+int ThumbPosition(XLGrid& grid, int bar, const Message& m) {
+  const int code = LoWord(m.WParam);
+  if (code != kSbThumbTrack && code != kSbThumbPosition) return HiWord(m.WParam);
+  const ScrollInfo info = grid.GetScrollInfo(bar);
+  return info.Max > 0xFFFF ? info.TrackPos : HiWord(m.WParam);
+}
+
+}  // namespace
 
 bool XLGrid::HandleGridMessage(Message& m, intptr_t& result) {
   switch (m.Id) {
@@ -32,10 +45,10 @@ bool XLGrid::HandleGridMessage(Message& m, intptr_t& result) {
       OnKey(int(m.WParam));
       return false;
     case kWmHScroll:
-      ApplyScrollCode(kSbHorz, LoWord(m.WParam), HiWord(m.WParam));
+      ApplyScrollCode(kSbHorz, LoWord(m.WParam), ThumbPosition(*this, kSbHorz, m));
       return false;
     case kWmVScroll:
-      ApplyScrollCode(kSbVert, LoWord(m.WParam), HiWord(m.WParam));
+      ApplyScrollCode(kSbVert, LoWord(m.WParam), ThumbPosition(*this, kSbVert, m));
       return false;
     case kWmMouseWheel:
       OnWheel(m);

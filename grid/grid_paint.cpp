@@ -4,7 +4,8 @@
 // data cells, the current cell with the selection frame and the sizing
 // guides, then the titles, which cover whatever the cells drew into the
 // title row or column. Only the visible rows and columns (and one more that
-// the window edge may cut) are drawn. Painting only reads the grid.
+// the window edge may cut) are drawn. Painting only reads the grid; an
+// owner-data grid asks its owner for the rows it draws, once per paint.
 #include <algorithm>
 #include <cmath>
 
@@ -60,14 +61,15 @@ void XLGrid::PaintCells(Canvas& c) {
   const int last_col = std::min(col_count_ - 1, left_col_ + VisibleColCount());
   // Rectangles are stepped along instead of asking CellRect for each cell:
   // the same sums, without walking from the scroll position every time.
+  if (owner_data_ && on_fetch_rows_) on_fetch_rows_(*this, top_row_, last_row);
   int top = col_title_height_;
   for (int r = top_row_; r <= last_row; ++r) {
-    const int h = row_heights_[size_t(r)];
+    const int h = row_heights_.Get(r);
     int left = row_title_width_;
     for (int col = left_col_; col <= last_col; ++col) {
       const int w = col_widths_[size_t(col)];
-      DrawCell(cells_[size_t(r)][size_t(col)], Rect{left, top, left + w, top + h}, col, r, c,
-               IsCellSelected(col, r), false);
+      DrawCellAs(GetCell(col, r), GetCellData(col, r), Rect{left, top, left + w, top + h}, col,
+                 r, c, IsCellSelected(col, r), false);
       left += w;
     }
     top += h;
@@ -82,7 +84,7 @@ void XLGrid::PaintCurrentAndFrame(Canvas& c) {
   if (sizing_row_ != -1) {
     guide_y = col_title_height_;
     const int end = std::min(row_count_ - 1, top_row_ + VisibleRowCount());
-    for (int i = top_row_; i <= end && i < sizing_row_; ++i) guide_y += row_heights_[size_t(i)];
+    for (int i = top_row_; i <= end && i < sizing_row_; ++i) guide_y += row_heights_.Get(i);
   }
   int guide_x = -1;
   if (sizing_col_ != -1) {
@@ -99,9 +101,9 @@ void XLGrid::PaintCurrentAndFrame(Canvas& c) {
   }
 
   if (current_.Col >= 0 && current_.Row >= 0) {
-    DrawCell(cells_[size_t(current_.Row)][size_t(current_.Col)],
-             CellRect(current_.Col, current_.Row), current_.Col, current_.Row, c,
-             IsCellSelected(current_.Col, current_.Row), true);
+    DrawCellAs(GetCell(current_.Col, current_.Row), GetCellData(current_.Col, current_.Row),
+               CellRect(current_.Col, current_.Row), current_.Col, current_.Row, c,
+               IsCellSelected(current_.Col, current_.Row), true);
   }
 
   // The dotted outline spans the extent the column or row will have when
@@ -169,9 +171,9 @@ void XLGrid::PaintTitles(Canvas& c) {
     int y = col_title_height_;
     for (int i = top_row_; i <= last && y < client.Height; ++i) {
       const int h = i == sizing_row_ && sizing_row_height_ != -1 ? sizing_row_height_
-                                                                  : row_heights_[size_t(i)];
-      PaintTitle(c, Rect{0, y, row_title_width_, y + h}, row_titles_[size_t(i)],
-                 row_marks_[size_t(i)] > 0, i == current_.Row);
+                                                                  : row_heights_.Get(i);
+      PaintTitle(c, Rect{0, y, row_title_width_, y + h}, GetRowTitle(i), row_marks_.Get(i) > 0,
+                 i == current_.Row);
       y += h;
     }
   }
@@ -179,6 +181,13 @@ void XLGrid::PaintTitles(Canvas& c) {
 
 void XLGrid::DrawCell(const XLGridCell& cell, const Rect& r, int col, int row, Canvas& surface,
                       bool selected, bool focused) {
+  XLGridCellData data;
+  data.Text = cell.GetText();
+  DrawCellAs(cell, data, r, col, row, surface, selected, focused);
+}
+
+void XLGrid::DrawCellAs(const XLGridCell& cell, const XLGridCellData& data, const Rect& r,
+                        int col, int row, Canvas& surface, bool selected, bool focused) {
   const bool highlighted = selected || (focused && HasOption(kSelectCurrent));
   surface.FillRect(r, highlighted ? selected_color_ : cell.GetColor());
   const Rect inner = DrawLines(cell, r, col, row, surface);
@@ -188,13 +197,14 @@ void XLGrid::DrawCell(const XLGridCell& cell, const Rect& r, int col, int row, C
   if (focused) surface.DrawFocusRect(inner);
   surface.SetFont(cell.GetFont());
   if (highlighted) surface.GetFont().SetColor(selected_font_color_);
-  else if (cell.IsDimmed()) surface.GetFont().SetColor(kClGrayText);
+  else if (cell.IsDimmed() || data.Dimmed) surface.GetFont().SetColor(kClGrayText);
   surface.SetBrushStyle(BrushStyle::Clear);
   // The text is clipped to its rectangle. Vertical alignment applies to a
   // single line only (the platform's rule): several lines start at the top.
-  const uint32_t flags = cell.IsMultiLine() ? kDtWordBreak
-                                            : VAlignFlags(cell.GetVAlign()) | kDtSingleLine;
-  surface.DrawText(cell.GetText(), text, HAlignFlags(cell.GetHAlign()) | flags | kDtNoPrefix);
+  const uint32_t flags = cell.IsMultiLine() || data.MultiLine
+                             ? kDtWordBreak
+                             : VAlignFlags(cell.GetVAlign()) | kDtSingleLine;
+  surface.DrawText(data.Text, text, HAlignFlags(cell.GetHAlign()) | flags | kDtNoPrefix);
   surface.SetFont(cell.GetFont());
 }
 

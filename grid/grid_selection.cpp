@@ -4,7 +4,9 @@
 // A cell's selection counter is the number of selections covering it: the
 // selected rectangle adds one to each cell it covers, and SelectAll puts
 // one on every cell. Every change of the rectangle first takes its share
-// back, so the counters never drift from what is selected.
+// back, so the counters never drift from what is selected. An owner-data
+// grid has no cells to count on: its cells are selected by the rectangle
+// and by a SelectAll flag.
 #include <algorithm>
 
 #include "xl_grid.h"
@@ -45,7 +47,7 @@ XLGridRange XLGrid::GetSelectionRect() const {
 }
 
 void XLGrid::LowerSelection() {
-  if (selection_.Top == -1) return;
+  if (selection_.Top == -1 || owner_data_) return;
   const int left = std::max(0, selection_.Left);
   const int right = std::min(col_count_ - 1, selection_.Right);
   const int top = std::max(0, selection_.Top);
@@ -69,9 +71,11 @@ void XLGrid::SetSelection(int left, int top, int right, int bottom) {
   selection_.Top = std::min(rc(top), rc(bottom));
   selection_.Right = std::max(cc(left), cc(right));
   selection_.Bottom = std::max(rc(top), rc(bottom));
-  for (int r = selection_.Top; r <= selection_.Bottom; ++r) {
-    auto& cells = cells_[size_t(r)];
-    for (int c = selection_.Left; c <= selection_.Right; ++c) ++cells[size_t(c)].select_count_;
+  if (!owner_data_) {
+    for (int r = selection_.Top; r <= selection_.Bottom; ++r) {
+      auto& cells = cells_[size_t(r)];
+      for (int c = selection_.Left; c <= selection_.Right; ++c) ++cells[size_t(c)].select_count_;
+    }
   }
   EndUpdate();
 }
@@ -79,7 +83,12 @@ void XLGrid::SetSelection(int left, int top, int right, int bottom) {
 void XLGrid::SelectAll(bool on) {
   BeginUpdate();
   std::fill(col_marks_.begin(), col_marks_.end(), on && HasOption(kColumnSelect) ? 1 : 0);
-  std::fill(row_marks_.begin(), row_marks_.end(), on && HasOption(kRowSelect) ? 1 : 0);
+  row_marks_.SetAll(on && HasOption(kRowSelect) ? 1 : 0);
+  if (owner_data_) {
+    owner_all_selected_ = on;
+    EndUpdate();
+    return;
+  }
   // Every cell gets the share of this selection; the selected rectangle
   // keeps its own, which a later change of the rectangle takes back.
   const int32_t n = on ? 1 : 0;
@@ -103,14 +112,17 @@ void XLGrid::MarkColumn(int col, bool on) {
 
 void XLGrid::MarkRow(int row, bool on) {
   BeginUpdate();
-  int32_t& m = row_marks_[size_t(row)];
-  m = on ? m + 1 : std::max(0, m - 1);
+  const int32_t m = row_marks_.Get(row);
+  row_marks_.Set(row, on ? m + 1 : std::max(0, m - 1));
   EndUpdate();
 }
 
 bool XLGrid::IsCellSelected(int col, int row) const {
-  return col_marks_[size_t(col)] > 0 || row_marks_[size_t(row)] > 0 ||
-         cells_[size_t(row)][size_t(col)].select_count_ > 0;
+  if (col_marks_[size_t(col)] > 0 || row_marks_.Get(row) > 0) return true;
+  if (!owner_data_) return cells_[size_t(row)][size_t(col)].select_count_ > 0;
+  const XLGridRange& s = selection_;
+  return owner_all_selected_ ||
+         (s.Left <= col && col <= s.Right && s.Top <= row && row <= s.Bottom);
 }
 
 namespace {
@@ -158,13 +170,13 @@ void XLGrid::MoveColumn(int from, int to) {
 void XLGrid::MoveRow(int from, int to) {
   EndEdit(true, true);
   to = std::max(0, std::min(row_count_ - 1, to));
-  if (to == from || from < 0 || from >= row_count_) return;
+  if (to == from || from < 0 || from >= row_count_ || owner_data_) return;
   BeginUpdate();
   LowerSelection();
   selection_ = XLGridRange{};
   MoveEntry(row_titles_, from, to);
-  MoveEntry(row_heights_, from, to);
-  MoveEntry(row_marks_, from, to);
+  row_heights_.Move(from, to);
+  row_marks_.Move(from, to);
   MoveEntry(cells_, from, to);
   if (current_.Row >= 0) current_.Row = MovedIndex(current_.Row, from, to);
   EndUpdate();
@@ -176,13 +188,14 @@ void XLGrid::SetOptions(uint8_t options) {
     all_selected_ = false;
     // No counter stands for the rectangle any more, so neither does it.
     ForEachCell([](XLGridCell& cell) { cell.select_count_ = 0; });
+    owner_all_selected_ = false;
     selection_ = XLGridRange{};
     // Still under the old options: with SelectCurrent the current cell is
     // selected again.
     SetCurrentCell(current_.Col, current_.Row);
   }
   if ((options & kColumnSelect) == 0) std::fill(col_marks_.begin(), col_marks_.end(), 0);
-  if ((options & kRowSelect) == 0) std::fill(row_marks_.begin(), row_marks_.end(), 0);
+  if ((options & kRowSelect) == 0) row_marks_.SetAll(0);
   options_ = options;
   EndUpdate();
 }

@@ -4,6 +4,10 @@
 // row and column marks, scrolling by whole rows and columns, and in-place
 // editing with editors lent by the owner. It knows nothing of tables.
 //
+// The grid either stores its cells, or (owner data) holds no rows at all
+// and asks its owner for the texts of the rows it draws or edits: then it
+// has any number of rows and costs the same for ten rows or ten million.
+//
 // Columns and rows are numbered from 0; -1 means none. The titles are not
 // counted. Coordinates are client pixels of the grid's window.
 //
@@ -11,6 +15,7 @@
 // fonts), grid_cell.cpp (one cell and its shared look), grid_geometry.cpp,
 // grid_selection.cpp (current cell, selection, marks, moves, options),
 // grid_scroll.cpp (scroll position, bars, cursors), grid_paint.cpp,
+// grid_owner_data.cpp (the owner's texts), row_values.h (per-row values),
 // grid_edit.cpp (in-place editing, with lent_control.h), grid_input.cpp
 // (the message handler).
 #pragma once
@@ -28,6 +33,7 @@
 #include "drag_image_list.h"
 #include "font.h"
 #include "lent_control.h"
+#include "row_values.h"
 
 namespace tabulon {
 
@@ -144,6 +150,24 @@ using XLGridEndEditEvent =
 // Alt-drag); owners that map columns to their data follow it.
 using XLGridMoveEvent = std::function<void(XLGrid& sender, int from, int to)>;
 
+// What the owner of an owner-data grid tells of one cell: its text, and
+// whether it is drawn dimmed or on several lines whatever its column's
+// shared look says.
+struct XLGridCellData {
+  std::string Text;
+  bool Dimmed = false;
+  bool MultiLine = false;
+};
+
+// OnFetchRows(grid, first, last): rows first..last of an owner-data grid
+// are about to be drawn; the owner may read them in one go.
+using XLGridFetchEvent = std::function<void(XLGrid& sender, int first, int last)>;
+// OnGetCellData(grid, col, row, data): the owner fills in one cell.
+using XLGridCellDataEvent =
+    std::function<void(XLGrid& sender, int col, int row, XLGridCellData& data)>;
+// OnGetRowTitle(grid, row, title): the owner names one row.
+using XLGridRowTitleEvent = std::function<void(XLGrid& sender, int row, std::string& title)>;
+
 // Window style and class style of the grid's window.
 constexpr uint32_t kXLGridStyle = kWsChild | kWsVisible | kWsClipSiblings | kWsClipChildren |
                                   kWsBorder | kWsVScroll | kWsHScroll | kWsTabStop;
@@ -151,7 +175,7 @@ constexpr uint32_t kXLGridClassStyle = kCsVRedraw | kCsHRedraw | kCsDblClks;
 
 class XLGrid : public CustomControl {
  public:
-  XLGrid(Control* parent, uint16_t col_count, uint16_t row_count, uint8_t options);
+  XLGrid(Control* parent, int col_count, int row_count, uint8_t options);
   ~XLGrid() override;
 
   // Update lock: repaints once when the outermost EndUpdate returns.
@@ -159,9 +183,10 @@ class XLGrid : public CustomControl {
   void EndUpdate();
   int GetUpdateCount() const { return update_count_; }
 
-  // Counts (at most 65535 each).
-  void SetColCount(uint16_t count);
-  void SetRowCount(uint16_t count);
+  // Counts: columns at most 65535, rows any number up to INT32_MAX (a
+  // grid that stores its cells holds memory for each of them).
+  void SetColCount(int count);
+  void SetRowCount(int count);
   int ColCount() const { return col_count_; }
   int RowCount() const { return row_count_; }
   // Whether at names a data cell of the grid as it is now.
@@ -169,12 +194,29 @@ class XLGrid : public CustomControl {
     return at.Col >= 0 && at.Row >= 0 && at.Col < col_count_ && at.Row < row_count_;
   }
 
-  // Indexes are not checked: callers keep them inside the counts.
-  XLGridCell& GetCell(int col, int row) { return cells_[size_t(row)][size_t(col)]; }
-  const XLGridCell& GetCell(int col, int row) const { return cells_[size_t(row)][size_t(col)]; }
+  // Indexes are not checked: callers keep them inside the counts. In an
+  // owner-data grid every row of a column is one shared cell: its look is
+  // the column's, its text is not used.
+  XLGridCell& GetCell(int col, int row) { return cells_[CellRow(row)][size_t(col)]; }
+  const XLGridCell& GetCell(int col, int row) const { return cells_[CellRow(row)][size_t(col)]; }
+
+  // Owner data: switching drops every stored cell text and row title; the
+  // counts stay. Rows cannot be moved in an owner-data grid.
+  void SetOwnerData(bool on);
+  bool IsOwnerData() const { return owner_data_; }
+  // A cell as drawn: its own text, or what the owner says of it.
+  XLGridCellData GetCellData(int col, int row);
+  std::string GetCellText(int col, int row) { return GetCellData(col, row).Text; }
+  void SetOnFetchRows(XLGridFetchEvent handler) { on_fetch_rows_ = std::move(handler); }
+  void SetOnGetCellData(XLGridCellDataEvent handler) { on_get_cell_data_ = std::move(handler); }
+  void SetOnGetRowTitle(XLGridRowTitleEvent handler) { on_get_row_title_ = std::move(handler); }
 
   int GetColWidth(int col) const { return col_widths_[size_t(col)]; }
-  int GetRowHeight(int row) const { return row_heights_[size_t(row)]; }
+  int GetRowHeight(int row) const { return row_heights_.Get(row); }
+  // Rows whose height or mark is their own (what the rows cost).
+  size_t GetRowExceptionCount() const {
+    return row_heights_.DifferingCount() + row_marks_.DifferingCount();
+  }
   void SetColWidth(int col, int width);
   void SetRowHeight(int row, int height);
   // Widths from column 0 on; entries past the last column are ignored.
@@ -182,6 +224,7 @@ class XLGrid : public CustomControl {
   // The width of new columns, and of every existing one.
   void SetDefaultColWidth(int width);
   int GetDefaultColWidth() const { return default_col_width_; }
+  // The height of new rows (existing rows keep theirs).
   void SetDefaultRowHeight(int height) { default_row_height_ = height; }
   int GetDefaultRowHeight() const { return default_row_height_; }
 
@@ -190,7 +233,8 @@ class XLGrid : public CustomControl {
   void SetColTitle(int col, const std::string& title);
   void SetRowTitle(int row, const std::string& title);
   const std::string& GetColTitle(int col) const { return col_titles_[size_t(col)]; }
-  const std::string& GetRowTitle(int row) const { return row_titles_[size_t(row)]; }
+  // An owner-data grid's row titles are the owner's (SetRowTitle is ignored).
+  std::string GetRowTitle(int row);
   // 0 or less hides the title column or the title row.
   void SetRowTitleWidth(int width);
   void SetColTitleHeight(int height);
@@ -238,11 +282,12 @@ class XLGrid : public CustomControl {
   void MarkRow(int row, bool on);
   bool IsCellSelected(int col, int row) const;
   bool IsColumnMarked(int col) const { return col_marks_[size_t(col)] > 0; }
-  bool IsRowMarked(int row) const { return row_marks_[size_t(row)] > 0; }
+  bool IsRowMarked(int row) const { return row_marks_.Get(row) > 0; }
   bool IsAllSelected() const { return all_selected_; }
 
   // Moves a column or row with its width, title, mark and cells; the
-  // current cell stays on the same cell.
+  // current cell stays on the same cell. MoveRow does nothing in an
+  // owner-data grid, whose rows are its owner's.
   void MoveColumn(int from, int to);
   void MoveRow(int from, int to);
 
@@ -296,6 +341,10 @@ class XLGrid : public CustomControl {
   // lines, focus outline and text.
   void DrawCell(const XLGridCell& cell, const Rect& r, int col, int row, Canvas& surface,
                 bool selected, bool focused);
+  // The same with the text and the dimmed and multi-line switches given
+  // (an owner-data cell's).
+  void DrawCellAs(const XLGridCell& cell, const XLGridCellData& data, const Rect& r, int col,
+                  int row, Canvas& surface, bool selected, bool focused);
   Bitmap& GetBuffer() { return *buffer_; }
 
   // In-place editing of the current cell.
@@ -336,6 +385,7 @@ class XLGrid : public CustomControl {
 
  private:
   friend class XLGridCell;
+  size_t CellRow(int row) const { return owner_data_ ? 0 : size_t(row); }
   LookTable& Looks() { return looks_; }
   CellLook* NewCellLook();
   template <typename F>
@@ -371,17 +421,21 @@ class XLGrid : public CustomControl {
 
   // Declared before the cells so that it outlives them.
   LookTable looks_;
-  uint16_t col_count_ = 0;
-  uint16_t row_count_ = 0;
+  int32_t col_count_ = 0;
+  int32_t row_count_ = 0;
+  bool owner_data_ = false;
+  // An owner-data grid's share of SelectAll (stored cells count it each).
+  bool owner_all_selected_ = false;
   int32_t default_row_height_ = 20;
   int32_t default_col_width_ = 70;
   int32_t top_row_ = 0;
   int32_t left_col_ = 0;
   std::vector<int32_t> col_widths_;
-  std::vector<int32_t> row_heights_;
+  RowValues row_heights_{20};
+  // Stored cells by row; an owner-data grid keeps one row of shared cells.
   std::vector<std::vector<XLGridCell>> cells_;
   std::vector<int32_t> col_marks_;
-  std::vector<int32_t> row_marks_;
+  RowValues row_marks_{0};
   XLGridRange selection_;
   XLGridCoord current_{0, 0};
   XLGridCoord mouse_down_cell_;
@@ -432,11 +486,14 @@ class XLGrid : public CustomControl {
   XLGridBeginEditEvent on_begin_edit_;
   XLGridEndEditEvent on_end_edit_;
   XLGridMoveEvent on_column_moved_;
+  XLGridFetchEvent on_fetch_rows_;
+  XLGridCellDataEvent on_get_cell_data_;
+  XLGridRowTitleEvent on_get_row_title_;
   int32_t update_count_ = 0;
 };
 
 // Creates the grid as a child of parent with the counts and options.
-std::unique_ptr<XLGrid> NewXLGrid(Control* parent, uint16_t col_count, uint16_t row_count,
+std::unique_ptr<XLGrid> NewXLGrid(Control* parent, int col_count, int row_count,
                                   uint8_t options);
 
 }  // namespace tabulon

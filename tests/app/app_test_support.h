@@ -52,7 +52,7 @@ class AppTest : public ::testing::Test {
     headless::ChooseMenuItem(*win_->Window, 1);
   }
 
-  std::string Cell(int col, int row) const { return win_->TableGrid->GetCell(col, row).GetText(); }
+  std::string Cell(int col, int row) const { return win_->TableGrid->GetCellText(col, row); }
   std::string Status() const { return win_->StatusLabel->GetText(); }
 
   std::unique_ptr<test::TempFolder> folder_;

@@ -316,9 +316,9 @@ TEST_F(EditCommandsTest, DeletionMarksAreShownToggledAndPacked) {
   EXPECT_EQ(g.GetRowTitle(0), "1");
   EXPECT_EQ(g.GetRowTitle(3), "*4");
   EXPECT_EQ(g.GetRowTitle(4), "5");
-  EXPECT_TRUE(g.GetCell(0, 3).IsDimmed());
-  EXPECT_TRUE(g.GetCell(4, 3).IsDimmed());
-  EXPECT_FALSE(g.GetCell(0, 4).IsDimmed());
+  EXPECT_TRUE(g.GetCellData(0, 3).Dimmed);
+  EXPECT_TRUE(g.GetCellData(4, 3).Dimmed);
+  EXPECT_FALSE(g.GetCellData(0, 4).Dimmed);
 
   auto ctrl_delete = [&g] {
     g.SetFocus();
@@ -330,12 +330,12 @@ TEST_F(EditCommandsTest, DeletionMarksAreShownToggledAndPacked) {
   ctrl_delete();
   EXPECT_EQ(Read("staff.dbf")[kHeader + kRecord], '*');
   EXPECT_EQ(g.GetRowTitle(1), "*2");
-  EXPECT_TRUE(g.GetCell(0, 1).IsDimmed());
+  EXPECT_TRUE(g.GetCellData(0, 1).Dimmed);
   g.SetCurrentCell(0, 3);
   ctrl_delete();  // cleared again, written at once too
   EXPECT_EQ(Read("staff.dbf")[kHeader + 3 * kRecord], ' ');
   EXPECT_EQ(g.GetRowTitle(3), "4");
-  EXPECT_FALSE(g.GetCell(0, 3).IsDimmed());
+  EXPECT_FALSE(g.GetCellData(0, 3).Dimmed);
   EXPECT_EQ(Status(), "OK");
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
   // Delete without Ctrl marks nothing.
@@ -346,7 +346,7 @@ TEST_F(EditCommandsTest, DeletionMarksAreShownToggledAndPacked) {
   ASSERT_EQ(g.RowCount(), 4);
   EXPECT_EQ(Cell(0, 1), "Cy");
   EXPECT_EQ(g.GetRowTitle(1), "2");
-  EXPECT_FALSE(g.GetCell(0, 1).IsDimmed());
+  EXPECT_FALSE(g.GetCellData(0, 1).Dimmed);
   EXPECT_EQ(test::GetLittle32(Read("staff.dbf"), 4), 4u);
 }
 
@@ -416,7 +416,7 @@ TEST_F(EditCommandsTest, ZoomEnlargesAMemoCellAndRestoresThatCell) {
   EXPECT_EQ(g.GetRowHeight(1), g.GetHeight() - 20);
   EXPECT_EQ(w.SavedColWidth, width);
   EXPECT_EQ(w.SavedRowHeight, height);
-  EXPECT_TRUE(g.GetCell(4, 1).IsMultiLine());  // the memo's lines as it holds them
+  EXPECT_TRUE(g.GetCellData(4, 1).MultiLine);  // the memo's lines as it holds them
   // Restored on the enlarged cell wherever the current one went; the
   // others keep their sizes.
   g.SetCurrentCell(2, 3);
@@ -426,7 +426,7 @@ TEST_F(EditCommandsTest, ZoomEnlargesAMemoCellAndRestoresThatCell) {
   EXPECT_FALSE(w.ZoomOutButton->IsEnabled());
   EXPECT_EQ(g.GetColWidth(4), width);
   EXPECT_EQ(g.GetRowHeight(1), height);
-  EXPECT_FALSE(g.GetCell(4, 1).IsMultiLine());
+  EXPECT_FALSE(g.GetCellData(4, 1).MultiLine);
   EXPECT_EQ(g.GetColWidth(2), 33);
   EXPECT_EQ(g.GetRowHeight(3), height);
 
@@ -443,7 +443,7 @@ TEST_F(EditCommandsTest, ZoomEnlargesAMemoCellAndRestoresThatCell) {
   for (int r = 0; r < g.RowCount(); ++r) EXPECT_EQ(g.GetRowHeight(r), 20) << r;
   const int share = (g.GetClientSize().Width - g.GetRowTitleWidth()) / g.ColCount();
   for (int c = 0; c < g.ColCount(); ++c) EXPECT_EQ(g.GetColWidth(c), share) << c;
-  EXPECT_FALSE(g.GetCell(4, 4).IsMultiLine());
+  EXPECT_FALSE(g.GetCellData(4, 4).MultiLine);
   EXPECT_TRUE(w.ZoomInButton->IsEnabled());
   EXPECT_FALSE(w.ZoomOutButton->IsEnabled());
 }
@@ -617,6 +617,9 @@ TEST_F(EditCommandsTest, NoCommandStartsWhileAnotherRuns) {
 TEST_F(EditCommandsTest, AChangeTheFileTimeHidesIsToldByTheRecord) {
   WriteStaff();
   Load("staff.dbf");
+  // The user saw the record as the view drew it.
+  win_->Window->Show();
+  win_->TableGrid->Update();
   const auto time = std::filesystem::last_write_time(Path("staff.dbf"));
   Bytes bytes = Read("staff.dbf");
   bytes[kHeader + kRecord + 1] = 'R';  // "Bob" becomes "Rob"

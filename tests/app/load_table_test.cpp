@@ -68,8 +68,8 @@ TEST_F(LoadTableTest, ShowsNamesAndValuesAndLeavesTheTableClosed) {
   EXPECT_EQ(w.TableGrid->GetCell(1, 0).GetHAlign(), kAlignLeft);
   EXPECT_EQ(Cell(3, 0), "T");
   EXPECT_EQ(Cell(0, 1), "Bob");  // marked deleted: greyed, "*" by its number
-  EXPECT_TRUE(w.TableGrid->GetCell(0, 1).IsDimmed());
-  EXPECT_FALSE(w.TableGrid->GetCell(0, 0).IsDimmed());
+  EXPECT_TRUE(w.TableGrid->GetCellData(0, 1).Dimmed);
+  EXPECT_FALSE(w.TableGrid->GetCellData(0, 0).Dimmed);
   EXPECT_EQ(w.TableGrid->GetRowTitle(1), "*2");
   EXPECT_EQ(Cell(0, 2), "");     // blanks only
   // The DOS word told the table's code page: shown converted.
@@ -312,30 +312,64 @@ TEST_F(LoadTableTest, ATableThatCannotBeWrittenIsShownForReadingOnly) {
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
 }
 
-TEST_F(LoadTableTest, ALongTableShowsItsFirst65535RecordsAndSaysSo) {
+// Every record of a table longer than 16-bit counts is reachable: by the
+// thumb (its 32-bit position), by moving the current cell, by a search hit;
+// its last record takes an edit; the view holds nothing per record.
+TEST_F(LoadTableTest, ATableBeyond65535RecordsIsReachableToItsLastRecord) {
+  constexpr int kRecords = 70000;
   TableSpec t;
-  t.Fields = {{"N", 'N', 5}};
-  for (int i = 1; i <= 65537; ++i) {
-    std::string n = std::to_string(i);
-    t.Records.push_back(" " + std::string(5 - n.size(), ' ') + n);
+  t.Fields = {{"N", 'N', 6}, {"NAME", 'C', 8}};
+  for (int i = 1; i <= kRecords; ++i) {
+    const std::string n = std::to_string(i);
+    const std::string name = "r" + n;
+    t.Records.push_back(" " + std::string(6 - n.size(), ' ') + n + name + std::string(8 - name.size(), ' '));
   }
   Write("long.dbf", MakeTable(t));
   const test::Bytes before = Read("long.dbf");
   Load("long.dbf");
   MainWindow& w = *win_;
-  ASSERT_EQ(w.TableGrid->RowCount(), 65535);
-  EXPECT_EQ(Cell(0, 65534), "65535");
-  EXPECT_EQ(w.TableGrid->GetRowTitle(65534), "65535");
-  // Wide enough for the marked number in the title font.
-  Canvas& canvas = w.TableGrid->GetBuffer().GetCanvas();
-  canvas.SetFont(w.TableGrid->TitleFont());
-  EXPECT_GT(w.TableGrid->GetRowTitleWidth(), canvas.MeasureText("*65535").Width);
-  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
-  const std::string text = headless::GetMessageBoxes()[0].Text;
-  EXPECT_NE(text.find("65537"), std::string::npos);
-  EXPECT_NE(text.find("65535"), std::string::npos);
+  XLGrid& g = *w.TableGrid;
+  w.Window->Show();
+  ASSERT_EQ(g.RowCount(), kRecords);
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
   EXPECT_EQ(Status(), "OK");
   EXPECT_EQ(Read("long.dbf"), before);
+  // Wide enough for the marked number in the title font.
+  Canvas& canvas = g.GetBuffer().GetCanvas();
+  canvas.SetFont(g.TitleFont());
+  EXPECT_GT(g.GetRowTitleWidth(), canvas.MeasureText("*70000").Width);
+
+  ScrollInfo thumb;
+  thumb.Mask = kSifTrackPos;
+  thumb.TrackPos = 68000;
+  g.SetScrollInfo(kSbVert, thumb, false);
+  headless::SendMessageTo(g, kWmVScroll, kSbThumbTrack);
+  EXPECT_EQ(g.GetTopRow(), 68000);
+  g.Update();
+  EXPECT_EQ(Cell(1, 68000), "r68001");
+
+  g.SetCurrentCell(1, kRecords - 1);
+  g.Update();
+  EXPECT_GT(g.GetTopRow(), kRecords - 40);
+  EXPECT_EQ(Cell(0, kRecords - 1), "70000");
+  EXPECT_EQ(g.GetRowTitle(kRecords - 1), "70000");
+  g.SetFocus();
+  headless::PressKey(g, kVkF2);
+  ASSERT_NE(g.GetEditor(), nullptr);
+  static_cast<Edit*>(g.GetEditor())->SetText("last");
+  headless::PressKey(*g.GetEditor(), kVkReturn);
+  const test::Bytes after = Read("long.dbf");
+  EXPECT_EQ(test::Slice(after, after.size() - 1 - 8, 8), "last    ");
+  EXPECT_EQ(Cell(1, kRecords - 1), "last");
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+
+  g.SetCurrentCell(1, 0);
+  w.SearchMaskEdit->SetText("r6999?");
+  headless::ClickButton(*w.SearchButton);
+  ASSERT_EQ(w.SearchHitRecords.size(), 10u);
+  headless::ChooseLine(*w.SearchResultList, 0, true);
+  EXPECT_EQ(g.GetCurrentCell(), (XLGridCoord{1, 69989}));
+  EXPECT_EQ(g.GetRowExceptionCount(), 0u);
 }
 
 TEST_F(LoadTableTest, ColumnsSpreadOverTheGridWhenItIsResized) {

@@ -115,7 +115,7 @@ TEST_F(Win32Commands, ACellEditedByDoubleClickTypingAndEnterReachesTheFile) {
   const test::Bytes b = ReadFile(path);
   const size_t record2 = 32 + 64 + 1 + 13;
   EXPECT_EQ(test::Slice(b, record2, 13), " \xD2\xE2\xE5\xF0\xFC    424");
-  EXPECT_EQ(main_->TableGrid->GetCell(0, 1).GetText(), "\xD2\xE2\xE5\xF0\xFC");
+  EXPECT_EQ(main_->TableGrid->GetCellText(0, 1), "\xD2\xE2\xE5\xF0\xFC");
   EXPECT_TRUE(boxes.empty());
   EXPECT_FALSE(main_->Table->Active);
 }
@@ -139,7 +139,7 @@ TEST_F(Win32Commands, PackRebuildsAMemoTable) {
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(main_->StatusLabel->GetText(), "OK");
   ASSERT_EQ(main_->TableGrid->RowCount(), 2);
-  EXPECT_EQ(main_->TableGrid->GetCell(1, 1).GetText(), "third");
+  EXPECT_EQ(main_->TableGrid->GetCellText(1, 1), "third");
   const test::Bytes b = ReadFile(path);
   ASSERT_GT(b.size(), 8u);
   EXPECT_EQ(b[0], 0x83);
@@ -173,7 +173,7 @@ TEST_F(Win32Commands, ATableHeldByAnotherProgramIsShownAndWritesAreRefused) {
   ASSERT_NE(other, INVALID_HANDLE_VALUE);
   Open(path);
   ASSERT_EQ(main_->TableGrid->RowCount(), 1);
-  EXPECT_EQ(main_->TableGrid->GetCell(0, 0).GetText(), "Omsk");
+  EXPECT_EQ(main_->TableGrid->GetCellText(0, 0), "Omsk");
   EXPECT_EQ(main_->StatusLabel->GetText(), "\xD7\xD2\xC5\xCD\xC8\xC5");  // "ЧТЕНИЕ"
   SendMessageW(H(*main_->AddButton), BM_CLICK, 0, 0);
   Pump();

@@ -60,7 +60,7 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     case 2:
       if (main.Table->FileName.empty()) break;
       script.rows_after_load = main.TableGrid->RowCount();
-      script.first_cell = main.TableGrid->RowCount() > 0 ? main.TableGrid->GetCell(0, 0).GetText() : "";
+      script.first_cell = main.TableGrid->RowCount() > 0 ? main.TableGrid->GetCellText(0, 0) : "";
       script.first_title = main.TableGrid->ColCount() > 0 ? main.TableGrid->GetColTitle(0) : "";
       script.oem_box = SendMessageW(H(*main.OemCheckBox), BM_GETCHECK, 0, 0);
       if (!script.show_help) {
@@ -116,7 +116,7 @@ TEST(Win32Program, LoadsATableThroughTheOpenDialogAndShowsHelp) {
   EXPECT_EQ(script.rows_after_load, 2);
   EXPECT_EQ(script.first_title, "CITY");
   EXPECT_EQ(script.first_cell, "Omsk");
-  EXPECT_EQ(main.TableGrid->GetCell(1, 1).GetText(), "424");  // right-aligned, blanks dropped
+  EXPECT_EQ(main.TableGrid->GetCellText(1, 1), "424");  // right-aligned, blanks dropped
   EXPECT_EQ(main.StatusLabel->GetText(), "OK");
   EXPECT_TRUE(script.help_seen);
   EXPECT_FALSE(IsWindowVisible(H(program->GetHelpWindow().GetForm())));

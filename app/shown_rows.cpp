@@ -1,0 +1,73 @@
+// The table view's owner data: the view holds no copy of the table, and
+// each paint reads the records it shows from the file, so a record always
+// looks as the file held it when it was drawn, and a table of millions of
+// records costs no more than one screen of them.
+#include <algorithm>
+#include <string>
+
+#include "main_window.h"
+
+namespace tabulon {
+
+namespace {
+
+// Rows read at once when the view asks for one it has not drawn (a key
+// press before the next paint, a copy of marked rows): a screenful.
+constexpr int kRowsReadAhead = 64;
+// The rows kept at most between paints; a paint starts afresh anyway.
+constexpr size_t kMaxShownRows = 1024;
+
+}  // namespace
+
+void MainWindow::FetchShownRows(int first, int last) {
+  ForgetShownRows();
+  ReadShownRows(first, last);
+  // The current cell is drawn, and may be edited, even when scrolled away.
+  const int current = TableGrid->GetCurrentCell().Row;
+  if (current >= 0 && (current < first || current > last)) ReadShownRows(current, current);
+}
+
+void MainWindow::GetShownCell(int col, int row, XLGridCellData& data) {
+  const ShownRecord& record = ShownRow(row);
+  const size_t field = size_t(FieldOfColumn(col));
+  if (field >= 1 && field <= record.Texts.size()) data.Text = record.Texts[field - 1];
+  data.Dimmed = record.Deleted;
+  // Enlarged, a memo shows its lines as it holds them.
+  data.MultiLine = ZoomedCell == XLGridCoord{col, row};
+}
+
+std::string MainWindow::ShownRowTitle(int row) {
+  return (ShownRow(row).Deleted ? "*" : "") + std::to_string(row + 1);
+}
+
+const MainWindow::ShownRecord& MainWindow::ShownRow(int row) {
+  auto it = shown_rows_.find(row);
+  if (it != shown_rows_.end()) return it->second;
+  if (shown_rows_.size() > kMaxShownRows) ForgetShownRows();
+  ReadShownRows(row, std::min(TableGrid->RowCount() - 1, row + kRowsReadAhead - 1));
+  return shown_rows_[row];  // a row past the table's end reads as empty
+}
+
+void MainWindow::ReadShownRows(int first, int last) {
+  if (first < 0 || last < first) return;
+  // The view's own table, opened for the read only: a command may hold
+  // the other one open meanwhile (a search answering the window), and a
+  // table created since the fill is not the one the view shows.
+  DbfTable& view = *view_table_;
+  view.SetActive(true);
+  if (!view.Active) return;  // gone or unreadable: the rows show empty
+  const int fields = view.FieldCount;
+  for (int row = first; row <= last; ++row) {
+    ShownRecord& record = shown_rows_[row];
+    record.Texts.assign(size_t(std::max(fields, 0)), std::string());
+    record.Deleted = false;
+    view.GoTo(row + 1);
+    // A record the file no longer holds, or cannot give, shows empty.
+    if (!view.BufferHoldsRecord()) continue;
+    record.Deleted = view.IsDeleted();
+    for (int f = 1; f <= fields; ++f) record.Texts[size_t(f - 1)] = DisplayText(view, f);
+  }
+  view.SetActive(false);
+}
+
+}  // namespace tabulon
