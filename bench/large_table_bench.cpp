@@ -1,0 +1,135 @@
+// The table view of a table of 2,000,000 records of 20 fields, as the user
+// waits for it: opening it to its first screen, jumping between its first
+// and last records, paging down, and searching one field of every record.
+// Each figure comes with the process's peak resident memory so far (its
+// own executable, so that no other benchmark's tables count).
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <memory>
+#include <string>
+
+#include "headless_driver.h"
+#include "input.h"
+#include "program.h"
+#include "support/large_table.h"
+#include "support/temp_folder.h"
+
+namespace tabulon {
+namespace {
+
+constexpr uint32_t kRecords = 2000000;
+
+// Written once for every benchmark, removed at exit.
+const std::string& LargeTablePath() {
+  static const test::TempFolder folder("tabulon-bench");
+  static const std::string path = [] {
+    const std::string p = folder.Path("large.dbf");
+    return test::WriteLargeTable(p, kRecords) ? p : std::string();
+  }();
+  return path;
+}
+
+void ReportPeakMemory(benchmark::State& state) {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["peak_MB"] = double(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
+}
+
+// The headless backend logs every drawing call for tests to read; the log
+// is dropped after each paint so that memory counts what the program holds.
+void PaintAndForget(XLGrid& grid) {
+  grid.Update();
+  headless::AsHeadless(grid.GetBuffer().GetCanvas())->ClearLog();
+  headless::GetWindowSurface(grid).ClearLog();
+}
+
+// A fresh program whose window shows the large table, first screen drawn.
+std::unique_ptr<Program> OpenLargeTable() {
+  headless::Reset();
+  auto program = NewProgram();
+  MainWindow& w = program->GetMainWindow();
+  w.Window->Show();
+  headless::QueueFileDialogAnswer(LargeTablePath());
+  w.LoadTable();
+  PaintAndForget(*w.TableGrid);
+  return program;
+}
+
+bool ShowsAllRecords(Program& program) {
+  return program.GetMainWindow().TableGrid->RowCount() == int(kRecords);
+}
+
+void BM_OpenToFirstScreen(benchmark::State& state) {
+  if (LargeTablePath().empty()) return state.SkipWithError("the table could not be written");
+  for (auto _ : state) {
+    state.PauseTiming();
+    headless::Reset();
+    auto program = NewProgram();
+    MainWindow& w = program->GetMainWindow();
+    w.Window->Show();
+    headless::QueueFileDialogAnswer(LargeTablePath());
+    state.ResumeTiming();
+    w.LoadTable();
+    PaintAndForget(*w.TableGrid);
+    state.PauseTiming();
+    if (!ShowsAllRecords(*program) || w.TableGrid->GetCellText(0, 0) != "n1")
+      state.SkipWithError("the table did not load");
+    program.reset();
+    state.ResumeTiming();
+  }
+  ReportPeakMemory(state);
+}
+BENCHMARK(BM_OpenToFirstScreen)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Each jump goes to the other end of the table and paints it.
+void BM_JumpBetweenFirstAndLastRecord(benchmark::State& state) {
+  if (LargeTablePath().empty()) return state.SkipWithError("the table could not be written");
+  auto program = OpenLargeTable();
+  XLGrid& g = *program->GetMainWindow().TableGrid;
+  int row = 0;
+  for (auto _ : state) {
+    row = row == 0 ? int(kRecords) - 1 : 0;
+    g.SetCurrentCell(0, row);
+    PaintAndForget(g);
+  }
+  if (g.GetCellText(0, int(kRecords) - 1) != "n" + std::to_string(kRecords))
+    state.SkipWithError("the last record is not shown");
+  ReportPeakMemory(state);
+}
+BENCHMARK(BM_JumpBetweenFirstAndLastRecord)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// One page down and its paint per iteration, 100 in a row.
+void BM_PageDown(benchmark::State& state) {
+  if (LargeTablePath().empty()) return state.SkipWithError("the table could not be written");
+  auto program = OpenLargeTable();
+  XLGrid& g = *program->GetMainWindow().TableGrid;
+  g.SetCurrentCell(0, int(kRecords) / 2);
+  g.Update();
+  g.SetFocus();
+  for (auto _ : state) {
+    headless::PressKey(g, kVkNext);
+    PaintAndForget(g);
+  }
+  if (g.GetCurrentCell().Row <= int(kRecords) / 2) state.SkipWithError("the view did not move");
+  ReportPeakMemory(state);
+}
+BENCHMARK(BM_PageDown)->Unit(benchmark::kMillisecond)->Iterations(100);
+
+// Field 0 of every record against a mask that 100 records match.
+void BM_SearchOneFieldOfAllRecords(benchmark::State& state) {
+  if (LargeTablePath().empty()) return state.SkipWithError("the table could not be written");
+  auto program = OpenLargeTable();
+  MainWindow& w = program->GetMainWindow();
+  w.TableGrid->SetCurrentCell(0, 0);
+  w.SearchMaskEdit->SetText("n1999??");
+  for (auto _ : state) w.RunSearch();
+  if (w.SearchResultList->GetCount() != 100) state.SkipWithError("wrong hits");
+  ReportPeakMemory(state);
+}
+BENCHMARK(BM_SearchOneFieldOfAllRecords)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+}  // namespace tabulon
+
+BENCHMARK_MAIN();
