@@ -25,7 +25,7 @@ class GridTest : public ::testing::Test {
 
   // A grid whose client area is width by height pixels.
   XLGrid& Make(int cols, int rows, uint8_t options, int width = 400, int height = 300) {
-    grid_ = NewXLGrid(form_.get(), uint16_t(cols), uint16_t(rows), options);
+    grid_ = NewXLGrid(form_.get(), cols, rows, options);
     grid_->SetBounds(0, 0, width + kGridFrame, height + kGridFrame);
     return *grid_;
   }
