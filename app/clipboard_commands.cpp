@@ -28,8 +28,7 @@ std::string TabField(const std::string& text) {
 std::string MainWindow::CopiedText() {
   XLGrid& g = *TableGrid;
   std::string rows;
-  for (int r = 0; r < g.RowCount(); ++r) {
-    if (!g.IsRowMarked(r)) continue;
+  for (int r : g.GetMarkedRows()) {
     for (int c = 0; c < g.ColCount(); ++c) {
       if (c > 0) rows += '\t';
       rows += TabField(g.GetCellText(c, r));

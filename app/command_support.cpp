@@ -28,26 +28,30 @@ void MainWindow::CloseTable() {
   seen_ = TakeSnapshot(*Table, fs_);
 }
 
-bool MainWindow::OpenTableForRecordWrite(int row) {
+bool MainWindow::OpenTableForRecordWrite(int row, const ShownRecord* seen) {
   if (!OpenTable()) return false;
   // The file's sizes and time tell most changes; the record itself tells
   // those a coarse clock hides (a same-size change within its tick).
-  if (TakeSnapshot(*Table, fs_) == seen_ && (row < 0 || RowShowsRecord(row))) return true;
+  if (TakeSnapshot(*Table, fs_) == seen_ && (row < 0 || RowShowsRecord(row, seen))) return true;
   FillGrid();
   CloseTable();
   Tell(texts::kTableChanged);
   return false;
 }
 
-bool MainWindow::RowShowsRecord(int row) {
+bool MainWindow::RowShowsRecord(int row, const ShownRecord* seen) {
   if (row >= TableGrid->RowCount()) return false;
   Table->GoTo(row + 1);
   if (!Table->BufferHoldsRecord()) return false;
-  // A row not drawn since the last fill or paint showed the user nothing
-  // to compare: the files' sizes and time are the measure then.
-  const auto shown = shown_rows_.find(row);
-  if (shown == shown_rows_.end()) return true;
-  const std::vector<std::string>& texts = shown->second.Texts;
+  if (seen == nullptr) {
+    // A row not drawn since the last fill or paint showed the user nothing
+    // to compare: the files' sizes and time are the measure then.
+    const auto shown = shown_rows_.find(row);
+    if (shown == shown_rows_.end()) return true;
+    seen = &shown->second;
+  }
+  if (!seen->Read) return false;
+  const std::vector<std::string>& texts = seen->Texts;
   if (texts.size() != size_t(Table->FieldCount)) return false;
   for (int f = 1; f <= Table->FieldCount; ++f)
     if (texts[size_t(f - 1)] != DisplayText(f)) return false;

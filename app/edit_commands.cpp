@@ -59,7 +59,7 @@ std::string MainWindow::ValueRefusal(int field, int col) const {
   return texts::kFieldPrefix + AnsiToUtf8(TableGrid->GetColTitle(col)) + expects;
 }
 
-void MainWindow::BeginCellEdit(XLGrid&, int col, int, Control*& editor, Control*& edit_control,
+void MainWindow::BeginCellEdit(XLGrid&, int col, int row, Control*& editor, Control*& edit_control,
                                XLGridSides&) {
   if (busy_) return;  // no editor: no edit starts while a command runs
   const int field = FieldOfColumn(col);
@@ -83,19 +83,33 @@ void MainWindow::BeginCellEdit(XLGrid&, int col, int, Control*& editor, Control*
   } else {
     editor = TextCellEditor.get();
   }
+  // The record as the edit starts from it: the view may be drawn again
+  // while the editor is open, and the write must still find the file as
+  // the user saw it when typing began.
+  edited_row_ = row;
+  edited_record_ = ShownRow(row);
 }
 
 void MainWindow::EndCellEdit(XLGrid&, int col, int row, Control*, Control*, std::string& text,
                              bool accept, bool& allow) {
-  if (!accept) return;
+  if (!accept) {
+    edited_row_ = -1;
+    return;
+  }
   CommandScope command(*this);
   if (!command.Entered()) {
     allow = false;  // the edit stays open (or, forced, is dropped unwritten)
     return;
   }
-  const std::string shown = TableGrid->GetCellText(col, row);
+  // What the edit started from (the row as last drawn when there was none).
+  const ShownRecord seen = edited_row_ == row ? edited_record_ : ShownRow(row);
+  edited_row_ = -1;
+  const size_t shown_field = size_t(FieldOfColumn(col));
+  const std::string shown = shown_field >= 1 && shown_field <= seen.Texts.size()
+                                ? seen.Texts[shown_field - 1]
+                                : std::string();
   // Nothing written: the view reads what the file holds at its next paint.
-  if (!OpenTableForRecordWrite(row)) return;
+  if (!OpenTableForRecordWrite(row, &seen)) return;
   const int field = FieldOfColumn(col);
   Table->AutoPost = true;
   Table->GoTo(row + 1);

@@ -2,7 +2,6 @@
 // table view its fields and record count (the view reads the records it
 // shows as it draws them).
 #include <algorithm>
-#include <climits>
 #include <string>
 #include <vector>
 
@@ -178,9 +177,9 @@ void MainWindow::ClearTableView() {
 void MainWindow::FillGrid() {
   SetStatus(texts::kStatusLoad);
   const int fields = Table->FieldCount;
-  // The view's rows are counted in 31 bits; a file cannot hold more
-  // records of a byte or more each anyway.
-  const int rows = int(std::min<uint32_t>(Table->RecordCount(), INT32_MAX));
+  // The view's rows are counted in 31 bits: the records past them (in a
+  // file of more than 2 GB) are not shown.
+  const int rows = int(std::min<uint32_t>(Table->RecordCount(), uint32_t(kXLGridMaxRows)));
   const bool oem = OemCheckBox->IsChecked();
   shown_oem_ = oem;
   // The columns keep the order the user gave them, as long as the table

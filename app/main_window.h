@@ -172,12 +172,16 @@ class MainWindow {
   struct ShownRecord {
     std::vector<std::string> Texts;
     bool Deleted = false;
+    // False when the file could not be opened or gave no record there: the
+    // row shows empty, its number marked "?".
+    bool Read = false;
   };
   // The record a view row shows, read from the file when the view has not
   // read it since its last paint.
   const ShownRecord& ShownRow(int row);
-  // Reads rows first..last into shown_rows_, opening the table for it when
-  // no command has it open.
+  // Reads rows first..last into shown_rows_ through the view's table,
+  // which the caller opened; when it could not, the rows not read before
+  // are kept as unread.
   void ReadShownRows(int first, int last);
   // The view's rows are read afresh at the next paint or question.
   void ForgetShownRows() { shown_rows_.clear(); }
@@ -215,9 +219,10 @@ class MainWindow {
   // another program changed it since the view was filled: then the view is
   // refilled, the user told, and the table closed again.
   // row (when not -1) is the view's row about to be written: its cells
-  // must still show the record the file holds there.
-  bool OpenTableForRecordWrite(int row);
-  bool RowShowsRecord(int row);
+  // must still show the record the file holds there (as seen, when given:
+  // what an edit started from).
+  bool OpenTableForRecordWrite(int row, const ShownRecord* seen = nullptr);
+  bool RowShowsRecord(int row, const ShownRecord* seen);
   // Ends an in-place edit in progress, writing it; false when it stays open.
   bool EndPendingEdit();
   // Clears the engine's error before a write; WriteFailure is the error
@@ -261,6 +266,10 @@ class MainWindow {
   // that the view never disturbs a command's table nor writes a byte.
   std::map<int, ShownRecord> shown_rows_;
   std::unique_ptr<DbfTable> view_table_;
+  // The row of the in-place edit in progress (-1 for none) and its record
+  // as the edit started from it.
+  int edited_row_ = -1;
+  ShownRecord edited_record_;
   // Whether the view was filled with the OEM conversion.
   bool shown_oem_ = false;
   // field_grid_roles_[c]: what field grid column c holds (0 name, 1 size,

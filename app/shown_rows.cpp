@@ -20,11 +20,16 @@ constexpr size_t kMaxShownRows = 1024;
 }  // namespace
 
 void MainWindow::FetchShownRows(int first, int last) {
-  ForgetShownRows();
+  DbfTable& view = *view_table_;
+  view.SetActive(true);
+  // A table that cannot be opened now keeps the rows read before, and the
+  // others are marked unread: the next paint tries once more.
+  if (view.Active) ForgetShownRows();
   ReadShownRows(first, last);
   // The current cell is drawn, and may be edited, even when scrolled away.
   const int current = TableGrid->GetCurrentCell().Row;
   if (current >= 0 && (current < first || current > last)) ReadShownRows(current, current);
+  view.SetActive(false);
 }
 
 void MainWindow::GetShownCell(int col, int row, XLGridCellData& data) {
@@ -37,25 +42,27 @@ void MainWindow::GetShownCell(int col, int row, XLGridCellData& data) {
 }
 
 std::string MainWindow::ShownRowTitle(int row) {
-  return (ShownRow(row).Deleted ? "*" : "") + std::to_string(row + 1);
+  const ShownRecord& record = ShownRow(row);
+  return (!record.Read ? "?" : record.Deleted ? "*" : "") + std::to_string(row + 1);
 }
 
 const MainWindow::ShownRecord& MainWindow::ShownRow(int row) {
   auto it = shown_rows_.find(row);
   if (it != shown_rows_.end()) return it->second;
   if (shown_rows_.size() > kMaxShownRows) ForgetShownRows();
+  DbfTable& view = *view_table_;
+  view.SetActive(true);
   ReadShownRows(row, std::min(TableGrid->RowCount() - 1, row + kRowsReadAhead - 1));
-  return shown_rows_[row];  // a row past the table's end reads as empty
+  view.SetActive(false);
+  return shown_rows_[row];  // a row past the table's end reads as unread
 }
 
 void MainWindow::ReadShownRows(int first, int last) {
-  if (first < 0 || last < first) return;
-  // The view's own table, opened for the read only: a command may hold
-  // the other one open meanwhile (a search answering the window), and a
-  // table created since the fill is not the one the view shows.
   DbfTable& view = *view_table_;
-  view.SetActive(true);
-  if (!view.Active) return;  // gone or unreadable: the rows show empty
+  if (!view.Active) {
+    for (int row = first; row <= last; ++row) shown_rows_.try_emplace(row);
+    return;
+  }
   const int fields = view.FieldCount;
   for (int row = first; row <= last; ++row) {
     ShownRecord& record = shown_rows_[row];
@@ -63,11 +70,11 @@ void MainWindow::ReadShownRows(int first, int last) {
     record.Deleted = false;
     view.GoTo(row + 1);
     // A record the file no longer holds, or cannot give, shows empty.
-    if (!view.BufferHoldsRecord()) continue;
+    record.Read = view.BufferHoldsRecord();
+    if (!record.Read) continue;
     record.Deleted = view.IsDeleted();
     for (int f = 1; f <= fields; ++f) record.Texts[size_t(f - 1)] = DisplayText(view, f);
   }
-  view.SetActive(false);
 }
 
 }  // namespace tabulon

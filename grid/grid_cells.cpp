@@ -122,7 +122,7 @@ void XLGrid::SetColCount(int count) {
 
 void XLGrid::SetRowCount(int count) {
   BeginUpdate();
-  const int n = std::max(0, count);
+  const int n = std::max(0, std::min(count, kXLGridMaxRows));
   const int old = row_count_;
   row_count_ = n;
   current_.Row = std::min(current_.Row, n - 1);

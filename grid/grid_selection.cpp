@@ -117,6 +117,12 @@ void XLGrid::MarkRow(int row, bool on) {
   EndUpdate();
 }
 
+std::vector<int> XLGrid::GetMarkedRows() const {
+  std::vector<int> rows;
+  row_marks_.ForEachAbove(row_count_, 0, [&rows](int32_t row) { rows.push_back(row); });
+  return rows;
+}
+
 bool XLGrid::IsCellSelected(int col, int row) const {
   if (col_marks_[size_t(col)] > 0 || row_marks_.Get(row) > 0) return true;
   if (!owner_data_) return cells_[size_t(row)][size_t(col)].select_count_ > 0;

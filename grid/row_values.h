@@ -29,6 +29,21 @@ class RowValues {
   void Move(int32_t from, int32_t to);
   // Rows whose value differs from the shared one (what the values cost).
   size_t DifferingCount() const { return own_.size(); }
+  // Calls f(row), in order, for each of rows 0..count-1 whose value is
+  // above floor: only the differing rows are walked unless every other
+  // row is above it too.
+  template <typename F>
+  void ForEachAbove(int32_t count, int32_t floor, F f) const {
+    if (shared_ > floor) {
+      for (int32_t r = 0; r < count; ++r)
+        if (Get(r) > floor) f(r);
+      return;
+    }
+    for (const auto& [row, value] : own_) {
+      if (row >= count) break;
+      if (value > floor) f(row);
+    }
+  }
 
  private:
   int32_t shared_;

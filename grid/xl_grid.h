@@ -20,6 +20,7 @@
 // (the message handler).
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -168,6 +169,10 @@ using XLGridCellDataEvent =
 // OnGetRowTitle(grid, row, title): the owner names one row.
 using XLGridRowTitleEvent = std::function<void(XLGrid& sender, int row, std::string& title)>;
 
+// The most rows a grid has: row indexes plus a page of rows past the last
+// one stay within int.
+constexpr int kXLGridMaxRows = INT32_MAX - 65536;
+
 // Window style and class style of the grid's window.
 constexpr uint32_t kXLGridStyle = kWsChild | kWsVisible | kWsClipSiblings | kWsClipChildren |
                                   kWsBorder | kWsVScroll | kWsHScroll | kWsTabStop;
@@ -183,8 +188,8 @@ class XLGrid : public CustomControl {
   void EndUpdate();
   int GetUpdateCount() const { return update_count_; }
 
-  // Counts: columns at most 65535, rows any number up to INT32_MAX (a
-  // grid that stores its cells holds memory for each of them).
+  // Counts: columns at most 65535, rows at most kXLGridMaxRows (a grid
+  // that stores its cells holds memory for each of them).
   void SetColCount(int count);
   void SetRowCount(int count);
   int ColCount() const { return col_count_; }
@@ -283,6 +288,8 @@ class XLGrid : public CustomControl {
   bool IsCellSelected(int col, int row) const;
   bool IsColumnMarked(int col) const { return col_marks_[size_t(col)] > 0; }
   bool IsRowMarked(int row) const { return row_marks_.Get(row) > 0; }
+  // The marked rows in order, found without walking every row.
+  std::vector<int> GetMarkedRows() const;
   bool IsAllSelected() const { return all_selected_; }
 
   // Moves a column or row with its width, title, mark and cells; the

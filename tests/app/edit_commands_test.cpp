@@ -613,24 +613,42 @@ TEST_F(EditCommandsTest, NoCommandStartsWhileAnotherRuns) {
 }
 
 // A same-size change that keeps the file's time (a coarse clock) is told by
-// the record itself: the row no longer shows what the file holds there.
+// the record itself: the row no longer shows what the file holds there,
+// also when the view was drawn again, with the change, while the editor
+// was open (the edit started from the old record).
 TEST_F(EditCommandsTest, AChangeTheFileTimeHidesIsToldByTheRecord) {
-  WriteStaff();
-  Load("staff.dbf");
-  // The user saw the record as the view drew it.
-  win_->Window->Show();
-  win_->TableGrid->Update();
-  const auto time = std::filesystem::last_write_time(Path("staff.dbf"));
-  Bytes bytes = Read("staff.dbf");
-  bytes[kHeader + kRecord + 1] = 'R';  // "Bob" becomes "Rob"
-  Write("staff.dbf", bytes);
-  std::filesystem::last_write_time(Path("staff.dbf"), time);
-  const Bytes changed = Read("staff.dbf");
-  EditCell(1, 1, "99");
-  EXPECT_EQ(Read("staff.dbf"), changed);
-  EXPECT_EQ(Cell(0, 1), "Rob");
-  EXPECT_EQ(Cell(1, 1), "31");
-  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  for (const bool during_edit : {false, true}) {
+    SCOPED_TRACE(during_edit);
+    headless::ClearMessageBoxes();
+    WriteStaff();
+    Load("staff.dbf");
+    // The user saw the record as the view drew it.
+    XLGrid& g = *win_->TableGrid;
+    win_->Window->Show();
+    g.Update();
+    g.SetCurrentCell(1, 1);
+    g.SetFocus();
+    if (during_edit) headless::PressKey(g, kVkF2);
+    const auto time = std::filesystem::last_write_time(Path("staff.dbf"));
+    Bytes bytes = Read("staff.dbf");
+    bytes[kHeader + kRecord + 1] = 'R';  // "Bob" becomes "Rob"
+    Write("staff.dbf", bytes);
+    std::filesystem::last_write_time(Path("staff.dbf"), time);
+    const Bytes changed = Read("staff.dbf");
+    if (during_edit) {
+      g.Invalidate();
+      g.Update();
+    } else {
+      headless::PressKey(g, kVkF2);
+    }
+    ASSERT_NE(g.GetEditor(), nullptr);
+    static_cast<Edit*>(g.GetEditor())->SetText("99");
+    headless::PressKey(*g.GetEditor(), kVkReturn);
+    EXPECT_EQ(Read("staff.dbf"), changed);
+    EXPECT_EQ(Cell(0, 1), "Rob");
+    EXPECT_EQ(Cell(1, 1), "31");
+    EXPECT_EQ(headless::GetMessageBoxes().size(), 1u);
+  }
 }
 
 TEST_F(EditCommandsTest, MemoEditsWithoutTheMemoFileAreRefusedAloud) {

@@ -363,6 +363,11 @@ TEST_F(LoadTableTest, ATableBeyond65535RecordsIsReachableToItsLastRecord) {
   EXPECT_EQ(Cell(1, kRecords - 1), "last");
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
 
+  // Ctrl+C lists marked rows without walking every row.
+  g.MarkRow(69998, true);
+  EXPECT_EQ(w.CopiedText(), "N\tNAME\r\n69999\tr69999\r\n");
+  g.MarkRow(69998, false);
+
   g.SetCurrentCell(1, 0);
   w.SearchMaskEdit->SetText("r6999?");
   headless::ClickButton(*w.SearchButton);
@@ -370,6 +375,19 @@ TEST_F(LoadTableTest, ATableBeyond65535RecordsIsReachableToItsLastRecord) {
   headless::ChooseLine(*w.SearchResultList, 0, true);
   EXPECT_EQ(g.GetCurrentCell(), (XLGridCoord{1, 69989}));
   EXPECT_EQ(g.GetRowExceptionCount(), 0u);
+
+  // Gone from under the view, the rows read before stay, the others show
+  // as unread, and a paint tries the file once.
+  g.Update();
+  const int drawn = g.GetTopRow();
+  std::filesystem::remove(Path("long.dbf"));
+  g.SetTopRow(1000);
+  g.Update();
+  EXPECT_EQ(g.GetRowTitle(1000), "?1001");
+  EXPECT_EQ(Cell(1, 1000), "");
+  g.SetTopRow(drawn);
+  g.Update();
+  EXPECT_EQ(g.GetRowTitle(69989), "69990");
 }
 
 TEST_F(LoadTableTest, ColumnsSpreadOverTheGridWhenItIsResized) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "grid_test_support.h"
+#include "input.h"
 #include "row_values.h"
 
 namespace tabulon {
@@ -49,6 +50,11 @@ TEST(RowValuesTest, MatchesAValuePerRowThroughEveryChange) {
         int64_t sum = 0;
         for (int r = std::min(a, b); r < std::max(a, b); ++r) sum += model[size_t(r)];
         ASSERT_EQ(values.Sum(std::min(a, b), std::max(a, b)), sum) << step;
+        std::vector<int> above, expected;
+        values.ForEachAbove(n, 20, [&above](int32_t r) { above.push_back(r); });
+        for (int r = 0; r < n; ++r)
+          if (model[size_t(r)] > 20) expected.push_back(r);
+        ASSERT_EQ(above, expected) << step;
       }
     }
     for (int r = 0; r < n; ++r) ASSERT_EQ(values.Get(r), model[size_t(r)]) << step << " row " << r;
@@ -104,6 +110,16 @@ TEST_F(GridOwnerData, AGridOfMillionsOfRowsDrawsWhatItsOwnerSays) {
 
   g.MoveRow(0, 1);  // the owner's rows stay in its order
   EXPECT_EQ(g.GetCellText(0, 0), "c0r0");
+
+  // As many rows as int can count with a page to spare: the last page
+  // and the keys past it stay within int.
+  g.SetRowCount(INT32_MAX);
+  EXPECT_EQ(g.RowCount(), kXLGridMaxRows);
+  g.SetCurrentCell(0, kXLGridMaxRows - 1);
+  g.SetFocus();
+  for (int key : {kVkNext, kVkDown, kVkEnd}) headless::PressKey(g, key);
+  PaintLog();
+  EXPECT_EQ(g.GetCurrentCell().Row, kXLGridMaxRows - 1);
 }
 
 }  // namespace
