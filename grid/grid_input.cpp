@@ -282,10 +282,17 @@ void XLGrid::OnMouseMove(const Message& m) {
     }
     if (t == mark_row_end_) return;
     BeginUpdate();
-    for (int i = std::min(mark_row_anchor_, mark_row_end_); i <= std::max(mark_row_anchor_, mark_row_end_); ++i)
-      MarkRow(i, false);
+    // Only the rows that leave or join the run change, so a run over
+    // hundreds of thousands of rows costs what the pointer moved. The
+    // anchor is marked from the first move on, whatever the click made it.
+    const int a = mark_row_anchor_;
+    if (!IsRowMarked(a)) MarkRow(a, true);
+    auto inside = [a](int i, int end) { return std::min(a, end) <= i && i <= std::max(a, end); };
+    for (int i = std::min(mark_row_end_, t); i <= std::max(mark_row_end_, t); ++i) {
+      const bool joins = inside(i, t);
+      if (joins != inside(i, mark_row_end_)) MarkRow(i, joins);
+    }
     mark_row_end_ = t;
-    for (int i = std::min(mark_row_anchor_, t); i <= std::max(mark_row_anchor_, t); ++i) MarkRow(i, true);
     EndUpdate();
     UpdateScrollBars();
     return;

@@ -269,6 +269,12 @@ TEST_F(GridInput, CtrlClickMarksRows) {
   headless::SendMouse(g, kWmLButtonUp, 10, 70);
   EXPECT_FALSE(g.IsRowMarked(1));
   EXPECT_TRUE(g.IsRowMarked(2));
+  // Dragged over the titles, the run follows the pointer both ways.
+  headless::SendMouse(g, kWmLButtonDown, 10, 30);
+  headless::SendMouse(g, kWmMouseMove, 10, 110, kMkLButton);
+  headless::SendMouse(g, kWmMouseMove, 10, 70, kMkLButton);
+  headless::SendMouse(g, kWmLButtonUp, 10, 70);
+  for (int r = 0; r < 5; ++r) EXPECT_EQ(g.IsRowMarked(r), r <= 2) << r;
 }
 
 TEST_F(GridInput, AltDragMovesAColumnAndPlacesThePointer) {
