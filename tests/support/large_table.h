@@ -18,9 +18,9 @@ constexpr int kLargeTableFields = 20;
 // Field f (0-based) of the large table: the kinds repeat every five fields.
 inline FieldSpec LargeTableField(int f) {
   static const FieldSpec kinds[] = {{"", 'C', 10}, {"", 'N', 8}, {"", 'C', 6}, {"", 'D', 8}, {"", 'L', 1}};
-  FieldSpec spec = kinds[f % 5];
-  spec.Name = "F" + std::to_string(f);
-  return spec;
+  FieldSpec field = kinds[f % 5];
+  field.Name = "F" + std::to_string(f);
+  return field;
 }
 
 // Record r (1-based) of the large table, deletion flag first. Field 0
@@ -28,15 +28,15 @@ inline FieldSpec LargeTableField(int f) {
 inline std::string LargeTableRecord(uint32_t r) {
   std::string record = " ";
   for (int f = 0; f < kLargeTableFields; ++f) {
-    const FieldSpec spec = LargeTableField(f);
+    const FieldSpec field = LargeTableField(f);
     std::string value;
-    switch (spec.Type) {
+    switch (field.Type) {
       case 'C':
         value = f == 0 ? "n" + std::to_string(r) : "v" + std::to_string(r % 997 + uint32_t(f));
         break;
       case 'N':
         value = std::to_string(f == 1 ? r : r % 10007);
-        value.insert(0, spec.Length - value.size(), ' ');  // numbers are right-justified
+        value.insert(0, field.Length - value.size(), ' ');  // numbers are right-justified
         break;
       case 'D':
         value = std::to_string(20100101 + (r % 17) * 10000 + (r % 9) * 100 + r % 28);
@@ -45,7 +45,7 @@ inline std::string LargeTableRecord(uint32_t r) {
         value = r % 2 == 0 ? "T" : "F";
         break;
     }
-    value.resize(spec.Length, ' ');
+    value.resize(field.Length, ' ');
     record += value;
   }
   return record;
@@ -54,11 +54,11 @@ inline std::string LargeTableRecord(uint32_t r) {
 // Writes the dBase III table of the given number of records; false when
 // the file could not be written whole.
 inline bool WriteLargeTable(const std::string& path, uint32_t records) {
-  TableSpec spec;
-  for (int f = 0; f < kLargeTableFields; ++f) spec.Fields.push_back(LargeTableField(f));
-  spec.CountInHeader = int(records);
-  spec.EndMarker = false;
-  const Bytes header = MakeTable(spec);  // header and field descriptors only
+  TableSpec table;
+  for (int f = 0; f < kLargeTableFields; ++f) table.Fields.push_back(LargeTableField(f));
+  table.CountInHeader = int(records);
+  table.EndMarker = false;
+  const Bytes header = MakeTable(table);  // header and field descriptors only
   FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
   bool ok = std::fwrite(header.data(), 1, header.size(), file) == header.size();
