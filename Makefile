@@ -18,8 +18,9 @@ WIN32 := $(BUILD)/win32
 WIN64 := $(BUILD)/win64
 BENCH := $(BUILD)/bench
 FUZZ := $(BUILD)/fuzz
+CLI := $(BUILD)/cli
 
-.PHONY: all deps test test-native test-windows build-native build-win32 build-win64 bench fuzz run clean
+.PHONY: all deps test test-native test-windows build-native build-win32 build-win64 bench fuzz run cli clean
 
 all: build-native build-win32
 
@@ -74,6 +75,11 @@ run: deps build-win32
 test: deps
 	$(MAKE) test-native
 	$(MAKE) test-windows
+
+# The command line, natively and in release: build/cli/tabulon-cli.
+cli:
+	cmake -S . -B $(CLI) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTABULON_TESTS=OFF -DTABULON_WERROR=ON >/dev/null
+	cmake --build $(CLI) -j $(JOBS) --target tabulon-cli
 
 bench: deps
 	cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTABULON_TESTS=OFF \

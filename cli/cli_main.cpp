@@ -1,0 +1,124 @@
+// tabulon-cli: the table commands of the program from a terminal or a
+// script. Values go in and out in UTF-8; the table keeps its own code page.
+// Exit status: 0 done, 1 refused or problems found, 2 bad usage.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli_commands.h"
+
+namespace tabulon::cli {
+
+namespace {
+
+struct CommandSpec {
+  const char* Name;
+  const char* Usage;
+  const char* Help;
+  size_t MinArgs;
+  size_t MaxArgs;  // SIZE_MAX: any number
+  int (*Run)(Invocation&);
+};
+
+const CommandSpec kCommands[] = {
+    {"info", "info [--json] TABLE",
+     "Prints the table's flavour, record count, last update, code page (and why), fields and memo file.",
+     1, 1, RunInfo},
+    {"check", "check TABLE",
+     "Checks the header against the file size, the field descriptors, every record's deletion flag and "
+     "memo references, and the end-of-data marker; prints one problem a line. Writes nothing.",
+     1, 1, RunCheck},
+    {"show", "show TABLE [--from N] [--count M]",
+     "Prints records as the table view shows them: a line '#' and the field names, then a line per "
+     "record (its number, '*' when marked deleted, and each field's text), separated by tabs; a tab, "
+     "line break or backslash inside a value is written \\t, \\n (\\r), \\\\.",
+     1, 1, RunShow},
+    {"set", "set TABLE RECNO FIELD VALUE",
+     "Stores VALUE in a field of a record, checked as a typed cell is.", 4, 4, RunSet},
+    {"append", "append TABLE [FIELD=VALUE ...]",
+     "Appends a record with the values given (the others blank) and prints its number; a value refused "
+     "takes the record out again.",
+     1, SIZE_MAX, RunAppend},
+    {"delete", "delete TABLE RECNO", "Marks a record deleted.", 2, 2, RunDelete},
+    {"undelete", "undelete TABLE RECNO", "Clears a record's deletion mark.", 2, 2, RunUndelete},
+    {"remove", "remove TABLE RECNO", "Takes one record out of the table at once, whatever its mark.", 2, 2,
+     RunRemove},
+    {"pack", "pack TABLE", "Drops the records marked deleted and rebuilds the memo file.", 1, 1, RunPack},
+    {"memo", "memo TABLE RECNO FIELD [FILE|-]",
+     "Prints a memo text, or stores the text of FILE (or of standard input for '-').", 3, 4, RunMemo},
+};
+
+constexpr const char* kCommonOptions =
+    "Options of every command:\n"
+    "  --code-page 866|1251  the code page the table's text is read and stored in (by default the\n"
+    "                        table's own: its text, its language-driver byte, else 1251)\n"
+    "  --help                this text\n";
+
+void PrintCommandHelp(const CommandSpec& c) {
+  std::printf("usage: tabulon-cli %s\n\n%s\n\n%s", c.Usage, c.Help, kCommonOptions);
+}
+
+void PrintHelp() {
+  std::printf("usage: tabulon-cli COMMAND [OPTIONS] ARGUMENTS\n\nCommands:\n");
+  for (const CommandSpec& c : kCommands) std::printf("  %s\n", c.Usage);
+  std::printf("\n'tabulon-cli COMMAND --help' tells more of one command.\n%s", kCommonOptions);
+}
+
+int Usage(const std::string& message) {
+  std::fprintf(stderr, "tabulon-cli: %s (see 'tabulon-cli --help')\n", message.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+  if (argc < 2) return Usage("no command");
+  const std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintHelp();
+    return 0;
+  }
+  const CommandSpec* command = nullptr;
+  for (const CommandSpec& c : kCommands)
+    if (name == c.Name) command = &c;
+  if (!command) return Usage("unknown command '" + name + "'");
+
+  Invocation run;
+  bool options_end = false;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (options_end || arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
+      run.Args.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_end = true;
+    } else if (arg == "--help") {
+      PrintCommandHelp(*command);
+      return 0;
+    } else if (arg == "--json") {
+      run.Json = true;
+    } else if (arg == "--from" || arg == "--count" || arg == "--code-page") {
+      if (i + 1 >= argc) return Usage(arg + " needs a value");
+      const std::string value = argv[++i];
+      int64_t number = 0;
+      if (!ParseNumber(value, &number) || number < 0) return Usage(arg + " takes a number, not '" + value + "'");
+      if (arg == "--from") run.From = number;
+      if (arg == "--count") run.Count = number;
+      if (arg == "--code-page") {
+        if (number != 866 && number != 1251) return Usage("--code-page takes 866 or 1251");
+        run.CodePage = int(number);
+      }
+    } else {
+      return Usage("unknown option " + arg + " for " + name);
+    }
+  }
+  if (run.Args.size() < command->MinArgs || run.Args.size() > command->MaxArgs)
+    return Usage(std::string("usage: tabulon-cli ") + command->Usage);
+  return command->Run(run);
+}
+
+}  // namespace tabulon::cli
+
+int main(int argc, char** argv) { return tabulon::cli::Main(argc, argv); }

@@ -1,0 +1,125 @@
+#include "cli_output.h"
+
+#include <cstdio>
+
+namespace tabulon::cli {
+
+std::string EscapeValue(const std::string& value) {
+  std::string out;
+  out.reserve(value.size());
+  for (char c : value) {
+    switch (c) {
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\\': out += "\\\\"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char code[8];
+          std::snprintf(code, sizeof code, "\\u%04x", c);
+          out += code;
+        } else {
+          out += char(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string FlavourName(uint8_t version) {
+  switch (version) {
+    case 0x03: return "dBase III";
+    case 0x04: return "dBase IV";
+    case 0x05: return "dBase V";
+    case 0x83: return "dBase III with memo";
+    case 0x84: return "dBase IV with memo (dBase III memo layout)";
+    case 0x8B: return "dBase IV with memo";
+    case 0x7B: return "dBase IV SQL table with memo";
+    case 0xF5: return "FoxPro with memo";
+    case 0x30: return "Visual FoxPro";
+    case 0x31: return "Visual FoxPro with autoincrement";
+    case 0x32: return "Visual FoxPro with varchar or varbinary";
+    default: return "unknown";
+  }
+}
+
+std::string ExpectedValue(const DbfField& field, uint8_t version) {
+  switch (ValueLayoutOf(field.Type, field.Length, version)) {
+    case DbfValueLayout::Number:
+      return "a number of up to " + std::to_string(field.Length) + " characters" +
+             (field.Decimals > 0 ? " with at most " + std::to_string(field.Decimals) + " decimals"
+                                 : " without decimals") +
+             ", or blank";
+    case DbfValueLayout::Date: return "a date YYYYMMDD, or blank";
+    case DbfValueLayout::Logic: return "one of T, F, Y, N, ?, or blank";
+    case DbfValueLayout::Integer: return "a whole number from -2147483648 to 2147483647";
+    case DbfValueLayout::Autoincrement:
+      return "a whole number from -2147483648 to 2147483647, or blank";
+    case DbfValueLayout::Currency: return "an amount with at most four decimals";
+    case DbfValueLayout::Double: return "a number such as 12.5 or 1.5e10";
+    case DbfValueLayout::SortableDouble: return "a number such as 12.5 or 1.5e10, or blank";
+    case DbfValueLayout::DateTime:
+    case DbfValueLayout::Timestamp: return "a date and time DD.MM.YYYY hh:mm:ss, or blank";
+    default: return "nothing: values of this type are not edited";
+  }
+}
+
+std::string DescribeOutcome(const TableSession& session, const Outcome& o) {
+  std::string where;
+  if (o.Record > 0) where += "record " + std::to_string(o.Record);
+  if (o.Field >= 1 && o.Field <= session.GetFieldCount())
+    where += (where.empty() ? "" : ", ") + std::string("field ") + session.GetFieldTitle(o.Field);
+  if (!where.empty()) where += ": ";
+  if (o.Kind == OutcomeKind::Failed) return where + (o.EngineText.empty() ? "failed" : o.EngineText);
+  switch (o.Reason) {
+    case Refusal::None: return where + (o.EngineText.empty() ? "done" : o.EngineText);
+    case Refusal::NoTable: return "no table loaded";
+    case Refusal::NoSuchRecord:
+      return "no record " + std::to_string(o.Record) + " (the table has " +
+             std::to_string(session.GetRecordCount()) + ")";
+    case Refusal::NoSuchField: return "no such field";
+    case Refusal::ReadOnly: return where + "the table can only be read; nothing written";
+    case Refusal::TableChanged:
+      return where + "the table was changed by another program meanwhile; nothing written";
+    case Refusal::NoMemoFile: return where + "the table's memo file is not open; nothing written";
+    case Refusal::ValueRefused:
+      if (o.Field >= 1 && o.Field <= session.GetFieldCount())
+        return where + "expects " + ExpectedValue(session.GetField(o.Field), session.GetVersion());
+      return where + "value refused";
+    case Refusal::NoCodePageTwin:
+      return where + "the character \"" + o.Detail + "\" has no place in the table's code page (" +
+             (session.IsShownOem() ? "866" : "1251") + "); nothing written";
+    case Refusal::PackMemoMissing:
+      return "the memo file " + o.Detail + " is missing; the table was not packed";
+    case Refusal::EnterName: return "row " + std::to_string(o.Row) + ": no field name";
+    case Refusal::EnterSize: return "row " + std::to_string(o.Row) + ": no field size";
+    case Refusal::ChooseType: return "row " + std::to_string(o.Row) + ": no field type";
+    case Refusal::TextSize:
+      return "row " + std::to_string(o.Row) + ": size " + o.Detail + " (Text takes 1 to 254)";
+    case Refusal::NameNoOemTwin:
+      return "row " + std::to_string(o.Row) + ": the character \"" + o.Detail + "\" has no place in code page 866";
+    case Refusal::SameName:
+      return "rows " + std::to_string(o.Row) + " and " + std::to_string(o.OtherRow) + " both name " + o.Detail;
+    case Refusal::RecordTooLong:
+      return "the fields take " + std::to_string(o.Size) + " bytes, more than a record holds (" +
+             std::to_string(o.Limit) + ")";
+  }
+  return where + "refused";
+}
+
+}  // namespace tabulon::cli

@@ -1,0 +1,218 @@
+// The commands that write: a cell, a memo, a blank record, a deletion
+// mark, removing a record, packing.
+#include "table_session.h"
+#include "text.h"
+
+namespace tabulon {
+
+namespace {
+
+bool RefersToMemoBlocks(const DbfTable& table) {
+  for (int32_t f = 1; f <= table.FieldCount; ++f)
+    if (IsMemoReferenceField(table.GetVersion(), table.Fields[f].Type)) return true;
+  return false;
+}
+
+// The first character of UTF-8 text, whole.
+std::string FirstCharacter(const std::string& utf8) {
+  size_t n = 1;
+  while (n < utf8.size() && (uint8_t(utf8[n]) & 0xC0) == 0x80) ++n;
+  return utf8.substr(0, n);
+}
+
+}  // namespace
+
+TypedValue TableSession::TypedToStored(const std::string& stored, const std::string& typed) const {
+  // The display code page is Windows-1251: a character it lacks could
+  // only be stored as something else.
+  const std::string ansi = Utf8ToAnsi(typed);
+  const std::string back = AnsiToUtf8(ansi);
+  if (back != typed) {
+    size_t at = 0;
+    while (at < back.size() && at < typed.size() && back[at] == typed[at]) ++at;
+    while (at > 0 && (uint8_t(typed[at]) & 0xC0) == 0x80) --at;
+    TypedValue refused;
+    refused.Outcome = TypedOutcome::Refused;
+    refused.Bytes = FirstCharacter(typed.substr(at));
+    return refused;
+  }
+  TypedValue value = StoredFormOfTyped(stored, ansi, oem_);
+  if (value.Outcome == TypedOutcome::Refused) value.Bytes = AnsiToUtf8(std::string(1, char(value.Refused)));
+  return value;
+}
+
+// With the table open and the record in its buffer.
+Outcome TableSession::WriteValue(int field, const std::string& typed, bool memo) {
+  DbfTable& t = *table_;
+  if (memo && t.GetMemoKind() == MemoKind::None) return Refused(Refusal::NoMemoFile);
+  std::string ansi_typed = typed;
+  // Text longer than a Character field is cut to it; every other value
+  // goes whole, so that one too long is refused rather than cut.
+  if (!memo && GetValueLayout(field) == DbfValueLayout::Text) {
+    const std::string ansi = Utf8ToAnsi(typed);
+    if (ansi.size() > GetField(field).Length)
+      ansi_typed = AnsiToUtf8(ansi.substr(0, GetField(field).Length));
+  }
+  // Read before the write begins: its errors are not the write's.
+  const TypedValue value = TypedToStored(StoredText(t, field), ansi_typed);
+  Outcome o;
+  o.Field = field;
+  o.Record = t.RecNo;
+  if (value.Outcome == TypedOutcome::Refused) {
+    o = Refused(Refusal::NoCodePageTwin);
+    o.Field = field;
+    o.Detail = value.Bytes;
+    return o;
+  }
+  ClearEngineError();
+  if (value.Outcome == TypedOutcome::Store) {
+    if (t.ReadOnly) return Refused(Refusal::ReadOnly);
+    if (memo) {
+      t.WriteMemo(field, value.Bytes);
+    } else {
+      t.PutFieldText(field, value.Bytes);
+    }
+    t.PostRecord();
+    if (t.ErrorCode == DbfValueRefused) {
+      o = Refused(Refusal::ValueRefused);
+      o.Field = field;
+      return o;
+    }
+    if (t.ErrorCode != 0) return EngineOutcome();
+  }
+  // The field's own value rewritten stores nothing and needs no word.
+  o.Text = AnsiToUtf8(ShownText(t, field));
+  return o;
+}
+
+Outcome TableSession::EditCell(int32_t record, int field, const std::string& typed,
+                               const ShownRecord* seen) {
+  Outcome checked = CheckedField(field);
+  if (checked.Kind != OutcomeKind::Done) return checked;
+  const bool memo = GetFieldType(field) == DbfFieldType::Memo;
+  if (!memo && !TakesTypedText(GetValueLayout(field))) {
+    Outcome o = Refused(Refusal::ValueRefused);
+    o.Field = field;
+    return o;
+  }
+  Outcome opened = OpenForRecordWrite(record, seen);
+  if (opened.Kind != OutcomeKind::Done) return opened;
+  table_->GoTo(record);
+  Outcome o = table_->BufferHoldsRecord() ? WriteValue(field, typed, memo) : EngineOutcome();
+  shown_.clear();
+  CloseTable();
+  if (o.Kind == OutcomeKind::Done && table_->ErrorCode != 0) return EngineOutcome();
+  return o;
+}
+
+Outcome TableSession::ReadMemoText(int32_t record, int field, std::string& text) {
+  Outcome checked = CheckedField(field);
+  if (checked.Kind != OutcomeKind::Done) return checked;
+  Outcome opened = OpenForRecordWrite(record, nullptr);
+  if (opened.Kind != OutcomeKind::Done) return opened;
+  table_->GoTo(record);
+  text = AnsiToUtf8(ShownText(*table_, field));
+  ClearEngineError();
+  CloseTable();
+  return Outcome{};
+}
+
+Outcome TableSession::WriteMemo(int32_t record, int field, const std::string& typed,
+                                const ShownRecord* seen) {
+  Outcome checked = CheckedField(field);
+  if (checked.Kind != OutcomeKind::Done) return checked;
+  if (GetFieldType(field) != DbfFieldType::Memo) {
+    Outcome o = Refused(Refusal::ValueRefused);
+    o.Field = field;
+    return o;
+  }
+  Outcome opened = OpenForRecordWrite(record, seen);
+  if (opened.Kind != OutcomeKind::Done) return opened;
+  table_->GoTo(record);
+  Outcome o = WriteValue(field, typed, true);
+  shown_.clear();
+  CloseTable();
+  if (o.Kind == OutcomeKind::Done && table_->ErrorCode != 0) return EngineOutcome();
+  return o;
+}
+
+Outcome TableSession::AppendRecord(int32_t* record) {
+  Outcome opened = OpenTable();
+  if (opened.Kind != OutcomeKind::Done) return opened;
+  Outcome refused = RefuseWhenReadOnly();
+  if (refused.Kind != OutcomeKind::Done) return refused;
+  table_->AppendBlank();
+  Outcome o = EngineOutcome();
+  o.Record = int32_t(table_->RecordCount());
+  if (record) *record = o.Record;
+  CloseTable();
+  return o;
+}
+
+Outcome TableSession::RemoveRecord(int32_t record) {
+  Outcome checked = CheckedRecord(record);
+  if (checked.Kind != OutcomeKind::Done) return checked;
+  Outcome opened = OpenForRecordWrite(record, nullptr);
+  if (opened.Kind != OutcomeKind::Done) return opened;
+  Outcome refused = RefuseWhenReadOnly();
+  if (refused.Kind != OutcomeKind::Done) return refused;
+  // That record only: records another program marked deleted stay.
+  table_->RemoveRecord(record);
+  Outcome o = EngineOutcome();
+  o.Record = record;
+  shown_.clear();
+  CloseTable();
+  return o;
+}
+
+Outcome TableSession::SetDeleted(int32_t record, bool deleted) {
+  return Mark(record, deleted ? MarkChange::Set : MarkChange::Clear);
+}
+
+Outcome TableSession::ToggleDeleted(int32_t record) { return Mark(record, MarkChange::Toggle); }
+
+Outcome TableSession::Mark(int32_t record, MarkChange change) {
+  Outcome checked = CheckedRecord(record);
+  if (checked.Kind != OutcomeKind::Done) return checked;
+  Outcome opened = OpenForRecordWrite(record, nullptr);
+  if (opened.Kind != OutcomeKind::Done) return opened;
+  Outcome refused = RefuseWhenReadOnly();
+  if (refused.Kind != OutcomeKind::Done) return refused;
+  table_->GoTo(record);
+  if (table_->BufferHoldsRecord()) {
+    table_->SetDeleted(change == MarkChange::Toggle ? !table_->IsDeleted() : change == MarkChange::Set);
+    table_->PostRecord();
+  }
+  Outcome o = EngineOutcome();
+  o.Record = record;
+  // The record shows what the file now holds, marked or not.
+  shown_.clear();
+  CloseTable();
+  return o;
+}
+
+Outcome TableSession::Pack() {
+  Outcome opened = OpenTable();
+  if (opened.Kind != OutcomeKind::Done) return opened;
+  Outcome refused = RefuseWhenReadOnly();
+  if (refused.Kind != OutcomeKind::Done) return refused;
+  Outcome o;
+  if (RefersToMemoBlocks(*table_) && table_->GetMemoKind() == MemoKind::None) {
+    // Without its memo file the memo blocks could not be carried over.
+    o = Refused(Refusal::PackMemoMissing);
+    o.Detail = memo_file_name_.empty() ? file_name_ : memo_file_name_;
+  } else {
+    table_->Pack();
+    o = EngineOutcome();
+  }
+  shown_.clear();
+  // A pack whose undoing failed closed the table; opening it undoes it.
+  if (!table_->Active) {
+    const Outcome reopened = OpenTable();
+    if (reopened.Kind != OutcomeKind::Done) return o.Kind == OutcomeKind::Done ? reopened : o;
+  }
+  CloseTable();
+  return o;
+}
+
+}  // namespace tabulon

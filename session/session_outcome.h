@@ -1,0 +1,71 @@
+// What a command of a table session came to: done, refused (nothing was
+// written, and the reason says why in terms each front end words in its
+// own language), or failed (the engine's error, with its code and text).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tabulon {
+
+enum class OutcomeKind { Done, Refused, Failed };
+
+enum class Refusal {
+  None,
+  // No table is loaded, or the record or field asked for is not there.
+  NoTable,
+  NoSuchRecord,
+  NoSuchField,
+  // The table can be read but not written.
+  ReadOnly,
+  // Another program changed the table since it was shown; nothing written.
+  TableChanged,
+  // A memo to write while the table's memo file is not open.
+  NoMemoFile,
+  // A typed value that does not suit its field, or a field whose bytes
+  // have no text a user could write (Field says which).
+  ValueRefused,
+  // A typed character the table's code page lacks (Detail holds it).
+  NoCodePageTwin,
+  // Packing a table whose memo blocks cannot be carried over: its memo
+  // file is missing (Detail: the file looked for).
+  PackMemoMissing,
+  // Field rows of a new table (Row, 1-based; OtherRow for SameName):
+  EnterName,
+  EnterSize,
+  ChooseType,
+  TextSize,       // Detail: the size as typed
+  NameNoOemTwin,  // Detail: the character
+  SameName,       // Detail: the name as shown
+  RecordTooLong,  // Size: the fields' sum; Limit: what a record holds
+};
+
+struct Outcome {
+  OutcomeKind Kind = OutcomeKind::Done;
+  Refusal Reason = Refusal::None;
+  int32_t Record = 0;  // the record concerned, or 0
+  int Field = 0;       // the field concerned (1-based), or 0
+  int Row = 0;
+  int OtherRow = 0;
+  int64_t Size = 0;
+  int64_t Limit = 0;
+  // UTF-8: a character, a name or a file, as the reason says.
+  std::string Detail;
+  // Failed: the engine's error code and its English text.
+  uint8_t EngineCode = 0;
+  std::string EngineText;
+  // Done, for a cell or a memo: its text as the file now holds it, shown.
+  std::string Text;
+
+  bool IsDone() const { return Kind == OutcomeKind::Done; }
+};
+
+inline Outcome Refused(Refusal reason) {
+  Outcome o;
+  o.Kind = OutcomeKind::Refused;
+  o.Reason = reason;
+  return o;
+}
+
+}  // namespace tabulon

@@ -1,0 +1,121 @@
+// Values and records as the table view shows them. The session reads the
+// records a view draws through a table of its own opened for reading
+// only, so a record always looks as the file held it when it was drawn,
+// and a table of millions of records costs no more than a screen of them.
+#include <algorithm>
+
+#include "table_session.h"
+#include "text.h"
+
+namespace tabulon {
+
+namespace {
+
+// Records read at once when one is asked for that was not drawn (a key
+// press before the next paint, a copy of marked rows): a screenful.
+constexpr int32_t kRowsReadAhead = 64;
+// The records kept at most between paints; a paint starts afresh anyway.
+constexpr size_t kMaxShownRows = 1024;
+
+// What a cell shows for a field of binary data (Windows-1251).
+const std::string& BinaryDataMarker() {
+  static const std::string marker = Utf8ToAnsi("<двоичные данные>");
+  return marker;
+}
+
+}  // namespace
+
+std::string TableSession::StoredText(DbfTable& table, int field) const {
+  std::string text;
+  if (table.GetFieldType(field) == DbfFieldType::Memo) {
+    table.ReadMemo(field, text);
+    return text;
+  }
+  // Binary data has no text a user could read or match.
+  if (!HasTextForm(table.GetValueLayout(field))) return BinaryDataMarker();
+  return table.GetFieldText(field);
+}
+
+std::string TableSession::ShownText(DbfTable& table, int field) const {
+  const std::string text = StoredText(table, field);
+  const bool memo = table.GetFieldType(field) == DbfFieldType::Memo;
+  if (!memo && !HasTextForm(table.GetValueLayout(field))) return text;  // the marker
+  // A number's leading blanks only right-justify it in the file; the cell
+  // right-aligns it, and blanks would hide its digits in a narrow column.
+  if (!memo && table.GetValueLayout(field) == DbfValueLayout::Number) return TrimBlanks(text);
+  return oem_ ? OemToAnsi(text) : text;
+}
+
+void TableSession::FetchRows(int32_t first, int32_t last) {
+  DbfTable& view = *view_table_;
+  view.FileName = file_name_;
+  view.MemoFileName = memo_file_name_;
+  view.SetActive(true);
+  // A table that cannot be opened now keeps the rows read before, and the
+  // others are marked unread: the next paint tries once more.
+  if (view.Active) shown_.clear();
+  ReadRows(first, last);
+  view.SetActive(false);
+}
+
+const ShownRecord& TableSession::GetShownRecord(int32_t record) {
+  auto it = shown_.find(record);
+  if (it != shown_.end()) return it->second;
+  if (shown_.size() > kMaxShownRows) shown_.clear();
+  DbfTable& view = *view_table_;
+  view.FileName = file_name_;
+  view.MemoFileName = memo_file_name_;
+  view.SetActive(true);
+  const int64_t last = std::min<int64_t>(record_count_, int64_t{record} + kRowsReadAhead - 1);
+  ReadRows(record, int32_t(std::max<int64_t>(last, record)));
+  view.SetActive(false);
+  return shown_[record];  // a record past the table's end reads as unread
+}
+
+void TableSession::ReadRows(int32_t first, int32_t last) {
+  DbfTable& view = *view_table_;
+  if (!view.Active || !loaded_) {
+    for (int32_t r = first; r <= last; ++r) shown_.try_emplace(r);
+    return;
+  }
+  for (int32_t r = std::max(first, 1); r <= last; ++r) ReadRecord(view, r, shown_[r]);
+}
+
+void TableSession::ReadRecord(DbfTable& view, int32_t n, ShownRecord& record) const {
+  const int fields = view.FieldCount;
+  record.Texts.resize(size_t(std::max(fields, 0)));
+  record.Deleted = false;
+  view.GoTo(n);
+  // A record the file no longer holds, or cannot give, shows empty.
+  record.Read = view.BufferHoldsRecord();
+  for (int f = 1; f <= fields; ++f)
+    record.Texts[size_t(f - 1)] = record.Read ? AnsiToUtf8(ShownText(view, f)) : std::string();
+  record.Deleted = record.Read && view.IsDeleted();
+}
+
+Outcome TableSession::EachShownRecord(int32_t first, int32_t last,
+                                      const std::function<bool(int32_t, const ShownRecord&)>& each) {
+  if (!loaded_) return Refused(Refusal::NoTable);
+  DbfTable& view = *view_table_;
+  view.FileName = file_name_;
+  view.MemoFileName = memo_file_name_;
+  view.ErrorCode = 0;
+  view.SetActive(true);
+  Outcome o;
+  if (!view.Active) {
+    o.Kind = OutcomeKind::Failed;
+    o.EngineCode = view.ErrorCode;
+    o.EngineText = view.ErrorText;
+    return o;
+  }
+  const int64_t end = std::min<int64_t>(last, view.RecordCount());
+  ShownRecord record;
+  for (int64_t r = std::max(first, 1); r <= end; ++r) {
+    ReadRecord(view, int32_t(r), record);
+    if (!each(int32_t(r), record)) break;
+  }
+  view.SetActive(false);
+  return o;
+}
+
+}  // namespace tabulon

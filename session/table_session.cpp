@@ -1,0 +1,239 @@
+// Loading a table into a session: its memo file, its structure, the code
+// page its text is shown in, and how its files looked to the user.
+#include "table_session.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "text.h"
+
+namespace tabulon {
+
+namespace {
+
+// The records, and the start of each memo text, whose Russian letters tell
+// a table's code page: enough for a verdict, little next to a load.
+constexpr uint32_t kCodePageSampleRecords = 300;
+constexpr size_t kCodePageSampleMemo = 4096;
+
+}  // namespace
+
+TableSession::TableSession(DbfFileSystem* fs)
+    : fs_(fs ? *fs : PlatformFileSystem()),
+      table_(NewDbfTable("", "", true, &fs_)),
+      view_table_(NewDbfTable("", "", false, &fs_)) {
+  view_table_->ReadingOnly = true;
+}
+
+TableSession::~TableSession() {
+  if (table_->Active) table_->SetActive(false);
+}
+
+DbfFieldType TableSession::GetFieldType(int field) const {
+  switch (GetField(field).Type) {
+    case 'C': return DbfFieldType::Char;
+    case 'D': return DbfFieldType::Date;
+    case 'N': return DbfFieldType::Number;
+    case 'L': return DbfFieldType::Logic;
+    case 'M': return DbfFieldType::Memo;
+    default: return DbfFieldType::Other;
+  }
+}
+
+DbfValueLayout TableSession::GetValueLayout(int field) const {
+  const DbfField& f = GetField(field);
+  return ValueLayoutOf(f.Type, f.Length, GetVersion());
+}
+
+std::string TableSession::GetFieldName(int field) const {
+  const DbfField& f = GetField(field);
+  return std::string(reinterpret_cast<const char*>(f.Name),
+                     strnlen(reinterpret_cast<const char*>(f.Name), sizeof f.Name));
+}
+
+std::string TableSession::GetFieldTitle(int field) const {
+  const std::string name = GetFieldName(field);
+  return AnsiToUtf8(oem_ ? OemToAnsi(name) : name);
+}
+
+int TableSession::FindField(const std::string& name) const {
+  const std::string wanted = UpperAnsi(Utf8ToAnsi(name));
+  for (int f = 1; f <= GetFieldCount(); ++f) {
+    const std::string stored = GetFieldName(f);
+    if (UpperAnsi(stored) == wanted || UpperAnsi(OemToAnsi(stored)) == wanted) return f;
+  }
+  return 0;
+}
+
+Outcome TableSession::Load(const std::string& path) {
+  file_name_ = path;
+  // Chosen afresh for every table, so no table ever gets another's memo file.
+  memo_file_name_ = ChooseMemoFile(path, fs_);
+  table_->FileName = file_name_;
+  table_->MemoFileName = memo_file_name_;
+  loaded_ = false;
+  shown_.clear();
+  Outcome opened = OpenTable();
+  if (opened.Kind != OutcomeKind::Done) return opened;
+  SuggestCodePage();
+  CloseTable();
+  return opened;
+}
+
+Outcome TableSession::Reload() {
+  Outcome opened = OpenTable();
+  if (opened.Kind != OutcomeKind::Done) return opened;
+  CloseTable();
+  return opened;
+}
+
+Outcome TableSession::OpenTable() {
+  if (file_name_.empty()) return Refused(Refusal::NoTable);
+  ClearEngineError();
+  // Opening also finishes or undoes a pass that was cut off.
+  table_->SetActive(true);
+  if (!table_->Active) {
+    // Nothing of the table is shown any more, but it stays chosen.
+    loaded_ = false;
+    fields_.clear();
+    record_count_ = 0;
+    std::memset(header_, 0, sizeof header_);
+    seen_ = TableSnapshot{};
+    shown_.clear();
+    return EngineOutcome();
+  }
+  loaded_ = true;
+  ReadStructure();
+  // A journal found beside the table and set aside: the table opened as it
+  // is, and the user hears where the journal went.
+  Outcome done;
+  if (table_->ErrorCode == DbfPackJournalSetAside) {
+    done.EngineCode = table_->ErrorCode;
+    done.EngineText = table_->ErrorText;
+    ClearEngineError();
+  }
+  return done;
+}
+
+void TableSession::CloseTable() {
+  const bool was_open = table_->Active;
+  if (was_open) table_->SetActive(false);
+  ReadStructure();
+  // The header the table just wrote is the file's: no open needed.
+  seen_ = was_open ? SnapshotWithHeader(table_->Header, *table_, fs_) : TakeSnapshot(*table_, fs_);
+}
+
+void TableSession::ReadStructure() {
+  std::memcpy(header_, table_->Header, sizeof header_);
+  record_count_ = table_->RecordCount();
+  fields_.assign(table_->Fields + 1, table_->Fields + 1 + std::max(table_->FieldCount, 0));
+  if (table_->Active) {
+    memo_kind_ = table_->GetMemoKind();
+    read_only_ = table_->ReadOnly;
+  }
+}
+
+void TableSession::SuggestCodePage() {
+  CyrillicEvidence evidence;
+  DbfTable& t = *table_;
+  const uint32_t records = std::min(t.RecordCount(), kCodePageSampleRecords);
+  const bool memos = t.GetMemoKind() != MemoKind::None;
+  std::string text;
+  for (uint32_t r = 1; r <= records; ++r) {
+    t.GoTo(int32_t(r));
+    if (!t.BufferHoldsRecord()) continue;
+    for (int f = 1; f <= t.FieldCount; ++f) {
+      const DbfFieldType type = t.GetFieldType(f);
+      if (type == DbfFieldType::Char) {
+        AddCyrillicEvidence(t.FieldByNumber(f), evidence);
+      } else if (type == DbfFieldType::Memo && memos) {
+        text.clear();
+        t.ReadMemo(f, text);
+        text.resize(std::min(text.size(), kCodePageSampleMemo));
+        AddCyrillicEvidence(text, evidence);
+      }
+    }
+  }
+  ClearEngineError();
+  const DbfCodePage driver = CodePageOfLanguageDriver(t.GetLanguageDriver());
+  suggested_ = ChooseShownCodePage(driver, evidence);
+  // The letters decide first; the byte only where they tell nothing.
+  if (ChooseShownCodePage(DbfCodePage::Unknown, evidence) != ShownCodePage::Undecided)
+    code_page_reason_ = CodePageReason::TextLetters;
+  else if (suggested_ != ShownCodePage::Undecided)
+    code_page_reason_ = CodePageReason::LanguageDriver;
+  else
+    code_page_reason_ = CodePageReason::Default;
+  if (suggested_ != ShownCodePage::Undecided) oem_ = suggested_ == ShownCodePage::Oem;
+}
+
+void TableSession::ClearEngineError() {
+  table_->ErrorCode = 0;
+  table_->ErrorText.clear();
+}
+
+Outcome TableSession::EngineOutcome() const {
+  Outcome o;
+  if (table_->ErrorCode == 0) return o;
+  o.Kind = OutcomeKind::Failed;
+  o.EngineCode = table_->ErrorCode;
+  o.EngineText = table_->ErrorText;
+  return o;
+}
+
+Outcome TableSession::CheckedRecord(int32_t record) const {
+  if (!loaded_) return Refused(Refusal::NoTable);
+  if (record < 1 || uint32_t(record) > record_count_) {
+    Outcome o = Refused(Refusal::NoSuchRecord);
+    o.Record = record;
+    return o;
+  }
+  return Outcome{};
+}
+
+Outcome TableSession::CheckedField(int field) const {
+  if (!loaded_) return Refused(Refusal::NoTable);
+  if (field < 1 || field > GetFieldCount()) {
+    Outcome o = Refused(Refusal::NoSuchField);
+    o.Field = field;
+    return o;
+  }
+  return Outcome{};
+}
+
+Outcome TableSession::RefuseWhenReadOnly() {
+  if (!table_->ReadOnly) return Outcome{};
+  CloseTable();
+  return Refused(Refusal::ReadOnly);
+}
+
+Outcome TableSession::OpenForRecordWrite(int32_t record, const ShownRecord* seen) {
+  Outcome opened = OpenTable();
+  if (opened.Kind != OutcomeKind::Done) return opened;
+  // The file's sizes and time tell most changes; the record itself tells
+  // those a coarse clock hides (a same-size change within its tick).
+  if (TakeSnapshot(*table_, fs_) == seen_ && (record < 1 || RecordShows(record, seen))) return opened;
+  CloseTable();
+  shown_.clear();
+  return Refused(Refusal::TableChanged);
+}
+
+bool TableSession::RecordShows(int32_t record, const ShownRecord* seen) {
+  if (uint32_t(record) > table_->RecordCount()) return false;
+  table_->GoTo(record);
+  if (!table_->BufferHoldsRecord()) return false;
+  if (seen == nullptr) {
+    // A record not shown since the last load or paint showed the user
+    // nothing to compare: the files' sizes and time are the measure then.
+    const auto shown = shown_.find(record);
+    if (shown == shown_.end()) return true;
+    seen = &shown->second;
+  }
+  if (!seen->Read) return false;
+  if (seen->Texts.size() != size_t(table_->FieldCount)) return false;
+  for (int f = 1; f <= table_->FieldCount; ++f)
+    if (seen->Texts[size_t(f - 1)] != AnsiToUtf8(ShownText(*table_, f))) return false;
+  return true;
+}
+
+}  // namespace tabulon

@@ -1,0 +1,215 @@
+// TableSession: a table as a user works with it, without windows. The
+// program's windows and the command line both go through it.
+//
+// A session loads one table with the memo file that belongs to it, knows
+// the code page its text is shown in, gives records as the table view
+// shows them (UTF-8 text of each field, the deletion mark) and remembers
+// what the user saw, so that a write to a record another program changed
+// meanwhile is refused. Typed values are checked and stored in the table's
+// code page; every command ends in an Outcome instead of a message.
+//
+// The table is closed between commands (other programs may write it
+// then); a command opens it once and closes it when done. Records are
+// numbered from 1, fields too.
+//
+// Sections of the implementation:
+//   table_session.cpp   loading, the structure, the code page, snapshots
+//   shown_rows.cpp      values and records as shown, what the user saw
+//   session_edits.cpp   cells, memos, appending, marks, removing, packing
+//   session_search.cpp  searching a field with a mask
+//   new_table.cpp       field rows of a new table, and creating it
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "code_page.h"
+#include "dbf_table.h"
+#include "session_outcome.h"
+#include "table_files.h"
+
+namespace tabulon {
+
+// A record as the table view shows it: each field's text (UTF-8, by
+// field) and its deletion mark. Read is false when the file could not be
+// opened or gave no record there.
+struct ShownRecord {
+  std::vector<std::string> Texts;
+  bool Deleted = false;
+  bool Read = false;
+};
+
+// Why the session shows a table in the code page it does.
+enum class CodePageReason { TextLetters, LanguageDriver, Default };
+
+struct SearchHit {
+  int32_t Record = 0;
+  std::string Text;  // UTF-8, as shown
+};
+
+// One row of the new-table area, as typed (UTF-8): a name, a size, and a
+// type, None when none was chosen.
+enum class NewFieldType { None, Text, Memo };
+struct NewFieldRow {
+  std::string Name;
+  std::string Size;
+  NewFieldType Type = NewFieldType::None;
+};
+
+// A new table's fields once their rows are checked: the definition lines
+// the engine creates it from, and each line as the user reads it.
+struct NewTableDefinition {
+  std::vector<std::string> Lines;
+  std::vector<std::string> ShownLines;  // UTF-8
+  bool HasMemo = false;
+  bool Oem = false;
+};
+
+class TableSession {
+ public:
+  // fs defaults to the platform's file system.
+  explicit TableSession(DbfFileSystem* fs = nullptr);
+  ~TableSession();
+  TableSession(const TableSession&) = delete;
+  TableSession& operator=(const TableSession&) = delete;
+
+  DbfFileSystem& FileSystem() const { return fs_; }
+
+  // Loading. Load chooses the memo file beside the table (.fpt over
+  // .dbt), opens the table (finishing or undoing a pass cut off), reads
+  // its structure, samples its text for the code page and closes it
+  // again. A journal set aside on the way is a Done with the engine's
+  // code. A failed load leaves no structure, but the file stays chosen,
+  // so that Reload tries again.
+  Outcome Load(const std::string& path);
+  Outcome Reload();
+  bool IsLoaded() const { return loaded_; }
+  const std::string& GetFileName() const { return file_name_; }
+  const std::string& GetMemoFileName() const { return memo_file_name_; }
+
+  // The structure as the last command found it.
+  uint8_t GetVersion() const { return header_[0]; }
+  const uint8_t* GetHeader() const { return header_; }
+  int GetFieldCount() const { return int(fields_.size()); }
+  uint32_t GetRecordCount() const { return record_count_; }
+  const DbfField& GetField(int field) const { return fields_[size_t(field - 1)]; }
+  DbfFieldType GetFieldType(int field) const;
+  DbfValueLayout GetValueLayout(int field) const;
+  // The field's name as stored, and as shown (UTF-8, in the shown code page).
+  std::string GetFieldName(int field) const;
+  std::string GetFieldTitle(int field) const;
+  MemoKind GetMemoKind() const { return memo_kind_; }
+  // The table can be read but not written.
+  bool IsReadOnly() const { return read_only_; }
+  // The field number of a name (case-insensitive, as stored or shown); 0 for none.
+  int FindField(const std::string& name) const;
+
+  // The code page. Load decides what it can: Oem or Ansi by the text's
+  // letters or the language-driver byte, Undecided when neither tells.
+  // What is shown follows SetShownOem (the front end's choice).
+  ShownCodePage GetSuggestedCodePage() const { return suggested_; }
+  CodePageReason GetCodePageReason() const { return code_page_reason_; }
+  void SetShownOem(bool oem) { oem_ = oem; }
+  bool IsShownOem() const { return oem_; }
+
+  // Records as shown, read through a table of the session's own opened
+  // for reading only (nothing is ever written through it). FetchRows
+  // reads first..last afresh for a paint; GetShownRecord gives a record
+  // read before, or reads it with those after it. ForgetShownRows makes
+  // the next question read afresh.
+  void FetchRows(int32_t first, int32_t last);
+  const ShownRecord& GetShownRecord(int32_t record);
+  void ForgetShownRows() { shown_.clear(); }
+  // Records first..last in order, each as shown, read in one open of the
+  // session's reading table (nothing is kept); each returns false to stop.
+  Outcome EachShownRecord(int32_t first, int32_t last,
+                          const std::function<bool(int32_t, const ShownRecord&)>& each);
+
+  // Commands. Each opens the table once, checks that the record the user
+  // saw (seen, or the record as last shown) is still what the file holds,
+  // writes, and closes. EditCell and WriteMemo give in Text what the
+  // file now holds, as shown.
+  Outcome EditCell(int32_t record, int field, const std::string& typed,
+                   const ShownRecord* seen = nullptr);
+  // A memo's text as shown, for the memo editor (the record checked as
+  // for a write); then the text the editor saved.
+  Outcome ReadMemoText(int32_t record, int field, std::string& text);
+  Outcome WriteMemo(int32_t record, int field, const std::string& typed,
+                    const ShownRecord* seen = nullptr);
+  // Appends a blank record; *record receives its number.
+  Outcome AppendRecord(int32_t* record = nullptr);
+  // Removes one record whatever its mark (the table is compacted at once).
+  Outcome RemoveRecord(int32_t record);
+  Outcome SetDeleted(int32_t record, bool deleted);
+  Outcome ToggleDeleted(int32_t record);
+  Outcome Pack();
+
+  // Searches a field of every record with a mask ("*" any run, "?" one
+  // character, letters in either case), matching values as shown. At most
+  // max_hits are given; more is set when there were more. answer is called
+  // now and then on a long search (the window repaints).
+  Outcome Search(int field, const std::string& mask, size_t max_hits, std::vector<SearchHit>* hits,
+                 bool* more, const std::function<void()>& answer = {});
+
+  // A new table: the rows checked (names in capitals, stored in 866 when
+  // oem), then created at path. The session's own table is not changed.
+  Outcome CheckNewTable(const std::vector<NewFieldRow>& rows, bool oem,
+                        NewTableDefinition* definition) const;
+  Outcome CreateTable(const std::string& path, const NewTableDefinition& definition);
+
+ private:
+  // Opens the loaded table for a command; Failed when it cannot be.
+  Outcome OpenTable();
+  // Closes it and remembers its structure and how its files look.
+  void CloseTable();
+  // OpenTable, then a check that the files are as the user saw them and,
+  // for a record, that it still shows what the user saw.
+  Outcome OpenForRecordWrite(int32_t record, const ShownRecord* seen);
+  bool RecordShows(int32_t record, const ShownRecord* seen);
+  Outcome RefuseWhenReadOnly();
+  void ReadStructure();
+  void SuggestCodePage();
+  void ClearEngineError();
+  // Failed with the engine's error, or Done when it recorded none.
+  Outcome EngineOutcome() const;
+  Outcome CheckedRecord(int32_t record) const;
+  Outcome CheckedField(int field) const;
+  // Field f of the record in table's buffer: the value as stored (a
+  // memo's text), and as shown in the display code page (Windows-1251
+  // inside the session; UTF-8 only at its edges).
+  std::string StoredText(DbfTable& table, int field) const;
+  std::string ShownText(DbfTable& table, int field) const;
+  void ReadRows(int32_t first, int32_t last);
+  void ReadRecord(DbfTable& view, int32_t n, ShownRecord& record) const;
+  // What typed (UTF-8) text becomes in the table; Unchanged when equal to
+  // what is shown, Refused (with the character) for one the code page lacks.
+  TypedValue TypedToStored(const std::string& stored, const std::string& typed) const;
+  Outcome WriteValue(int field, const std::string& typed, bool memo);
+  enum class MarkChange { Set, Clear, Toggle };
+  Outcome Mark(int32_t record, MarkChange change);
+
+  DbfFileSystem& fs_;
+  std::unique_ptr<DbfTable> table_;
+  // The view's own reader of the same files.
+  std::unique_ptr<DbfTable> view_table_;
+  std::string file_name_;
+  std::string memo_file_name_;
+  bool loaded_ = false;
+  uint8_t header_[kDbfHeaderSize] = {};
+  std::vector<DbfField> fields_;
+  uint32_t record_count_ = 0;
+  MemoKind memo_kind_ = MemoKind::None;
+  bool read_only_ = false;
+  ShownCodePage suggested_ = ShownCodePage::Undecided;
+  CodePageReason code_page_reason_ = CodePageReason::Default;
+  bool oem_ = false;
+  // The table's files as the user last saw them.
+  TableSnapshot seen_;
+  std::map<int32_t, ShownRecord> shown_;
+};
+
+}  // namespace tabulon
