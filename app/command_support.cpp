@@ -1,14 +1,20 @@
-// What every command shares: one command at a time, opening and closing
-// the table around it, noticing changes made by other programs, telling the
-// user of failed writes, the field each column shows, and the code page
-// values are shown and stored in.
-#include "code_page.h"
+// What every command shares: one command at a time, the field each column
+// shows, and telling the user what became of a command.
 #include "engine_messages.h"
 #include "main_window.h"
 #include "text.h"
 #include "texts.h"
 
 namespace tabulon {
+
+namespace {
+
+// "знака" after "до 1", "до 21", ...; "знаков" otherwise.
+const char* Characters(int count) {
+  return count % 10 == 1 && count % 100 != 11 ? texts::kCharactersOne : texts::kCharactersMany;
+}
+
+}  // namespace
 
 MainWindow::CommandScope::CommandScope(MainWindow& window) : window_(window), entered_(!window.busy_) {
   window_.busy_ = true;
@@ -23,103 +29,109 @@ int MainWindow::FieldOfColumn(int col) const {
   return col + 1;
 }
 
-void MainWindow::CloseTable() {
-  Table->SetActive(false);
-  seen_ = TakeSnapshot(*Table, fs_);
-}
-
-bool MainWindow::OpenTableForRecordWrite(int row, const ShownRecord* seen) {
-  if (!OpenTable()) return false;
-  // The file's sizes and time tell most changes; the record itself tells
-  // those a coarse clock hides (a same-size change within its tick).
-  if (TakeSnapshot(*Table, fs_) == seen_ && (row < 0 || RowShowsRecord(row, seen))) return true;
-  FillGrid();
-  CloseTable();
-  Tell(texts::kTableChanged);
-  return false;
-}
-
-bool MainWindow::RowShowsRecord(int row, const ShownRecord* seen) {
-  if (row >= TableGrid->RowCount()) return false;
-  Table->GoTo(row + 1);
-  if (!Table->BufferHoldsRecord()) return false;
-  if (seen == nullptr) {
-    // A row not drawn since the last fill or paint showed the user nothing
-    // to compare: the files' sizes and time are the measure then.
-    const auto shown = shown_rows_.find(row);
-    if (shown == shown_rows_.end()) return true;
-    seen = &shown->second;
-  }
-  if (!seen->Read) return false;
-  const std::vector<std::string>& texts = seen->Texts;
-  if (texts.size() != size_t(Table->FieldCount)) return false;
-  for (int f = 1; f <= Table->FieldCount; ++f)
-    if (texts[size_t(f - 1)] != DisplayText(f)) return false;
-  return true;
-}
-
 bool MainWindow::EndPendingEdit() {
   // A menu item leaves the focus in the editor; ending the edit here writes
   // it before the command marks itself running (which would refuse it).
   return TableGrid->EndEdit(true, false);
 }
 
-bool MainWindow::RefuseWrite() {
-  if (!Table->ReadOnly) return false;
-  CloseTable();
-  Tell(texts::kReadOnlyRefused);
-  return true;
-}
-
-void MainWindow::BeginWrite() {
-  Table->ErrorCode = 0;
-  Table->ErrorText.clear();
-}
-
-std::string MainWindow::WriteFailure() const {
-  return Table->ErrorCode == 0 ? std::string() : EngineMessage(*Table);
-}
-
-void MainWindow::ReportFailure(const std::string& failure) {
-  if (failure.empty()) return;
-  Tell(failure);
-  SetStatus(texts::kStatusError);
-}
-
-std::string MainWindow::FieldValueText(DbfTable& table, int field) {
-  // Binary data has no text a user could read or match.
-  if (!HasTextForm(table.GetValueLayout(field))) return Utf8ToAnsi(texts::kBinaryData);
-  return table.GetFieldText(field);
-}
-
-std::string MainWindow::StoredText(DbfTable& table, int field) {
-  std::string text;
-  if (table.GetFieldType(field) == DbfFieldType::Memo) {
-    table.ReadMemo(field, text);
-    return text;
+std::string MainWindow::ValueRefusal(int field) const {
+  const DbfField& f = Session->GetField(field);
+  std::string expects;
+  switch (Session->GetValueLayout(field)) {
+    case DbfValueLayout::Number:
+      expects = texts::kExpectsNumberPrefix + std::to_string(f.Length) + Characters(f.Length);
+      if (f.Decimals > 0)
+        expects += texts::kExpectsDecimalsPrefix + std::to_string(f.Decimals) + texts::kExpectsDecimalsSuffix;
+      else
+        expects += texts::kExpectsNoDecimals;
+      break;
+    case DbfValueLayout::Date: expects = texts::kExpectsDate; break;
+    case DbfValueLayout::Logic: expects = texts::kExpectsLogic; break;
+    case DbfValueLayout::Integer: expects = texts::kExpectsInteger; break;
+    case DbfValueLayout::Autoincrement: expects = texts::kExpectsCounter; break;
+    case DbfValueLayout::Currency: expects = texts::kExpectsCurrency; break;
+    case DbfValueLayout::Double: expects = texts::kExpectsDouble; break;
+    case DbfValueLayout::SortableDouble: expects = texts::kExpectsDoubleOrBlank; break;
+    case DbfValueLayout::DateTime:
+    case DbfValueLayout::Timestamp: expects = texts::kExpectsDateTime; break;
+    default: expects = texts::kFieldNotEditable; break;
   }
-  return FieldValueText(table, field);
+  // The field's name as its column is titled.
+  return texts::kFieldPrefix + Session->GetFieldTitle(field) + expects;
 }
 
-std::string MainWindow::DisplayText(DbfTable& table, int field) {
-  const std::string text = StoredText(table, field);
-  const bool memo = table.GetFieldType(field) == DbfFieldType::Memo;
-  if (!memo && !HasTextForm(table.GetValueLayout(field))) return text;  // the program's own marker
-  // A number's leading blanks only right-justify it in the file; the cell
-  // right-aligns it, and blanks would hide its digits in a narrow column.
-  if (!memo && table.GetValueLayout(field) == DbfValueLayout::Number) return TrimBlanks(text);
-  // As the view was filled: the box takes effect at the next fill only.
-  return shown_oem_ ? OemToAnsi(text) : text;
+std::string MainWindow::OutcomeText(const Outcome& o) const {
+  const std::string row = std::to_string(o.Row);
+  switch (o.Reason) {
+    case Refusal::None: return o.EngineCode != 0 ? EngineMessage(o.EngineCode, o.EngineText) : std::string();
+    case Refusal::NoTable:
+    case Refusal::NoSuchRecord:
+    case Refusal::NoSuchField: return std::string();
+    case Refusal::ReadOnly: return texts::kReadOnlyRefused;
+    case Refusal::TableChanged: return texts::kTableChanged;
+    case Refusal::NoMemoFile: return texts::kNoMemoFile;
+    case Refusal::ValueRefused: return ValueRefusal(o.Field);
+    case Refusal::NoCodePageTwin: return texts::kNoOemTwinPrefix + o.Detail + texts::kNoOemTwinSuffix;
+    case Refusal::PackMemoMissing: return texts::kPackMemoMissing + o.Detail;
+    case Refusal::EnterName: return texts::kEnterNamePrefix + row + texts::kColumnSuffix;
+    case Refusal::EnterSize: return texts::kEnterSizePrefix + row + texts::kColumnSuffix;
+    case Refusal::ChooseType: return texts::kChooseTypePrefix + row + texts::kColumnSuffix;
+    case Refusal::TextSize:
+      return texts::kTextSizePrefix + std::to_string(o.Row) + texts::kTextSizeMiddle + o.Detail + texts::kTextSizeSuffix;
+    case Refusal::NameNoOemTwin:
+      return texts::kNameNoOemTwinPrefix + row + texts::kNameNoOemTwinMiddle + o.Detail + texts::kNameNoOemTwinSuffix;
+    case Refusal::SameName:
+      return texts::kSameNamePrefix + row + texts::kSameNameAnd + std::to_string(o.OtherRow) +
+             texts::kSameNameMiddle + o.Detail + texts::kSameNameSuffix;
+    case Refusal::RecordTooLong:
+      return texts::kRecordTooLongPrefix + std::to_string(o.Size) + texts::kRecordTooLongLimit +
+             std::to_string(o.Limit);
+  }
+  return std::string();
 }
 
-bool MainWindow::TypedToStored(int field, const std::string& typed, std::string& bytes,
-                               std::string& refusal) {
-  const TypedValue value = StoredFormOfTyped(StoredText(*Table, field), typed, shown_oem_);
-  if (value.Outcome == TypedOutcome::Refused)
-    refusal = texts::kNoOemTwinPrefix + AnsiToUtf8(std::string(1, char(value.Refused))) +
-              texts::kNoOemTwinSuffix;
-  bytes = value.Bytes;
-  return value.Outcome == TypedOutcome::Store;
+bool MainWindow::Report(const Outcome& o) {
+  if (o.Kind == OutcomeKind::Done) {
+    // A journal set aside at the open: the table works as it is.
+    if (o.EngineCode != 0) Tell(OutcomeText(o));
+    return true;
+  }
+  // The table could not even be opened (or none was chosen): it is shown
+  // no more.
+  if ((o.Kind == OutcomeKind::Failed && !Session->IsLoaded()) || o.Reason == Refusal::NoTable) {
+    ReportLoadFailure(o);
+    return false;
+  }
+  const std::string text = o.Kind == OutcomeKind::Failed ? EngineMessage(o.EngineCode, o.EngineText) : OutcomeText(o);
+  switch (o.Reason) {
+    case Refusal::TableChanged:
+      // Nothing written: the view shows what the file now holds.
+      FillGrid();
+      Tell(text);
+      return false;
+    case Refusal::ReadOnly:
+      Tell(text);
+      return false;
+    default:
+      break;
+  }
+  if (text.empty()) return false;
+  Tell(text);
+  SetStatus(texts::kStatusError);
+  return false;
+}
+
+void MainWindow::ReportLoadFailure(const Outcome& o) {
+  SetStatus(texts::kStatusLoad);
+  ClearTableView();
+  // No table chosen yet is not a failure the user needs to hear of.
+  if (o.Reason == Refusal::NoTable) {
+    SetStatus(texts::kStatusOk);
+    return;
+  }
+  SetStatus(texts::kStatusError);
+  Tell(o.Kind == OutcomeKind::Failed ? EngineMessage(o.EngineCode, o.EngineText) : OutcomeText(o));
 }
 
 }  // namespace tabulon

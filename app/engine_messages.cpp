@@ -1,5 +1,6 @@
 #include "engine_messages.h"
 
+#include "dbf_errors.h"
 #include "texts.h"
 
 namespace tabulon {
@@ -8,19 +9,18 @@ namespace {
 
 // The detail the engine appended to its message: a file name, a flavour
 // or a field number.
-std::string DetailOf(const DbfTable& table) {
-  const std::string message = DbfErrorMessage(table.ErrorCode);
-  if (table.ErrorText.size() > message.size() + 1 &&
-      table.ErrorText.compare(0, message.size(), message) == 0)
-    return table.ErrorText.substr(message.size() + 1);
+std::string DetailOf(uint8_t code, const std::string& text) {
+  const std::string message = DbfErrorMessage(code);
+  if (text.size() > message.size() + 1 && text.compare(0, message.size(), message) == 0)
+    return text.substr(message.size() + 1);
   return std::string();
 }
 
 }  // namespace
 
-std::string EngineMessage(const DbfTable& table) {
-  const std::string detail = DetailOf(table);
-  switch (table.ErrorCode) {
+std::string EngineMessage(uint8_t code, const std::string& engine_text) {
+  const std::string detail = DetailOf(code, engine_text);
+  switch (code) {
     case DbfFileNotExist: return texts::kNoSuchFile + detail;
     case DbfNotATable: return texts::kNotATable + detail;
     case DbfUnsupportedVersion:
@@ -33,7 +33,7 @@ std::string EngineMessage(const DbfTable& table) {
     case DbfReadOnly: return texts::kReadOnlyRefused;
     case DbfMemoUnavailable: return texts::kNoMemoFile;
     case DbfPackJournalSetAside: return texts::kPackJournalSetAside + detail;
-    default: return table.ErrorText;
+    default: return engine_text;
   }
 }
 

@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "dbf_table.h"
+#include <cstdint>
 
 namespace tabulon {
 
-// The message for the table's ErrorCode and ErrorText (UTF-8).
-std::string EngineMessage(const DbfTable& table);
+// The message for an engine error code and the engine's text of it (UTF-8).
+std::string EngineMessage(uint8_t code, const std::string& engine_text);
 
 }  // namespace tabulon

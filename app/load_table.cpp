@@ -5,10 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "code_page.h"
-#include "engine_messages.h"
 #include "main_window.h"
-#include "table_files.h"
 #include "text.h"
 #include "texts.h"
 
@@ -18,11 +15,6 @@ namespace {
 
 // The title column's width when the numbers need no more.
 constexpr int kRowTitleWidth = 30;
-
-// The records, and the start of each memo text, whose Russian letters tell
-// a table's code page: enough for a verdict, little next to the fill.
-constexpr uint32_t kCodePageSampleRecords = 300;
-constexpr size_t kCodePageSampleMemo = 4096;
 
 // The platform asks before a file is replaced (saving only). A new table's
 // file need not exist yet: saving leaves out "the file must exist".
@@ -62,14 +54,37 @@ void MainWindow::LoadTable() {
   if (!EndPendingEdit()) return;
   CommandScope command(*this);
   if (!command.Entered()) return;
-  if (!ChooseTableFile(FileDialogMode::Open)) return;
-  CurrentFileName = FileDialog->GetFileName();
-  Table->FileName = CurrentFileName;
-  // Chosen afresh for every table, so no table ever gets another's memo file.
-  Table->MemoFileName = ChooseMemoFile(CurrentFileName, fs_);
+  if (ChooseTableFile(FileDialogMode::Open)) LoadTableFile(FileDialog->GetFileName());
+}
+
+void MainWindow::OpenTableFile(const std::string& path) {
+  if (!EndPendingEdit()) return;
+  CommandScope command(*this);
+  if (command.Entered()) LoadTableFile(path);
+}
+
+void MainWindow::LoadTableFile(const std::string& path) { ShowLoaded(Session->Load(path)); }
+
+void MainWindow::ShowCreatedTable(const std::string& path, const std::string& memo_file) {
+  ShowLoaded(Session->Load(path, memo_file));
+}
+
+void MainWindow::ShowLoaded(const Outcome& loaded) {
   column_fields_.clear();  // a new table shows its fields in file order
-  if (!OpenTable()) return;
-  ShowTableCodePage();
+  // The hits of the table shown before name none of this one's records.
+  SearchResultList->Clear();
+  SearchHitRecords.clear();
+  if (!loaded.IsDone()) {
+    ReportLoadFailure(loaded);
+    return;
+  }
+  // The table's text tells its code page, or its language-driver byte
+  // does; a table that tells nothing leaves the box as it was.
+  switch (Session->GetSuggestedCodePage()) {
+    case ShownCodePage::Oem: OemCheckBox->SetChecked(true); break;
+    case ShownCodePage::Ansi: OemCheckBox->SetChecked(false); break;
+    case ShownCodePage::Undecided: break;
+  }
   ForgetViewState();
   FillGrid();
   // After the fill, so that every column of the new table takes its share.
@@ -77,39 +92,7 @@ void MainWindow::LoadTable() {
   TableGrid->SetTopRow(0);
   TableGrid->SetLeftCol(0);
   TableGrid->SetCurrentCell(0, 0);
-  CloseTable();
-}
-
-void MainWindow::ShowTableCodePage() {
-  CyrillicEvidence evidence;
-  const uint32_t records = std::min(Table->RecordCount(), kCodePageSampleRecords);
-  const bool memos = Table->GetMemoKind() != MemoKind::None;
-  std::string text;
-  for (uint32_t r = 1; r <= records; ++r) {
-    Table->GoTo(int32_t(r));
-    if (!Table->BufferHoldsRecord()) continue;
-    for (int f = 1; f <= Table->FieldCount; ++f) {
-      const DbfFieldType type = Table->GetFieldType(f);
-      if (type == DbfFieldType::Char) {
-        AddCyrillicEvidence(Table->FieldByNumber(f), evidence);
-      } else if (type == DbfFieldType::Memo && memos) {
-        text.clear();
-        Table->ReadMemo(f, text);
-        text.resize(std::min(text.size(), kCodePageSampleMemo));
-        AddCyrillicEvidence(text, evidence);
-      }
-    }
-  }
-  switch (ChooseShownCodePage(CodePageOfLanguageDriver(Table->GetLanguageDriver()), evidence)) {
-    case ShownCodePage::Oem:
-      OemCheckBox->SetChecked(true);
-      break;
-    case ShownCodePage::Ansi:
-      OemCheckBox->SetChecked(false);
-      break;
-    case ShownCodePage::Undecided:
-      break;
-  }
+  Report(loaded);
 }
 
 void MainWindow::ForgetViewState() {
@@ -136,52 +119,29 @@ bool MainWindow::ChooseTableFile(FileDialogMode mode) {
 void MainWindow::ReloadTable() {
   CommandScope command(*this);
   if (!command.Entered()) return;
-  if (!OpenTable()) return;
+  const Outcome reloaded = Session->Reload();
+  if (!reloaded.IsDone()) {
+    ReportLoadFailure(reloaded);
+    return;
+  }
   FillGrid();
-  CloseTable();
-}
-
-bool MainWindow::OpenTable() {
-  // Opening also undoes a pack that was cut off.
-  Table->SetActive(true);
-  if (Table->Active) {
-    // A journal found beside the table was not trusted and not used: the
-    // user hears where it went, and the table works as it is.
-    if (Table->ErrorCode == DbfPackJournalSetAside) {
-      Tell(EngineMessage(*Table));
-      BeginWrite();
-    }
-    return true;
-  }
-  SetStatus(texts::kStatusLoad);
-  ClearTableView();
-  // No table chosen yet is not a failure the user needs to hear of.
-  if (Table->FileName.empty()) {
-    SetStatus(texts::kStatusOk);
-    return false;
-  }
-  SetStatus(texts::kStatusError);
-  Tell(EngineMessage(*Table));
-  return false;
+  Report(reloaded);
 }
 
 void MainWindow::ClearTableView() {
   ForgetViewState();
-  view_table_->FileName.clear();
-  view_table_->MemoFileName.clear();
-  ForgetShownRows();
+  Session->ForgetShownRows();
   column_fields_.clear();
-  seen_ = TableSnapshot{};
 }
 
 void MainWindow::FillGrid() {
   SetStatus(texts::kStatusLoad);
-  const int fields = Table->FieldCount;
+  const int fields = Session->GetFieldCount();
   // The view's rows are counted in 31 bits: the records past them (in a
   // file of more than 2 GB) are not shown.
-  const int rows = int(std::min<uint32_t>(Table->RecordCount(), uint32_t(kXLGridMaxRows)));
-  const bool oem = OemCheckBox->IsChecked();
-  shown_oem_ = oem;
+  const int rows = int(std::min<uint32_t>(Session->GetRecordCount(), uint32_t(kXLGridMaxRows)));
+  // The box takes effect at a fill.
+  Session->SetShownOem(OemCheckBox->IsChecked());
   // The columns keep the order the user gave them, as long as the table
   // has the fields they show.
   if (!IsFieldOrder(column_fields_, fields)) {
@@ -194,15 +154,10 @@ void MainWindow::FillGrid() {
   TableGrid->SetRowCount(rows);
   std::vector<std::string> titles;
   titles.reserve(size_t(fields));
-  for (int f : column_fields_) {
-    std::string name = Table->GetFieldName(f);
-    titles.push_back(oem ? OemToAnsi(name) : name);
-  }
+  for (int f : column_fields_) titles.push_back(Utf8ToAnsi(Session->GetFieldTitle(f)));
   TableGrid->SetColTitles(titles);
-  // Whatever the view drew before is read afresh from these files.
-  view_table_->FileName = Table->FileName;
-  view_table_->MemoFileName = Table->MemoFileName;
-  ForgetShownRows();
+  // Whatever the view drew before is read afresh.
+  Session->ForgetShownRows();
   FitRowTitles();
   AlignNumberColumns();
   TableGrid->EndUpdate();
@@ -211,8 +166,9 @@ void MainWindow::FillGrid() {
 
 void MainWindow::AlignNumberColumns() {
   for (int c = 0; c < TableGrid->ColCount(); ++c) {
-    const uint8_t align = IsNumberLayout(Table->GetValueLayout(FieldOfColumn(c))) ? kAlignRight
-                                                                                   : kAlignLeft;
+    const int field = FieldOfColumn(c);
+    const bool number = field <= Session->GetFieldCount() && IsNumberLayout(Session->GetValueLayout(field));
+    const uint8_t align = number ? kAlignRight : kAlignLeft;
     // The column's shared cell carries the look of all its rows.
     TableGrid->GetCell(c, 0).SetHAlign(align);
   }
@@ -230,11 +186,12 @@ void MainWindow::FitRowTitles() {
 // that every field is in view; with many fields each keeps a readable
 // minimum and the view scrolls.
 void MainWindow::SpreadColumns() {
-  if (Table->FieldCount <= 0) return;
+  const int fields = Session->GetFieldCount();
+  if (fields <= 0) return;
   constexpr int kMinSpreadWidth = 40;
   const int room = TableGrid->GetClientSize().Width - TableGrid->GetRowTitleWidth();
-  const int width = std::max(kMinSpreadWidth, room / Table->FieldCount);
-  TableGrid->SetColWidths(std::vector<int>(size_t(Table->FieldCount), width));
+  const int width = std::max(kMinSpreadWidth, room / fields);
+  TableGrid->SetColWidths(std::vector<int>(size_t(fields), width));
 }
 
 }  // namespace tabulon

@@ -76,9 +76,7 @@ MainWindow::MainWindow(Program& program, DbfFileSystem* fs)
   // The client area is what lies below the menu bar.
   Window->SetClientSize(558, 513);
 
-  Table = NewDbfTable("", "", true, &fs_);
-  view_table_ = NewDbfTable("", "", false, &fs_);
-  view_table_->ReadingOnly = true;
+  Session = std::make_unique<TableSession>(&fs_);
   FileDialog = NewFileDialog();
   FileDialog->SetFilter(Ansi(texts::kTableFilter));
 
@@ -284,7 +282,7 @@ void MainWindow::ShowInfo(Form& window) {
 
 void MainWindow::SetStatus(const char* word) {
   // All is well with a table that can only be read: the word says so.
-  if (std::strcmp(word, texts::kStatusOk) == 0 && Table->ReadOnly) word = texts::kStatusReadOnly;
+  if (std::strcmp(word, texts::kStatusOk) == 0 && Session->IsLoaded() && Session->IsReadOnly()) word = texts::kStatusReadOnly;
   StatusLabel->SetText(Utf8ToAnsi(word));
 }
 

@@ -3,12 +3,13 @@
 // grids borrow as in-place editors, the file dialog, the button bar and the
 // search area, and runs every command on them.
 //
-// The table is closed whenever the message loop is idle: each command opens
-// it, works through the engine and closes it again. The table view holds
-// no copy of the records: FillGrid gives it the table's counts and titles,
-// and each paint reads the records it shows from the file (shown_rows.cpp).
-// Grid row r shows record r + 1, and grid column c the field
-// FieldOfColumn(c) (field c + 1 until the user moves columns).
+// The table is the session's: each command asks the session, which opens
+// the table, works and closes it again, and the window shows the outcome.
+// The table view holds no copy of the records: FillGrid gives it the
+// table's counts and titles, and each paint asks the session for the
+// records it shows (shown_rows.cpp). Grid row r shows record r + 1, and
+// grid column c the field FieldOfColumn(c) (field c + 1 until the user
+// moves columns).
 //
 // Commands run one at a time: while one processes pending messages (the
 // memo editor, the pack), a click on another is refused.
@@ -21,7 +22,6 @@
 
 #include "applet.h"
 #include "button.h"
-#include "dbf_table.h"
 #include "edit.h"
 #include "file_dialog.h"
 #include "form.h"
@@ -29,7 +29,7 @@
 #include "list_box.h"
 #include "menu.h"
 #include "panel.h"
-#include "table_files.h"
+#include "table_session.h"
 #include "xl_grid.h"
 
 namespace tabulon {
@@ -49,6 +49,8 @@ class MainWindow {
 
   // Loading (the menu's "load" item, "L", the table view's resize).
   void LoadTable();
+  // Loads the table at path as the load item does after its dialog.
+  void OpenTableFile(const std::string& path);
   void ReloadTable();
   // Gives the table view the open table's fields and record count; the
   // table stays open. The records are read as the view draws them.
@@ -57,9 +59,9 @@ class MainWindow {
   // Number columns right-aligned, every other column left-aligned.
   void AlignNumberColumns();
   // The table view's owner data (shown_rows.cpp): rows first..last are
-  // read from the file before a paint; a cell's text as shown, greyed when
-  // its record is marked deleted; a row's title, its record number marked
-  // "*" when deleted.
+  // read before a paint; a cell's text as shown, greyed when its record is
+  // marked deleted; a row's title, its record number marked "*" when
+  // deleted.
   void FetchShownRows(int first, int last);
   void GetShownCell(int col, int row, XLGridCellData& data);
   std::string ShownRowTitle(int row);
@@ -109,7 +111,7 @@ class MainWindow {
   // that commands and tests reach them by the names the program uses.
   std::unique_ptr<Form> Window;
   std::unique_ptr<MenuBar> MainMenu;
-  std::unique_ptr<DbfTable> Table;
+  std::unique_ptr<TableSession> Session;
   std::unique_ptr<::tabulon::FileDialog> FileDialog;
   std::unique_ptr<XLGrid> TableGrid;
   std::unique_ptr<ComboBox> TypeCellEditor;
@@ -142,7 +144,6 @@ class MainWindow {
   std::unique_ptr<CheckBox> OemCheckBox;
 
   // State kept between commands.
-  std::string CurrentFileName;
   std::string MemoTransferText;
   int32_t SavedColWidth = 0;
   int32_t SavedRowHeight = 0;
@@ -167,24 +168,15 @@ class MainWindow {
     bool entered_;
   };
 
-  // A record as the table view last read it: the text of each field
-  // (by field, so that moved columns need no new read), and its mark.
-  struct ShownRecord {
-    std::vector<std::string> Texts;
-    bool Deleted = false;
-    // False when the file could not be opened or gave no record there: the
-    // row shows empty, its number marked "?".
-    bool Read = false;
-  };
-  // The record a view row shows, read from the file when the view has not
-  // read it since its last paint.
-  const ShownRecord& ShownRow(int row);
-  // Reads rows first..last into shown_rows_ through the view's table,
-  // which the caller opened; when it could not, the rows not read before
-  // are kept as unread.
-  void ReadShownRows(int first, int last);
-  // The view's rows are read afresh at the next paint or question.
-  void ForgetShownRows() { shown_rows_.clear(); }
+  void LoadTableFile(const std::string& path);
+  // A table created from the new-table area, with the memo file its
+  // creation wrote, shown as a loaded table is.
+  void ShowCreatedTable(const std::string& path, const std::string& memo_file);
+  // The view after a load: the new table from its first record, or empty
+  // with the reason when it could not be loaded.
+  void ShowLoaded(const Outcome& loaded);
+  // The record a view row shows, as the session last read it.
+  const ShownRecord& ShownRow(int row) { return Session->GetShownRecord(row + 1); }
 
   // The least client area at which every control of the window is whole.
   Size LeastClientSize() const;
@@ -199,79 +191,36 @@ class MainWindow {
   bool ChooseTableFile(FileDialogMode mode);
   // One of the status words of texts.h (UTF-8).
   void SetStatus(const char* word);
-  // With the table open for a command that writes: when it can only be
-  // read, closes it, tells the user and returns true.
-  bool RefuseWrite();
   // Tells the user in a message box owned by the applet; text is UTF-8.
   void Tell(const std::string& text);
-  // Opens the table for a command; on failure empties the table view, sets
-  // "ERROR" and shows the engine's message. No table chosen yet is quiet.
-  bool OpenTable();
+  // Empties the table view, so that it shows no table.
   void ClearTableView();
   // Empties the table view and ends an enlarged cell, so that a newly
   // loaded table starts at its first record with default sizes.
   void ForgetViewState();
-  // Closes the table after a command and remembers how its files look, so
-  // the next command can tell whether another program changed them.
-  void CloseTable();
-  // Opens the table for a command that writes to a record the table view
-  // shows. False (nothing to write) when it cannot be opened, or when
-  // another program changed it since the view was filled: then the view is
-  // refilled, the user told, and the table closed again.
-  // row (when not -1) is the view's row about to be written: its cells
-  // must still show the record the file holds there (as seen, when given:
-  // what an edit started from).
-  bool OpenTableForRecordWrite(int row, const ShownRecord* seen = nullptr);
-  bool RowShowsRecord(int row, const ShownRecord* seen);
   // Ends an in-place edit in progress, writing it; false when it stays open.
   bool EndPendingEdit();
-  // Clears the engine's error before a write; WriteFailure is the error
-  // text the write recorded since ("" when it succeeded). ReportFailure
-  // shows such a text with the status "ERROR", or does nothing for "".
-  // Commands report after refilling the view, so the status stays.
-  void BeginWrite();
-  std::string WriteFailure() const;
-  void ReportFailure(const std::string& failure);
-  // The text a cell shows for field f of the record in the buffer (with
-  // the OEM conversion as the view was filled, memo texts included).
-  std::string DisplayText(DbfTable& table, int field);
-  std::string DisplayText(int field) { return DisplayText(*Table, field); }
-  // Field f's value (a memo's text) as the table holds it.
-  std::string StoredText(DbfTable& table, int field);
-  // What typed text, edited from field f's shown text, is stored as, in
-  // the code page the view shows: true with the bytes when there is
-  // something to write; false when the text is unchanged, or refused (a
-  // character a DOS table cannot hold) with refusal saying why.
-  bool TypedToStored(int field, const std::string& typed, std::string& bytes, std::string& refusal);
-  // Sets the OEM box from the open table's language-driver byte and the
-  // Russian letters of its first records; a table that tells nothing
-  // leaves the box as it was.
-  void ShowTableCodePage();
-  // The value of field f as a user reads it, without the OEM conversion;
-  // a marker for binary data.
-  std::string FieldValueText(DbfTable& table, int field);
+  // Tells the user what became of a command that was not done (Russian,
+  // with "ERROR"); a table changed by another program is shown anew first.
+  // True when the outcome was done (a warning it carries is told too).
+  bool Report(const Outcome& outcome);
+  // A command's outcome in the user's words (UTF-8).
+  std::string OutcomeText(const Outcome& outcome) const;
   // What a refused value of field f should have been, as a message naming
-  // the field by column col's title.
-  std::string ValueRefusal(int field, int col) const;
+  // the field as its column is titled.
+  std::string ValueRefusal(int field) const;
+  // A failed load or reload: the view is emptied and the user told.
+  void ReportLoadFailure(const Outcome& outcome);
 
   Program& program_;
   DbfFileSystem& fs_;
   bool busy_ = false;
   // column_fields_[c]: the field table view column c shows.
   std::vector<int> column_fields_;
-  // The table's files as the view last saw them.
-  TableSnapshot seen_;
-  // The records the table view last drew, by row, and the table they are
-  // read through: the files of the last fill, opened for reading only, so
-  // that the view never disturbs a command's table nor writes a byte.
-  std::map<int, ShownRecord> shown_rows_;
-  std::unique_ptr<DbfTable> view_table_;
   // The row of the in-place edit in progress (-1 for none) and its record
   // as the edit started from it.
   int edited_row_ = -1;
   ShownRecord edited_record_;
-  // Whether the view was filled with the OEM conversion.
-  bool shown_oem_ = false;
   // field_grid_roles_[c]: what field grid column c holds (0 name, 1 size,
   // 2 type), wherever the user moved it.
   std::vector<int> field_grid_roles_ = {0, 1, 2};

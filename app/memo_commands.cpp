@@ -1,6 +1,7 @@
 // Editing a memo text in the memo editor window.
 #include "main_window.h"
 #include "program.h"
+#include "text.h"
 #include "texts.h"
 
 namespace tabulon {
@@ -10,35 +11,31 @@ void MainWindow::EditMemo() {
   if (!command.Entered()) return;
   SetStatus(texts::kStatusLoad);
   const XLGridCoord at = TableGrid->GetCurrentCell();
-  const bool on_cell = TableGrid->HasCell(at);
-  if (!OpenTableForRecordWrite(on_cell ? at.Row : -1)) return;
-  std::string failure;
   const int field = FieldOfColumn(at.Col);
-  if (on_cell && Table->GetFieldType(field) == DbfFieldType::Memo) {
-    Table->AutoPost = true;
-    Table->GoTo(at.Row + 1);
-    MemoEditorWindow& editor = program_.GetMemoEditorWindow();
-    editor.Memo1->Clear();
-    editor.Memo1->SetText(DisplayText(field));
-    if (editor.ShowModal() == kMemoSaved) {
-      SetStatus(texts::kStatusSave);
-      std::string bytes;
-      if (Table->GetMemoKind() == MemoKind::None) {
-        failure = texts::kNoMemoFile;  // the engine would drop it silently
-      } else if (TypedToStored(field, editor.SavedText, bytes, failure)) {
-        BeginWrite();
-        Table->WriteMemo(field, bytes);
-        Table->PostRecord();
-        failure = WriteFailure();
-        FillGrid();
-      }
-    }
-    editor.GetForm().Hide();
+  if (!TableGrid->HasCell(at) || field > Session->GetFieldCount() ||
+      Session->GetFieldType(field) != DbfFieldType::Memo) {
+    SetStatus(texts::kStatusOk);
+    return;
   }
-  CloseTable();
+  // The record as the user saw it when the editor opened: the write must
+  // still find it so.
+  const ShownRecord seen = ShownRow(at.Row);
+  std::string text;
+  const Outcome read = Session->ReadMemoText(at.Row + 1, field, text);
+  if (!Report(read)) return;
+  Outcome written;
+  MemoEditorWindow& editor = program_.GetMemoEditorWindow();
+  editor.Memo1->Clear();
+  editor.Memo1->SetText(Utf8ToAnsi(text));
+  if (editor.ShowModal() == kMemoSaved) {
+    SetStatus(texts::kStatusSave);
+    written = Session->WriteMemo(at.Row + 1, field, AnsiToUtf8(editor.SavedText), &seen);
+    if (written.IsDone() || Session->IsLoaded()) FillGrid();
+  }
+  editor.GetForm().Hide();
   program_.GetApplet().ProcessMessages();
   SetStatus(texts::kStatusOk);
-  ReportFailure(failure);
+  Report(written);
 }
 
 }  // namespace tabulon

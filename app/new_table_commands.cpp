@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <string>
 
-#include "field_definition.h"
 #include "main_window.h"
 #include "program.h"
 #include "text.h"
@@ -13,14 +12,6 @@ namespace tabulon {
 namespace {
 
 enum FieldColumn { kNameColumn = 0, kSizeColumn = 1, kTypeColumn = 2 };
-
-// The widest Character field every dBase reader takes.
-constexpr int64_t kMaxTextSize = 254;
-
-// Blanks and control characters at both ends do not count.
-std::string TrimmedCell(const XLGrid& grid, int col, int row) {
-  return TrimBlanks(grid.GetCell(col, row).GetText());
-}
 
 }  // namespace
 
@@ -75,98 +66,45 @@ void MainWindow::CreateNewTable() {
   if (!command.Entered()) return;
   FieldGrid->EndEdit(true, true);  // what is being typed counts
   FieldDefinitionLines.clear();
-  int record_size = 1;  // the deletion flag
-  bool has_memo = false;
-  std::vector<std::string> names;  // as the engine will write them
   // Where the name, size and type columns are now.
   int at[3] = {kNameColumn, kSizeColumn, kTypeColumn};
   for (size_t c = 0; c < field_grid_roles_.size(); ++c) at[field_grid_roles_[c]] = int(c);
-  // Names are stored in the code page the box says the user works in.
-  const bool oem = OemCheckBox->IsChecked();
+  std::vector<NewFieldRow> rows;
   for (int row = 0; row < FieldGrid->RowCount(); ++row) {
-    // In capitals, Cyrillic ones too (the engine knows only Latin ones).
-    const std::string name = UpperAnsi(TrimmedCell(*FieldGrid, at[kNameColumn], row));
-    std::string size = TrimmedCell(*FieldGrid, at[kSizeColumn], row);
-    std::string type = TrimmedCell(*FieldGrid, at[kTypeColumn], row);
-    const std::string number = std::to_string(row + 1);
-    if (name.empty()) {
-      Tell(texts::kEnterNamePrefix + number + texts::kColumnSuffix);
-      return;
-    }
-    if (size.empty() && type != texts::kFieldTypes[1]) {
-      Tell(texts::kEnterSizePrefix + number + texts::kColumnSuffix);
-      return;
-    }
-    if (type.empty()) {
-      Tell(texts::kChooseTypePrefix + number + texts::kColumnSuffix);
-      return;
-    }
-    if (type == texts::kFieldTypes[0]) {
-      // The engine would silently make another size of one it cannot write.
-      const bool digits = size.find_first_not_of("0123456789") == std::string::npos;
-      const int64_t value = digits && size.size() <= 9 ? ParseLeadingInteger(size) : 0;
-      if (value < 1 || value > kMaxTextSize) {
-        Tell(texts::kTextSizePrefix + number + texts::kTextSizeMiddle + AnsiToUtf8(size) +
-             texts::kTextSizeSuffix);
-        return;
-      }
-      type = "C";
-    } else if (type == texts::kFieldTypes[1]) {
-      type = "M";
-      size.clear();
-    }
-    std::string stored_name = name;
-    uint8_t missing = 0;
-    if (oem && !AnsiToOem(name, stored_name, missing)) {
-      Tell(texts::kNameNoOemTwinPrefix + number + texts::kNameNoOemTwinMiddle +
-           AnsiToUtf8(std::string(1, char(missing))) + texts::kNameNoOemTwinSuffix);
-      return;
-    }
-    const std::string line = stored_name + "=" + type + size;
-    const DbfFieldDefinition field = ParseFieldDefinition(line, row);
-    // As the user reads it.
-    const std::string shown_name = oem ? OemToAnsi(field.Name) : field.Name;
-    // Two fields of one name: other programs would see only the first.
-    for (size_t earlier = 0; earlier < names.size(); ++earlier) {
-      if (names[earlier] != field.Name) continue;
-      Tell(texts::kSameNamePrefix + std::to_string(earlier + 1) + texts::kSameNameAnd + number +
-           texts::kSameNameMiddle + AnsiToUtf8(shown_name) + texts::kSameNameSuffix);
-      return;
-    }
-    names.push_back(field.Name);
-    program_.GetApplet().ShowMessage(name + "=" + type + size);  // the line as the user reads it
-    FieldDefinitionLines.push_back(line);
-    record_size += field.Length;
-    has_memo = has_memo || field.Type == 'M';
+    NewFieldRow field;
+    field.Name = AnsiToUtf8(FieldGrid->GetCell(at[kNameColumn], row).GetText());
+    field.Size = AnsiToUtf8(FieldGrid->GetCell(at[kSizeColumn], row).GetText());
+    const std::string type = TrimBlanks(FieldGrid->GetCell(at[kTypeColumn], row).GetText());
+    field.Type = type == texts::kFieldTypes[0]   ? NewFieldType::Text
+                 : type == texts::kFieldTypes[1] ? NewFieldType::Memo
+                 : type.empty()                  ? NewFieldType::None
+                                                 : NewFieldType::Other;
+    field.OtherType = AnsiToUtf8(type);
+    rows.push_back(field);
   }
-  // The engine would create it, and then refuse to open it.
-  if (record_size > kDbfRecordBufferSize) {
-    Tell(texts::kRecordTooLongPrefix + std::to_string(record_size - 1) +
-         texts::kRecordTooLongLimit + std::to_string(kDbfRecordBufferSize - 1));
+  // Names are stored in the code page the box says the user works in.
+  NewTableDefinition definition;
+  const Outcome checked = Session->CheckNewTable(rows, OemCheckBox->IsChecked(), &definition);
+  // Each line that passed is shown as the user reads it, then what stopped.
+  for (const std::string& line : definition.ShownLines) program_.GetApplet().ShowMessage(Utf8ToAnsi(line));
+  FieldDefinitionLines = definition.Lines;
+  if (!checked.IsDone()) {
+    Tell(OutcomeText(checked));
     return;
   }
-
   if (!ChooseTableFile(FileDialogMode::Save)) {
     Tell(texts::kCreateFailed);
     return;
   }
   const std::string path = FileDialog->GetFileName();
-  Table->FileName = path;
-  // Nothing opens the chosen file before the creation: a file being
-  // replaced must be changed by the creation alone.
-  // The table says which code page its names and texts will be typed in.
-  const bool created = Table->CreateTable(
-      path, FieldDefinitionLines,
-      LanguageDriverOf(oem ? DbfCodePage::Dos866 : DbfCodePage::Windows1251));
-  // The memo file is the one the creation wrote beside the table, so that
-  // no later command writes memos into the previous table's memo file, nor
-  // into a FoxPro file that happens to lie beside the new one (where
-  // loading would look first).
-  Table->MemoFileName = has_memo && created ? DbtFileNameFor(path) : std::string();
-  if (created) {
+  std::string memo_file;
+  if (Session->CreateTable(path, definition, &memo_file).IsDone()) {
     Tell(texts::kCreateDone);
+    // The view shows the new table, and the commands act on it.
+    ShowCreatedTable(path, memo_file);
   } else {
-    ReportFailure(texts::kCreateFailed);
+    Tell(texts::kCreateFailed);
+    SetStatus(texts::kStatusError);
   }
 }
 

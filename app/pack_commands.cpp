@@ -6,39 +6,18 @@
 
 namespace tabulon {
 
-namespace {
-
-bool RefersToMemoBlocks(const DbfTable& table) {
-  for (int32_t f = 1; f <= table.FieldCount; ++f)
-    if (IsMemoReferenceField(table.GetVersion(), table.Fields[f].Type)) return true;
-  return false;
-}
-
-}  // namespace
-
 void MainWindow::PackTable() {
   CommandScope command(*this);
-  if (!command.Entered() || !OpenTable() || RefuseWrite()) return;
-  std::string failure;
-  if (RefersToMemoBlocks(*Table) && Table->GetMemoKind() == MemoKind::None) {
-    // Without its memo file the memo blocks could not be carried over.
-    failure = texts::kPackMemoMissing +
-              (Table->MemoFileName.empty() ? Table->FileName : Table->MemoFileName);
-  } else {
-    SetStatus(texts::kStatusPack);
-    BeginWrite();
-    Table->Pack();
-    failure = WriteFailure();
+  if (!command.Entered()) return;
+  SetStatus(texts::kStatusPack);
+  const Outcome o = Session->Pack();
+  if (Session->IsLoaded() && o.Reason != Refusal::ReadOnly) {
+    FillGrid();
+    program_.GetApplet().ProcessMessages();
   }
-  // A pack whose undoing failed closed the table; opening it undoes it.
-  if (!Table->Active && !OpenTable()) {
-    ReportFailure(failure);
-    return;
-  }
-  FillGrid();
-  program_.GetApplet().ProcessMessages();
-  CloseTable();
-  ReportFailure(failure);
+  // Nothing packed: the status says the table can only be read.
+  if (o.Reason == Refusal::ReadOnly) SetStatus(texts::kStatusOk);
+  Report(o);
 }
 
 }  // namespace tabulon

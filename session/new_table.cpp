@@ -45,9 +45,11 @@ Outcome TableSession::CheckNewTable(const std::vector<NewFieldRow>& rows, bool o
         return o;
       }
       type = "C";
-    } else {
+    } else if (kind == NewFieldType::Memo) {
       type = "M";
       size.clear();
+    } else {
+      type = TrimBlanks(Utf8ToAnsi(rows[i].OtherType));
     }
     std::string stored_name = name;
     uint8_t missing = 0;
@@ -83,7 +85,8 @@ Outcome TableSession::CheckNewTable(const std::vector<NewFieldRow>& rows, bool o
   return Outcome{};
 }
 
-Outcome TableSession::CreateTable(const std::string& path, const NewTableDefinition& definition) {
+Outcome TableSession::CreateTable(const std::string& path, const NewTableDefinition& definition,
+                                  std::string* memo_file) {
   // A table of its own: the session's table (the one shown) stays what the
   // commands act on. Nothing opens the chosen file before the creation: a
   // file being replaced is changed by the creation alone.
@@ -91,6 +94,9 @@ Outcome TableSession::CreateTable(const std::string& path, const NewTableDefinit
   // The table says which code page its names and texts will be typed in.
   const bool done = created->CreateTable(path, definition.Lines,
                        LanguageDriverOf(definition.Oem ? DbfCodePage::Dos866 : DbfCodePage::Windows1251));
+  // The memo file is the one the creation wrote beside the table, never a
+  // FoxPro file that happens to lie beside the new one.
+  if (memo_file) *memo_file = done && definition.HasMemo ? DbtFileNameFor(path) : std::string();
   Outcome o;
   if (!done) {
     o.Kind = OutcomeKind::Failed;

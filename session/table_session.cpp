@@ -66,9 +66,13 @@ int TableSession::FindField(const std::string& name) const {
 }
 
 Outcome TableSession::Load(const std::string& path) {
-  file_name_ = path;
   // Chosen afresh for every table, so no table ever gets another's memo file.
-  memo_file_name_ = ChooseMemoFile(path, fs_);
+  return Load(path, ChooseMemoFile(path, fs_));
+}
+
+Outcome TableSession::Load(const std::string& path, const std::string& memo_file) {
+  file_name_ = path;
+  memo_file_name_ = memo_file;
   table_->FileName = file_name_;
   table_->MemoFileName = memo_file_name_;
   loaded_ = false;

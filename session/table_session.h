@@ -52,12 +52,14 @@ struct SearchHit {
 };
 
 // One row of the new-table area, as typed (UTF-8): a name, a size, and a
-// type, None when none was chosen.
-enum class NewFieldType { None, Text, Memo };
+// type, None when none was chosen; any other type's text is passed on as
+// it is (OtherType).
+enum class NewFieldType { None, Text, Memo, Other };
 struct NewFieldRow {
   std::string Name;
   std::string Size;
   NewFieldType Type = NewFieldType::None;
+  std::string OtherType;
 };
 
 // A new table's fields once their rows are checked: the definition lines
@@ -86,8 +88,12 @@ class TableSession {
   // code. A failed load leaves no structure, but the file stays chosen,
   // so that Reload tries again.
   Outcome Load(const std::string& path);
+  // The same with the memo file given (empty: none), as after a creation.
+  Outcome Load(const std::string& path, const std::string& memo_file);
   Outcome Reload();
   bool IsLoaded() const { return loaded_; }
+  // A command has the table open (never so between commands).
+  bool IsOpen() const { return table_->Active; }
   const std::string& GetFileName() const { return file_name_; }
   const std::string& GetMemoFileName() const { return memo_file_name_; }
 
@@ -156,10 +162,13 @@ class TableSession {
                  bool* more, const std::function<void()>& answer = {});
 
   // A new table: the rows checked (names in capitals, stored in 866 when
-  // oem), then created at path. The session's own table is not changed.
+  // oem), then created at path; *memo_file receives the memo file the
+  // creation wrote (empty without memo fields). The session's own table
+  // is not changed.
   Outcome CheckNewTable(const std::vector<NewFieldRow>& rows, bool oem,
                         NewTableDefinition* definition) const;
-  Outcome CreateTable(const std::string& path, const NewTableDefinition& definition);
+  Outcome CreateTable(const std::string& path, const NewTableDefinition& definition,
+                      std::string* memo_file = nullptr);
 
  private:
   // Opens the loaded table for a command; Failed when it cannot be.

@@ -63,7 +63,7 @@ class EditCommandsTest : public AppTest {
 
   // Memo text of record r as the engine reads it from the files.
   std::string StoredMemo(int record) {
-    auto table = NewDbfTable(win_->Table->FileName, win_->Table->MemoFileName, true);
+    auto table = NewDbfTable(win_->Session->GetFileName(), win_->Session->GetMemoFileName(), true);
     table->SetActive(true);
     table->GoTo(record);
     std::string text;
@@ -87,7 +87,7 @@ TEST_F(EditCommandsTest, InPlaceEditsReachTheFileFittedToTheField) {
   EXPECT_EQ(StoredField(1, 1, 5), "Ann  ");  // neighbours untouched
   EXPECT_EQ(StoredField(3, 1, 5), "Cy   ");
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
-  EXPECT_FALSE(win_->Table->Active);
+  EXPECT_FALSE(win_->Session->IsOpen());
 
   // Escape: neither the file nor the cell changes.
   const Bytes before = Read("staff.dbf");
@@ -192,7 +192,7 @@ TEST_F(EditCommandsTest, DosTablesTakeTypedTextInTheirCodePage) {
     // Memo texts: shown converted, in the cell and in the memo editor, and
     // stored back in 866.
     auto stored_memo = [&](int record) {
-      auto reader = NewDbfTable(w.Table->FileName, w.Table->MemoFileName, true);
+      auto reader = NewDbfTable(w.Session->GetFileName(), w.Session->GetMemoFileName(), true);
       reader->SetActive(true);
       reader->GoTo(record);
       std::string text;

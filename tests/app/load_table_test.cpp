@@ -51,10 +51,10 @@ TEST_F(LoadTableTest, ShowsNamesAndValuesAndLeavesTheTableClosed) {
   EXPECT_EQ(d.FileName, "");
   EXPECT_EQ(d.Owner, w.Window->GetHandle());
 
-  EXPECT_EQ(w.CurrentFileName, Path("people.dbf"));
-  EXPECT_EQ(w.Table->FileName, Path("people.dbf"));
-  EXPECT_EQ(w.Table->MemoFileName, "");
-  EXPECT_FALSE(w.Table->Active);
+  EXPECT_EQ(w.Session->GetFileName(), Path("people.dbf"));
+  EXPECT_EQ(w.Session->GetFileName(), Path("people.dbf"));
+  EXPECT_EQ(w.Session->GetMemoFileName(), "");
+  EXPECT_FALSE(w.Session->IsOpen());
   EXPECT_EQ(Status(), "OK");
   ASSERT_EQ(w.TableGrid->ColCount(), 4);
   ASSERT_EQ(w.TableGrid->RowCount(), 4);
@@ -92,7 +92,7 @@ TEST_F(LoadTableTest, ACancelledDialogChangesNothing) {
   Load("people.dbf");
   headless::QueueFileDialogAnswer(std::nullopt);
   headless::ChooseMenuItem(*win_->Window, 1);
-  EXPECT_EQ(win_->CurrentFileName, Path("people.dbf"));
+  EXPECT_EQ(win_->Session->GetFileName(), Path("people.dbf"));
   EXPECT_EQ(win_->TableGrid->RowCount(), 4);
   EXPECT_EQ(Status(), "OK");
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
@@ -105,7 +105,7 @@ TEST_F(LoadTableTest, MemoFileChoiceAndMemoCells) {
   Write("notes.dbt", MakeDbt(dbt_texts));
   Load("notes.dbf");
   MainWindow& w = *win_;
-  EXPECT_EQ(w.Table->MemoFileName, Path("notes.dbt"));
+  EXPECT_EQ(w.Session->GetMemoFileName(), Path("notes.dbt"));
   ASSERT_EQ(w.TableGrid->RowCount(), 2);
   EXPECT_EQ(Cell(1, 0), "dbt one");
   EXPECT_EQ(Cell(1, 1), long_text);  // whole
@@ -115,7 +115,7 @@ TEST_F(LoadTableTest, MemoFileChoiceAndMemoCells) {
   Write("notes.fpt", MakeFpt(64, {kOemWord, "fpt two"}, &blocks));
   Write("notes.dbf", MakeTable(MemoTable(0xF5, blocks)));
   Load("notes.dbf");
-  EXPECT_EQ(w.Table->MemoFileName, Path("notes.fpt"));
+  EXPECT_EQ(w.Session->GetMemoFileName(), Path("notes.fpt"));
   EXPECT_EQ(Cell(1, 0), Utf8ToAnsi("Привет"));
   EXPECT_EQ(Cell(1, 1), "fpt two");
   EXPECT_EQ(Cell(0, 1), "r1");
@@ -123,13 +123,13 @@ TEST_F(LoadTableTest, MemoFileChoiceAndMemoCells) {
   // A table without a memo file right after: no memo file, not the last one.
   Write("people.dbf", MakeTable(People()));
   Load("people.dbf");
-  EXPECT_EQ(w.Table->MemoFileName, "");
+  EXPECT_EQ(w.Session->GetMemoFileName(), "");
 
   // A memo table whose memo file is missing shows its memo cells empty.
   std::filesystem::remove(Path("notes.fpt"));
   std::filesystem::remove(Path("notes.dbt"));
   Load("notes.dbf");
-  EXPECT_EQ(w.Table->MemoFileName, "");
+  EXPECT_EQ(w.Session->GetMemoFileName(), "");
   ASSERT_EQ(w.TableGrid->RowCount(), 2);
   EXPECT_EQ(Cell(0, 0), "r0");
   EXPECT_EQ(Cell(1, 0), "");

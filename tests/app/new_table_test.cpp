@@ -92,9 +92,9 @@ TEST_F(NewTableTest, CreatesADbaseIiiTableWithItsMemoFileAndNoRecords) {
   EXPECT_EQ(d.FileName, Path("old.dbf"));  // the path chosen last
   EXPECT_EQ(d.Owner, w.Window->GetHandle());
 
-  EXPECT_EQ(w.Table->FileName, Path("new.dbf"));
-  EXPECT_EQ(w.Table->MemoFileName, Path("new.dbt"));
-  EXPECT_FALSE(w.Table->Active);
+  EXPECT_EQ(w.Session->GetFileName(), Path("new.dbf"));
+  EXPECT_EQ(w.Session->GetMemoFileName(), Path("new.dbt"));
+  EXPECT_FALSE(w.Session->IsOpen());
   const Bytes b = Read("new.dbf");
   ASSERT_EQ(b.size(), 32u * 2 + 34);
   EXPECT_EQ(b[0], 0x83);
@@ -111,10 +111,7 @@ TEST_F(NewTableTest, CreatesADbaseIiiTableWithItsMemoFileAndNoRecords) {
   EXPECT_EQ(b[97], 0x1A);
   EXPECT_EQ(Read("new.dbt"), (Bytes{1, 0, 0, 0}));
 
-  // The view still shows the table loaded before; "L" shows the new one.
-  ASSERT_EQ(w.TableGrid->RowCount(), 1);
-  EXPECT_EQ(Cell(0, 0), "ab");
-  headless::ClickButton(*w.ReloadButton);
+  // The view shows the new table, the one the commands now act on.
   EXPECT_EQ(Status(), "OK");
   ASSERT_EQ(w.TableGrid->ColCount(), 2);
   EXPECT_EQ(w.TableGrid->GetColTitle(1), "NOTES");
@@ -174,8 +171,8 @@ TEST_F(NewTableTest, ACancelledDialogCreatesNothingAndKeepsTheFileNames) {
   SetRow(0, "A", "5", "Text");
   Create(std::nullopt);
   EXPECT_EQ(Messages(), (Texts{"A=C5", "Неудача создания базы"}));
-  EXPECT_EQ(w.Table->FileName, Path("old.dbf"));
-  EXPECT_EQ(w.Table->MemoFileName, Path("old.dbt"));
+  EXPECT_EQ(w.Session->GetFileName(), Path("old.dbf"));
+  EXPECT_EQ(w.Session->GetMemoFileName(), Path("old.dbt"));
   // Only the two files of the loaded table.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), std::filesystem::directory_iterator()), 2);
 }
@@ -190,20 +187,20 @@ TEST_F(NewTableTest, ANameWithoutExtensionIsUsedExactlyAndTheMemoFileFollowsIt) 
   Write("old.dbf", MakeTable(old));
   Write("old.dbt", test::MakeDbt({}));
   Load("old.dbf");
-  ASSERT_EQ(w.Table->MemoFileName, Path("old.dbt"));
+  ASSERT_EQ(w.Session->GetMemoFileName(), Path("old.dbt"));
 
   SetRow(0, "A", "5", "Text");
   Create(Path("NEWBASE"));
   EXPECT_TRUE(Exists("NEWBASE"));
   EXPECT_FALSE(Exists("NEWBASE.dbf"));
-  EXPECT_EQ(w.Table->FileName, Path("NEWBASE"));
-  EXPECT_EQ(w.Table->MemoFileName, "");  // no memo field, no memo file
+  EXPECT_EQ(w.Session->GetFileName(), Path("NEWBASE"));
+  EXPECT_EQ(w.Session->GetMemoFileName(), "");  // no memo field, no memo file
   EXPECT_FALSE(Exists("NEWBASt"));
   EXPECT_EQ(Read("NEWBASE").size(), 66u);
 
   SetRow(0, "M", "", "Memo");
   Create(Path("MEMOBASE"));
-  EXPECT_EQ(w.Table->MemoFileName, Path("MEMOBASt"));
+  EXPECT_EQ(w.Session->GetMemoFileName(), Path("MEMOBASt"));
   EXPECT_EQ(Read("MEMOBASt"), (Bytes{1, 0, 0, 0}));
   EXPECT_EQ(Read("old.dbt"), test::MakeDbt({}));
 
@@ -212,7 +209,7 @@ TEST_F(NewTableTest, ANameWithoutExtensionIsUsedExactlyAndTheMemoFileFollowsIt) 
   const Bytes fox = test::MakeFpt(64, {"foreign"});
   Write("fox.fpt", fox);
   Create(Path("fox.dbf"));
-  EXPECT_EQ(w.Table->MemoFileName, Path("fox.dbt"));
+  EXPECT_EQ(w.Session->GetMemoFileName(), Path("fox.dbt"));
   Load("fox.dbf");
   EXPECT_EQ(Read("fox.fpt"), fox);
 }
@@ -233,7 +230,7 @@ TEST_F(NewTableTest, AFileChosenForReplacementIsChangedByTheCreationOnly) {
   EXPECT_EQ(b[0], 0x03);
   EXPECT_EQ(test::Slice(b, 32, 2), std::string("A\0", 2));
   EXPECT_EQ(b[65], 0x1A);
-  EXPECT_FALSE(w.Table->Active);
+  EXPECT_FALSE(w.Session->IsOpen());
 }
 
 // A Text size a table cannot hold, and two names that the engine's
@@ -423,7 +420,7 @@ TEST_F(NewTableTest, ANameThatWouldBeItsOwnMemoFileIsRefused) {
   EXPECT_EQ(Messages(), (Texts{"NOTE=M", "Неудача создания базы"}));
   EXPECT_EQ(Status(), "ERROR");
   EXPECT_FALSE(Exists("REPORT"));
-  EXPECT_EQ(win_->Table->MemoFileName, "");
+  EXPECT_EQ(win_->Session->GetMemoFileName(), "");
 }
 
 }  // namespace

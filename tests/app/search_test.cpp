@@ -68,7 +68,7 @@ TEST_F(SearchTest, MasksMatchWholeStoredValuesInEitherCase) {
   EXPECT_EQ(Lines(), (Hits{"42"}));
   // The view and the table are left as they were.
   EXPECT_EQ(Status(), "OK");
-  EXPECT_FALSE(win_->Table->Active);
+  EXPECT_FALSE(win_->Session->IsOpen());
   EXPECT_EQ(win_->TableGrid->RowCount(), 10);
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
 }

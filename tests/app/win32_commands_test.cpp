@@ -69,9 +69,7 @@ class Win32Commands : public ::testing::Test {
 
   // As the load item does it, without the dialog (which has its own test).
   void Open(const std::string& path) {
-    main_->Table->FileName = path;
-    main_->Table->MemoFileName = ChooseMemoFile(path, main_->Table->FileSystem());
-    main_->ReloadTable();
+    main_->OpenTableFile(path);
     Pump();
   }
 
@@ -126,7 +124,7 @@ TEST_F(Win32Commands, ACellEditedByDoubleClickTypingAndEnterReachesTheFile) {
   EXPECT_EQ(test::Slice(b, record2, 13), " \xD2\xE2\xE5\xF0\xFC    424");
   EXPECT_EQ(main_->TableGrid->GetCellText(0, 1), "\xD2\xE2\xE5\xF0\xFC");
   EXPECT_TRUE(boxes.empty());
-  EXPECT_FALSE(main_->Table->Active);
+  EXPECT_FALSE(main_->Session->IsOpen());
 }
 
 TEST_F(Win32Commands, PackRebuildsAMemoTable) {
@@ -240,9 +238,7 @@ TEST_F(Win32Commands, ATwoMillionRecordTableOpensToItsFirstScreen) {
   const std::string path = Path("tabulon-large-test.dbf");
   ASSERT_TRUE(test::WriteLargeTable(path, 2000000));
   const auto start = std::chrono::steady_clock::now();
-  main_->Table->FileName = path;
-  main_->Table->MemoFileName.clear();
-  main_->ReloadTable();
+  main_->OpenTableFile(path);
   UpdateWindow(H(*main_->TableGrid));
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
   std::printf("[ bench    ] 2,000,000 records to the first screen: %lld ms\n", static_cast<long long>(ms));

@@ -104,15 +104,15 @@ TEST_F(Win32NewTable, CreatesTheTableNamedInTheSaveDialog) {
   // "База успешно создана"
   EXPECT_EQ(answers.boxes[2], L"\x0411\x0430\x0437\x0430 \x0443\x0441\x043F\x0435\x0448\x043D\x043E "
                               L"\x0441\x043E\x0437\x0434\x0430\x043D\x0430");
-  EXPECT_EQ(main_->Table->FileName, folder_ + "tabulon-new.dbf");
-  EXPECT_EQ(main_->Table->MemoFileName, folder_ + "tabulon-new.dbt");
+  EXPECT_EQ(main_->Session->GetFileName(), folder_ + "tabulon-new.dbf");
+  EXPECT_EQ(main_->Session->GetMemoFileName(), folder_ + "tabulon-new.dbt");
   const test::Bytes b = ReadFile(folder_ + "tabulon-new.dbf");
   ASSERT_EQ(b.size(), 32u * 2 + 34);
   EXPECT_EQ(b[0], 0x83);
   EXPECT_EQ(test::GetLittle32(b, 4), 0u);
   EXPECT_EQ(test::Slice(b, 32, 4), "NAME");
   EXPECT_EQ(ReadFile(folder_ + "tabulon-new.dbt"), (test::Bytes{1, 0, 0, 0}));
-  EXPECT_FALSE(main_->Table->Active);
+  EXPECT_FALSE(main_->Session->IsOpen());
 }
 
 // The dialog adds no extension: a name typed without one is the file's name.
@@ -124,7 +124,7 @@ TEST_F(Win32NewTable, ANameTypedWithoutExtensionIsUsedAsTyped) {
   EXPECT_TRUE(Exists(folder_ + "TABULONNEW"));
   EXPECT_FALSE(Exists(folder_ + "TABULONNEW.dbf"));
   EXPECT_EQ(ReadFile(folder_ + "TABULONNEW").size(), 66u);
-  EXPECT_EQ(main_->Table->MemoFileName, "");
+  EXPECT_EQ(main_->Session->GetMemoFileName(), "");
   _wremove(test::Widen(folder_ + "TABULONNEW.dbf").c_str());
 }
 

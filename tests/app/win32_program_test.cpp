@@ -58,7 +58,7 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
       if (script.dialog_answered) ++script.step;
       break;
     case 2:
-      if (main.Table->FileName.empty()) break;
+      if (main.Session->GetFileName().empty()) break;
       script.rows_after_load = main.TableGrid->RowCount();
       script.first_cell = main.TableGrid->RowCount() > 0 ? main.TableGrid->GetCellText(0, 0) : "";
       script.first_title = main.TableGrid->ColCount() > 0 ? main.TableGrid->GetColTitle(0) : "";
@@ -112,7 +112,7 @@ TEST(Win32Program, LoadsATableThroughTheOpenDialogAndShowsHelp) {
 
   EXPECT_EQ(script.step, 5);
   EXPECT_TRUE(script.dialog_answered);
-  EXPECT_EQ(main.Table->FileName, path);
+  EXPECT_EQ(main.Session->GetFileName(), path);
   EXPECT_EQ(script.rows_after_load, 2);
   EXPECT_EQ(script.first_title, "CITY");
   EXPECT_EQ(script.first_cell, "Omsk");
@@ -120,7 +120,7 @@ TEST(Win32Program, LoadsATableThroughTheOpenDialogAndShowsHelp) {
   EXPECT_EQ(main.StatusLabel->GetText(), "OK");
   EXPECT_TRUE(script.help_seen);
   EXPECT_FALSE(IsWindowVisible(H(program->GetHelpWindow().GetForm())));
-  EXPECT_FALSE(main.Table->Active);
+  EXPECT_FALSE(main.Session->IsOpen());
 }
 
 // A DOS table (code page 866, no language driver) checks the OEM box as it
@@ -150,7 +150,7 @@ TEST(Win32Program, ADosTableLoadedThroughTheDialogIsShownConverted) {
   EXPECT_EQ(script.rows_after_load, 2);
   EXPECT_EQ(script.first_title, "\xC3\xCE\xD0\xCE\xC4");
   EXPECT_EQ(script.first_cell, "\xCC\xEE\xF1\xEA\xE2\xE0");
-  EXPECT_FALSE(main.Table->Active);
+  EXPECT_FALSE(main.Session->IsOpen());
 }
 
 }  // namespace
