@@ -5,48 +5,46 @@
 
 namespace tabulon {
 
-void MainWindow::BeginCellEdit(XLGrid&, int col, int row, Control*& editor, Control*& edit_control,
-                               XLGridSides&) {
-  if (busy_) return;  // no editor: no edit starts while a command runs
+XLGridEditor MainWindow::BeginCellEdit(int col, int row) {
+  XLGridEditor lent;
+  if (busy_) return lent;  // no editor: no edit starts while a command runs
   const int field = FieldOfColumn(col);
-  if (field < 1 || field > Session->GetFieldCount()) return;
+  if (field < 1 || field > Session->GetFieldCount()) return lent;
   if (Session->IsReadOnly()) {
     // As the last open found it; no edit starts that could not be stored.
     Tell(texts::kReadOnlyRefused);
-    return;
+    return lent;
   }
   const bool memo = Session->GetFieldType(field) == DbfFieldType::Memo;
   if (!memo && !TakesTypedText(Session->GetValueLayout(field))) {
     // No editor: the field's bytes have no text the program could write.
     Tell(ValueRefusal(field));
-    return;
+    return lent;
   }
   if (memo) {
-    editor = MemoCellEditor.get();
-    edit_control = MemoCellEditor.get();
+    lent.Editor = MemoCellEditor.get();
+    lent.EditControl = MemoCellEditor.get();
     MemoTransferText.clear();
     MemoCellEditor->Clear();
   } else {
-    editor = TextCellEditor.get();
+    lent.Editor = TextCellEditor.get();
   }
   // The record as the edit starts from it: the view may be drawn again
   // while the editor is open, and the write must still find the file as
   // the user saw it when typing began.
   edited_row_ = row;
   edited_record_ = ShownRow(row);
+  return lent;
 }
 
-void MainWindow::EndCellEdit(XLGrid&, int col, int row, Control*, Control*, std::string& text,
-                             bool accept, bool& allow) {
+bool MainWindow::EndCellEdit(int col, int row, std::string& text, bool accept) {
   if (!accept) {
     edited_row_ = -1;
-    return;
+    return true;
   }
   CommandScope command(*this);
-  if (!command.Entered()) {
-    allow = false;  // the edit stays open (or, forced, is dropped unwritten)
-    return;
-  }
+  // The edit stays open (or, forced, is dropped unwritten).
+  if (!command.Entered()) return false;
   // What the edit started from (the row as last drawn when there was none).
   const ShownRecord seen = edited_row_ == row ? edited_record_ : ShownRow(row);
   edited_row_ = -1;
@@ -67,6 +65,7 @@ void MainWindow::EndCellEdit(XLGrid&, int col, int row, Control*, Control*, std:
     text = shown;
   }
   Report(o);
+  return true;
 }
 
 void MainWindow::AppendRecord() {

@@ -219,13 +219,7 @@ void MainWindow::WireEvents() {
   TableGrid->OnResize = [this](Control&) { SpreadColumns(); };
   // The view shows the table's records as the file holds them when drawn.
   TableGrid->SetOwnerData(true);
-  TableGrid->SetOnFetchRows([this](XLGrid&, int first, int last) { FetchShownRows(first, last); });
-  TableGrid->SetOnGetCellData([this](XLGrid&, int col, int row, XLGridCellData& data) {
-    GetShownCell(col, row, data);
-  });
-  TableGrid->SetOnGetRowTitle([this](XLGrid&, int row, std::string& title) {
-    title = ShownRowTitle(row);
-  });
+  TableGrid->SetDataSource(&table_view_source_);
   TableGrid->OnKeyDown = [this](Control&, int& key, uint32_t shift) {
     if ((shift & kShiftCtrl) == 0) return;
     if (key == kVkDelete) ToggleDeleted();
@@ -234,14 +228,6 @@ void MainWindow::WireEvents() {
     else return;
     key = 0;
   };
-  TableGrid->SetOnBeginEdit([this](XLGrid& grid, int col, int row, Control*& editor,
-                                   Control*& edit_control, XLGridSides& margins) {
-    BeginCellEdit(grid, col, row, editor, edit_control, margins);
-  });
-  TableGrid->SetOnEndEdit([this](XLGrid& grid, int col, int row, Control* editor,
-                                 Control* edit_control, std::string& text, bool accept, bool& allow) {
-    EndCellEdit(grid, col, row, editor, edit_control, text, accept, allow);
-  });
   // The columns' fields follow the user's Alt-drags.
   TableGrid->SetOnColumnMoved([this](XLGrid&, int from, int to) {
     MoveEntry(column_fields_, from, to);
@@ -260,10 +246,7 @@ void MainWindow::WireEvents() {
   MemoButton->OnClick = [this](Button&) { EditMemo(); };
   SearchButton->OnClick = [this](Button&) { RunSearch(); };
   SearchResultList->OnDblClick = [this](ListBox&) { JumpToHit(); };
-  FieldGrid->SetOnBeginEdit([this](XLGrid& grid, int col, int row, Control*& editor,
-                                   Control*& edit_control, XLGridSides& margins) {
-    BeginFieldEdit(grid, col, row, editor, edit_control, margins);
-  });
+  FieldGrid->SetDataSource(&field_grid_source_);
   FieldCountButton->OnClick = [this](Button&) { SetFieldRows(); };
   CreateTableButton->OnClick = [this](Button&) { CreateNewTable(); };
 }

@@ -63,7 +63,7 @@ class MainWindow {
   // marked deleted; a row's title, its record number marked "*" when
   // deleted.
   void FetchShownRows(int first, int last);
-  void GetShownCell(int col, int row, XLGridCellData& data);
+  XLGridCellData GetShownCell(int col, int row);
   std::string ShownRowTitle(int row);
   // The title column as wide as the numbers need.
   void FitRowTitles();
@@ -82,10 +82,10 @@ class MainWindow {
   void ShowAbout();
 
   // Editing records (edit_commands.cpp, memo_commands.cpp).
-  void BeginCellEdit(XLGrid& sender, int col, int row, Control*& editor, Control*& edit_control,
-                     XLGridSides& margins);
-  void EndCellEdit(XLGrid& sender, int col, int row, Control* editor, Control* edit_control,
-                   std::string& text, bool accept, bool& allow);
+  // The table view's edits: the editor lent for a cell, and the text
+  // written when the edit is accepted (false keeps the edit open).
+  XLGridEditor BeginCellEdit(int col, int row);
+  bool EndCellEdit(int col, int row, std::string& text, bool accept);
   void AppendRecord();
   void DeleteRecord();
   void ZoomIn();
@@ -98,8 +98,7 @@ class MainWindow {
   void JumpToHit();
   // Creating a table (new_table_commands.cpp).
   void SetFieldRows();
-  void BeginFieldEdit(XLGrid& sender, int col, int row, Control*& editor, Control*& edit_control,
-                      XLGridSides& margins);
+  XLGridEditor BeginFieldEdit(int col, int row);
   void CreateNewTable();
 
   // The field (1-based) that table view column col shows.
@@ -212,8 +211,35 @@ class MainWindow {
   // A failed load or reload: the view is emptied and the user told.
   void ReportLoadFailure(const Outcome& outcome);
 
+  // What the two grids ask the window: the table view its rows and edits,
+  // the field grid its editors.
+  class TableViewSource final : public XLGridDataSource {
+   public:
+    explicit TableViewSource(MainWindow& window) : window_(window) {}
+    void FetchRows(int first, int last) override { window_.FetchShownRows(first, last); }
+    XLGridCellData GetCellData(int col, int row) override { return window_.GetShownCell(col, row); }
+    std::string GetRowTitle(int row) override { return window_.ShownRowTitle(row); }
+    XLGridEditor BeginEdit(int col, int row) override { return window_.BeginCellEdit(col, row); }
+    bool EndEdit(int col, int row, std::string& text, bool accept) override {
+      return window_.EndCellEdit(col, row, text, accept);
+    }
+
+   private:
+    MainWindow& window_;
+  };
+  class FieldGridSource final : public XLGridDataSource {
+   public:
+    explicit FieldGridSource(MainWindow& window) : window_(window) {}
+    XLGridEditor BeginEdit(int col, int row) override { return window_.BeginFieldEdit(col, row); }
+
+   private:
+    MainWindow& window_;
+  };
+
   Program& program_;
   DbfFileSystem& fs_;
+  TableViewSource table_view_source_{*this};
+  FieldGridSource field_grid_source_{*this};
   bool busy_ = false;
   // column_fields_[c]: the field table view column c shows.
   std::vector<int> column_fields_;

@@ -34,8 +34,9 @@ void MainWindow::SetFieldRows() {
 
 // The editor's text becomes the cell's when the edit is accepted; the
 // field grid keeps no other copy, so nothing is handled at the end.
-void MainWindow::BeginFieldEdit(XLGrid& sender, int col, int row, Control*& editor, Control*&,
-                                XLGridSides&) {
+XLGridEditor MainWindow::BeginFieldEdit(int col, int row) {
+  XLGridEditor lent;
+  Control*& editor = lent.Editor;
   // The column's role, wherever the user moved it.
   const int role = col >= 0 && size_t(col) < field_grid_roles_.size() ? field_grid_roles_[size_t(col)] : -1;
   switch (role) {
@@ -48,7 +49,7 @@ void MainWindow::BeginFieldEdit(XLGrid& sender, int col, int row, Control*& edit
     case kTypeColumn: {
       // A drop-down list takes no text from the grid: its choice is the
       // cell's type when it has one, the first type otherwise.
-      const std::string type = sender.GetCell(col, row).GetText();
+      const std::string type = FieldGrid->GetCell(col, row).GetText();
       int index = 0;
       for (int i = 0; i < TypeCellEditor->GetCount(); ++i)
         if (TypeCellEditor->GetItem(i) == type) index = i;
@@ -59,6 +60,7 @@ void MainWindow::BeginFieldEdit(XLGrid& sender, int col, int row, Control*& edit
     default:
       break;
   }
+  return lent;
 }
 
 void MainWindow::CreateNewTable() {

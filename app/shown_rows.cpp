@@ -15,13 +15,15 @@ void MainWindow::FetchShownRows(int first, int last) {
   if (current >= 0 && (current < first || current > last)) Session->GetShownRecord(current + 1);
 }
 
-void MainWindow::GetShownCell(int col, int row, XLGridCellData& data) {
+XLGridCellData MainWindow::GetShownCell(int col, int row) {
+  XLGridCellData data;
   const ShownRecord& record = ShownRow(row);
   const size_t field = size_t(FieldOfColumn(col));
   if (field >= 1 && field <= record.Texts.size()) data.Text = Utf8ToAnsi(record.Texts[field - 1]);
   data.Dimmed = record.Deleted;
   // Enlarged, a memo shows its lines as it holds them.
   data.MultiLine = ZoomedCell == XLGridCoord{col, row};
+  return data;
 }
 
 std::string MainWindow::ShownRowTitle(int row) {

@@ -1,6 +1,6 @@
 // In-place editing of the current cell with an editor lent by the owner
-// through OnBeginEdit. The grid places the editor over the cell, fills it
-// with the cell's text and focuses it; OnEndEdit sees the typed text and
+// through its data source. The grid places the editor over the cell, fills it
+// with the cell's text and focuses it; the source's EndEdit sees the text and
 // may rewrite or refuse it. The editor stays a hidden child of the grid
 // afterwards; the grid never creates or frees one, and the owner may free
 // one at any time: a destroyed editor counts as one hidden by its owner.
@@ -25,10 +25,10 @@ bool IsInside(const Control* control, const Control* ancestor) {
 void XLGrid::BeginEdit() {
   if (editor_.Get() != nullptr) return;
   if (col_count_ == 0 || row_count_ == 0 || current_.Col < 0 || current_.Row < 0) return;
-  Control* editor = nullptr;
-  Control* edit = nullptr;
-  XLGridSides margins;
-  if (on_begin_edit_) on_begin_edit_(*this, current_.Col, current_.Row, editor, edit, margins);
+  const XLGridEditor lent = source_ ? source_->BeginEdit(current_.Col, current_.Row) : XLGridEditor{};
+  Control* editor = lent.Editor;
+  Control* edit = lent.EditControl;
+  const XLGridSides margins = lent.Margins;
   if (editor == nullptr) return;  // the cell is not editable
   if (edit == nullptr) edit = editor;
   editor_ = editor;
@@ -108,7 +108,7 @@ bool XLGrid::EndEdit(bool accept, bool force) {
   ending_edit_ = true;
   std::string text = edit->GetText();
   if (text.size() > kMaxEditText) text.resize(kMaxEditText);
-  if (on_end_edit_) on_end_edit_(*this, current_.Col, current_.Row, editor, edit, text, accept, allow);
+  if (source_) allow = source_->EndEdit(current_.Col, current_.Row, text, accept);
   if (!allow && !force) {
     ending_edit_ = false;
     return false;

@@ -32,16 +32,14 @@ XLGridCellData XLGrid::GetCellData(int col, int row) {
   XLGridCellData data;
   if (!owner_data_)
     data.Text = GetCell(col, row).GetText();
-  else if (on_get_cell_data_)
-    on_get_cell_data_(*this, col, row, data);
+  else if (source_)
+    data = source_->GetCellData(col, row);
   return data;
 }
 
 std::string XLGrid::GetRowTitle(int row) {
   if (!owner_data_) return row_titles_[size_t(row)];
-  std::string title;
-  if (on_get_row_title_) on_get_row_title_(*this, row, title);
-  return title;
+  return source_ ? source_->GetRowTitle(row) : std::string();
 }
 
 }  // namespace tabulon

@@ -61,7 +61,7 @@ void XLGrid::PaintCells(Canvas& c) {
   const int last_col = std::min(col_count_ - 1, left_col_ + VisibleColCount());
   // Rectangles are stepped along instead of asking CellRect for each cell:
   // the same sums, without walking from the scroll position every time.
-  if (owner_data_ && on_fetch_rows_) on_fetch_rows_(*this, top_row_, last_row);
+  if (owner_data_ && source_) source_->FetchRows(top_row_, last_row);
   int top = col_title_height_;
   for (int r = top_row_; r <= last_row; ++r) {
     const int h = row_heights_.Get(r);

@@ -136,17 +136,6 @@ class XLGridCell {
   int32_t select_count_ = 0;
 };
 
-// OnBeginEdit(grid, col, row, editor, edit control, margins): the owner
-// lends an editor by setting editor (and, for a compound editor, the
-// control inside it that holds the text) and may shrink it by the margins.
-using XLGridBeginEditEvent = std::function<void(XLGrid& sender, int col, int row, Control*& editor,
-                                                Control*& edit_control, XLGridSides& margins)>;
-// OnEndEdit(grid, col, row, editor, edit control, text, accept, allow): the
-// owner may rewrite the text and refuse the end by clearing allow.
-using XLGridEndEditEvent =
-    std::function<void(XLGrid& sender, int col, int row, Control* editor, Control* edit_control,
-                       std::string& text, bool accept, bool& allow)>;
-
 // OnColumnMoved(grid, from, to): a column was moved (by the program or an
 // Alt-drag); owners that map columns to their data follow it.
 using XLGridMoveEvent = std::function<void(XLGrid& sender, int from, int to)>;
@@ -160,14 +149,31 @@ struct XLGridCellData {
   bool MultiLine = false;
 };
 
-// OnFetchRows(grid, first, last): rows first..last of an owner-data grid
-// are about to be drawn; the owner may read them in one go.
-using XLGridFetchEvent = std::function<void(XLGrid& sender, int first, int last)>;
-// OnGetCellData(grid, col, row, data): the owner fills in one cell.
-using XLGridCellDataEvent =
-    std::function<void(XLGrid& sender, int col, int row, XLGridCellData& data)>;
-// OnGetRowTitle(grid, row, title): the owner names one row.
-using XLGridRowTitleEvent = std::function<void(XLGrid& sender, int row, std::string& title)>;
+// The editor an owner lends for a cell's edit: Editor (null: the cell
+// takes no edit), the control inside a compound editor that holds the
+// text (null: the editor itself), and margins the editor is shrunk by.
+struct XLGridEditor {
+  Control* Editor = nullptr;
+  Control* EditControl = nullptr;
+  XLGridSides Margins;
+};
+
+// What a grid asks its owner. An owner-data grid asks for the rows it
+// draws: FetchRows before a paint (the owner may read them in one go),
+// then each cell and row title. Every grid asks for an editor when an
+// edit of its current cell begins, and hands the text back when it ends:
+// the owner may rewrite it (what the cell shows then) and return false to
+// keep the edit open. Without a source a grid has no rows to ask for and
+// no edits.
+class XLGridDataSource {
+ public:
+  virtual ~XLGridDataSource() = default;
+  virtual void FetchRows(int /*first*/, int /*last*/) {}
+  virtual XLGridCellData GetCellData(int /*col*/, int /*row*/) { return XLGridCellData{}; }
+  virtual std::string GetRowTitle(int /*row*/) { return std::string(); }
+  virtual XLGridEditor BeginEdit(int /*col*/, int /*row*/) { return XLGridEditor{}; }
+  virtual bool EndEdit(int /*col*/, int /*row*/, std::string& /*text*/, bool /*accept*/) { return true; }
+};
 
 // The most rows a grid has: row indexes plus a page of rows past the last
 // one stay within int.
@@ -212,9 +218,8 @@ class XLGrid : public CustomControl {
   // A cell as drawn: its own text, or what the owner says of it.
   XLGridCellData GetCellData(int col, int row);
   std::string GetCellText(int col, int row) { return GetCellData(col, row).Text; }
-  void SetOnFetchRows(XLGridFetchEvent handler) { on_fetch_rows_ = std::move(handler); }
-  void SetOnGetCellData(XLGridCellDataEvent handler) { on_get_cell_data_ = std::move(handler); }
-  void SetOnGetRowTitle(XLGridRowTitleEvent handler) { on_get_row_title_ = std::move(handler); }
+  // The owner's rows and edits; the source outlives the grid or is reset.
+  void SetDataSource(XLGridDataSource* source) { source_ = source; }
 
   int GetColWidth(int col) const { return col_widths_[size_t(col)]; }
   int GetRowHeight(int row) const { return row_heights_.Get(row); }
@@ -357,14 +362,12 @@ class XLGrid : public CustomControl {
   // In-place editing of the current cell.
   void BeginEdit();
   // Ends an edit in progress; accept stores the text, force overrides a
-  // refusal of OnEndEdit. The final allow (true when nothing was edited).
+  // refusal of the source's EndEdit. The final allow (true when nothing was edited).
   bool EndEdit(bool accept, bool force);
   // The lent editor and its edit control while an edit is open; none when
   // not editing or once the owner has destroyed them.
   Control* GetEditor() const { return editor_.Get(); }
   Control* GetEditControl() const { return edit_control_.Get(); }
-  void SetOnBeginEdit(XLGridBeginEditEvent handler) { on_begin_edit_ = std::move(handler); }
-  void SetOnEndEdit(XLGridEndEditEvent handler) { on_end_edit_ = std::move(handler); }
   void SetOnColumnMoved(XLGridMoveEvent handler) { on_column_moved_ = std::move(handler); }
 
   // The message handler installed on the grid's window.
@@ -490,12 +493,8 @@ class XLGrid : public CustomControl {
   // after the edit so the handlers can be taken off when the grid goes.
   LentControl hooked_control_;
   bool ending_edit_ = false;
-  XLGridBeginEditEvent on_begin_edit_;
-  XLGridEndEditEvent on_end_edit_;
   XLGridMoveEvent on_column_moved_;
-  XLGridFetchEvent on_fetch_rows_;
-  XLGridCellDataEvent on_get_cell_data_;
-  XLGridRowTitleEvent on_get_row_title_;
+  XLGridDataSource* source_ = nullptr;
   int32_t update_count_ = 0;
 };
 

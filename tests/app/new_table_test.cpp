@@ -319,11 +319,7 @@ TEST_F(NewTableTest, TheFieldGridIsEditedWithTheThreeEditors) {
   EXPECT_EQ(g.GetCell(2, 1).GetText(), "");
 
   // No other column has an editor.
-  Control* editor = nullptr;
-  Control* edit = nullptr;
-  XLGridSides margins;
-  w.BeginFieldEdit(g, 3, 0, editor, edit, margins);
-  EXPECT_EQ(editor, nullptr);
+  EXPECT_EQ(w.BeginFieldEdit(3, 0).Editor, nullptr);
 
   // The count's "OK" while a cell is being edited: the edit goes with the rows.
   g.SetCurrentCell(0, 1);

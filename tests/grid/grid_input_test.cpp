@@ -15,7 +15,7 @@ TEST_F(GridInput, ClickMakesACellCurrentAndDoubleClickEditsOnlyDataCells) {
   XLGrid& g = Make(4, 4, kTableViewOptions);
   auto editor = NewEdit(form_.get());
   int begun = 0;
-  g.SetOnBeginEdit([&](XLGrid&, int, int, Control*& e, Control*&, XLGridSides&) {
+  source_.Begin = ([&](int, int, Control*& e, Control*&, XLGridSides&) {
     ++begun;
     e = editor.get();
   });
@@ -37,8 +37,8 @@ TEST_F(GridInput, EnterAcceptsEscapeCancelsAndTheTextIsCut) {
   XLGrid& g = Make(3, 3, kTableViewOptions);
   auto editor = NewEdit(form_.get());
   std::string seen;
-  g.SetOnBeginEdit([&](XLGrid&, int, int, Control*& e, Control*&, XLGridSides&) { e = editor.get(); });
-  g.SetOnEndEdit([&](XLGrid&, int, int, Control*, Control*, std::string& text, bool, bool&) { seen = text; });
+  source_.Begin = ([&](int, int, Control*& e, Control*&, XLGridSides&) { e = editor.get(); });
+  source_.End = ([&](int, int, std::string& text, bool, bool&) { seen = text; });
   g.GetCell(0, 0).SetText("old");
   g.SetFocus();
   headless::PressKey(g, kVkReturn);
@@ -64,8 +64,8 @@ TEST_F(GridInput, RefusedEndKeepsTheEditorAndIgnoresClicksUntilAResize) {
   XLGrid& g = Make(3, 3, kTableViewOptions);
   auto editor = NewEdit(form_.get());
   bool allow_end = false;
-  g.SetOnBeginEdit([&](XLGrid&, int, int, Control*& e, Control*&, XLGridSides&) { e = editor.get(); });
-  g.SetOnEndEdit([&](XLGrid&, int, int, Control*, Control*, std::string&, bool, bool& allow) {
+  source_.Begin = ([&](int, int, Control*& e, Control*&, XLGridSides&) { e = editor.get(); });
+  source_.End = ([&](int, int, std::string&, bool, bool& allow) {
     allow = allow_end;
   });
   g.BeginEdit();
@@ -84,15 +84,13 @@ TEST_F(GridInput, CompoundEditorStaysOpenWhileTheFocusMovesBetweenItsParts) {
   auto text = NewEdit(box.get());
   auto drop = NewButton(box.get(), "v");
   int ends = 0;
-  g.SetOnBeginEdit([&](XLGrid&, int, int, Control*& e, Control*& ec, XLGridSides& m) {
+  source_.Begin = ([&](int, int, Control*& e, Control*& ec, XLGridSides& m) {
     e = box.get();
     ec = text.get();
     m = XLGridSides{2, 1, 3, 4};
   });
-  g.SetOnEndEdit([&](XLGrid&, int, int, Control* e, Control* ec, std::string& t, bool, bool&) {
+  source_.End = ([&](int, int, std::string& t, bool, bool&) {
     ++ends;
-    EXPECT_EQ(e, box.get());
-    EXPECT_EQ(ec, text.get());
     EXPECT_EQ(t, "new");
   });
   g.GetCell(0, 0).SetText("old");
@@ -126,8 +124,8 @@ TEST_F(GridInput, AnEditorItsOwnerDestroysIsForgottenUnasked) {
   std::unique_ptr<Edit> editor = NewEdit(form_.get());
   int ends = 0;
   bool destroy_in_end = false;
-  g.SetOnBeginEdit([&](XLGrid&, int, int, Control*& e, Control*&, XLGridSides&) { e = editor.get(); });
-  g.SetOnEndEdit([&](XLGrid&, int, int, Control*, Control*, std::string&, bool, bool&) {
+  source_.Begin = ([&](int, int, Control*& e, Control*&, XLGridSides&) { e = editor.get(); });
+  source_.End = ([&](int, int, std::string&, bool, bool&) {
     ++ends;
     if (destroy_in_end) editor.reset();
   });
@@ -161,11 +159,11 @@ TEST_F(GridInput, ACompoundEditorLosingAPartEndsTheEdit) {
   std::unique_ptr<Panel> box = NewPanel(form_.get(), PanelOptions{Align::None, 22, false});
   std::unique_ptr<Edit> text = NewEdit(box.get());
   int ends = 0;
-  g.SetOnBeginEdit([&](XLGrid&, int, int, Control*& e, Control*& ec, XLGridSides&) {
+  source_.Begin = ([&](int, int, Control*& e, Control*& ec, XLGridSides&) {
     e = box.get();
     ec = text.get();
   });
-  g.SetOnEndEdit([&](XLGrid&, int, int, Control*, Control*, std::string&, bool, bool&) { ++ends; });
+  source_.End = ([&](int, int, std::string&, bool, bool&) { ++ends; });
   // The edit control goes: no text to read, the rest of the editor is hidden.
   g.BeginEdit();
   text.reset();
@@ -191,10 +189,10 @@ TEST_F(GridInput, ANewEditorIsNotEndedByTheLastOnesFocusLoss) {
   auto first = NewEdit(form_.get());
   auto second = NewEdit(form_.get());
   int ends = 0;
-  g.SetOnBeginEdit([&](XLGrid&, int col, int, Control*& e, Control*&, XLGridSides&) {
+  source_.Begin = ([&](int col, int, Control*& e, Control*&, XLGridSides&) {
     e = col == 0 ? first.get() : second.get();
   });
-  g.SetOnEndEdit([&](XLGrid&, int, int, Control*, Control*, std::string&, bool, bool&) { ++ends; });
+  source_.End = ([&](int, int, std::string&, bool, bool&) { ++ends; });
   g.SetCurrentCell(0, 0);
   g.BeginEdit();
   ASSERT_TRUE(first->IsFocused());
@@ -210,7 +208,7 @@ TEST_F(GridInput, TheGridsHandlersLeaveAnEditorShownElsewhere) {
   XLGrid& g = Make(3, 3, kTableViewOptions);
   auto editor = NewEdit(form_.get());
   auto other = NewEdit(form_.get());
-  g.SetOnBeginEdit([&](XLGrid&, int, int, Control*& e, Control*&, XLGridSides&) { e = editor.get(); });
+  source_.Begin = ([&](int, int, Control*& e, Control*&, XLGridSides&) { e = editor.get(); });
   g.BeginEdit();
   headless::PressKey(*editor, kVkReturn);
   ASSERT_EQ(g.GetEditor(), nullptr);

@@ -136,9 +136,9 @@ TEST_F(GridModel, ShrinkingKeepsTheScrollPositionInsideTheCounts) {
 TEST_F(GridModel, AMoveWhoseEditEmptiesTheGridStops) {
   XLGrid& g = Make(3, 5, kTableViewOptions);
   auto editor = NewEdit(form_.get());
-  g.SetOnBeginEdit([&](XLGrid&, int, int, Control*& e, Control*&, XLGridSides&) { e = editor.get(); });
-  g.SetOnEndEdit([&](XLGrid& grid, int, int, Control*, Control*, std::string&, bool, bool&) {
-    grid.SetRowCount(0);
+  source_.Begin = ([&](int, int, Control*& e, Control*&, XLGridSides&) { e = editor.get(); });
+  source_.End = ([&](int, int, std::string&, bool, bool&) {
+    g.SetRowCount(0);
   });
   g.SetCurrentCell(1, 2);
   g.BeginEdit();

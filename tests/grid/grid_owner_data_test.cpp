@@ -68,12 +68,12 @@ TEST_F(GridOwnerData, AGridOfMillionsOfRowsDrawsWhatItsOwnerSays) {
   XLGrid& g = Make(3, 0, kTableViewOptions);
   g.SetOwnerData(true);
   std::vector<std::pair<int, int>> fetched;
-  g.SetOnFetchRows([&](XLGrid&, int first, int last) { fetched.emplace_back(first, last); });
-  g.SetOnGetCellData([](XLGrid&, int col, int row, XLGridCellData& data) {
+  source_.Fetch = ([&](int first, int last) { fetched.emplace_back(first, last); });
+  source_.Cell = ([](int col, int row, XLGridCellData& data) {
     data.Text = "c" + std::to_string(col) + "r" + std::to_string(row);
     data.Dimmed = row % 2 == 1;
   });
-  g.SetOnGetRowTitle([](XLGrid&, int row, std::string& title) { title = std::to_string(row + 1); });
+  source_.Title = ([](int row, std::string& title) { title = std::to_string(row + 1); });
   g.SetRowCount(kRows);
   ASSERT_EQ(g.RowCount(), kRows);
   EXPECT_EQ(g.GetRowExceptionCount(), 0u);

@@ -7,6 +7,7 @@
 
 #include "form.h"
 #include "headless_driver.h"
+#include "test_source.h"
 #include "xl_grid.h"
 
 namespace tabulon {
@@ -26,6 +27,7 @@ class GridTest : public ::testing::Test {
   // A grid whose client area is width by height pixels.
   XLGrid& Make(int cols, int rows, uint8_t options, int width = 400, int height = 300) {
     grid_ = NewXLGrid(form_.get(), cols, rows, options);
+    grid_->SetDataSource(&source_);
     grid_->SetBounds(0, 0, width + kGridFrame, height + kGridFrame);
     return *grid_;
   }
@@ -39,6 +41,7 @@ class GridTest : public ::testing::Test {
   }
 
   std::unique_ptr<Form> form_;
+  TestSource source_;
   std::unique_ptr<XLGrid> grid_;
 };
 

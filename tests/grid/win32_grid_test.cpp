@@ -8,6 +8,7 @@
 
 #include "edit.h"
 #include "form.h"
+#include "test_source.h"
 #include "xl_grid.h"
 
 #include <windows.h>
@@ -59,14 +60,12 @@ class Win32Grid : public ::testing::Test {
     // As the program keeps its editors: ready-made and hidden.
     editor = NewEdit(form.get());
     editor->Hide();
-    grid->SetOnBeginEdit([this](XLGrid&, int, int, Control*& e, Control*&, XLGridSides&) {
-      e = editor.get();
-    });
-    grid->SetOnEndEdit([this](XLGrid&, int, int, Control*, Control*, std::string& text, bool accept,
-                              bool&) {
+    grid->SetDataSource(&source);
+    source.Begin = [this](int, int, Control*& e, Control*&, XLGridSides&) { e = editor.get(); };
+    source.End = [this](int, int, std::string& text, bool accept, bool&) {
       ++ends;
       if (accept) seen = text;
-    });
+    };
     Pump();
   }
 
@@ -90,6 +89,7 @@ class Win32Grid : public ::testing::Test {
   }
 
   std::unique_ptr<Form> form;
+  TestSource source;
   std::unique_ptr<XLGrid> grid;
   std::unique_ptr<Edit> editor;
   std::string seen;
@@ -200,10 +200,10 @@ TEST_F(Win32Grid, AnAmpersandInACellIsDrawnAsItIs) {
 TEST_F(Win32Grid, EditsStartSelectedAndCtrlEnterBreaksAMemoLine) {
   auto memo = NewMemo(form.get());
   memo->Hide();
-  grid->SetOnBeginEdit([&](XLGrid&, int col, int, Control*& e, Control*&, XLGridSides&) {
+  source.Begin = [&](int col, int, Control*& e, Control*&, XLGridSides&) {
     if (col == 3) e = memo.get();
     else e = editor.get();
-  });
+  };
   grid->GetCell(0, 0).SetText("111.11");
   grid->SetFocus();
   PostKey(H(*grid), VK_F2);
