@@ -21,6 +21,11 @@ XLGridEditor MainWindow::BeginCellEdit(int col, int row) {
     Tell(ValueRefusal(field));
     return lent;
   }
+  if (memo && Session->ShowsBinaryData(ShownRow(row), field)) {
+    // Its bytes are no text: written back as text they would be cut.
+    Tell(OutcomeText(BinaryDataOutcome(field)));
+    return lent;
+  }
   if (memo) {
     lent.Editor = MemoCellEditor.get();
     lent.EditControl = MemoCellEditor.get();

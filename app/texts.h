@@ -98,8 +98,10 @@ constexpr const char* kExpectsDateTime =
 constexpr const char* kFieldNotEditable =
     ": значения этого типа (двоичные данные, служебное поле или текст переменной длины) здесь не "
     "изменяются.";
-// What a cell shows for a field of binary data.
-constexpr const char* kBinaryData = "<двоичные данные>";
+// A memo of binary data (an image, say): kFieldPrefix + name + this.
+constexpr const char* kBinaryMemo =
+    ": мемо содержит двоичные данные (например, изображение); здесь оно не изменяется, чтобы не "
+    "испортить его.";
 // Two rows of the new-table area whose names become one: kSameNamePrefix +
 // row + kSameNameAnd + row + kSameNameMiddle + name + kSameNameSuffix.
 constexpr const char* kSameNamePrefix = "Поля в строках ";

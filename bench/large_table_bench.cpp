@@ -1,14 +1,21 @@
 // The table view of a table of 2,000,000 records of 20 fields, as the user
 // waits for it: opening it to its first screen, jumping between its first
-// and last records, paging down, and searching one field of every record.
+// and last records, paging down, searching one field of every record and
+// editing one cell; and the command line printing every record, against
+// the engine reading every value of every record.
 // Each figure comes with the process's peak resident memory so far (its
 // own executable, so that no other benchmark's tables count).
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "cli_commands.h"
 #include "headless_driver.h"
 #include "input.h"
 #include "program.h"
@@ -136,6 +143,62 @@ void BM_SearchOneFieldOfAllRecords(benchmark::State& state) {
   ReportPeakMemory(state);
 }
 BENCHMARK(BM_SearchOneFieldOfAllRecords)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// One in-place edit of a record in the middle, through the session, as
+// the window's edit of a cell writes it: one open of the table.
+void BM_EditOneCell(benchmark::State& state) {
+  auto program = OpenLargeTable(state);
+  if (!program) return;
+  TableSession& session = *program->GetMainWindow().Session;
+  int i = 0;
+  for (auto _ : state) {
+    const Outcome o = session.EditCell(int32_t(kRecords / 2), 1, "v" + std::to_string(++i % 10));
+    if (!o.IsDone()) state.SkipWithError("the edit was not written");
+  }
+  ReportPeakMemory(state);
+}
+BENCHMARK(BM_EditOneCell)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The floor the command line is measured against: the engine reading
+// every value of every record as a user reads it.
+void BM_EngineReadsEveryValue(benchmark::State& state) {
+  if (LargeTablePath().empty()) return state.SkipWithError("the table could not be written");
+  size_t bytes = 0;
+  for (auto _ : state) {
+    auto table = NewDbfTable(LargeTablePath(), "", false);
+    table->ReadingOnly = true;
+    table->SetActive(true);
+    for (int32_t n = 1; n <= int32_t(table->RecordCount()); ++n) {
+      table->GoTo(n);
+      for (int f = 1; f <= table->FieldCount; ++f) bytes += table->GetFieldText(f).size();
+    }
+    table->SetActive(false);
+  }
+  benchmark::DoNotOptimize(bytes);
+}
+BENCHMARK(BM_EngineReadsEveryValue)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// tabulon-cli show TABLE > /dev/null.
+void BM_CommandLineShowsEveryRecord(benchmark::State& state) {
+  if (LargeTablePath().empty()) return state.SkipWithError("the table could not be written");
+  // Standard output goes to /dev/null for the runs, and back for the report.
+  std::fflush(stdout);
+  const int saved = dup(1);
+  const int null = open("/dev/null", O_WRONLY);
+  dup2(null, 1);
+  int status = -1;
+  for (auto _ : state) {
+    cli::Invocation run;
+    run.Args = {LargeTablePath()};
+    status = cli::RunShow(run);
+  }
+  std::fflush(stdout);
+  dup2(saved, 1);
+  close(null);
+  close(saved);
+  if (status != 0) state.SkipWithError("show failed");
+}
+BENCHMARK(BM_CommandLineShowsEveryRecord)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace
 }  // namespace tabulon

@@ -101,6 +101,7 @@ std::string DescribeOutcome(const TableSession& session, const Outcome& o) {
       if (o.Field >= 1 && o.Field <= session.GetFieldCount())
         return where + "expects " + ExpectedValue(session.GetField(o.Field), session.GetVersion());
       return where + "value refused";
+    case Refusal::BinaryData: return where + "the memo holds binary data and is not edited as text; nothing written";
     case Refusal::NoCodePageTwin:
       return where + "the character \"" + o.Detail + "\" has no place in the table's code page (" +
              (session.IsShownOem() ? "866" : "1251") + "); nothing written";

@@ -45,6 +45,15 @@ TypedValue TableSession::TypedToStored(const std::string& stored, const std::str
 Outcome TableSession::WriteValue(int field, const std::string& typed, bool memo) {
   DbfTable& t = *table_;
   if (memo && t.GetMemoKind() == MemoKind::None) return Refused(Refusal::NoMemoFile);
+  if (memo) {
+    std::string bytes;
+    t.ReadMemo(field, bytes);
+    if (IsBinaryMemo(bytes)) {
+      Outcome o = Refused(Refusal::BinaryData);
+      o.Field = field;
+      return o;
+    }
+  }
   std::string ansi_typed = typed;
   // Text longer than a Character field is cut to it; every other value
   // goes whole, so that one too long is refused rather than cut.
@@ -111,10 +120,18 @@ Outcome TableSession::ReadMemoText(int32_t record, int field, std::string& text)
   Outcome opened = OpenForRecordWrite(record, nullptr);
   if (opened.Kind != OutcomeKind::Done) return opened;
   table_->GoTo(record);
-  text = AnsiToUtf8(ShownText(*table_, field));
+  std::string bytes;
+  table_->ReadMemo(field, bytes);
+  Outcome o;
+  if (IsBinaryMemo(bytes)) {
+    o = Refused(Refusal::BinaryData);
+    o.Field = field;
+  } else {
+    text = AnsiToUtf8(ShownText(*table_, field));
+  }
   ClearEngineError();
   CloseTable();
-  return Outcome{};
+  return o;
 }
 
 Outcome TableSession::WriteMemo(int32_t record, int field, const std::string& typed,

@@ -26,6 +26,9 @@ enum class Refusal {
   // A typed value that does not suit its field, or a field whose bytes
   // have no text a user could write (Field says which).
   ValueRefused,
+  // A memo that holds binary data (an image, say), which is never edited
+  // as text (Field says which).
+  BinaryData,
   // A typed character the table's code page lacks (Detail holds it).
   NoCodePageTwin,
   // Packing a table whose memo blocks cannot be carried over: its memo
@@ -65,6 +68,12 @@ inline Outcome Refused(Refusal reason) {
   Outcome o;
   o.Kind = OutcomeKind::Refused;
   o.Reason = reason;
+  return o;
+}
+
+inline Outcome BinaryDataOutcome(int field) {
+  Outcome o = Refused(Refusal::BinaryData);
+  o.Field = field;
   return o;
 }
 

@@ -25,11 +25,15 @@ const std::string& BinaryDataMarker() {
 
 }  // namespace
 
+bool IsBinaryMemo(const std::string& bytes) { return bytes.find('\0') != std::string::npos; }
+
 std::string TableSession::StoredText(DbfTable& table, int field) const {
   std::string text;
   if (table.GetFieldType(field) == DbfFieldType::Memo) {
     table.ReadMemo(field, text);
-    return text;
+    // An image or other bytes that are no text: shown, edited and so
+    // written back as text, they would be cut at their first zero byte.
+    return IsBinaryMemo(text) ? BinaryDataMarker() : text;
   }
   // Binary data has no text a user could read or match.
   if (!HasTextForm(table.GetValueLayout(field))) return BinaryDataMarker();
@@ -39,11 +43,16 @@ std::string TableSession::StoredText(DbfTable& table, int field) const {
 std::string TableSession::ShownText(DbfTable& table, int field) const {
   const std::string text = StoredText(table, field);
   const bool memo = table.GetFieldType(field) == DbfFieldType::Memo;
-  if (!memo && !HasTextForm(table.GetValueLayout(field))) return text;  // the marker
+  if (text == BinaryDataMarker()) return text;
   // A number's leading blanks only right-justify it in the file; the cell
   // right-aligns it, and blanks would hide its digits in a narrow column.
   if (!memo && table.GetValueLayout(field) == DbfValueLayout::Number) return TrimBlanks(text);
   return oem_ ? OemToAnsi(text) : text;
+}
+
+bool TableSession::ShowsBinaryData(const ShownRecord& record, int field) const {
+  return field >= 1 && size_t(field) <= record.Texts.size() &&
+         record.Texts[size_t(field - 1)] == AnsiToUtf8(BinaryDataMarker());
 }
 
 void TableSession::FetchRows(int32_t first, int32_t last) {

@@ -43,6 +43,9 @@ struct ShownRecord {
   bool Read = false;
 };
 
+// Whether a memo's bytes are binary data rather than text.
+bool IsBinaryMemo(const std::string& bytes);
+
 // Why the session shows a table in the code page it does.
 enum class CodePageReason { TextLetters, LanguageDriver, Default };
 
@@ -130,6 +133,8 @@ class TableSession {
   void FetchRows(int32_t first, int32_t last);
   const ShownRecord& GetShownRecord(int32_t record);
   void ForgetShownRows() { shown_.clear(); }
+  // Whether field f of a record as shown holds binary data (a marker).
+  bool ShowsBinaryData(const ShownRecord& record, int field) const;
   // Records first..last in order, each as shown, read in one open of the
   // session's reading table (nothing is kept); each returns false to stop.
   Outcome EachShownRecord(int32_t first, int32_t last,
@@ -188,7 +193,7 @@ class TableSession {
   Outcome CheckedRecord(int32_t record) const;
   Outcome CheckedField(int field) const;
   // Field f of the record in table's buffer: the value as stored (a
-  // memo's text), and as shown in the display code page (Windows-1251
+  // memo's text; a marker for binary data), and as shown in the display code page (Windows-1251
   // inside the session; UTF-8 only at its edges).
   std::string StoredText(DbfTable& table, int field) const;
   std::string ShownText(DbfTable& table, int field) const;
