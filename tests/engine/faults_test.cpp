@@ -391,7 +391,11 @@ TEST(FaultTest, EveryWritePathAgainstEveryFailingOperation) {
          t.PutFieldByNumber(1, "changed");
          t.PostRecord();
        }},
-      {"append", false, false, false, false, FaultWrite | FaultSeek, none, [](DbfTable& t) { t.AppendBlank(); }},
+      {"append", false, false, false, false, FaultWrite | FaultSeek | FaultFlush, none,
+       [](DbfTable& t) {
+         t.AppendBlank();
+         t.SetActive(false);  // counted on disk here
+       }},
       {"deletion mark", false, false, false, false, FaultWrite | FaultSeek, none,
        [](DbfTable& t) {
          t.GoTo(1150);
@@ -403,19 +407,19 @@ TEST(FaultTest, EveryWritePathAgainstEveryFailingOperation) {
       {"remove record", false, false, false, true,
        FaultRead | FaultWrite | FaultSeek | FaultResize | FaultFlush | FaultRemove, none,
        [](DbfTable& t) { t.RemoveRecord(2); }},
-      {"memo write", true, false, false, false, FaultRead | FaultWrite | FaultSeek | FaultResize, none,
+      {"memo write", true, false, false, false, FaultRead | FaultWrite | FaultSeek | FaultFlush, none,
        [&](DbfTable& t) {
          t.GoTo(1101);
          t.WriteMemo(3, long_text);
          t.PostRecord();
        }},
-      {"memo rewrite in place", true, true, false, false, FaultRead | FaultWrite | FaultSeek | FaultResize, none,
+      {"memo rewrite", true, false, false, false, FaultRead | FaultWrite | FaultSeek | FaultFlush, none,
        [](DbfTable& t) {
          t.GoTo(1051);
          t.WriteMemo(3, "short");
          t.PostRecord();
        }},
-      {"close", false, false, false, false, FaultWrite | FaultSeek, none,
+      {"close", false, false, false, false, FaultWrite | FaultSeek | FaultFlush, none,
        [](DbfTable& t) {
          t.GoTo(1199);
          t.PutFieldByNumber(2, "42");
