@@ -207,6 +207,52 @@ TEST_F(MemoTest, FptSizingAndRewriteToNewBlocks) {
   EXPECT_EQ(GetBig32(after, 4), 64u);  // block size never rewritten
 }
 
+// A rewrite never trusts the room an old block claims: record 1's new text
+// leaves record 2's memo as it was, whether record 1's stored length
+// claims record 2's blocks or both records share one block.
+TEST_F(MemoTest, FptRewriteNeverReachesAnotherRecordsMemo) {
+  std::vector<uint32_t> blocks;
+  const Bytes memo = MakeFpt(64, {"first", "second", std::string(4000, 't')}, &blocks);
+  Bytes claims = memo;
+  test::PutBig(claims, blocks[0] * 64 + 4, 3000);
+  const struct {
+    const char* Name;
+    Bytes Memo;
+    std::vector<std::string> Refs;
+    std::string Text;
+  } cases[] = {
+      {"stored length claims the next memo", claims, {Ref(blocks[0]), Ref(blocks[1])}, std::string(100, 'n')},
+      {"shared block", memo, {Ref(blocks[1]), Ref(blocks[1])}, "n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto t = Open(0xF5, c.Refs, c.Memo);
+    t->WriteMemo(2, c.Text);
+    t->Next();
+    EXPECT_EQ(Read(*t), "second");
+    t->GoTo(1);
+    EXPECT_EQ(Read(*t), c.Text);
+    EXPECT_GE(GetMemoReference(0xF5, t->Fields[2], t->RecordBuffer), blocks[2] + 63u);
+    EXPECT_EQ(t->ErrorCode, 0);
+    t->SetActive(false);
+  }
+}
+
+// Blocks 1 to 7 of a FoxPro file of 64-byte blocks lie in its 512-byte
+// header: a reference to one reads nothing, and a write goes past them.
+TEST_F(MemoTest, AReferenceIntoTheHeaderIsRefused) {
+  Bytes memo = MakeFpt(64, {"x"});
+  std::fill(memo.begin() + 8, memo.begin() + 512, 0x55);
+  auto t = Open(0xF5, {Ref(3)}, memo);
+  EXPECT_EQ(Read(*t), "");
+  EXPECT_EQ(t->ErrorCode, DbfReadMemoError);
+  t->WriteMemo(2, "new");
+  const Bytes after = fs.GetFile("t.memo");
+  EXPECT_EQ(Bytes(after.begin() + 4, after.begin() + 512), Bytes(memo.begin() + 4, memo.begin() + 512));
+  EXPECT_EQ(t->FieldByNumber(2), "         9");
+  EXPECT_EQ(Read(*t), "new");
+}
+
 TEST_F(MemoTest, FptWriteIntoABlankFieldNeverTouchesTheHeader) {
   Bytes memo = MakeFpt(512, {});
   test::PutBig(memo, 0, 0);  // stale next free
