@@ -159,6 +159,8 @@ Outcome TableSession::AppendRecord(int32_t* record) {
   Outcome refused = RefuseWhenReadOnly();
   if (refused.Kind != OutcomeKind::Done) return refused;
   table_->AppendBlank();
+  // The count reaches the file with the flush: its failure is the append's.
+  table_->FlushWrites();
   Outcome o = EngineOutcome();
   o.Record = int32_t(table_->RecordCount());
   if (record) *record = o.Record;

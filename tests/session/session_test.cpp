@@ -28,6 +28,10 @@ class CountingFileSystem final : public DbfFileSystem {
   bool GetInfo(const std::string& path, DbfFileInfo* info) override { return fs_.GetInfo(path, info); }
   bool Remove(const std::string& path) override { return fs_.Remove(path); }
   bool Rename(const std::string& from, const std::string& to) override { return fs_.Rename(from, to); }
+  bool FlushFolder(const std::string& path) override { return fs_.FlushFolder(path); }
+  bool GetIdentity(const std::string& path, DbfFileIdentity* identity) override {
+    return fs_.GetIdentity(path, identity);
+  }
   DbfLocalTime Now() override { return fs_.Now(); }
   int opens = 0;
 
