@@ -1,5 +1,6 @@
 // Editing records in place, appending, deleting, and enlarging a memo cell.
 #include "main_window.h"
+#include "program.h"
 #include "text.h"
 #include "texts.h"
 
@@ -86,6 +87,11 @@ void MainWindow::DeleteRecord() {
   if (!command.Entered()) return;
   const XLGridCoord at = TableGrid->GetCurrentCell();
   if (!TableGrid->HasCell(at)) return;
+  // Rows marked, but not the current one: the user may think "X" takes those.
+  if (!TableGrid->IsRowMarked(at.Row) && !TableGrid->GetMarkedRows().empty() &&
+      !program_.GetApplet().Ask(Utf8ToAnsi(texts::kDeleteCurrentPrefix + std::to_string(at.Row + 1) +
+                                           texts::kDeleteCurrentSuffix)))
+    return;
   // That record only: records another program marked deleted stay.
   const Outcome o = Session->RemoveRecord(at.Row + 1);
   if (o.IsDone() || (o.Kind == OutcomeKind::Failed && Session->IsLoaded())) FillGrid();
@@ -97,7 +103,21 @@ void MainWindow::ToggleDeleted() {
   if (!command.Entered()) return;
   const XLGridCoord at = TableGrid->GetCurrentCell();
   if (!TableGrid->HasCell(at)) return;
-  const Outcome o = Session->ToggleDeleted(at.Row + 1);
+  // With rows marked, their records all take the mark, or all lose it when
+  // every one has it already; otherwise the current record's mark turns.
+  const std::vector<int> marked = TableGrid->GetMarkedRows();
+  Outcome o;
+  if (marked.empty()) {
+    o = Session->ToggleDeleted(at.Row + 1);
+  } else {
+    std::vector<int32_t> records;
+    bool all_deleted = true;
+    for (int row : marked) {
+      records.push_back(row + 1);
+      all_deleted = all_deleted && ShownRow(row).Deleted;
+    }
+    o = Session->SetDeleted(records, !all_deleted);
+  }
   // The row shows what the file now holds, marked or not.
   if (Session->IsLoaded()) TableGrid->Invalidate();
   Report(o);

@@ -98,6 +98,10 @@ constexpr const char* kExpectsDateTime =
 constexpr const char* kFieldNotEditable =
     ": значения этого типа (двоичные данные, служебное поле или текст переменной длины) здесь не "
     "изменяются.";
+// "X" while rows are marked and the current one is not among them:
+// kDeleteCurrentPrefix + record number + kDeleteCurrentSuffix.
+constexpr const char* kDeleteCurrentPrefix = "Отмечены другие строки, а «X» удаляет текущую запись ";
+constexpr const char* kDeleteCurrentSuffix = ". Удалить её?";
 // A memo of binary data (an image, say): kFieldPrefix + name + this.
 constexpr const char* kBinaryMemo =
     ": мемо содержит двоичные данные (например, изображение); здесь оно не изменяется, чтобы не "

@@ -190,21 +190,42 @@ Outcome TableSession::SetDeleted(int32_t record, bool deleted) {
 
 Outcome TableSession::ToggleDeleted(int32_t record) { return Mark(record, MarkChange::Toggle); }
 
+Outcome TableSession::SetDeleted(const std::vector<int32_t>& records, bool deleted) {
+  return Mark(records, deleted ? MarkChange::Set : MarkChange::Clear);
+}
+
 Outcome TableSession::Mark(int32_t record, MarkChange change) {
-  Outcome checked = CheckedRecord(record);
-  if (checked.Kind != OutcomeKind::Done) return checked;
-  Outcome opened = OpenForRecordWrite(record, nullptr);
+  return Mark(std::vector<int32_t>{record}, change);
+}
+
+Outcome TableSession::Mark(const std::vector<int32_t>& records, MarkChange change) {
+  for (int32_t record : records) {
+    Outcome checked = CheckedRecord(record);
+    if (checked.Kind != OutcomeKind::Done) return checked;
+  }
+  Outcome opened = OpenForRecordWrite(-1, nullptr);
   if (opened.Kind != OutcomeKind::Done) return opened;
+  // Every record still as the user saw it, or none is written.
+  for (int32_t record : records) {
+    if (RecordShows(record, nullptr)) continue;
+    CloseTable();
+    shown_.clear();
+    return Refused(Refusal::TableChanged);
+  }
   Outcome refused = RefuseWhenReadOnly();
   if (refused.Kind != OutcomeKind::Done) return refused;
-  table_->GoTo(record);
-  if (table_->BufferHoldsRecord()) {
-    table_->SetDeleted(change == MarkChange::Toggle ? !table_->IsDeleted() : change == MarkChange::Set);
-    table_->PostRecord();
+  Outcome o;
+  for (int32_t record : records) {
+    table_->GoTo(record);
+    if (table_->BufferHoldsRecord()) {
+      table_->SetDeleted(change == MarkChange::Toggle ? !table_->IsDeleted() : change == MarkChange::Set);
+      table_->PostRecord();
+    }
+    o = EngineOutcome();
+    o.Record = record;
+    if (!o.IsDone()) break;
   }
-  Outcome o = EngineOutcome();
-  o.Record = record;
-  // The record shows what the file now holds, marked or not.
+  // The records show what the file now holds, marked or not.
   shown_.clear();
   CloseTable();
   return o;

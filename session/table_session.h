@@ -157,6 +157,8 @@ class TableSession {
   Outcome RemoveRecord(int32_t record);
   Outcome SetDeleted(int32_t record, bool deleted);
   Outcome ToggleDeleted(int32_t record);
+  // Several records in one open: all as the user saw them, or none written.
+  Outcome SetDeleted(const std::vector<int32_t>& records, bool deleted);
   Outcome Pack();
 
   // Searches a field of every record with a mask ("*" any run, "?" one
@@ -205,6 +207,7 @@ class TableSession {
   Outcome WriteValue(int field, const std::string& typed, bool memo);
   enum class MarkChange { Set, Clear, Toggle };
   Outcome Mark(int32_t record, MarkChange change);
+  Outcome Mark(const std::vector<int32_t>& records, MarkChange change);
 
   DbfFileSystem& fs_;
   std::unique_ptr<DbfTable> table_;

@@ -22,6 +22,10 @@ void Applet::ShowMessage(const std::string& text) {
   ShowMessageBox(text, caption_, kMbOk | kMbTaskModal | kMbSetForeground);
 }
 
+bool Applet::Ask(const std::string& text) {
+  return ShowMessageBox(text, caption_, kMbYesNo | kMbIconQuestion | kMbTaskModal | kMbSetForeground) == kIdYes;
+}
+
 std::unique_ptr<Applet> NewApplet(const std::string& caption) {
   return std::make_unique<Applet>(caption);
 }

@@ -26,6 +26,8 @@ class Applet {
   // A message box with an OK button only, the applet's caption, brought to
   // the foreground; returns when the user closed it.
   void ShowMessage(const std::string& text);
+  // The same with "Yes" and "No"; true when the user answered "Yes".
+  bool Ask(const std::string& text);
 
  private:
   std::string caption_;
@@ -34,7 +36,7 @@ class Applet {
 std::unique_ptr<Applet> NewApplet(const std::string& caption);
 
 // Any message box: text and caption in Windows-1251, kMb* flags; the
-// button the user pressed (kIdOk).
+// button the user pressed (kIdOk, kIdYes, kIdNo).
 int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags);
 
 }  // namespace tabulon

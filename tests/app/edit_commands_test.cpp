@@ -292,6 +292,20 @@ TEST_F(EditCommandsTest, AppendAndDeleteRefillTheView) {
   EXPECT_EQ(bytes.size(), kHeader + 5 * kRecord + 1);
   EXPECT_EQ(Status(), "OK");
 
+  // Rows marked, the current one not among them: "X" asks, naming the
+  // record, and "No" (as an unanswered question) removes nothing.
+  w.TableGrid->SetCurrentCell(0, 0);
+  w.TableGrid->MarkRow(1, true);
+  w.TableGrid->MarkRow(2, true);
+  headless::ClickButton(*w.DeleteButton);
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  EXPECT_NE(AnsiToUtf8(headless::GetMessageBoxes()[0].Text).find("текущую запись 1."), std::string::npos);
+  EXPECT_EQ(w.TableGrid->RowCount(), 5);
+  headless::QueueMessageBoxAnswer(kIdYes);
+  headless::ClickButton(*w.DeleteButton);
+  EXPECT_EQ(Cell(0, 0), "Bob");
+  headless::ClearMessageBoxes();
+
   // An empty table: "X" removes nothing.
   TableSpec empty = Staff(0x03, {});
   empty.Fields.pop_back();
@@ -341,6 +355,20 @@ TEST_F(EditCommandsTest, DeletionMarksAreShownToggledAndPacked) {
   // Delete without Ctrl marks nothing.
   headless::PressKey(g, kVkDelete);
   EXPECT_EQ(Read("staff.dbf")[kHeader + 3 * kRecord], ' ');
+  // Marked rows take the mark together, and lose it together.
+  g.MarkRow(0, true);
+  g.MarkRow(1, true);
+  ctrl_delete();
+  EXPECT_EQ(Read("staff.dbf")[kHeader], '*');
+  EXPECT_EQ(Read("staff.dbf")[kHeader + kRecord], '*');
+  EXPECT_EQ(Read("staff.dbf")[kHeader + 3 * kRecord], ' ');
+  ctrl_delete();
+  EXPECT_EQ(Read("staff.dbf")[kHeader], ' ');
+  EXPECT_EQ(Read("staff.dbf")[kHeader + kRecord], ' ');
+  g.MarkRow(0, false);
+  g.MarkRow(1, false);
+  g.SetCurrentCell(2, 1);
+  ctrl_delete();
 
   headless::ClickButton(*w.PackButton);
   ASSERT_EQ(g.RowCount(), 4);
@@ -348,6 +376,30 @@ TEST_F(EditCommandsTest, DeletionMarksAreShownToggledAndPacked) {
   EXPECT_EQ(g.GetRowTitle(1), "2");
   EXPECT_FALSE(g.GetCellData(0, 1).Dimmed);
   EXPECT_EQ(test::GetLittle32(Read("staff.dbf"), 4), 4u);
+}
+
+// An image in a memo is shown as binary data and never edited as text,
+// in place or in the memo editor: not a byte of it changes.
+TEST_F(EditCommandsTest, AMemoOfBinaryDataIsShownAndNeverEditedAsText) {
+  const std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+  std::vector<uint32_t> blocks;
+  Write("pic.fpt", MakeFpt(64, {png, "text"}, &blocks));
+  Write("pic.dbf", MakeTable(Staff(0xF5, blocks)));
+  const Bytes table = Read("pic.dbf"), memo = Read("pic.fpt");
+  Load("pic.dbf");
+  EXPECT_EQ(AnsiToUtf8(Cell(4, 0)), "<двоичные данные>");
+  EXPECT_EQ(Cell(4, 1), "text");
+  XLGrid& g = *win_->TableGrid;
+  g.SetCurrentCell(4, 0);
+  g.SetFocus();
+  headless::PressKey(g, kVkF2);
+  EXPECT_EQ(g.GetEditor(), nullptr);
+  headless::ClickButton(*win_->MemoButton);
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 2u);
+  for (const auto& box : headless::GetMessageBoxes())
+    EXPECT_EQ(AnsiToUtf8(box.Text).rfind("Поле NOTE: мемо содержит двоичные данные", 0), 0u);
+  EXPECT_EQ(Read("pic.dbf"), table);
+  EXPECT_EQ(Read("pic.fpt"), memo);
 }
 
 // Ctrl+C: the current cell, or the marked rows under the field names as

@@ -12,6 +12,7 @@ namespace {
 struct DialogState {
   std::vector<headless::MessageBoxRecord> Boxes;
   std::function<void(const headless::MessageBoxRecord&)> BoxHook;
+  std::deque<int> BoxAnswers;
   std::deque<std::optional<std::string>> Answers;
   std::vector<headless::FileDialogRecord> Dialogs;
 };
@@ -28,8 +29,18 @@ int ShowMessageBox(const std::string& text, const std::string& caption, unsigned
   // A copy: the hook may show another box or replace itself.
   auto hook = Dialogs().BoxHook;
   if (hook) hook(Dialogs().Boxes.back());
-  return kIdOk;
+  // A question nobody answered is answered "No", the answer that changes nothing.
+  if ((flags & kMbYesNo) == 0) return kIdOk;
+  auto& answers = Dialogs().BoxAnswers;
+  if (answers.empty()) return kIdNo;
+  const int answer = answers.front();
+  answers.pop_front();
+  return answer;
 }
+
+namespace headless {
+void QueueMessageBoxAnswer(int answer) { Dialogs().BoxAnswers.push_back(answer); }
+}  // namespace headless
 
 bool FileDialog::Execute() {
   Dialogs().Dialogs.push_back(headless::FileDialogRecord{mode_, filter_, initial_dir_, file_name_, title_,

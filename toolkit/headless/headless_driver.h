@@ -113,6 +113,9 @@ const std::vector<MessageBoxRecord>& GetMessageBoxes();
 void ClearMessageBoxes();
 // Called while a message box is up (before it is answered with OK).
 void SetMessageBoxHook(std::function<void(const MessageBoxRecord&)> hook);
+// The answer of the next question (a box with "Yes" and "No"); one not
+// queued is "No".
+void QueueMessageBoxAnswer(int answer);
 
 // --- File dialogs -------------------------------------------------------------------
 struct FileDialogRecord {
