@@ -8,6 +8,7 @@
 
 #include "cli_output.h"
 #include "dbf_check.h"
+#include "dbf_header.h"
 #include "memo_blocks.h"
 #include "table_session.h"
 
@@ -96,10 +97,11 @@ uint32_t MemoBlockSize(const TableSession& session) {
 
 std::string HeaderDate(const uint8_t* header) {
   // Years since 1900; some programs write the year of the century instead.
-  int year = 1900 + header[1];
+  const DbfHeaderFields h = DecodeDbfHeader(header);
+  int year = 1900 + h.Year;
   if (year < 1980) year += 100;
   char date[16];
-  std::snprintf(date, sizeof date, "%04d-%02d-%02d", year, header[2] % 100, header[3] % 100);
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", year, h.Month % 100, h.Day % 100);
   return date;
 }
 
@@ -109,7 +111,7 @@ std::string CodePageWhy(const TableSession& session, const Invocation& run) {
     case CodePageReason::TextLetters: return "the Russian letters of its text";
     case CodePageReason::LanguageDriver: {
       char byte[8];
-      std::snprintf(byte, sizeof byte, "0x%02X", session.GetHeader()[29]);
+      std::snprintf(byte, sizeof byte, "0x%02X", DecodeDbfHeader(session.GetHeader()).LanguageDriver);
       return std::string("its language-driver byte ") + byte;
     }
     case CodePageReason::Default: break;

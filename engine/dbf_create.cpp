@@ -1,8 +1,10 @@
 // Creating dBase III tables from field definition lines (NAME=Tlen,dec) and
 // copying the structure of an open table into a new file.
 #include <cctype>
+#include <algorithm>
 #include <cstring>
 
+#include "dbf_header.h"
 #include "dbf_table.h"
 #include "field_definition.h"
 
@@ -48,7 +50,7 @@ bool DbfTable::CreateTable(const std::string& file_name, const std::vector<std::
   auto data = DbfStream::Open(fs_.Open(file_name, DbfOpenMode::Create));
   if (!data) return false;
   uint8_t header[kDbfHeaderSize] = {};
-  StampDate(header + 1);
+  StampDate(header);
   if (!data->WriteAt(0, header, sizeof header)) {
     data->Close();
     return false;
@@ -57,24 +59,25 @@ bool DbfTable::CreateTable(const std::string& file_name, const std::vector<std::
   uint32_t offset = 0;
   for (size_t i = 0; i < count; ++i) {
     const DbfFieldDefinition& f = fields[i];
-    uint8_t d[32] = {};
-    std::memcpy(d, f.Name.data(), f.Name.size());
-    d[11] = static_cast<uint8_t>(f.Type);
-    for (int k = 0; k < 4; ++k) d[12 + k] = static_cast<uint8_t>(offset >> (8 * k));
-    d[16] = f.Length;
-    d[17] = f.Decimals;
-    result = data->WriteAt(kDbfHeaderSize + 32 * i, d, sizeof d) && result;
+    DbfDescriptorFields descriptor;
+    std::memcpy(descriptor.Name, f.Name.data(), std::min(f.Name.size(), sizeof descriptor.Name));
+    descriptor.Type = static_cast<uint8_t>(f.Type);
+    descriptor.Displacement = offset;
+    descriptor.Length = f.Length;
+    descriptor.Decimals = f.Decimals;
+    uint8_t d[kDbfDescriptorSize] = {};
+    EncodeDbfDescriptor(descriptor, d);
+    result = data->WriteAt(kDbfHeaderSize + kDbfDescriptorSize * i, d, sizeof d) && result;
     offset += f.Length;
   }
-  const uint32_t header_size = kDbfHeaderSize + 32 * static_cast<uint32_t>(count) + 1;
-  header[0] = memo ? static_cast<uint8_t>(DbfVersion::dBase3Memo)
-                   : static_cast<uint8_t>(DbfVersion::dBase3);
-  header[29] = language_driver;
-  header[8] = static_cast<uint8_t>(header_size);
-  header[9] = static_cast<uint8_t>(header_size >> 8);
-  header[10] = static_cast<uint8_t>(record_size);
-  header[11] = static_cast<uint8_t>(record_size >> 8);
-  const uint8_t tail[2] = {0x0D, 0x1A};
+  const uint32_t header_size = kDbfHeaderSize + kDbfDescriptorSize * static_cast<uint32_t>(count) + 1;
+  DbfHeaderFields h = DecodeDbfHeader(header);  // the date stamped above
+  h.Version = memo ? static_cast<uint8_t>(DbfVersion::dBase3Memo) : static_cast<uint8_t>(DbfVersion::dBase3);
+  h.LanguageDriver = language_driver;
+  h.HeaderSize = static_cast<uint16_t>(header_size);
+  h.RecordSize = static_cast<uint16_t>(record_size);
+  EncodeDbfHeader(h, header);
+  const uint8_t tail[2] = {kDbfHeaderTerminator, 0x1A};
   result = data->WriteAt(header_size - 1, tail, 2) && result;
   result = data->WriteAt(0, header, sizeof header) && result;
   result = data->Close() && result;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "dbf_header.h"
 #include "dbf_table.h"
 
 namespace tabulon {
@@ -15,11 +16,9 @@ constexpr uint8_t kEndOfData = 0x1A;
 
 }  // namespace
 
-void DbfTable::StampDate(uint8_t* destination) {
-  DbfLocalTime now = fs_.Now();
-  destination[0] = static_cast<uint8_t>(now.Year % 100);
-  destination[1] = static_cast<uint8_t>(now.Month);
-  destination[2] = static_cast<uint8_t>(now.Day);
+void DbfTable::StampDate(uint8_t* header) {
+  const DbfLocalTime now = fs_.Now();
+  PutDbfDate(header, now.Year, now.Month, now.Day);
 }
 
 // The new record goes after the last one, with the end-of-data byte after

@@ -229,7 +229,7 @@ int32_t DbfTable::Pack() {
                         end_byte == kEndOfData;
   if (first_dropped == 0 && !with_memo && tidy_end) {
     // Nothing to move: the header takes the date of the pack.
-    StampDate(Header + 1);
+    StampDate(Header);
     if (!DataStream->WriteAt(0, Header, kDbfHeaderSize)) return fail(count);
     return static_cast<int32_t>(count);
   }
@@ -275,7 +275,7 @@ int32_t DbfTable::Pack() {
     ++kept;
   }
   SetRecordCount(kept);
-  StampDate(Header + 1);
+  StampDate(Header);
   if (!writer.Drain() || !EndDataAt(writer.End()) ||
       !DataStream->WriteAt(0, Header, kDbfHeaderSize) || (memo && !memo->Finish()))
     return undo(count);

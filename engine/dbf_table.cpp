@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "dbf_header.h"
 #include "dbf_table.h"
 #include "pack_journal.h"
 
@@ -12,11 +13,6 @@ namespace {
 
 constexpr uint8_t kTerminator = 0x0D;
 
-uint32_t ReadLittle32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-
-uint16_t ReadLittle16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 }  // namespace
 
@@ -62,12 +58,12 @@ std::unique_ptr<DbfTable> NewDbfTable(const std::string& file_name,
                                     fs ? *fs : PlatformFileSystem());
 }
 
-uint32_t DbfTable::RecordCount() const { return ReadLittle32(Header + 4); }
-uint16_t DbfTable::HeaderSize() const { return ReadLittle16(Header + 8); }
-uint16_t DbfTable::RecordSize() const { return ReadLittle16(Header + 10); }
+uint32_t DbfTable::RecordCount() const { return GetDbfRecordCount(Header); }
+uint16_t DbfTable::HeaderSize() const { return DecodeDbfHeader(Header).HeaderSize; }
+uint16_t DbfTable::RecordSize() const { return DecodeDbfHeader(Header).RecordSize; }
 
 void DbfTable::SetRecordCount(uint32_t count) {
-  for (int i = 0; i < 4; ++i) Header[4 + i] = static_cast<uint8_t>(count >> (8 * i));
+  PutDbfRecordCount(Header, count);
 }
 
 DbfCodePage CodePageOfLanguageDriver(uint8_t driver) {
@@ -244,12 +240,14 @@ bool DbfTable::ReadHeader() {
   // the record size tells which reading the file was written with.
   uint32_t plain = 1, wide = 1;
   bool any_wide = false;
+  std::vector<DbfDescriptorFields> descriptors;
   for (int i = 1; i <= count; ++i) {
-    const uint8_t* d = area + (i - 1) * 32;
-    plain += d[16];
-    const bool long_char = d[11] == 'C' && d[17] != 0;
-    wide += d[16] + (long_char ? 256u * d[17] : 0u);
+    const DbfDescriptorFields d = DecodeDbfDescriptor(area + (i - 1) * kDbfDescriptorSize);
+    plain += d.Length;
+    const bool long_char = d.Type == 'C' && d.Decimals != 0;
+    wide += d.Length + (long_char ? 256u * d.Decimals : 0u);
     any_wide = any_wide || long_char;
+    descriptors.push_back(d);
   }
   bool use_wide = false;
   if (any_wide && RecordSize() == wide)
@@ -259,17 +257,17 @@ bool DbfTable::ReadHeader() {
 
   uint32_t position = 1;
   for (int i = 1; i <= count; ++i) {
-    const uint8_t* d = area + (i - 1) * 32;
+    const DbfDescriptorFields& d = descriptors[size_t(i - 1)];
     DbfField& f = Fields[i];
-    std::memcpy(f.Name, d, 11);
-    f.Type = d[11];
-    f.Length = d[16];
-    f.Decimals = d[17];
+    std::memcpy(f.Name, d.Name, sizeof f.Name);
+    f.Type = d.Type;
+    f.Length = d.Length;
+    f.Decimals = d.Decimals;
     if (use_wide && f.Type == 'C' && f.Decimals != 0) {
-      f.Length = static_cast<uint16_t>(d[16] + 256u * d[17]);
+      f.Length = static_cast<uint16_t>(d.Length + 256u * d.Decimals);
       f.Decimals = 0;
     }
-    std::memcpy(f.Rest, d + 18, 14);
+    std::memcpy(f.Rest, d.Rest, sizeof f.Rest);
     f.FieldPosition = position;
     position += f.Length;
     for (uint8_t& c : f.Name)
@@ -302,7 +300,7 @@ bool DbfTable::FlushWrites() {
     SetError(DbfAppendBlankError, count);
     return false;
   }
-  StampDate(Header + 1);
+  StampDate(Header);
   // A failed header write is tried once more: the bytes it left may be
   // torn, and every count it could hold is safe now.
   if (!DataStream->WriteAt(0, Header, kDbfHeaderSize) &&

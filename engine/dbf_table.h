@@ -218,7 +218,8 @@ class DbfTable {
   // Neither leaves a current record (RecNo 0).
   int32_t Pack();
   void RemoveRecord(int32_t n);
-  void StampDate(uint8_t* destination);
+  // Today's date into a header's date of the last update.
+  void StampDate(uint8_t* header);
 
   // Creation.
   // language_driver goes into header byte 29, so that other programs know

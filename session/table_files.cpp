@@ -1,5 +1,7 @@
 #include "table_files.h"
 
+#include "dbf_header.h"
+
 namespace tabulon {
 
 std::string ChooseMemoFile(const std::string& table_file, DbfFileSystem& fs) {
@@ -33,10 +35,10 @@ bool TableSnapshot::operator==(const TableSnapshot& other) const {
 TableSnapshot SnapshotWithHeader(const uint8_t* header, const DbfTable& table, DbfFileSystem& fs) {
   TableSnapshot s;
   if (!fs.GetInfo(table.FileName, &s.Data)) return s;
-  s.RecordCount = uint32_t{header[4]} | (uint32_t{header[5]} << 8) | (uint32_t{header[6]} << 16) |
-                  (uint32_t{header[7]} << 24);
-  s.HeaderSize = static_cast<uint16_t>(header[8] | (header[9] << 8));
-  s.RecordSize = static_cast<uint16_t>(header[10] | (header[11] << 8));
+  const DbfHeaderFields h = DecodeDbfHeader(header);
+  s.RecordCount = h.RecordCount;
+  s.HeaderSize = h.HeaderSize;
+  s.RecordSize = h.RecordSize;
   if (!table.MemoFileName.empty()) fs.GetInfo(table.MemoFileName, &s.Memo);
   s.Valid = true;
   return s;
