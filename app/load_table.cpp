@@ -74,6 +74,7 @@ void MainWindow::ShowLoaded(const Outcome& loaded) {
   // The hits of the table shown before name none of this one's records.
   SearchResultList->Clear();
   SearchHitRecords.clear();
+  SearchTitle->SetText(Utf8ToAnsi(texts::kSearchTitle));
   if (!loaded.IsDone()) {
     ReportLoadFailure(loaded);
     return;

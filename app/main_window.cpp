@@ -245,6 +245,12 @@ void MainWindow::WireEvents() {
   ZoomOutButton->OnClick = [this](Button&) { ZoomOut(); };
   MemoButton->OnClick = [this](Button&) { EditMemo(); };
   SearchButton->OnClick = [this](Button&) { RunSearch(); };
+  // Enter in the mask box searches, as the button does.
+  SearchMaskEdit->OnKeyDown = [this](Control&, int& key, uint32_t) {
+    if (key != kVkReturn) return;
+    key = 0;
+    RunSearch();
+  };
   SearchResultList->OnDblClick = [this](ListBox&) { JumpToHit(); };
   FieldGrid->SetDataSource(&field_grid_source_);
   FieldCountButton->OnClick = [this](Button&) { SetFieldRows(); };

@@ -1,6 +1,7 @@
 // Start-up and shutdown.
 #include "program.h"
 
+#include "system.h"
 #include "texts.h"
 
 namespace tabulon {
@@ -14,7 +15,16 @@ Program::Program(DbfFileSystem* fs)
 
 Program::~Program() = default;
 
-void Program::Run() { applet_->Run(main_window_->GetForm()); }
+void Program::Run() {
+  // A table given at start (Windows passes the file the user opened with
+  // the program) is loaded into the shown window.
+  const std::vector<std::string> arguments = GetProgramArguments();
+  if (!arguments.empty()) {
+    main_window_->GetForm().Show();
+    main_window_->OpenTableFile(arguments[0]);
+  }
+  applet_->Run(main_window_->GetForm());
+}
 
 std::unique_ptr<Program> NewProgram(DbfFileSystem* fs) { return std::make_unique<Program>(fs); }
 

@@ -38,11 +38,14 @@ void MainWindow::RunSearch() {
   lines.reserve(hits.size());
   SearchHitRecords.reserve(hits.size());
   for (const SearchHit& hit : hits) {
-    lines.push_back(Utf8ToAnsi(hit.Text));
+    // The record number first: many hits may read alike.
+    lines.push_back(std::to_string(hit.Record) + texts::kHitSeparator + Utf8ToAnsi(hit.Text));
     SearchHitRecords.push_back(std::to_string(hit.Record));
   }
   // One batch: line by line, a list of thousands of hits takes minutes.
   SearchResultList->SetLines(lines);
+  SearchTitle->SetText(Utf8ToAnsi(texts::kSearchTitle + std::string(texts::kHitCountPrefix) +
+                                  std::to_string(hits.size()) + (more_hits ? "+" : "")));
   SetStatus(texts::kStatusOk);
   if (more_hits) Tell(texts::kTooManyHits);
 }

@@ -31,6 +31,10 @@ constexpr const char* kMemoButton = "[_]";
 constexpr const char* kOemCheckBox = "OEM";
 constexpr const char* kSearchButton = "Поиск";
 constexpr const char* kSearchTitle = "Поиск по базе";
+// After a search: kSearchTitle + kHitCountPrefix + the number of hits; each
+// hit listed as its record number + kHitSeparator + the value.
+constexpr const char* kHitCountPrefix = ": найдено ";
+constexpr const char* kHitSeparator = ": ";
 constexpr const char* kNewTableTitle = "Создать новую базу";
 constexpr const char* kFieldCountLabel = "Количество полей";
 constexpr const char* kFieldCountButton = "OK";

@@ -1,8 +1,9 @@
-// System services: local time, the temporary-files folder and the path of
-// the program's own executable.
+// System services: local time, the temporary-files folder, the path of
+// the program's own executable and the arguments it was started with.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tabulon {
 
@@ -23,5 +24,8 @@ LocalTime GetLocalTime();
 std::string GetTempFolder();
 // The full path of the running executable (UTF-8).
 std::string GetProgramPath();
+// The arguments after the program's name (UTF-8), as the shell or Windows
+// gave them: a file opened with the program arrives as the first.
+std::vector<std::string> GetProgramArguments();
 
 }  // namespace tabulon

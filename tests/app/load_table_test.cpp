@@ -52,7 +52,6 @@ TEST_F(LoadTableTest, ShowsNamesAndValuesAndLeavesTheTableClosed) {
   EXPECT_EQ(d.Owner, w.Window->GetHandle());
 
   EXPECT_EQ(w.Session->GetFileName(), Path("people.dbf"));
-  EXPECT_EQ(w.Session->GetFileName(), Path("people.dbf"));
   EXPECT_EQ(w.Session->GetMemoFileName(), "");
   EXPECT_FALSE(w.Session->IsOpen());
   EXPECT_EQ(Status(), "OK");
@@ -85,6 +84,18 @@ TEST_F(LoadTableTest, ShowsNamesAndValuesAndLeavesTheTableClosed) {
   headless::QueueFileDialogAnswer(std::nullopt);
   headless::ChooseMenuItem(*w.Window, 1);
   EXPECT_EQ(headless::GetFileDialogs().back().FileName, Path("people.dbf"));
+}
+
+// A table given at start, as Windows passes the file the user opened with
+// the program, is shown without a dialog.
+TEST_F(LoadTableTest, ATableGivenAtStartIsLoaded) {
+  Write("people.dbf", MakeTable(People()));
+  headless::SetProgramArguments({Path("people.dbf")});
+  program_->Run();
+  EXPECT_TRUE(headless::GetFileDialogs().empty());
+  EXPECT_EQ(win_->TableGrid->RowCount(), 4);
+  EXPECT_EQ(win_->TableGrid->GetColTitle(0), "NAME");
+  EXPECT_EQ(Status(), "OK");
 }
 
 TEST_F(LoadTableTest, ACancelledDialogChangesNothing) {

@@ -37,10 +37,15 @@ class SearchTest : public AppTest {
     return win_->SearchHitRecords;
   }
 
+  // The listed values, each after its record number.
   std::vector<std::string> Lines() const {
     std::vector<std::string> lines;
-    for (int i = 0; i < win_->SearchResultList->GetCount(); ++i)
-      lines.push_back(win_->SearchResultList->GetLine(i));
+    for (int i = 0; i < win_->SearchResultList->GetCount(); ++i) {
+      const std::string line = win_->SearchResultList->GetLine(i);
+      const std::string number = win_->SearchHitRecords[size_t(i)] + ": ";
+      EXPECT_EQ(line.substr(0, number.size()), number);
+      lines.push_back(line.substr(number.size()));
+    }
     return lines;
   }
 };
@@ -55,6 +60,11 @@ TEST_F(SearchTest, MasksMatchWholeStoredValuesInEitherCase) {
   // Trailing blanks are gone before matching; the deleted record counts.
   EXPECT_EQ(Search(0, "abc"), (Hits{"1", "2"}));
   EXPECT_EQ(Lines(), (Hits{"abc", "ABC"}));
+  EXPECT_EQ(AnsiToUtf8(win_->SearchTitle->GetText()), "Поиск по базе: найдено 2");
+  // Enter in the mask box searches too.
+  win_->SearchMaskEdit->SetText("?");
+  headless::PressKey(*win_->SearchMaskEdit, kVkReturn);
+  EXPECT_EQ(win_->SearchHitRecords, (Hits{"4", "10"}));
   EXPECT_EQ(Search(0, "?"), (Hits{"4", "10"}));
   EXPECT_EQ(Search(0, "??*"), (Hits{"1", "2", "3", "5", "7", "8", "9"}));
   EXPECT_EQ(Search(0, ""), (Hits{"6"}));

@@ -136,6 +136,8 @@ const std::vector<FileDialogRecord>& GetFileDialogs();
 // --- System services ------------------------------------------------------------
 void SetLocalTime(const LocalTime& time);  // fixed from now on
 void SetTempFolder(const std::string& folder);
+// What GetProgramArguments gives (none after a reset).
+void SetProgramArguments(const std::vector<std::string>& arguments);
 
 // --- Drawing ------------------------------------------------------------------------
 enum class CanvasOp : uint8_t { FillRect, FrameRect, DrawText, DrawEdge, DrawFocusRect, Rectangle, CopyRect };

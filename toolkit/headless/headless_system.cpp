@@ -16,6 +16,7 @@ struct SystemState {
   bool FixedTime = false;
   LocalTime Time;
   std::string TempFolder;
+  std::vector<std::string> Arguments;
 };
 
 SystemState& System() {
@@ -71,7 +72,11 @@ std::string GetProgramPath() {
   return n > 0 ? std::string(path, size_t(n)) : std::string();
 }
 
+std::vector<std::string> GetProgramArguments() { return System().Arguments; }
+
 namespace headless {
+
+void SetProgramArguments(const std::vector<std::string>& arguments) { System().Arguments = arguments; }
 
 void SetLocalTime(const LocalTime& time) {
   System().FixedTime = true;

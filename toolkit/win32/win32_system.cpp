@@ -1,8 +1,11 @@
-// Local time, the temporary-files folder and the program's own path.
+// Local time, the temporary-files folder, the program's own path and its
+// arguments.
 #include <vector>
 
 #include "system.h"
 #include "win32_internal.h"
+
+#include <shellapi.h>
 
 namespace tabulon {
 
@@ -37,6 +40,22 @@ std::string GetProgramPath() {
     if (n < buffer.size()) return WideToUtf8(buffer.data());
     buffer.resize(buffer.size() * 2);
   }
+}
+
+}  // namespace tabulon
+
+namespace tabulon {
+
+// From the wide command line: the narrow one is in the ANSI code page,
+// which cannot name every file.
+std::vector<std::string> GetProgramArguments() {
+  std::vector<std::string> arguments;
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (argv == nullptr) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(WideToUtf8(argv[i]));
+  LocalFree(argv);
+  return arguments;
 }
 
 }  // namespace tabulon
