@@ -72,6 +72,7 @@ std::string MainWindow::OutcomeText(const Outcome& o) const {
     case Refusal::TableChanged: return texts::kTableChanged;
     case Refusal::NoMemoFile: return texts::kNoMemoFile;
     case Refusal::ValueRefused: return ValueRefusal(o.Field);
+    case Refusal::ControlCharacter: return texts::kFieldPrefix + Session->GetFieldTitle(o.Field) + texts::kControlCharacter;
     case Refusal::BinaryData: return texts::kFieldPrefix + Session->GetFieldTitle(o.Field) + texts::kBinaryMemo;
     case Refusal::NoCodePageTwin: return texts::kNoOemTwinPrefix + o.Detail + texts::kNoOemTwinSuffix;
     case Refusal::PackMemoMissing: return texts::kPackMemoMissing + o.Detail;

@@ -34,6 +34,10 @@ XLGridEditor MainWindow::BeginCellEdit(int col, int row) {
     MemoCellEditor->Clear();
   } else {
     lent.Editor = TextCellEditor.get();
+    // A Character field's editor takes no more than the field holds, so
+    // nothing typed is cut without a word.
+    const bool text = Session->GetValueLayout(field) == DbfValueLayout::Text;
+    TextCellEditor->SetMaxLength(text ? Session->GetField(field).Length : 0);
   }
   // The record as the edit starts from it: the view may be drawn again
   // while the editor is open, and the write must still find the file as

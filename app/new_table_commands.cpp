@@ -42,6 +42,7 @@ XLGridEditor MainWindow::BeginFieldEdit(int col, int row) {
   switch (role) {
     case kNameColumn:
       editor = TextCellEditor.get();
+      TextCellEditor->SetMaxLength(0);  // the table view's edits limit it
       break;
     case kSizeColumn:
       editor = SizeCellEditor.get();

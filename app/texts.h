@@ -106,6 +106,11 @@ constexpr const char* kFieldNotEditable =
 // kDeleteCurrentPrefix + record number + kDeleteCurrentSuffix.
 constexpr const char* kDeleteCurrentPrefix = "Отмечены другие строки, а «X» удаляет текущую запись ";
 constexpr const char* kDeleteCurrentSuffix = ". Удалить её?";
+// A tab or line break typed or pasted into a Character field: kFieldPrefix
+// + name + this.
+constexpr const char* kControlCharacter =
+    ": табуляция, перевод строки и другие управляющие знаки в текстовое поле не записываются. "
+    "Ничего не записано.";
 // A memo of binary data (an image, say): kFieldPrefix + name + this.
 constexpr const char* kBinaryMemo =
     ": мемо содержит двоичные данные (например, изображение); здесь оно не изменяется, чтобы не "

@@ -101,6 +101,8 @@ std::string DescribeOutcome(const TableSession& session, const Outcome& o) {
       if (o.Field >= 1 && o.Field <= session.GetFieldCount())
         return where + "expects " + ExpectedValue(session.GetField(o.Field), session.GetVersion());
       return where + "value refused";
+    case Refusal::ControlCharacter:
+      return where + "a tab, line break or other control character has no place in a character field";
     case Refusal::BinaryData: return where + "the memo holds binary data and is not edited as text; nothing written";
     case Refusal::NoCodePageTwin:
       return where + "the character \"" + o.Detail + "\" has no place in the table's code page (" +

@@ -262,7 +262,7 @@ void DbfTable::PutFieldText(int32_t n, const std::string& text) {
       break;
     case DbfValueLayout::Number:
       if (!IsNumberText(typed, f.Length, f.Decimals)) return refuse();
-      stored = PadLeft(typed, f.Length);
+      stored = PadLeft(NumberWithDecimals(typed, f.Length, f.Decimals), f.Length);
       break;
     case DbfValueLayout::Date:
       if (!IsDateText(typed) || typed.size() > f.Length) return refuse();

@@ -417,6 +417,23 @@ bool IsNumberText(const std::string& text, uint16_t width, uint8_t decimals) {
   return true;
 }
 
+std::string NumberWithDecimals(const std::string& text, uint16_t width, uint8_t decimals) {
+  if (text.empty()) return text;
+  std::string sign, whole, fraction;
+  size_t i = 0;
+  if (text[0] == '-') sign = "-";
+  if (text[0] == '+' || text[0] == '-') i = 1;
+  const size_t point = text.find('.', i);
+  whole = text.substr(i, point == std::string::npos ? std::string::npos : point - i);
+  if (point != std::string::npos) fraction = text.substr(point + 1);
+  if (decimals == 0) return sign + whole;
+  fraction.resize(decimals, '0');
+  if (whole.empty()) whole = "0";
+  std::string formed = sign + whole + "." + fraction;
+  // Where the field is too narrow for the lined-up form, the value as typed.
+  return formed.size() <= width ? formed : text;
+}
+
 bool IsDateText(const std::string& text) {
   if (text.empty()) return true;
   if (text.size() != 8) return false;

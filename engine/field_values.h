@@ -75,6 +75,10 @@ bool EncodeBinaryValue(DbfValueLayout layout, const std::string& text, uint8_t* 
 // point, within width characters, with at most decimals digits after the
 // point (and no point without decimals) and room for them.
 bool IsNumberText(const std::string& text, uint16_t width, uint8_t decimals);
+// A number text that IsNumberText accepted, in the form xBase programs
+// write: no plus sign, and with decimals, exactly that many digits after
+// the point ("12.5" in N(12,2) is "12.50", ".5" is "0.50").
+std::string NumberWithDecimals(const std::string& text, uint16_t width, uint8_t decimals);
 // Date: blank, or eight digits YYYYMMDD of a real calendar date.
 bool IsDateText(const std::string& text);
 // Logic: blank or one of T F Y N ? in either case.

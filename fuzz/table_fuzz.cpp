@@ -141,9 +141,13 @@ void Session::WriteField(int32_t f) {
     const Span own = FieldSpan(t_, f);
     std::copy(now.begin() + own.Begin, now.begin() + own.End, expected.begin() + own.Begin);
     const DbfValueLayout layout = t_.GetValueLayout(f);
-    if (layout == DbfValueLayout::Number || layout == DbfValueLayout::Date ||
-        layout == DbfValueLayout::Logic)
+    if (layout == DbfValueLayout::Date || layout == DbfValueLayout::Logic)
       Require(TrimBlanks(t_.GetFieldText(f)) == TrimBlanks(value), "a typed value reads back");
+    // A number reads back as the same number, its decimals filled in.
+    if (layout == DbfValueLayout::Number)
+      Require(TrimBlanks(value).empty() ? TrimBlanks(t_.GetFieldText(f)).empty()
+                                        : std::stod(t_.GetFieldText(f)) == std::stod(TrimBlanks(value)),
+              "a typed number reads back");
   }
   for (size_t i = 0; i < now.size(); ++i) {
     if (now[i] == expected[i]) continue;

@@ -54,16 +54,16 @@ Outcome TableSession::WriteValue(int field, const std::string& typed, bool memo)
       return o;
     }
   }
-  std::string ansi_typed = typed;
+  std::string fitted = typed;
   // Text longer than a Character field is cut to it; every other value
   // goes whole, so that one too long is refused rather than cut.
   if (!memo && GetValueLayout(field) == DbfValueLayout::Text) {
     const std::string ansi = Utf8ToAnsi(typed);
     if (ansi.size() > GetField(field).Length)
-      ansi_typed = AnsiToUtf8(ansi.substr(0, GetField(field).Length));
+      fitted = AnsiToUtf8(ansi.substr(0, GetField(field).Length));
   }
   // Read before the write begins: its errors are not the write's.
-  const TypedValue value = TypedToStored(StoredText(t, field), ansi_typed);
+  const TypedValue value = TypedToStored(StoredText(t, field), fitted);
   Outcome o;
   o.Field = field;
   o.Record = t.RecNo;
@@ -72,6 +72,15 @@ Outcome TableSession::WriteValue(int field, const std::string& typed, bool memo)
     o.Field = field;
     o.Detail = value.Bytes;
     return o;
+  }
+  if (value.Outcome == TypedOutcome::Store && !memo && GetValueLayout(field) == DbfValueLayout::Text) {
+    // Pasted lines would put tabs and line breaks into a one-line field.
+    for (char c : fitted) {
+      if (uint8_t(c) >= 0x20) continue;
+      o = Refused(Refusal::ControlCharacter);
+      o.Field = field;
+      return o;
+    }
   }
   ClearEngineError();
   if (value.Outcome == TypedOutcome::Store) {

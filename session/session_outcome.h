@@ -29,6 +29,9 @@ enum class Refusal {
   // A memo that holds binary data (an image, say), which is never edited
   // as text (Field says which).
   BinaryData,
+  // A tab, line break or other control character typed into a Character
+  // field (Field says which); memos keep them.
+  ControlCharacter,
   // A typed character the table's code page lacks (Detail holds it).
   NoCodePageTwin,
   // Packing a table whose memo blocks cannot be carried over: its memo

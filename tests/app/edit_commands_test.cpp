@@ -108,9 +108,11 @@ TEST_F(EditCommandsTest, InPlaceEditsReachTheFileFittedToTheField) {
   EXPECT_EQ(win_->TextCellEditor->GetText(), "Cy");
   // The whole text is selected: typing replaces it.
   EXPECT_EQ(win_->TextCellEditor->Perform(kEmGetSel), intptr_t(MakeWParam(0, 0xFFFF)));
-  headless::TypeText(*win_->TextCellEditor, "Dee");
+  // Typing stops at the field's width: nothing is cut afterwards.
+  headless::TypeText(*win_->TextCellEditor, "Deedee");
+  EXPECT_EQ(win_->TextCellEditor->GetText(), "Deede");
   headless::PressKey(*win_->TextCellEditor, kVkReturn);
-  EXPECT_EQ(StoredField(3, 1, 5), "Dee  ");
+  EXPECT_EQ(StoredField(3, 1, 5), "Deede");
 }
 
 // Typed text is stored in the code page the view shows the table in: as
@@ -751,9 +753,10 @@ TEST_F(EditCommandsTest, TypedValuesAreCheckedAndBinaryFieldsKeepTheirForm) {
   EXPECT_EQ(AnsiToUtf8(headless::GetMessageBoxes()[0].Text),
             "Поле SUMMA: ожидается число шириной до 10 знаков, из них 2 после точки, или пусто.");
 
-  // Fewer decimals than the field has: stored as typed, without a warning.
+  // Fewer decimals than the field has: stored with the field's decimals,
+  // without a warning.
   EditCell(0, 0, "12.5");
-  EXPECT_EQ(Slice(Read("sums.dbf"), record + 1, 10), "      12.5");
+  EXPECT_EQ(Slice(Read("sums.dbf"), record + 1, 10), "     12.50");
   EXPECT_EQ(Status(), "OK");
   EditCell(1, 0, "-2");
   EXPECT_EQ(Slice(Read("sums.dbf"), record + 11, 8), std::string("\xFE\xFF\xFF\xFF\x03\0\0\0", 8));

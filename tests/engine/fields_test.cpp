@@ -158,10 +158,12 @@ TEST(FieldTextTest, EveryLayoutReadsChecksAndEncodesTypedText) {
   const std::string zeros8(8, '\0');
   const std::nullopt_t refused = std::nullopt;
   const ValueCase cases[] = {
-      // Numbers: right-justified as typed, fewer decimals than the field's
-      // are fine; letters, too many decimals or too wide a whole part not.
-      {0x03, n82, "  123.45", "  123.45", "12.5", "    12.5"},
-      {0x03, n82, "  123.45", "  123.45", " -1 ", "      -1"},
+      // Numbers: right-justified with the field's decimals, as other xBase
+      // programs write them; fewer typed decimals are fine; letters, too
+      // many decimals or too wide a whole part not.
+      {0x03, n82, "  123.45", "  123.45", "12.5", "   12.50"},
+      {0x03, n82, "  123.45", "  123.45", " -1 ", "   -1.00"},
+      {0x03, n82, "  123.45", "  123.45", "+.5", "    0.50"},
       {0x03, n82, "  123.45", "  123.45", "", "        "},
       {0x03, n82, "  123.45", "  123.45", "abc", refused},
       {0x03, n82, "  123.45", "  123.45", "1.234", refused},
@@ -172,6 +174,7 @@ TEST(FieldTextTest, EveryLayoutReadsChecksAndEncodesTypedText) {
       {0x03, n5, "    7", "    7", "-", refused},
       {0x03, n5, "    7", "    7", "12345", "12345"},
       {0x03, {"F", 'F', 6, 1}, "   0.0", "   0.0", "-3.5", "  -3.5"},
+      {0x03, n5, "    7", "    7", "+12", "   12"},
       // The field's own value changes nothing, whatever the padding.
       {0x03, n82, "12      ", "12", "12", "12      "},
       {0x03, {"C", 'C', 5}, std::string("AB\0\t\0", 5), "AB", "AB", std::string("AB\0\t\0", 5)},

@@ -111,7 +111,7 @@ TEST_F(CliTest, CommandsAnswerWithTheirStatusAndOneLineWhenRefused) {
       {"memo T 3 NOTE", "", 0, "новая\nзаметка", ""},
       {"pack T", "", 0, "2 records kept, 1 dropped\n", ""},
       {"remove T 1", "", 0, "", ""},
-      {"show T", "", 0, "#\tNAME\tQTY\tNOTE\n1\tCy\t7\tновая\\nзаметка\n", ""},
+      {"show T", "", 0, "#\tNAME\tQTY\tNOTE\n1\tCy\t7.0\tновая\\nзаметка\n", ""},
       {"check T", "", 0, "", ""},
       {"frobnicate T", "", 2, "", "tabulon-cli: unknown command"},
       {"set T 1", "", 2, "", "tabulon-cli: usage: tabulon-cli set TABLE RECNO FIELD VALUE"},

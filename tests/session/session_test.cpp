@@ -81,6 +81,7 @@ TEST(TableSession, TypedValuesAreCheckedAndStoredInTheTablesCodePage) {
       {"no twin in 866", true, 1, "Кот•", OutcomeKind::Refused, Refusal::NoCodePageTwin, "Ann   ", "•"},
       {"no twin in 1251", false, 1, "AäB", OutcomeKind::Refused, Refusal::NoCodePageTwin, "Ann   ", "ä"},
       {"no twin at all", false, 1, "Я日本", OutcomeKind::Refused, Refusal::NoCodePageTwin, "Ann   ", "日"},
+      {"a tab", false, 1, "A\tB", OutcomeKind::Refused, Refusal::ControlCharacter, "Ann   ", ""},
       {"number", false, 2, "12.5", OutcomeKind::Done, Refusal::None, " 12.5", "12.5"},
       {"not a number", false, 2, "abc", OutcomeKind::Refused, Refusal::ValueRefused, "  1.5", ""},
       {"too many decimals", false, 2, "1.25", OutcomeKind::Refused, Refusal::ValueRefused, "  1.5", ""},

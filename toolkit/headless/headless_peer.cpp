@@ -143,17 +143,19 @@ void HeadlessPeer::AppendText(const std::string& text) {
 
 void HeadlessPeer::Type(const std::string& text) {
   if (read_only_) return;
+  // The headless edit keeps no caret: typed text replaces the selection, or
+  // goes at the end when nothing is selected. The limit counts the text as
+  // it will be, the selection gone.
+  const size_t end = std::min<size_t>(HiWord(selection_), text_.size());
+  const size_t start = std::min<size_t>(LoWord(selection_), end);
+  const size_t kept = text_.size() - (end - start);
   std::string typed;
   for (char c : text) {
     if ((params_.Options & kOptDigitsOnly) && (c < '0' || c > '9')) continue;
-    if (text_.size() + typed.size() >= limit_text_) break;
+    if (kept + typed.size() >= limit_text_) break;
     typed += c;
   }
   if (typed.empty()) return;
-  // The headless edit keeps no caret: typed text replaces the selection, or
-  // goes at the end when nothing is selected.
-  const size_t end = std::min<size_t>(HiWord(selection_), text_.size());
-  const size_t start = std::min<size_t>(LoWord(selection_), end);
   if (start == end) {
     AppendText(typed);
     return;
