@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "input.h"
+#include "text.h"
 #include "xl_grid.h"
 
 namespace tabulon {
@@ -44,6 +45,9 @@ bool XLGrid::HandleGridMessage(Message& m, intptr_t& result) {
     case kWmKeyDown:
       OnKey(int(m.WParam));
       return false;
+    case kWmChar:
+      OnChar(uint32_t(m.WParam));
+      return false;
     case kWmHScroll:
       ApplyScrollCode(kSbHorz, LoWord(m.WParam), ThumbPosition(*this, kSbHorz, m));
       return false;
@@ -68,6 +72,32 @@ bool XLGrid::HandleGridMessage(Message& m, intptr_t& result) {
     default:
       return false;
   }
+}
+
+// As in a spreadsheet: typing on a cell replaces its text with what is
+// typed. The character comes as the platform's code point; cells hold
+// Windows-1251 text.
+void XLGrid::OnChar(uint32_t code) {
+  if (code < 0x20 || code == 0x7F || code > 0xFFFF || editor_.Get() != nullptr) return;
+  if (GetKeyState(kVkControl) < 0) return;
+  BeginEdit();
+  Control* edit = edit_control_.Get();
+  if (edit == nullptr || (edit->GetKind() != ControlKind::Edit && edit->GetKind() != ControlKind::Memo))
+    return;
+  std::string utf8;
+  if (code < 0x80) {
+    utf8 += char(code);
+  } else if (code < 0x800) {
+    utf8 += char(0xC0 | (code >> 6));
+    utf8 += char(0x80 | (code & 0x3F));
+  } else {
+    utf8 += char(0xE0 | (code >> 12));
+    utf8 += char(0x80 | ((code >> 6) & 0x3F));
+    utf8 += char(0x80 | (code & 0x3F));
+  }
+  const std::string typed = Utf8ToAnsi(utf8);
+  edit->SetText(typed);
+  edit->Perform(kEmSetSel, typed.size(), intptr_t(typed.size()));  // the caret after it
 }
 
 void XLGrid::OnMouseDown(const Message& m) {

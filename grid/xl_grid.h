@@ -426,6 +426,8 @@ class XLGrid : public CustomControl {
   void OnMouseUp(const Message& m);
   void OnDoubleClick(const Message& m);
   void OnKey(int key);
+  // A character typed on the grid (a code point): starts an edit with it.
+  void OnChar(uint32_t code);
   void OnWheel(const Message& m);
   void StartMoving(int x, int y, bool column);
 
