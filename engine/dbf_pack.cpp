@@ -34,6 +34,55 @@ std::string BaseNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) c = LowerAscii(c);
+  return text;
+}
+
+// A path's folder as the file system resolves it, so that "./t.dbt" and
+// "t.dbt" name one folder: "." and empty components dropped, "x/.."
+// collapsed, either slash a separator, letters compared without case (as
+// Windows does; tables travel between the two).
+std::string ResolvedFolderOf(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  std::vector<std::string> parts;
+  std::string part;
+  auto take = [&] {
+    if (part == "..") {
+      if (!parts.empty() && parts.back() != "..")
+        parts.pop_back();
+      else
+        parts.push_back(part);
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    part.clear();
+  };
+  for (char c : folder) {
+    if (c == '/' || c == '\\')
+      take();
+    else
+      part += LowerAscii(c);
+  }
+  take();
+  std::string resolved = !folder.empty() && (folder[0] == '/' || folder[0] == '\\') ? "/" : "";
+  for (const std::string& p : parts) resolved += p + "/";
+  return resolved;
+}
+
+bool SameFileName(const std::string& a, const std::string& b) {
+  return ResolvedFolderOf(a) == ResolvedFolderOf(b) &&
+         LowerAscii(BaseNameOf(a)) == LowerAscii(BaseNameOf(b));
+}
+
+// Anything at all of that name: a file, a folder, a pipe.
+bool Occupied(DbfFileSystem& fs, const std::string& path) {
+  DbfFileInfo info;
+  return fs.Exists(path) || fs.GetInfo(path, &info);
+}
+
 // Writes records one after another from a position, in large pieces. In a
 // pack the position trails the reading, so nothing unread is overwritten.
 class RecordWriter {
@@ -60,8 +109,9 @@ class RecordWriter {
 }  // namespace
 
 // Called by SetActive before the header is read, with the data file open.
-// Only the table's own data file and the memo file it is opened with are
-// ever written, and only the journal itself is removed or renamed.
+// Only the table's own data file and the memo file the journal names are
+// ever written, only a journal written for this table is applied, and only
+// the journal itself is removed or renamed.
 bool DbfTable::RecoverPass() {
   const std::string name = PackJournalName(FileName);
   if (!fs_.Exists(name)) return true;
@@ -72,25 +122,26 @@ bool DbfTable::RecoverPass() {
   }
   PackJournal saved;
   JournalState state = ReadPackJournal(*journal, &saved);
-  if (state == JournalState::Complete && !saved.MemoName.empty() &&
-      (MemoFileName.empty() || BaseNameOf(MemoFileName) != saved.MemoName ||
-       FolderOf(MemoFileName) != FolderOf(FileName)))
-    state = JournalState::Malformed;
-  bool applied = state != JournalState::Complete || ApplyJournal(*journal, saved);
+  if (state == JournalState::Complete) state = CheckJournalFitsTable(*DataStream, saved);
+  std::string memo_file;
+  if (state == JournalState::Complete && !saved.MemoName.empty()) {
+    // Its records are half old, half packed: without the memo file the
+    // journal saved, the table is not shown at all.
+    memo_file = JournalMemoFile(saved);
+    if (memo_file.empty()) {
+      journal->Close();
+      SetError(DbfJournalMemoMissing, FolderOf(FileName) + saved.MemoName);
+      return false;
+    }
+  }
+  bool applied = state != JournalState::Complete || ApplyJournal(*journal, saved, memo_file);
   journal->Close();
   switch (state) {
     case JournalState::Unreadable:
       SetError(DbfNoWriteAccess, name);
       return false;
-    case JournalState::Malformed: {
-      const std::string aside = RejectedJournalName(FileName);
-      if (!fs_.Rename(name, aside)) {
-        SetError(DbfNoWriteAccess, name);
-        return false;
-      }
-      SetError(DbfPackJournalSetAside, aside);
-      return true;
-    }
+    case JournalState::Malformed:
+      return SetJournalAside(name);
     case JournalState::Incomplete:
     case JournalState::Complete:
       // Kept when the bytes did not all go back: the next open tries again.
@@ -103,20 +154,54 @@ bool DbfTable::RecoverPass() {
   return false;
 }
 
+// The memo file a journal's saved memo goes back into: the one the table
+// is opened with when that is the file the journal names (beside the
+// table), else the named one when it is there. Empty when neither.
+std::string DbfTable::JournalMemoFile(const PackJournal& saved) {
+  const std::string named = FolderOf(FileName) + saved.MemoName;
+  const bool own = !MemoFileName.empty() && SameFileName(MemoFileName, named);
+  if (own && (MemoStream || fs_.Exists(MemoFileName))) return MemoFileName;
+  if (fs_.Exists(named)) return named;
+  // The journal holds the whole memo file: it can be written anew.
+  return own ? MemoFileName : std::string();
+}
+
+// Renames an untrusted journal to the first free "~pack-rejected" name,
+// so that earlier ones are kept and anything else at those names (a
+// folder, a pipe) is passed by.
+bool DbfTable::SetJournalAside(const std::string& journal_name) {
+  for (int n = 1; n <= kMaxRejectedJournals; ++n) {
+    const std::string aside = RejectedJournalName(FileName, n);
+    if (Occupied(fs_, aside)) continue;
+    if (fs_.Rename(journal_name, aside)) {
+      SetError(DbfPackJournalSetAside, aside);
+      return true;
+    }
+    if (!Occupied(fs_, aside)) {
+      SetError(DbfNoWriteAccess, journal_name);
+      return false;
+    }
+  }
+  SetError(DbfJournalNameTaken, RejectedJournalName(FileName, kMaxRejectedJournals));
+  return false;
+}
+
 // Puts the saved bytes back and the sizes as they were, and flushes.
 // Writing the same bytes twice does no harm, so a recovery that is itself
 // cut off is simply done again.
-bool DbfTable::ApplyJournal(DbfStream& journal, const PackJournal& saved) {
+bool DbfTable::ApplyJournal(DbfStream& journal, const PackJournal& saved,
+                            const std::string& memo_file) {
   if (!saved.MemoName.empty()) {
     // At open the memo file is not open yet; undoing a pass, it is.
+    const bool own_open = MemoStream && memo_file == MemoFileName;
     std::unique_ptr<DbfStream> opened;
-    if (!MemoStream) {
-      const bool exists = fs_.Exists(MemoFileName);
+    if (!own_open) {
+      const bool exists = fs_.Exists(memo_file);
       opened = DbfStream::Open(fs_.Open(
-          MemoFileName, exists ? DbfOpenMode::ReadWriteShared : DbfOpenMode::CreateNew));
+          memo_file, exists ? DbfOpenMode::ReadWriteShared : DbfOpenMode::CreateNew));
       if (!opened) return false;
     }
-    DbfStream& memo = MemoStream ? *MemoStream : *opened;
+    DbfStream& memo = own_open ? *MemoStream : *opened;
     bool ok = CopyStreamBytes(journal, saved.MemoAt, memo, 0, saved.MemoSize) &&
               memo.SetSize(saved.MemoSize) && memo.Flush();
     if (opened) ok = opened->Close() && ok;
@@ -129,9 +214,10 @@ bool DbfTable::ApplyJournal(DbfStream& journal, const PackJournal& saved) {
 }
 
 // Saves the data file from region_offset to its end (and with_memo the
-// whole memo file) in a new journal. False, with nothing changed and no
-// journal left, when that fails.
-bool DbfTable::StartPass(uint64_t region_offset, bool with_memo,
+// whole memo file) in a new journal. False, with nothing changed, no
+// journal left and the error set (detail for a failed write), when that
+// fails.
+bool DbfTable::StartPass(uint64_t region_offset, bool with_memo, const std::string& detail,
                          std::unique_ptr<DbfFile>* journal, PackJournal* saved) {
   const std::string name = PackJournalName(FileName);
   saved->DataSize = DataStream->GetSize();
@@ -140,12 +226,21 @@ bool DbfTable::StartPass(uint64_t region_offset, bool with_memo,
     saved->MemoName = BaseNameOf(MemoFileName);
     saved->MemoSize = MemoStream->GetSize();
   }
-  if (!DataStream->ReadExactAt(0, saved->Header, kDbfHeaderSize)) return false;
+  StampDate(saved->PassDate);
+  if (!DataStream->ReadExactAt(0, saved->Header, kDbfHeaderSize) ||
+      !UntouchedSum(*DataStream, saved->Header, region_offset, &saved->Untouched)) {
+    SetError(DbfWriteRecordError, detail);
+    return false;
+  }
   // A journal of that name already there is someone else's: never replaced.
   *journal = fs_.Open(name, DbfOpenMode::CreateNew);
-  if (!*journal) return false;
+  if (!*journal) {
+    SetError(Occupied(fs_, name) ? DbfJournalNameTaken : DbfNoWriteAccess, name);
+    return false;
+  }
   if (WritePackJournal(**journal, saved, *DataStream, with_memo ? MemoStream.get() : nullptr))
     return true;
+  SetError(DbfWriteRecordError, detail);
   (*journal)->Close();
   journal->reset();
   // A journal that stays may be a whole one: then the next open writes the
@@ -195,7 +290,19 @@ void DbfTable::EndPass() {
   RecordModified = false;
 }
 
-int32_t DbfTable::Pack() {
+const char* DbfMemoFaultText(DbfMemoFault fault) {
+  switch (fault) {
+    case DbfMemoFault::InHeader: return "lies inside the memo file's header";
+    case DbfMemoFault::PastEnd: return "lies past the end of the memo file";
+    case DbfMemoFault::Damaged: return "holds no whole memo";
+  }
+  return "";
+}
+
+int32_t DbfTable::Pack() { return Pack(DbfPackOptions(), nullptr); }
+
+int32_t DbfTable::Pack(const DbfPackOptions& options, std::vector<DbfBrokenMemo>* cleared) {
+  if (cleared) cleared->clear();
   if (!Active || RefusedReadOnly()) return 0;
   const uint32_t count = std::min<uint32_t>(RecordCount(), INT32_MAX);
   const uint64_t size = RecordSize();
@@ -211,7 +318,8 @@ int32_t DbfTable::Pack() {
   };
   // Recovery trusts a journal's memo file only beside the table. Records
   // past the signed 32-bit count would be cut off with the tail.
-  if ((with_memo && FolderOf(MemoFileName) != FolderOf(FileName)) || RecordCount() > INT32_MAX)
+  if ((with_memo && ResolvedFolderOf(MemoFileName) != ResolvedFolderOf(FileName)) ||
+      RecordCount() > INT32_MAX)
     return fail(0);
 
   // Records before the first marked one stay where they are, unless their
@@ -238,7 +346,7 @@ int32_t DbfTable::Pack() {
   const uint64_t region = start <= count ? RecordOffset(static_cast<int32_t>(start)) : records_end;
   std::unique_ptr<DbfFile> journal;
   PackJournal saved;
-  if (!StartPass(region, with_memo, &journal, &saved)) return fail(0);
+  if (!StartPass(region, with_memo, "0", &journal, &saved)) return 0;
 
   std::unique_ptr<DbfStream> old_memo;
   std::unique_ptr<MemoRebuild> memo;
@@ -252,6 +360,7 @@ int32_t DbfTable::Pack() {
   auto undo = [&](uint32_t done) {
     if (old_memo) old_memo->Close();
     UndoPass(std::move(journal));
+    if (cleared) cleared->clear();
     return fail(done);
   };
   if (memo && !memo->Start()) return undo(start - 1);
@@ -266,16 +375,34 @@ int32_t DbfTable::Pack() {
       const DbfField& field = Fields[f];
       if (!IsMemoReferenceField(GetVersion(), field.Type)) continue;
       const uint64_t old_block = GetMemoReference(GetVersion(), field, record.data());
+      if (old_block == 0) continue;
       uint64_t new_block = 0;
-      if (old_block != 0 && (!memo->Carry(old_block, &new_block) ||
-                             !PutMemoReference(GetVersion(), field, record.data(), new_block)))
+      DbfMemoFault fault = DbfMemoFault::Damaged;
+      const MemoRebuild::Outcome outcome = memo->Carry(old_block, &new_block, &fault);
+      if (outcome == MemoRebuild::Outcome::Broken) {
+        const DbfBrokenMemo broken{r, GetFieldName(f), old_block, fault};
+        if (!options.ClearBrokenMemos) {
+          undo(r - 1);
+          SetError(DbfPackBrokenMemo, std::to_string(r) + ", field " + broken.Field + ": block " +
+                                          std::to_string(old_block) + " " +
+                                          DbfMemoFaultText(fault));
+          return static_cast<int32_t>(r - 1);
+        }
+        // No reference, as a record that never had a memo holds.
+        std::memset(record.data() + field.FieldPosition, ' ', field.Length);
+        if (GetMemoReference(GetVersion(), field, record.data()) != 0)
+          PutMemoReference(GetVersion(), field, record.data(), 0);
+        if (cleared) cleared->push_back(broken);
+      } else if (outcome != MemoRebuild::Outcome::Carried ||
+                 !PutMemoReference(GetVersion(), field, record.data(), new_block)) {
         return undo(r - 1);
+      }
     }
     if (!writer.Put(record.data(), record.size())) return undo(r - 1);
     ++kept;
   }
   SetRecordCount(kept);
-  StampDate(Header + 1);
+  std::memcpy(Header + 1, saved.PassDate, 3);
   if (!writer.Drain() || !EndDataAt(writer.End()) ||
       !DataStream->WriteAt(0, Header, kDbfHeaderSize) || (memo && !memo->Finish()))
     return undo(count);
@@ -302,10 +429,7 @@ void DbfTable::RemoveRecord(int32_t n) {
   const uint64_t moved = uint64_t{count - static_cast<uint32_t>(n)} * RecordSize();
   std::unique_ptr<DbfFile> journal;
   PackJournal saved;
-  if (!StartPass(at, false, &journal, &saved)) {
-    SetError(DbfWriteRecordError, detail);
-    return;
-  }
+  if (!StartPass(at, false, detail, &journal, &saved)) return;
   SetRecordCount(count - 1);
   // Copying forward in pieces: each piece is read before the one below it
   // is overwritten.

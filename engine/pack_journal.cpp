@@ -2,15 +2,18 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace tabulon {
 
 namespace {
 
-constexpr uint8_t kMagic[8] = {'D', 'B', 'F', 'P', 'A', 'C', 'K', '1'};
+constexpr uint8_t kMagic[8] = {'D', 'B', 'F', 'P', 'A', 'C', 'K', '2'};
 constexpr uint8_t kMarker[8] = {'C', 'O', 'M', 'P', 'L', 'E', 'T', 'E'};
-constexpr uint64_t kPrefixSize = 80;
+constexpr uint64_t kPrefixSize = 96;
+constexpr uint64_t kUntouchedTail = 64 * 1024;
 constexpr uint64_t kTrailerSize = 16;
 constexpr uint32_t kMaxNameLength = 255;
 constexpr size_t kChunk = 256 * 1024;
@@ -123,8 +126,44 @@ class FileView final : public DbfFile {
 
 std::string PackJournalName(const std::string& table_file) { return table_file + "~pack"; }
 
-std::string RejectedJournalName(const std::string& table_file) {
-  return table_file + "~pack-rejected";
+std::string RejectedJournalName(const std::string& table_file, int number) {
+  return table_file + "~pack-rejected" + (number > 1 ? std::to_string(number) : std::string());
+}
+
+bool UntouchedSum(DbfStream& data, const uint8_t header[32], uint64_t region_offset,
+                  uint64_t* sum) {
+  const uint64_t header_size = Get(header + 8, 2);
+  const uint64_t descriptors_end = std::min(header_size, region_offset);
+  const uint64_t tail_start = std::max(descriptors_end, region_offset > kUntouchedTail
+                                                            ? region_offset - kUntouchedTail
+                                                            : uint64_t{0});
+  Fnv64 fnv;
+  std::vector<uint8_t> bytes;
+  for (const auto& span : {std::make_pair(uint64_t{32}, descriptors_end),
+                           std::make_pair(tail_start, region_offset)}) {
+    if (span.second <= span.first) continue;
+    bytes.resize(static_cast<size_t>(span.second - span.first));
+    if (!data.ReadExactAt(span.first, bytes.data(), bytes.size())) return false;
+    fnv.Add(bytes.data(), bytes.size());
+  }
+  *sum = fnv.Value();
+  return true;
+}
+
+JournalState CheckJournalFitsTable(DbfStream& data, const PackJournal& journal) {
+  const uint64_t size = data.GetSize();
+  if (size < journal.RegionOffset || size > journal.DataSize + 1) return JournalState::Malformed;
+  uint8_t now[32];
+  if (!data.ReadExactAt(0, now, sizeof now)) return JournalState::Unreadable;
+  const uint8_t* then = journal.Header;
+  if (now[0] != then[0] || std::memcmp(now + 8, then + 8, 24) != 0) return JournalState::Malformed;
+  const bool date_kept = std::memcmp(now + 1, then + 1, 3) == 0;
+  const bool date_stamped = std::memcmp(now + 1, journal.PassDate, 3) == 0;
+  if ((!date_kept && !date_stamped) || Get(now + 4, 4) > Get(then + 4, 4))
+    return JournalState::Malformed;
+  uint64_t sum = 0;
+  if (!UntouchedSum(data, then, journal.RegionOffset, &sum)) return JournalState::Unreadable;
+  return sum == journal.Untouched ? JournalState::Complete : JournalState::Malformed;
 }
 
 bool WritePackJournal(DbfFile& out, PackJournal* journal, DbfStream& data, DbfStream* memo) {
@@ -144,6 +183,8 @@ bool WritePackJournal(DbfFile& out, PackJournal* journal, DbfStream& data, DbfSt
   Put(prefix + 56, region, 8);
   Put(prefix + 64, journal->MemoSize, 8);
   Put(prefix + 72, journal->MemoName.size(), 4);
+  Put(prefix + 80, journal->Untouched, 8);
+  std::memcpy(prefix + 88, journal->PassDate, 3);
   JournalWriter writer(out);
   if (!writer.Add(prefix, sizeof prefix) || !writer.CopyFrom(data, journal->RegionOffset, region))
     return false;
@@ -179,12 +220,20 @@ JournalState ReadPackJournal(DbfStream& in, PackJournal* journal) {
   const uint64_t region = Get(prefix + 56, 8);
   journal->MemoSize = Get(prefix + 64, 8);
   const uint64_t name_length = Get(prefix + 72, 4);
+  journal->Untouched = Get(prefix + 80, 8);
+  std::memcpy(journal->PassDate, prefix + 88, 3);
   const uint64_t body = size - kPrefixSize - kTrailerSize;
+  // The sizes the saved header names: the old table held its header and
+  // every record it counted, and the region never starts inside the header.
+  const uint64_t header_size = Get(journal->Header + 8, 2);
+  const uint64_t records_end =
+      header_size + Get(journal->Header + 4, 4) * Get(journal->Header + 10, 2);
   // Each length within the body before they are added, so no sum overflows.
-  if (Get(prefix + 76, 4) != 0 || name_length > kMaxNameLength || region > body ||
-      journal->MemoSize > body || region + name_length + journal->MemoSize != body ||
-      (name_length == 0 && journal->MemoSize != 0) || journal->DataSize < 32 ||
-      journal->RegionOffset < 32 || journal->RegionOffset > journal->DataSize ||
+  if (Get(prefix + 76, 4) != 0 || Get(prefix + 91, 5) != 0 || name_length > kMaxNameLength ||
+      region > body || journal->MemoSize > body || region + name_length + journal->MemoSize != body ||
+      (name_length == 0 && journal->MemoSize != 0) || header_size <= 32 ||
+      journal->DataSize < records_end || journal->RegionOffset < header_size ||
+      journal->RegionOffset > journal->DataSize ||
       journal->DataSize - journal->RegionOffset != region)
     return JournalState::Malformed;
   journal->RegionAt = kPrefixSize;
