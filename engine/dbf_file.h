@@ -31,7 +31,10 @@ class DbfFile {
   virtual bool GetSize(uint64_t* size) = 0;
   // Truncates or extends; bytes added by extending read as zero.
   virtual bool SetSize(uint64_t size) = 0;
-  // Pushes written bytes to the device (used before files replace others).
+  // Pushes written bytes to the device: what was written before a Flush
+  // survives a power loss, what was written after it may or may not, in
+  // any part. A file's name is the folder's business (DbfFileSystem::
+  // FlushFolder).
   virtual bool Flush() = 0;
   virtual bool Close() = 0;
 
@@ -74,6 +77,21 @@ enum class DbfOpenMode {
   // A new file, read and write, others may read; fails when anything of
   // that name exists already, a symbolic link included (journals).
   CreateNew,
+  // As ReadOnly, but a symbolic link (or reparse point) at the name is
+  // refused rather than followed, and a FIFO, device or folder there is
+  // refused without waiting for a writer (journals found beside a table).
+  ReadOnlyNoFollow,
+};
+
+// What makes a file the same file under any spelling of its name: device
+// and inode on POSIX, volume serial number and file index on Windows.
+struct DbfFileIdentity {
+  uint64_t Device = 0;
+  uint64_t Index = 0;
+  bool operator==(const DbfFileIdentity& other) const {
+    return Device == other.Device && Index == other.Index;
+  }
+  bool operator!=(const DbfFileIdentity& other) const { return !(*this == other); }
 };
 
 class DbfFileSystem {
@@ -88,6 +106,13 @@ class DbfFileSystem {
   virtual bool Remove(const std::string& path) = 0;
   // Moves from over to, replacing an existing to in one step.
   virtual bool Rename(const std::string& from, const std::string& to) = 0;
+  // Makes the names in the folder holding path_in_folder (a file's path,
+  // not the folder's own) survive a power loss: a file created, removed or
+  // renamed there is durable only once this returns true. A file's bytes
+  // are not its name; they need DbfFile::Flush too.
+  virtual bool FlushFolder(const std::string& path_in_folder) = 0;
+  // The identity of the file at path, links followed; false when none.
+  virtual bool GetIdentity(const std::string& path, DbfFileIdentity* identity) = 0;
   virtual DbfLocalTime Now() = 0;
 };
 

@@ -8,6 +8,14 @@
 // from then on, or comes up short (a read returns half the bytes, a write
 // stores half of them and fails). A test loops n = 1, 2, 3 ... until an
 // armed fault no longer fires, and checks what must hold after each try.
+//
+// Power loss: once recording starts, every change (a write, a resize, the
+// creation, removal or renaming of a file) and every flush is a step. A
+// power loss at step k keeps each change before k that a flush made
+// durable before k: a file's bytes by a Flush of that file, a name by a
+// FlushFolder of its folder (both folders for a rename), the strict POSIX
+// rules. Of the other changes before k any subset may have reached the
+// disk; a test chooses which and reopens the table on what is left.
 #pragma once
 
 #include <map>
@@ -54,12 +62,27 @@ class MemoryFileSystem final : public DbfFileSystem {
   // The number of matching operations since arming (to size a fault loop).
   long OperationCount() const { return counter_; }
 
+  // Power loss. The files at StartRecording count as durable.
+  using FileSet = std::map<std::string, std::vector<uint8_t>>;
+  void StartRecording();
+  void StopRecording() { recording_ = false; }
+  size_t GetStepCount() const { return steps_.size(); }
+  // The changes before step k that no flush before k made durable.
+  std::vector<size_t> GetUnflushedSteps(size_t k) const;
+  // The files after a power loss at step k: the durable changes before k
+  // and, of the unflushed ones, those listed in kept.
+  FileSet GetPowerLossFiles(size_t k, const std::vector<size_t>& kept) const;
+  // Replaces every file (to reopen a table on a power-loss state).
+  void SetFiles(const FileSet& files);
+
   // DbfFileSystem.
   std::unique_ptr<DbfFile> Open(const std::string& path, DbfOpenMode mode) override;
   bool Exists(const std::string& path) override;
   bool GetInfo(const std::string& path, DbfFileInfo* info) override;
   bool Remove(const std::string& path) override;
   bool Rename(const std::string& from, const std::string& to) override;
+  bool FlushFolder(const std::string& path_in_folder) override;
+  bool GetIdentity(const std::string& path, DbfFileIdentity* identity) override;
   DbfLocalTime Now() override { return now_; }
 
   // What a file operation asks before it runs: Pass, Fail or Short.
@@ -71,10 +94,33 @@ class MemoryFileSystem final : public DbfFileSystem {
     int writers = 0;
     bool writable = true;
     int64_t modified = 0;
+    uint64_t id = 0;
   };
   int64_t Tick() { return ++clock_; }
 
+  // What the files call to record their steps.
+  void OnWrite(const Node& node, uint64_t position, const uint8_t* data, size_t n);
+  void OnResize(const Node& node, uint64_t size);
+  void OnFlush(const Node& node);
+
  private:
+  struct Step {
+    enum Kind { Write, Resize, Create, Remove, Rename, FlushFile, FlushFolder } kind;
+    uint64_t node = 0;
+    std::string path, to;  // the name changed; the folder of a FlushFolder
+    uint64_t position = 0;  // where a write goes; a resize's new size
+    std::vector<uint8_t> bytes;
+  };
+  std::shared_ptr<Node> NewNode();
+  void Record(Step step);
+  std::vector<size_t> DurableAt() const;
+
+  std::vector<Step> steps_;
+  bool recording_ = false;
+  std::map<std::string, uint64_t> start_names_;
+  std::map<uint64_t, std::vector<uint8_t>> start_nodes_;
+  uint64_t next_id_ = 0;
+
   std::map<std::string, std::shared_ptr<Node>> files_;
   DbfLocalTime now_;
   unsigned kinds_ = 0;

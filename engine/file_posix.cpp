@@ -100,21 +100,26 @@ class PosixFile final : public DbfFile {
 class PosixFileSystem final : public DbfFileSystem {
  public:
   std::unique_ptr<DbfFile> Open(const std::string& path, DbfOpenMode mode) override {
-    int flags = O_CLOEXEC | (mode == DbfOpenMode::ReadOnly ? O_RDONLY : O_RDWR);
+    const bool reading = mode == DbfOpenMode::ReadOnly || mode == DbfOpenMode::ReadOnlyNoFollow;
+    // O_NONBLOCK so that a FIFO at the name cannot hang the open; it is
+    // refused below and the flag is cleared for a regular file.
+    int flags = O_CLOEXEC | O_NONBLOCK | (reading ? O_RDONLY : O_RDWR);
     if (mode == DbfOpenMode::Create) flags |= O_CREAT;
     // Never through a link: a planted link would redirect the new file.
     if (mode == DbfOpenMode::CreateNew) flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
+    if (mode == DbfOpenMode::ReadOnlyNoFollow) flags |= O_NOFOLLOW;
     int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) return nullptr;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
       ::close(fd);
       return nullptr;
     }
     // POSIX has no share modes; an exclusive advisory lock keeps two
     // writers of this program apart, as the Windows share mode does.
     // The file is truncated only once the lock is held.
-    if (mode != DbfOpenMode::ReadOnly &&
+    if (!reading &&
         (::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
          (mode == DbfOpenMode::Create && ::ftruncate(fd, 0) != 0))) {
       ::close(fd);
@@ -140,6 +145,31 @@ class PosixFileSystem final : public DbfFileSystem {
 
   bool Rename(const std::string& from, const std::string& to) override {
     return ::rename(from.c_str(), to.c_str()) == 0;
+  }
+
+  bool FlushFolder(const std::string& path_in_folder) override {
+    size_t slash = path_in_folder.find_last_of('/');
+    std::string folder = slash == std::string::npos ? std::string(".")
+                         : slash == 0               ? std::string("/")
+                                                    : path_in_folder.substr(0, slash);
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int r;
+    do r = ::fsync(fd);
+    while (r != 0 && errno == EINTR);
+    // Some file systems cannot sync a folder and say so with EINVAL; their
+    // names are as durable as they will ever be.
+    bool ok = r == 0 || errno == EINVAL;
+    ::close(fd);
+    return ok;
+  }
+
+  bool GetIdentity(const std::string& path, DbfFileIdentity* identity) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return false;
+    identity->Device = static_cast<uint64_t>(st.st_dev);
+    identity->Index = static_cast<uint64_t>(st.st_ino);
+    return true;
   }
 
   DbfLocalTime Now() override {

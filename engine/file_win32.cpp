@@ -125,6 +125,7 @@ class Win32FileSystem final : public DbfFileSystem {
         disposition = CREATE_ALWAYS;
         break;
       case DbfOpenMode::ReadOnly:
+      case DbfOpenMode::ReadOnlyNoFollow:
         share = FILE_SHARE_READ | FILE_SHARE_WRITE;
         break;
       case DbfOpenMode::CreateNew:
@@ -133,10 +134,20 @@ class Win32FileSystem final : public DbfFileSystem {
         disposition = CREATE_NEW;
         break;
     }
-    HANDLE h = CreateFileW(Widen(path).c_str(), access, share, nullptr, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD flags = FILE_ATTRIBUTE_NORMAL;
+    // Opens a link or junction itself instead of its target, so that it
+    // can be refused below.
+    if (mode == DbfOpenMode::ReadOnlyNoFollow) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+    HANDLE h = CreateFileW(Widen(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
-    return std::make_unique<Win32File>(h);
+    auto file = std::make_unique<Win32File>(h);
+    if (mode == DbfOpenMode::ReadOnlyNoFollow) {
+      BY_HANDLE_FILE_INFORMATION info;
+      if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
+          (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        return nullptr;
+    }
+    return file;
   }
 
   bool Exists(const std::string& path) override {
@@ -158,6 +169,38 @@ class Win32FileSystem final : public DbfFileSystem {
   bool Rename(const std::string& from, const std::string& to) override {
     return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  }
+
+  // A rename is made durable by MOVEFILE_WRITE_THROUGH and a file by
+  // FlushFileBuffers. Flushing a folder's handle needs write access that
+  // an ordinary user may lack; NTFS journals its names anyway, so a
+  // refusal there is no failure.
+  bool FlushFolder(const std::string& path_in_folder) override {
+    size_t slash = path_in_folder.find_last_of("/\\");
+    std::string folder = slash == std::string::npos ? std::string(".")
+                                                    : path_in_folder.substr(0, slash + 1);
+    HANDLE h = CreateFileW(Widen(folder).c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      FlushFileBuffers(h);
+      CloseHandle(h);
+    }
+    return true;
+  }
+
+  bool GetIdentity(const std::string& path, DbfFileIdentity* identity) override {
+    HANDLE h = CreateFileW(Widen(path).c_str(), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    BOOL ok = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!ok) return false;
+    identity->Device = info.dwVolumeSerialNumber;
+    identity->Index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    return true;
   }
 
   DbfLocalTime Now() override {

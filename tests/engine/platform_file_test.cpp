@@ -81,6 +81,27 @@ TEST_F(PlatformFileTest, BasicOperations) {
   EXPECT_GE(now.Month, 1);
 }
 
+TEST_F(PlatformFileTest, IdentityFolderFlushAndOpensThatFollowNoLink) {
+  std::string a = Path("a.bin"), b = Path("b.bin");
+  Write(a, {1});
+  Write(b, {2});
+  DbfFileIdentity ia, ia2, ib;
+  ASSERT_TRUE(fs.GetIdentity(a, &ia));
+  ASSERT_TRUE(fs.GetIdentity((dir / "." / "a.bin").u8string(), &ia2));
+  ASSERT_TRUE(fs.GetIdentity(b, &ib));
+  EXPECT_EQ(ia, ia2);
+  EXPECT_NE(ia, ib);
+  EXPECT_FALSE(fs.GetIdentity(Path("none.bin"), &ib));
+  EXPECT_TRUE(fs.FlushFolder(a));
+  EXPECT_TRUE(fs.Open(a, DbfOpenMode::ReadOnlyNoFollow));
+  EXPECT_FALSE(fs.Open(dir.u8string(), DbfOpenMode::ReadOnlyNoFollow));
+  std::error_code ec;
+  stdfs::create_symlink(dir / "a.bin", dir / "link.bin", ec);
+  if (ec) return;  // no links here (an ordinary Windows user)
+  EXPECT_TRUE(fs.Open(Path("link.bin"), DbfOpenMode::ReadOnly));
+  EXPECT_FALSE(fs.Open(Path("link.bin"), DbfOpenMode::ReadOnlyNoFollow));
+}
+
 TEST_F(PlatformFileTest, SecondWriterIsRefusedWhileATableIsOpen) {
   std::string p = Path("t.dbf");
   test::TableSpec s;

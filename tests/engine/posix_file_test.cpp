@@ -1,0 +1,22 @@
+// What only POSIX has: a FIFO at a file's name (POSIX only).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "dbf_file.h"
+#include "support/temp_folder.h"
+
+namespace tabulon {
+namespace {
+
+TEST(PosixFileTest, AFifoAtTheNameIsRefusedWithoutWaitingForAWriter) {
+  test::TempFolder folder;
+  const std::string fifo = folder.Path("t.dbf~pack");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  DbfFileSystem& fs = PlatformFileSystem();
+  for (DbfOpenMode mode : {DbfOpenMode::ReadOnlyNoFollow, DbfOpenMode::ReadOnly,
+                           DbfOpenMode::ReadWriteShared, DbfOpenMode::CreateNew})
+    EXPECT_FALSE(fs.Open(fifo, mode)) << static_cast<int>(mode);
+}
+
+}  // namespace
+}  // namespace tabulon
