@@ -115,8 +115,14 @@ class RecordWriter {
 bool DbfTable::RecoverPass() {
   const std::string name = PackJournalName(FileName);
   if (!fs_.Exists(name)) return true;
-  auto journal = DbfStream::Open(fs_.Open(name, DbfOpenMode::ReadOnly));
+  auto journal = DbfStream::Open(fs_.Open(name, DbfOpenMode::ReadOnlyNoFollow));
+  if (!journal) journal = DbfStream::Open(fs_.Open(name, DbfOpenMode::ReadOnlyNoFollow));
   if (!journal) {
+    // Tried twice, so that one failed open does not pass for a link. A
+    // link at the journal's name is no journal of this table's: it is set
+    // aside, never applied. (Exists saw a file at its end, so the open
+    // that follows it cannot wait on a pipe.)
+    if (fs_.Open(name, DbfOpenMode::ReadOnly)) return SetJournalAside(name);
     SetError(DbfNoWriteAccess, name);
     return false;
   }
@@ -149,9 +155,18 @@ bool DbfTable::RecoverPass() {
         SetError(DbfNoWriteAccess, applied ? name : FileName);
         return false;
       }
+      // A failed folder flush leaves the removal to the system: the journal
+      // may come back after a power loss and be applied again, harmlessly.
+      fs_.FlushFolder(name);
       return true;
   }
   return false;
+}
+
+bool DbfTable::IsSameFile(const std::string& a, const std::string& b) {
+  DbfFileIdentity first, second;
+  if (fs_.GetIdentity(a, &first) && fs_.GetIdentity(b, &second)) return first == second;
+  return SameFileName(a, b);
 }
 
 // The memo file a journal's saved memo goes back into: the one the table
@@ -159,7 +174,7 @@ bool DbfTable::RecoverPass() {
 // table), else the named one when it is there. Empty when neither.
 std::string DbfTable::JournalMemoFile(const PackJournal& saved) {
   const std::string named = FolderOf(FileName) + saved.MemoName;
-  const bool own = !MemoFileName.empty() && SameFileName(MemoFileName, named);
+  const bool own = !MemoFileName.empty() && IsSameFile(MemoFileName, named);
   if (own && (MemoStream || fs_.Exists(MemoFileName))) return MemoFileName;
   if (fs_.Exists(named)) return named;
   // The journal holds the whole memo file: it can be written anew.
@@ -174,6 +189,7 @@ bool DbfTable::SetJournalAside(const std::string& journal_name) {
     const std::string aside = RejectedJournalName(FileName, n);
     if (Occupied(fs_, aside)) continue;
     if (fs_.Rename(journal_name, aside)) {
+      fs_.FlushFolder(aside);
       SetError(DbfPackJournalSetAside, aside);
       return true;
     }
@@ -199,7 +215,7 @@ bool DbfTable::ApplyJournal(DbfStream& journal, const PackJournal& saved,
       const bool exists = fs_.Exists(memo_file);
       opened = DbfStream::Open(fs_.Open(
           memo_file, exists ? DbfOpenMode::ReadWriteShared : DbfOpenMode::CreateNew));
-      if (!opened) return false;
+      if (!opened || (!exists && !fs_.FlushFolder(memo_file))) return false;
     }
     DbfStream& memo = own_open ? *MemoStream : *opened;
     bool ok = CopyStreamBytes(journal, saved.MemoAt, memo, 0, saved.MemoSize) &&
@@ -238,7 +254,10 @@ bool DbfTable::StartPass(uint64_t region_offset, bool with_memo, const std::stri
     SetError(Occupied(fs_, name) ? DbfJournalNameTaken : DbfNoWriteAccess, name);
     return false;
   }
-  if (WritePackJournal(**journal, saved, *DataStream, with_memo ? MemoStream.get() : nullptr))
+  // The journal's bytes and its name are on the disk before the table is
+  // touched: a power loss after this finds it.
+  if (WritePackJournal(**journal, saved, *DataStream, with_memo ? MemoStream.get() : nullptr) &&
+      fs_.FlushFolder(name))
     return true;
   SetError(DbfWriteRecordError, detail);
   (*journal)->Close();
@@ -261,7 +280,12 @@ bool DbfTable::CommitPass(std::unique_ptr<DbfFile> journal, bool with_memo) {
     return false;
   }
   if (journal) journal->Close();
-  if (fs_.Remove(PackJournalName(FileName))) return true;
+  if (fs_.Remove(PackJournalName(FileName))) {
+    // Until the folder is flushed a power loss may bring the journal back,
+    // and the next open puts the old table back: old or new either way.
+    fs_.FlushFolder(PackJournalName(FileName));
+    return true;
+  }
   UndoPass(nullptr);
   return false;
 }

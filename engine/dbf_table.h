@@ -261,6 +261,7 @@ class DbfTable {
   bool RecoverPass();
   bool ApplyJournal(DbfStream& journal, const PackJournal& saved, const std::string& memo_file);
   std::string JournalMemoFile(const PackJournal& saved);
+  bool IsSameFile(const std::string& a, const std::string& b);
   bool SetJournalAside(const std::string& journal_name);
   bool StartPass(uint64_t region_offset, bool with_memo, const std::string& detail,
                  std::unique_ptr<DbfFile>* journal, PackJournal* saved);
