@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <random>
 
 #include "dbf_table.h"
 #include "file_memory.h"
@@ -195,6 +198,59 @@ TEST(PackTest, EachFlavourKeepsExactlyTheLiveRecordsAndTheirMemos) {
     }
     EXPECT_EQ(fs.ListFiles(), files);
   }
+}
+
+// A power loss at any step of a pack or a removal, with any of the writes
+// not yet flushed reaching the disk or not: the next open finds the old
+// table or the new one, and no journal stays.
+TEST(PackTest, APowerLossLeavesTheOldTableOrTheNewOne) {
+  const std::function<void(DbfTable&)> passes[] = {[](DbfTable& t) { t.Pack(); },
+                                                   [](DbfTable& t) { t.RemoveRecord(1); }};
+  std::mt19937 random(5);
+  size_t tried = 0, old_seen = 0, new_seen = 0;
+  for (const Flavour& flavour : kFlavours) {
+    for (int pass = 0; pass < 2; ++pass) {
+      SCOPED_TRACE(std::string(flavour.Name) + (pass ? ", removal" : ", pack"));
+      const Fixture f = MakeFixture(flavour);
+      MemoryFileSystem fs;
+      Load(fs, flavour, f);
+      const std::vector<std::string> before = Contents(fs, flavour.Memo);
+      fs.StartRecording();
+      auto t = NewDbfTable("t.dbf", flavour.Memo, true, &fs);
+      t->SetActive(true);
+      passes[pass](*t);
+      t->SetActive(false);
+      fs.StopRecording();
+      ASSERT_EQ(t->ErrorCode, 0) << t->ErrorText;
+      const std::vector<std::string> after = Contents(fs, flavour.Memo);
+      for (size_t k = 0; k <= fs.GetStepCount(); ++k) {
+        const std::vector<size_t> unflushed = fs.GetUnflushedSteps(k);
+        std::vector<std::vector<size_t>> kept = {{}, unflushed};
+        for (size_t i = 0; i < unflushed.size(); ++i) kept.push_back({unflushed[i]});
+        for (int n = 0; n < 8; ++n) {
+          std::vector<size_t> some;
+          for (size_t step : unflushed)
+            if (random() % 2) some.push_back(step);
+          kept.push_back(some);
+        }
+        for (const auto& subset : kept) {
+          MemoryFileSystem lost;
+          lost.SetFiles(fs.GetPowerLossFiles(k, subset));
+          const std::vector<std::string> now = Contents(lost, flavour.Memo);
+          ++tried;
+          old_seen += now == before;
+          new_seen += now == after && now != before;
+          ASSERT_TRUE(now == before || now == after) << "step " << k;
+          // Once the pass has returned, it stays done.
+          if (k == fs.GetStepCount()) {
+            ASSERT_EQ(now, after);
+          }
+          ASSERT_FALSE(lost.HasFile(PackJournalName("t.dbf"))) << "step " << k;
+        }
+      }
+    }
+  }
+  std::printf("power loss: %zu states tried, %zu old, %zu new\n", tried, old_seen, new_seen);
 }
 
 // A memo reference that cannot be read refuses the pack with the record,
