@@ -23,6 +23,22 @@ namespace {
 constexpr uint8_t kDeletedFlag = '*';
 constexpr uint8_t kEndOfData = 0x1A;
 constexpr size_t kWriteChunk = 256 * 1024;
+// A removal's pieces: each costs two flushes, so they are large.
+constexpr uint64_t kRemovalPiece = 8 * 1024 * 1024;
+
+uint64_t ReadLittle16Of(const uint8_t* p) { return uint64_t{p[0]} | (uint64_t{p[1]} << 8); }
+
+uint32_t ReadLittle32Of(const uint8_t* p) {
+  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+
+// The bytes after the record a removal takes out: the records that move.
+uint64_t RemovalMoveLength(const PackJournal& saved) {
+  const uint64_t record = ReadLittle16Of(saved.Header + 10);
+  const uint64_t records_end =
+      ReadLittle16Of(saved.Header + 8) + uint64_t{ReadLittle32Of(saved.Header + 4)} * record;
+  return records_end - saved.RegionOffset - record;
+}
 
 std::string FolderOf(const std::string& path) {
   size_t slash = path.find_last_of("/\\");
@@ -140,7 +156,9 @@ bool DbfTable::RecoverPass() {
       return false;
     }
   }
-  bool applied = state != JournalState::Complete || ApplyJournal(*journal, saved, memo_file);
+  bool applied = state != JournalState::Complete ||
+                 (saved.Kind == kRemoval ? ResumeRemoval(name, *journal, saved)
+                                         : ApplyJournal(*journal, saved, memo_file));
   journal->Close();
   switch (state) {
     case JournalState::Unreadable:
@@ -448,18 +466,14 @@ void DbfTable::RemoveRecord(int32_t n) {
   if (OnBeforeDelete) OnBeforeDelete(*this, allow);
   if (!allow) return;
   EndPass();
-  const uint64_t at = RecordOffset(n);
-  const uint64_t after = at + RecordSize();
-  const uint64_t moved = uint64_t{count - static_cast<uint32_t>(n)} * RecordSize();
   std::unique_ptr<DbfFile> journal;
   PackJournal saved;
-  if (!StartPass(at, false, detail, &journal, &saved)) return;
+  saved.Kind = kRemoval;
+  if (!StartPass(RecordOffset(n), false, detail, &journal, &saved)) return;
   SetRecordCount(count - 1);
-  // Copying forward in pieces: each piece is read before the one below it
-  // is overwritten.
-  if (!CopyStreamBytes(*DataStream, after, *DataStream, at, moved) ||
-      !EndDataAt(at + moved) || !DataStream->WriteAt(0, Header, kDbfHeaderSize)) {
+  if (!MoveRecordsForward(*journal, saved, Header, 0, 0)) {
     SetError(DbfWriteRecordError, detail);
+    // Finished now if the files allow it, else by the next open.
     UndoPass(std::move(journal));
     return;
   }
@@ -468,6 +482,77 @@ void DbfTable::RemoveRecord(int32_t n) {
     return;
   }
   HeaderModified = true;
+}
+
+// Takes out the record at the journal's region offset: the records after it
+// move forward one record, from done bytes of the move on, a piece at a
+// time. Each piece is named in the journal (flushed) before it is written,
+// and flushed after, so that a move cut off (killed, or by a power loss) is
+// resumed at a piece whose bytes are still to be found, the new ones where
+// they were written and the old ones one record further on. The journal
+// copies nothing, so the removal costs about one pass over the records
+// after it. Ends with the end-of-data byte and header (the new count).
+bool DbfTable::MoveRecordsForward(DbfFile& journal, const PackJournal& saved,
+                                  const uint8_t* header, uint64_t done, uint64_t sequence) {
+  const uint64_t at = saved.RegionOffset;
+  const uint64_t record = ReadLittle16Of(saved.Header + 10);
+  const uint64_t moved = RemovalMoveLength(saved);
+  std::vector<uint8_t> piece;
+  while (done < moved) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(kRemovalPiece, moved - done));
+    piece.resize(n);
+    const RemovalProgress progress{++sequence, done, 0};
+    if (!DataStream->ReadExactAt(at + record + done, piece.data(), n)) return false;
+    if (!WriteRemovalProgress(journal, {progress.Sequence, done, PieceSum(piece.data(), n)}) ||
+        !journal.Flush() || !DataStream->WriteAt(at + done, piece.data(), n) ||
+        !DataStream->Flush())
+      return false;
+    done += n;
+  }
+  return EndDataAt(at + moved) && DataStream->WriteAt(0, header, kDbfHeaderSize) &&
+         DataStream->Flush();
+}
+
+// Finishes a removal cut off: the piece its journal names last is put
+// together from what reached its new place and what is still at its old
+// one, written whole, and the move goes on from there. False when the
+// piece cannot be found (nothing is written then).
+bool DbfTable::ResumeRemoval(const std::string& journal_name, DbfStream& journal,
+                             const PackJournal& saved) {
+  RemovalProgress progress;
+  if (!ReadRemovalProgress(journal, &progress)) return false;
+  const uint64_t at = saved.RegionOffset;
+  const uint64_t record = ReadLittle16Of(saved.Header + 10);
+  const uint64_t moved = RemovalMoveLength(saved);
+  uint64_t done = 0;
+  if (progress.Sequence != 0) {
+    if (progress.Done >= moved) return false;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(kRemovalPiece, moved - progress.Done));
+    std::vector<uint8_t> written(n), old_place(n);
+    size_t got = 0;
+    if (!DataStream->ReadExactAt(at + progress.Done, written.data(), n) ||
+        !DataStream->ReadAt(at + record + progress.Done, old_place.data(), n, &got))
+      return false;
+    size_t reached = n;
+    // Past the end of a file already cut after the move, nothing is left
+    // of the old place: the piece was written whole.
+    if (PieceSum(written.data(), n) != progress.Sum &&
+        (got < n ||
+         !FindWrittenPrefix(written.data(), old_place.data(), n, progress.Sum, &reached)))
+      return false;
+    std::copy(old_place.begin() + static_cast<std::ptrdiff_t>(reached), old_place.end(),
+              written.begin() + static_cast<std::ptrdiff_t>(reached));
+    if (!DataStream->WriteAt(at + progress.Done, written.data(), n) || !DataStream->Flush())
+      return false;
+    done = progress.Done + n;
+  }
+  auto writable = fs_.Open(journal_name, DbfOpenMode::ReadWriteShared);
+  uint8_t header[kDbfHeaderSize];
+  std::memcpy(header, saved.Header, kDbfHeaderSize);
+  const uint32_t count = ReadLittle32Of(saved.Header + 4) - 1;
+  for (int i = 0; i < 4; ++i) header[4 + i] = static_cast<uint8_t>(count >> (8 * i));
+  return writable && MoveRecordsForward(*writable, saved, header, done, progress.Sequence) &&
+         writable->Close();
 }
 
 }  // namespace tabulon

@@ -221,7 +221,8 @@ class DbfTable {
   // open) to hold just the blocks the kept records refer to, and ends the
   // data file right after the records. RemoveRecord takes record n out
   // whatever its mark; its memo blocks stay. Both are all-or-nothing, also
-  // when the process dies midway: the next open puts the old table back.
+  // when the process dies or the power fails midway: the next open puts the
+  // old table back (a pack) or finishes the removal.
   // Neither leaves a current record (RecNo 0).
   // A memo reference that cannot be read refuses the pack (error 36: the
   // record, the field and the reason), changing nothing, unless the
@@ -266,6 +267,10 @@ class DbfTable {
   bool StartPass(uint64_t region_offset, bool with_memo, const std::string& detail,
                  std::unique_ptr<DbfFile>* journal, PackJournal* saved);
   bool EndDataAt(uint64_t end);
+  bool MoveRecordsForward(DbfFile& journal, const PackJournal& saved, const uint8_t* header,
+                          uint64_t done, uint64_t sequence);
+  bool ResumeRemoval(const std::string& journal_name, DbfStream& journal,
+                     const PackJournal& saved);
   bool CommitPass(std::unique_ptr<DbfFile> journal, bool with_memo);
   void UndoPass(std::unique_ptr<DbfFile> journal);
   void EndPass();

@@ -14,7 +14,11 @@ constexpr uint8_t kMagic[8] = {'D', 'B', 'F', 'P', 'A', 'C', 'K', '2'};
 constexpr uint8_t kMarker[8] = {'C', 'O', 'M', 'P', 'L', 'E', 'T', 'E'};
 constexpr uint64_t kPrefixSize = 96;
 constexpr uint64_t kUntouchedTail = 64 * 1024;
+
 constexpr uint64_t kTrailerSize = 16;
+constexpr uint64_t kSlotsAt = kPrefixSize + kTrailerSize;  // a removal saves no bytes
+constexpr uint64_t kSlotSize = 32;
+constexpr uint64_t kPieceBase = 0x9E3779B97F4A7C15ull;
 constexpr uint32_t kMaxNameLength = 255;
 constexpr size_t kChunk = 256 * 1024;
 
@@ -171,8 +175,10 @@ bool WritePackJournal(DbfFile& out, PackJournal* journal, DbfStream& data, DbfSt
   if (journal->RegionOffset > journal->DataSize || (with_memo && !memo) ||
       journal->MemoName.size() > kMaxNameLength)
     return false;
-  const uint64_t region = journal->DataSize - journal->RegionOffset;
+  const uint64_t region =
+      journal->Kind == kRemoval ? 0 : journal->DataSize - journal->RegionOffset;
   if (!with_memo) journal->MemoSize = 0;
+  if (journal->Kind == kRemoval && with_memo) return false;
   journal->RegionAt = kPrefixSize;
   journal->MemoAt = kPrefixSize + region + journal->MemoName.size();
   uint8_t prefix[kPrefixSize] = {};
@@ -185,6 +191,7 @@ bool WritePackJournal(DbfFile& out, PackJournal* journal, DbfStream& data, DbfSt
   Put(prefix + 72, journal->MemoName.size(), 4);
   Put(prefix + 80, journal->Untouched, 8);
   std::memcpy(prefix + 88, journal->PassDate, 3);
+  prefix[91] = journal->Kind;
   JournalWriter writer(out);
   if (!writer.Add(prefix, sizeof prefix) || !writer.CopyFrom(data, journal->RegionOffset, region))
     return false;
@@ -208,11 +215,16 @@ JournalState ReadPackJournal(DbfStream& in, PackJournal* journal) {
   // Cut off while being written, a journal still starts with (a part of)
   // the magic, and lacks the marker that is written last.
   if (std::memcmp(prefix, kMagic, std::min<size_t>(got, 8)) != 0) return JournalState::Malformed;
+  // A removal's progress slots follow its marker: its end is where its
+  // saved bytes (none) end.
+  const bool removal = got > 91 && prefix[91] == kRemoval;
+  const uint64_t end = removal ? std::min<uint64_t>(size, kSlotsAt) : size;
   uint8_t trailer[kTrailerSize];
-  if (size < kTrailerSize + 8) return JournalState::Incomplete;
-  if (!in.ReadExactAt(size - kTrailerSize, trailer, kTrailerSize)) return JournalState::Unreadable;
+  if (end < kTrailerSize + 8) return JournalState::Incomplete;
+  if (!in.ReadExactAt(end - kTrailerSize, trailer, kTrailerSize)) return JournalState::Unreadable;
   if (std::memcmp(trailer + 8, kMarker, 8) != 0) return JournalState::Incomplete;
-  if (size < kPrefixSize + kTrailerSize) return JournalState::Malformed;
+  if (end < kPrefixSize + kTrailerSize || prefix[91] > kRemoval) return JournalState::Malformed;
+  journal->Kind = prefix[91];
 
   journal->DataSize = Get(prefix + 8, 8);
   std::memcpy(journal->Header, prefix + 16, 32);
@@ -222,19 +234,25 @@ JournalState ReadPackJournal(DbfStream& in, PackJournal* journal) {
   const uint64_t name_length = Get(prefix + 72, 4);
   journal->Untouched = Get(prefix + 80, 8);
   std::memcpy(journal->PassDate, prefix + 88, 3);
-  const uint64_t body = size - kPrefixSize - kTrailerSize;
+  const uint64_t body = end - kPrefixSize - kTrailerSize;
   // The sizes the saved header names: the old table held its header and
   // every record it counted, and the region never starts inside the header.
   const uint64_t header_size = Get(journal->Header + 8, 2);
   const uint64_t records_end =
       header_size + Get(journal->Header + 4, 4) * Get(journal->Header + 10, 2);
   // Each length within the body before they are added, so no sum overflows.
-  if (Get(prefix + 76, 4) != 0 || Get(prefix + 91, 5) != 0 || name_length > kMaxNameLength ||
+  const uint64_t record_size = Get(journal->Header + 10, 2);
+  // A removal takes out a whole record that the old table held.
+  if (removal && (region != 0 || name_length != 0 || record_size == 0 ||
+                  journal->RegionOffset < header_size || journal->RegionOffset >= records_end ||
+                  (journal->RegionOffset - header_size) % record_size != 0))
+    return JournalState::Malformed;
+  if (Get(prefix + 76, 4) != 0 || Get(prefix + 92, 4) != 0 || name_length > kMaxNameLength ||
       region > body || journal->MemoSize > body || region + name_length + journal->MemoSize != body ||
       (name_length == 0 && journal->MemoSize != 0) || header_size <= 32 ||
       journal->DataSize < records_end || journal->RegionOffset < header_size ||
       journal->RegionOffset > journal->DataSize ||
-      journal->DataSize - journal->RegionOffset != region)
+      (!removal && journal->DataSize - journal->RegionOffset != region))
     return JournalState::Malformed;
   journal->RegionAt = kPrefixSize;
   journal->MemoName.assign(static_cast<size_t>(name_length), '\0');
@@ -245,7 +263,7 @@ JournalState ReadPackJournal(DbfStream& in, PackJournal* journal) {
 
   Fnv64 sum;
   std::vector<uint8_t> chunk(kChunk);
-  const uint64_t summed = size - kTrailerSize;
+  const uint64_t summed = end - kTrailerSize;
   for (uint64_t done = 0; done < summed;) {
     size_t n = static_cast<size_t>(std::min<uint64_t>(summed - done, chunk.size()));
     if (!in.ReadExactAt(done, chunk.data(), n)) return JournalState::Unreadable;
@@ -253,6 +271,67 @@ JournalState ReadPackJournal(DbfStream& in, PackJournal* journal) {
     done += n;
   }
   return sum.Value() == Get(trailer, 8) ? JournalState::Complete : JournalState::Malformed;
+}
+
+bool WriteRemovalProgress(DbfFile& journal, const RemovalProgress& progress) {
+  uint8_t slot[kSlotSize];
+  Put(slot, progress.Sequence, 8);
+  Put(slot + 8, progress.Done, 8);
+  Put(slot + 16, progress.Sum, 8);
+  Fnv64 check;
+  check.Add(slot, 24);
+  Put(slot + 24, check.Value(), 8);
+  return journal.WriteAt(kSlotsAt + (progress.Sequence % 2) * kSlotSize, slot, sizeof slot);
+}
+
+bool ReadRemovalProgress(DbfStream& journal, RemovalProgress* progress) {
+  *progress = RemovalProgress();
+  uint8_t slots[2 * kSlotSize] = {};
+  size_t got = 0;
+  if (!journal.ReadAt(kSlotsAt, slots, sizeof slots, &got)) return false;
+  for (size_t at = 0; at + kSlotSize <= got; at += kSlotSize) {
+    const uint8_t* slot = slots + at;
+    Fnv64 check;
+    check.Add(slot, 24);
+    const uint64_t sequence = Get(slot, 8);
+    // A slot holds the sequence numbers of its parity only.
+    if (check.Value() != Get(slot + 24, 8) || sequence % 2 != at / kSlotSize ||
+        sequence <= progress->Sequence)
+      continue;
+    progress->Sequence = sequence;
+    progress->Done = Get(slot + 8, 8);
+    progress->Sum = Get(slot + 16, 8);
+  }
+  return true;
+}
+
+uint64_t PieceSum(const uint8_t* bytes, size_t n) {
+  uint64_t sum = 0;
+  for (size_t i = 0; i < n; ++i) sum = sum * kPieceBase + bytes[i] + 1;
+  return sum;
+}
+
+bool FindWrittenPrefix(const uint8_t* written, const uint8_t* source, size_t n, uint64_t sum,
+                       size_t* count) {
+  // The sum of a piece whose first p bytes come from written and the rest
+  // from source, for every p at once: weights falling from the front.
+  uint64_t weight = 1, from_source = 0;
+  std::vector<uint64_t> weights(n);
+  for (size_t i = n; i-- > 0;) {
+    weights[i] = weight;
+    from_source += (uint64_t{source[i]} + 1) * weight;
+    weight *= kPieceBase;
+  }
+  // sum counts "+ 1" per byte as PieceSum does; both sides carry it.
+  uint64_t mixed = from_source;
+  for (size_t p = 0;; ++p) {
+    if (mixed == sum) {
+      *count = p;
+      return true;
+    }
+    if (p == n) return false;
+    mixed += (uint64_t{written[p]} - uint64_t{source[p]}) * weights[p];
+  }
 }
 
 bool CopyStreamBytes(DbfStream& from, uint64_t from_at, DbfStream& to, uint64_t to_at,
