@@ -24,7 +24,7 @@ constexpr uint8_t kDeletedFlag = '*';
 constexpr uint8_t kEndOfData = 0x1A;
 constexpr size_t kWriteChunk = 256 * 1024;
 // A removal's pieces: each costs two flushes, so they are large.
-constexpr uint64_t kRemovalPiece = 8 * 1024 * 1024;
+constexpr uint64_t kRemovalPiece = 16 * 1024 * 1024;
 
 uint64_t ReadLittle16Of(const uint8_t* p) { return uint64_t{p[0]} | (uint64_t{p[1]} << 8); }
 
