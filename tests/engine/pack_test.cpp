@@ -358,7 +358,8 @@ TEST(PackTest, JournalsFoundAtOpen) {
   std::fill(torn_table.begin() + 120, torn_table.end() - 1, 'Z');
   const Bytes torn_memo(f.Memo.begin(), f.Memo.begin() + 1024);
 
-  auto journal_of = [&](const std::string& memo_name, const Bytes& table, uint64_t region) {
+  auto journal_of = [&](const std::string& memo_name, const Bytes& table, uint64_t region,
+                        uint8_t kind = kPutBack) {
     MemoryFileSystem fs;
     fs.SetFile("t.dbf", table);
     fs.SetFile("t.dbt", f.Memo);
@@ -368,6 +369,7 @@ TEST(PackTest, JournalsFoundAtOpen) {
     j.DataSize = data->GetSize();
     std::copy(table.begin(), table.begin() + 32, j.Header);
     j.RegionOffset = region;
+    j.Kind = kind;
     j.MemoName = memo_name;
     j.MemoSize = memo->GetSize();
     EXPECT_TRUE(UntouchedSum(*data, j.Header, region, &j.Untouched));
@@ -390,8 +392,13 @@ TEST(PackTest, JournalsFoundAtOpen) {
   restored_backup.resize(restored_backup.size() - restored_backup[10]);
   restored_backup.back() = 0x1A;
   const Bytes other_table = MakeFixture(kFlavours[3]).Table;
+  const size_t record_size = f.Table[10];
+  Bytes without_second = f.Table;  // a removal of record 2, finished
+  without_second.erase(without_second.begin() + records_at + record_size,
+                       without_second.begin() + records_at + 2 * record_size);
+  without_second[4] -= 1;
   const std::string old_style = "/elsewhere/else.txt\nd/new.dbf\nd/new.dbt\nd/old.dbf\nd/old.dbt\n";
-  enum Outcome { Restored, Removed, SetAside, Refused };
+  enum Outcome { Restored, Removed, SetAside, Refused, Finished };
   const struct {
     const char* Name;
     Bytes Journal;
@@ -407,6 +414,10 @@ TEST(PackTest, JournalsFoundAtOpen) {
       {"naming another memo file beside the table", journal_of("x.dbt", f.Table, records_at),
        Restored, "t.dbt", "x.dbt"},
       {"naming a memo file that is not there", journal_of("y.dbt", f.Table, records_at), Refused},
+      {"a removal", journal_of("", f.Table, records_at + record_size, kRemoval), Finished,
+       "t.dbt", "", f.Table},
+      {"a removal of a record the table never had",
+       journal_of("", f.Table, records_at + 6 * record_size, kRemoval), SetAside},
       {"cut before its marker", Bytes(whole.begin(), whole.end() - 8), Removed},
       {"cut in its magic", Bytes(whole.begin(), whole.begin() + 5), Removed},
       {"empty", Bytes(), Removed},
@@ -440,6 +451,11 @@ TEST(PackTest, JournalsFoundAtOpen) {
     EXPECT_EQ(t->Active, c.Expected != Refused);
     EXPECT_EQ(fs.HasFile("t.dbf~pack"), c.Expected == Refused);
     EXPECT_EQ(fs.GetFile("t.dbf~pack-rejected"), (Bytes{1, 2, 3}));
+    if (c.Expected == Finished) {
+      EXPECT_EQ(t->ErrorCode, 0) << t->ErrorText;
+      EXPECT_EQ(fs.GetFile("t.dbf"), without_second);
+      continue;
+    }
     if (c.Expected == Restored) {
       EXPECT_EQ(t->ErrorCode, 0) << t->ErrorText;
       EXPECT_EQ(fs.GetFile("t.dbf"), f.Table);
