@@ -1,12 +1,18 @@
 // Packing and removing records in place, all or nothing.
 //
-// A pass first saves what it will overwrite in a rollback journal beside
-// the table (pack_journal.h) and flushes it; then it rewrites the data file
-// (and the memo file), flushes both and removes the journal, which commits
-// it. A failure midway puts the saved bytes back at once; a process that
-// dies midway leaves the journal, and the next open puts them back
-// (RecoverPass). The memo file is rebuilt from the journal's copy of it,
-// never from the file being rewritten.
+// A pack first saves what it will overwrite in a rollback journal beside
+// the table (pack_journal.h) and flushes it and its folder; then it
+// rewrites the data file (and the memo file), flushes both and removes the
+// journal, which commits it, and flushes the folder. A failure midway puts
+// the saved bytes back at once; a process that dies or loses power midway
+// leaves the journal, and the next open puts them back (RecoverPass). The
+// memo file is rebuilt from the journal's copy of it, never from the file
+// being rewritten.
+//
+// A removal saves nothing but the journal's names: it moves the records
+// after the removed one forward in pieces, each recorded in the journal
+// first, and one cut off is finished by the next open (MoveRecordsForward).
+// A journal is applied only to the table it was written for.
 #include <algorithm>
 #include <climits>
 #include <cstring>
