@@ -1,6 +1,7 @@
 // Appending blank records and deletion marks.
 #include <climits>
 #include <cstring>
+#include <vector>
 
 #include "dbf_table.h"
 
@@ -10,6 +11,7 @@ namespace {
 
 constexpr uint8_t kLiveFlag = ' ';
 constexpr uint8_t kDeletedFlag = '*';
+constexpr uint8_t kEndOfData = 0x1A;
 
 }  // namespace
 
@@ -20,6 +22,9 @@ void DbfTable::StampDate(uint8_t* destination) {
   destination[2] = static_cast<uint8_t>(now.Day);
 }
 
+// The new record goes after the last one, with the end-of-data byte after
+// it, in one write; the header counts it from the next FlushWrites (at the
+// latest when the table closes), once it is on disk.
 void DbfTable::AppendBlank() {
   if (!Active || RefusedReadOnly()) return;
   const uint32_t old_count = RecordCount();
@@ -32,22 +37,22 @@ void DbfTable::AppendBlank() {
     return;
   }
   const uint32_t count = old_count + 1;
-  SetRecordCount(count);
   RecNo = static_cast<int32_t>(count);
   BlankRecordBuffer();
   buffer_holds_record_ = true;
-  RecordModified = true;
-  bool ok = StoreRecord();
   RecordModified = false;
-  HeaderModified = true;
-  ok = ok && DataStream->WriteAt(0, Header, kDbfHeaderSize);
-  if (!ok) {
+  const size_t size = BufferedRecordSize();
+  std::vector<uint8_t> bytes(RecordBuffer, RecordBuffer + size);
+  bytes.push_back(kEndOfData);
+  if (!DataStream->WriteAt(RecordOffset(RecNo), bytes.data(), bytes.size())) {
     SetError(DbfAppendBlankError, detail);
-    SetRecordCount(old_count);
-    // The header on disk may hold the new count or a torn write of it.
-    DataStream->WriteAt(0, Header, kDbfHeaderSize);
+    RecNo = static_cast<int32_t>(old_count);
+    ReadRecord();
     return;
   }
+  SetRecordCount(count);
+  count_pending_ = true;
+  HeaderModified = true;
   if (OnAfterAppend) OnAfterAppend(*this);
 }
 

@@ -2,9 +2,11 @@
 // blocks) and .fpt files (FoxPro blocks); memo_blocks.h has their layouts.
 //
 // Whatever a memo file claims, the engine never reads or allocates beyond
-// its end, never makes it shorter, never writes into its header block, and
-// stores a new reference in the record only after the memo bytes and the
-// memo header are on disk, so a failed write leaves the old memo in force.
+// its end, never makes it shorter, never writes into its header block or
+// into a block a record may refer to, and stores a new reference in the
+// record only after the memo bytes and the memo header are written (and,
+// for a record the header counts, flushed), so a failed write or a power
+// loss leaves the old memo in force.
 #include <algorithm>
 #include <cstring>
 
@@ -23,6 +25,12 @@ namespace {
 
 bool HoldsBinaryReference(uint8_t version, const DbfField& field) {
   return IsVisualFoxPro(version) && field.Length == 4;
+}
+
+// Whether PutMemoReference can store block in the field.
+bool ReferenceFits(uint8_t version, const DbfField& field, uint64_t block) {
+  return HoldsBinaryReference(version, field) ? block <= UINT32_MAX
+                                              : std::to_string(block).size() <= field.Length;
 }
 
 }  // namespace
@@ -158,89 +166,57 @@ void DbfTable::WriteDbtMemo(int32_t n, const std::string& text) {
   // A dBase IV header cut off before its block size: the bytes a write
   // appends would give it one other than the 512 it was read with.
   if (memo.GetSize() < 4 || !ReadMemoHeader(memo, MemoLayoutOfVersion(GetVersion()), &header) ||
-      (header.Layout == MemoLayout::Dbt4 && memo.GetSize() < kDbase4HeaderEnd)) {
+      (header.Layout == MemoLayout::Dbt4 && memo.GetSize() < kDbase4HeaderEnd) ||
+      !AppendMemo(n, header, text)) {
     SetError(DbfWriteMemoError, detail);
     return;
   }
-  // New text goes at the block after the present end of the file (and never
-  // into the header). The stored next-free number is not trusted: a stale
-  // one would cut off the newest memos, one far beyond the end would blow
-  // the file up to gigabytes; in a sound file it equals the end anyway.
-  const uint64_t b = header.BlockSize;
-  const uint64_t first_block = RoundUp(header.HeaderBytes, b) / b;
-  const uint64_t next_free = std::max(first_block, RoundUp(memo.GetSize(), b) / b);
-  const uint64_t start = next_free * b;
-  const std::string bytes = EncodeMemoBlock(header, MemoBlock{1, text});
-  const uint64_t end = RoundUp(start + bytes.size(), b);
-  const uint64_t after = end / b;
-  if (after > UINT32_MAX || std::to_string(next_free).size() > Fields[n].Length) {
-    SetError(DbfWriteMemoError, detail);
-    return;
-  }
-  uint8_t new_head[4];
-  PutNextFree(header, new_head, static_cast<uint32_t>(after));
-  if (!memo.SetSize(start) || !memo.WriteAt(start, bytes.data(), bytes.size()) ||
-      !memo.SetSize(end) || !memo.WriteAt(0, new_head, 4)) {
-    SetError(DbfWriteMemoError, detail);
-    return;
-  }
-  StoreMemoReference(n, next_free);
 }
 
+// A FoxPro memo is never rewritten in place either: its length and its text
+// would be two writes a kill could part, and the room a block owns is only
+// known from every record's references (a stored length may claim the next
+// memo's blocks, and two records may share a block). The old blocks stay
+// unused until a pack.
 void DbfTable::WriteFptMemo(int32_t n, const std::string& text) {
   if (n < 1 || n > FieldCount) return;
   if (!AcceptChange()) return;
   const std::string detail = std::to_string(n);
-  auto fail = [&] { SetError(DbfWriteMemoError, detail); };
-  DbfStream& memo = *MemoStream;
-  uint64_t reference = MemoReference(n);
   MemoFileHeader header;
-  if (!ReadMemoHeader(memo, MemoLayout::Fpt, &header)) return fail();
-  const uint64_t b = header.BlockSize;
-  const uint64_t first_block = std::max<uint64_t>(1, header.HeaderBytes / b);
-  // As for dBase files, new blocks start at the present end of the file,
-  // whatever the stored next-free number says.
-  uint64_t next_free = std::max<uint64_t>(first_block, RoundUp(memo.GetSize(), b) / b);
-
-  const uint64_t length = text.size();
-  uint64_t write_position = 0;
-  bool in_place = false;
-  if (reference >= first_block && reference < next_free) {
-    uint32_t old_length = 0;
-    memo.SetPosition(reference * b + 4);
-    if (ReadBigEndian32(memo, &old_length)) {
-      uint64_t capacity = RoundUp(uint64_t{old_length} + 8, b) - 8;
-      // The old memo's blocks must lie inside the allocated part of the file.
-      if (length <= capacity && reference * b + capacity + 8 <= next_free * b) {
-        in_place = true;
-        write_position = reference * b + 4;
-      }
-    }
+  if (!ReadMemoHeader(*MemoStream, MemoLayout::Fpt, &header) || !AppendMemo(n, header, text)) {
+    SetError(DbfWriteMemoError, detail);
+    return;
   }
-  if (!in_place) {
-    uint64_t needed = RoundUp(length + 8, b);
-    reference = next_free;
-    next_free += needed / b;
-    if (next_free > UINT32_MAX) return fail();
-    // A new text block; its length and text follow below.
-    const std::string head = EncodeMemoBlock(header, MemoBlock{1, std::string()});
-    if (!memo.SetSize(reference * b) || !memo.WriteAt(reference * b, head.data(), 4)) return fail();
-    write_position = reference * b + 4;
-  }
-  if (std::to_string(reference).size() > Fields[n].Length &&
-      !IsVisualFoxPro(GetVersion()))
-    return fail();
-  memo.SetPosition(write_position);
-  if (!WriteBigEndian32(memo, static_cast<uint32_t>(length)) ||
-      !memo.Write(text.data(), text.size()) || !memo.SetSize(next_free * b))
-    return fail();
-  memo.SetPosition(0);
-  if (!WriteBigEndian32(memo, static_cast<uint32_t>(next_free))) return fail();
-  if (!StoreMemoReference(n, reference)) return fail();
   // Unlike the dBase layout, the record with its reference is written now.
-  RecordModified = true;
-  if (!StoreRecord()) fail();
+  if (!StoreRecord()) SetError(DbfWriteMemoError, detail);
   RecordModified = false;
+}
+
+// The new text goes at the first block after the present end of the file
+// (never into the header), padded to whole blocks, in one write; then the
+// header's next-free number; then the reference, into the record buffer
+// only. The stored next-free number is not trusted: a stale one would cut
+// off the newest memos, one far beyond the end would blow the file up to
+// gigabytes; in a sound file it equals the end anyway. No block another
+// record refers to is ever written, so the record keeps its old memo until
+// its new reference is stored, and that reaches the disk only after these
+// blocks (StoreRecord).
+bool DbfTable::AppendMemo(int32_t n, const MemoFileHeader& header, const std::string& text) {
+  DbfStream& memo = *MemoStream;
+  if (header.Layout == MemoLayout::Dbt3 && text.size() > kMaxDbt3MemoBytes) return false;
+  const uint64_t b = header.BlockSize;
+  const uint64_t first_block = RoundUp(header.HeaderBytes, b) / b;
+  const uint64_t block = std::max(first_block, RoundUp(memo.GetSize(), b) / b);
+  std::string bytes = EncodeMemoBlock(header, MemoBlock{1, text});
+  const uint64_t end = RoundUp(block * b + bytes.size(), b);
+  if (end / b > UINT32_MAX || bytes.size() > UINT32_MAX ||
+      !ReferenceFits(GetVersion(), Fields[n], block))
+    return false;
+  bytes.resize(static_cast<size_t>(end - block * b), '\0');
+  uint8_t new_head[4];
+  PutNextFree(header, new_head, static_cast<uint32_t>(end / b));
+  return memo.WriteAt(block * b, bytes.data(), bytes.size()) && memo.WriteAt(0, new_head, 4) &&
+         StoreMemoReference(n, block);
 }
 
 }  // namespace tabulon

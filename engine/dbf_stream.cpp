@@ -86,6 +86,7 @@ bool DbfStream::ReadExactAt(uint64_t position, void* data, size_t n) {
 bool DbfStream::WriteAt(uint64_t position, const void* data, size_t n) {
   if (!file_) return false;
   if (n == 0) return true;
+  unflushed_ = true;
   if (!file_->WriteAt(position, data, n)) {
     // What reached the file is unknown: read it afresh next time.
     Forget();
@@ -108,6 +109,7 @@ bool DbfStream::WriteAt(uint64_t position, const void* data, size_t n) {
 bool DbfStream::SetSize(uint64_t size) {
   if (!file_) return false;
   Forget();
+  unflushed_ = true;
   if (!file_->SetSize(size)) {
     uint64_t real = 0;
     if (file_->GetSize(&real)) size_ = real;
@@ -117,7 +119,11 @@ bool DbfStream::SetSize(uint64_t size) {
   return true;
 }
 
-bool DbfStream::Flush() { return file_ && file_->Flush(); }
+bool DbfStream::Flush() {
+  if (!file_ || !file_->Flush()) return false;
+  unflushed_ = false;
+  return true;
+}
 
 bool DbfStream::Close() {
   if (!file_) return true;

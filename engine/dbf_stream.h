@@ -37,7 +37,11 @@ class DbfStream {
   bool WriteAt(uint64_t position, const void* data, size_t n);
   bool SetSize(uint64_t size);
   uint64_t GetSize() const { return size_; }
+  // Flushes the file (DbfFile::Flush) whether or not anything was written.
   bool Flush();
+  // True when a write or resize (even a failed one) came after the last
+  // successful Flush: what it changed may not survive a power loss yet.
+  bool HasUnflushedWrites() const { return unflushed_; }
   bool Close();
 
   // Sequential use, for the operations defined as "at the current position".
@@ -65,6 +69,7 @@ class DbfStream {
   uint64_t position_ = 0;
   Window windows_[2];
   uint64_t clock_ = 0;
+  bool unflushed_ = false;
 };
 
 // Four bytes at the current position, most significant first (FoxPro memo

@@ -120,15 +120,13 @@ void DbfTable::SetActive(bool value) {
   if (value == Active) return;
   if (!value) {
     if (AutoPost) PostRecord();
-    if (HeaderModified) {
-      StampDate(Header + 1);
-      if (!DataStream->WriteAt(0, Header, kDbfHeaderSize)) SetError(DbfWriteRecordError, "0");
-    }
+    FlushWrites();
     CloseStreams();
     return;
   }
 
   ReadOnly = false;
+  count_pending_ = false;
   if (!fs_.Exists(FileName)) {
     SetError(DbfFileNotExist, FileName);
     return;
@@ -281,9 +279,44 @@ bool DbfTable::ReadHeader() {
     return refuse(DbfFileTooShort, FileName);
 
   FieldCount = count;
+  count_on_disk_ = RecordCount();
   RecNo = 1;
   ReadRecord();
   return true;
+}
+
+bool DbfTable::FlushWrites() {
+  if (!Active || ReadOnly || !DataStream) return true;
+  if (MemoStream && MemoStream->HasUnflushedWrites() && !MemoStream->Flush()) {
+    SetError(DbfWriteMemoError, "0");
+    return false;
+  }
+  if (!HeaderModified && !count_pending_) {
+    if (!DataStream->HasUnflushedWrites() || DataStream->Flush()) return true;
+    SetError(DbfWriteRecordError, "0");
+    return false;
+  }
+  const std::string count = std::to_string(RecordCount());
+  // The records a new count covers reach the disk before it does.
+  if (count_pending_ && DataStream->HasUnflushedWrites() && !DataStream->Flush()) {
+    SetError(DbfAppendBlankError, count);
+    return false;
+  }
+  StampDate(Header + 1);
+  // A failed header write is tried once more: the bytes it left may be
+  // torn, and every count it could hold is safe now.
+  if (!DataStream->WriteAt(0, Header, kDbfHeaderSize) &&
+      !DataStream->WriteAt(0, Header, kDbfHeaderSize)) {
+    SetError(count_pending_ ? DbfAppendBlankError : DbfWriteRecordError,
+             count_pending_ ? count : "0");
+    return false;
+  }
+  HeaderModified = false;
+  count_pending_ = false;
+  count_on_disk_ = RecordCount();
+  if (DataStream->Flush()) return true;
+  SetError(DbfWriteRecordError, "0");
+  return false;
 }
 
 void DbfTable::ReadRecord() {
@@ -325,6 +358,12 @@ bool DbfTable::StoreRecord() {
   uint64_t offset = RecordOffset(RecNo);
   // Writing past the end would leave a gap of undefined records.
   if (offset > DataStream->GetSize()) return false;
+  // A record the header counts may refer to memo blocks just written:
+  // they reach the disk first, or a power loss could leave the record
+  // pointing at blocks that never arrived, its old memo lost.
+  if (static_cast<uint32_t>(RecNo) <= count_on_disk_ && MemoStream &&
+      MemoStream->HasUnflushedWrites() && !MemoStream->Flush())
+    return false;
   HeaderModified = true;
   return DataStream->WriteAt(offset, RecordBuffer, BufferedRecordSize());
 }

@@ -105,6 +105,7 @@ uint64_t GetMemoReference(uint8_t version, const DbfField& field, const uint8_t*
 bool PutMemoReference(uint8_t version, const DbfField& field, uint8_t* record, uint64_t block);
 
 struct PackJournal;
+struct MemoFileHeader;
 
 // Why a memo reference cannot be carried by a pack.
 enum class DbfMemoFault { InHeader, PastEnd, Damaged };
@@ -180,6 +181,17 @@ class DbfTable {
   void ReadRecord();
   void WriteRecord();
   bool ReadHeader();
+  // Makes every change so far survive a power loss, flushing in the order
+  // that keeps the table old or new at every moment: the memo blocks, then
+  // the records, then the header with the count that covers appended
+  // records. Closing does it. Until then writes are ordered, not flushed:
+  // an appended record counts on disk only from here, and a record that
+  // counts on disk gets a new memo reference only once its memo blocks are
+  // flushed. So work over many records in one open flushes a few times,
+  // not once per record (but once per record whose memo changes). False,
+  // with the error set, when a write or flush fails; the count on disk is
+  // then the old one unless the records it covers were flushed.
+  bool FlushWrites();
 
   // Field values.
   std::string GetFieldName(int32_t n);
@@ -258,6 +270,7 @@ class DbfTable {
   void ReadFptMemo(int32_t n, std::string& text);
   void WriteDbtMemo(int32_t n, const std::string& text);
   void WriteFptMemo(int32_t n, const std::string& text);
+  bool AppendMemo(int32_t n, const MemoFileHeader& header, const std::string& text);
   bool StoreMemoReference(int32_t n, uint64_t block);
   bool RecoverPass();
   bool ApplyJournal(DbfStream& journal, const PackJournal& saved, const std::string& memo_file);
@@ -284,6 +297,11 @@ class DbfTable {
   void ClearNullFlag(int bit);
 
   DbfFileSystem& fs_;
+  // The record count the header on disk holds; records past it may be
+  // written without ordering, as nothing refers to them yet.
+  uint32_t count_on_disk_ = 0;
+  // An appended record is not yet counted by the header on disk.
+  bool count_pending_ = false;
   bool buffer_holds_record_ = true;
   uint8_t refusal_code_ = 0;
   std::string refusal_detail_;

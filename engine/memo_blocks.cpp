@@ -31,33 +31,34 @@ void AppendBig32(std::string& out, uint32_t v) {
   for (int i = 3; i >= 0; --i) out.push_back(static_cast<char>(v >> (8 * i)));
 }
 
-// Reads length bytes at position, cut at the end of the file; false when
-// the read fails or the bytes are not all there.
+// Reads length bytes at position; false, with nothing read, when the read
+// fails or the length runs past the end of the file.
 bool ReadData(DbfStream& memo, uint64_t position, uint64_t length, std::string* data) {
+  data->clear();
   const uint64_t size = memo.GetSize();
-  const uint64_t present = position >= size ? 0 : std::min(length, size - position);
-  data->resize(static_cast<size_t>(present));
-  size_t got = 0;
-  if (!memo.ReadAt(position, data->data(), data->size(), &got)) {
-    data->resize(got);
-    return false;
-  }
-  data->resize(got);
-  return got == length;
+  if (position > size || length > size - position) return false;
+  data->resize(static_cast<size_t>(length));
+  if (memo.ReadExactAt(position, data->data(), data->size())) return true;
+  data->clear();
+  return false;
 }
 
-// dBase III text: up to the first 0x1A, or to the end of the file.
-bool ReadTerminatedText(DbfStream& memo, uint64_t position, std::string* data) {
+// dBase III text: up to the first 0x1A, or to limit (false when that is
+// the cap, not the end of the memo's room).
+bool ReadTerminatedText(DbfStream& memo, uint64_t position, uint64_t limit, bool capped,
+                        std::string* data) {
   data->clear();
   uint8_t chunk[512];
-  while (true) {
+  while (position < limit) {
     size_t got = 0;
-    if (!memo.ReadAt(position, chunk, sizeof chunk, &got)) return false;
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(sizeof chunk, limit - position));
+    if (!memo.ReadAt(position, chunk, want, &got)) return false;
     const uint8_t* end = std::find(chunk, chunk + got, kDbtTerminator);
     data->append(reinterpret_cast<const char*>(chunk), static_cast<size_t>(end - chunk));
-    if (end != chunk + got || got < sizeof chunk) return true;
+    if (end != chunk + got || got < want) return true;
     position += got;
   }
+  return !capped;
 }
 
 }  // namespace
@@ -119,7 +120,14 @@ bool ReadMemoBlock(DbfStream& memo, const MemoFileHeader& header, uint64_t block
     if (length < kDbase4BlockHeader) return false;
     return ReadData(memo, position + kDbase4BlockHeader, length - kDbase4BlockHeader, &out->Data);
   }
-  return ReadTerminatedText(memo, position, &out->Data);
+  // The memo's room ends at the next-free block when that lies after it;
+  // a stale or wild next-free number says nothing.
+  uint64_t limit = memo.GetSize();
+  const uint64_t next_free = uint64_t{header.NextFree} * header.BlockSize;
+  if (next_free > position && next_free < limit) limit = next_free;
+  const bool capped = limit - position > kMaxDbt3MemoBytes;
+  if (capped) limit = position + kMaxDbt3MemoBytes;
+  return ReadTerminatedText(memo, position, limit, capped, &out->Data);
 }
 
 std::string EncodeMemoBlock(const MemoFileHeader& header, const MemoBlock& block) {

@@ -44,9 +44,17 @@ struct MemoBlock {
   std::string Data;
 };
 
+// A dBase III memo has no length, only its end mark: a damaged one without
+// it is read up to the header's next-free block (when that lies after the
+// memo and within the file) or the end of the file, and never beyond this
+// many bytes; longer texts are not written in that layout.
+constexpr uint64_t kMaxDbt3MemoBytes = 16 * 1024 * 1024;
+
 // The memo starting at block. False on a read failure, for block 0 or a
-// block inside the header, for a block beyond the end of the file, and for
-// a length running past the end (Data then holds the bytes present).
+// block inside the header, for a block beyond the end of the file, for a
+// length running past the end (Data is then empty: a damaged length must
+// not return the rest of the file as a memo), and for a dBase III text cut
+// at kMaxDbt3MemoBytes (Data holds the bytes up to there).
 bool ReadMemoBlock(DbfStream& memo, const MemoFileHeader& header, uint64_t block, MemoBlock* out);
 
 // The bytes that start a memo at a block boundary, not padded.

@@ -32,12 +32,6 @@ constexpr uint8_t kVersions[] = {0x03, 0x83, 0x84, 0xF5, 0x30, 0x8B, 0x04, 0x31,
 // Records read value by value; every record is still checked byte by byte.
 constexpr uint32_t kReadRecords = 64;
 
-uint32_t Big32(const Bytes& b, size_t at) {
-  return at + 4 > b.size() ? 0
-                           : (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) |
-                                 (uint32_t{b[at + 2]} << 8) | b[at + 3];
-}
-
 class Session {
  public:
   Session(MemoryFileSystem& fs, DbfTable& table, Rng& rng)
@@ -93,6 +87,8 @@ void Session::ReadEverything() {
 void Session::Append() {
   t_.ErrorCode = 0;
   t_.AppendBlank();
+  // The header counts the new record from the next flush on.
+  t_.FlushWrites();
   if (t_.ErrorCode == 0) {
     Bytes blank(t_.RecordSize(), ' ');
     for (int32_t f = 1; f <= t_.FieldCount; ++f) {
@@ -175,8 +171,6 @@ void Session::WriteMemoField(int32_t f) {
   const int32_t r = AnyRecord();
   t_.GoTo(r);
   const Bytes before = model_.Records[r - 1];
-  const bool fpt = t_.GetMemoKind() == MemoKind::Fpt;
-  const uint64_t block_size = fpt ? Big32(model_.Memo, 4) : 0;
   const uint64_t old_block = GetMemoReference(t_.GetVersion(), t_.Fields[f], t_.RecordBuffer);
   const std::string text = MakeMemoText(rng_, 1500);
   t_.ErrorCode = 0;
@@ -195,29 +189,25 @@ void Session::WriteMemoField(int32_t f) {
   const uint64_t block = GetMemoReference(t_.GetVersion(), t_.Fields[f], t_.RecordBuffer);
   Post(r);
   model_.Records[r - 1] = now;
-  // New text goes after the end of the file; FoxPro's rewrite in place
-  // stays within the memo's own blocks.
-  if (written && fpt && block == old_block)
-    CheckMemoKeptOutside(fs_, model_, block * block_size + 4, block * block_size + 8 + text.size());
-  else
-    CheckMemoKeptOutside(fs_, model_, model_.Memo.size(), UINT64_MAX);
+  // New text goes after the end of the file, in every layout.
+  Require(!written || block != old_block, "a memo goes to new blocks");
+  CheckMemoKeptOutside(fs_, model_, model_.Memo.size(), UINT64_MAX);
   Settle();
-  if (!written || !fpt) return;
+  if (!written) return;
 
-  // A shorter text fits the blocks of the one just written: FoxPro files
-  // rewrite it in place, under the same reference.
+  // A shorter text goes to new blocks too: the blocks just written stay as
+  // they are until the new reference is stored.
   t_.GoTo(r);
-  const std::string reference = t_.FieldByNumber(f);
   const std::string shorter = text.substr(0, rng_.Below(text.size() + 1));
-  const size_t size_before = model_.Memo.size();
   t_.ErrorCode = 0;
   t_.WriteMemo(f, shorter);
   t_.ReadMemo(f, got);
-  Require(t_.ErrorCode == 0 && got == shorter, "a memo rewritten in place reads back");
-  Require(t_.FieldByNumber(f) == reference && fs_.GetFile(model_.MemoName).size() == size_before,
-          "a shorter memo keeps its blocks");
+  Require(t_.ErrorCode == 0 && got == shorter, "a memo rewritten reads back");
+  Require(GetMemoReference(t_.GetVersion(), t_.Fields[f], t_.RecordBuffer) != block,
+          "a rewritten memo leaves its old blocks");
   model_.Records[r - 1] = BufferBytes(t_);
-  CheckMemoKeptOutside(fs_, model_, block * block_size + 4, block * block_size + 8 + text.size());
+  Post(r);
+  CheckMemoKeptOutside(fs_, model_, model_.Memo.size(), UINT64_MAX);
   Settle();
 }
 

@@ -269,7 +269,7 @@ TEST_F(EditCommandsTest, AppendAndDeleteRefillTheView) {
   ASSERT_EQ(w.TableGrid->RowCount(), 6);
   EXPECT_EQ(Cell(0, 5), "");
   EXPECT_EQ(w.TableGrid->GetCurrentCell(), (XLGridCoord{1, 1}));
-  EXPECT_EQ(Read("staff.dbf").size(), kHeader + 6 * kRecord);  // over the end byte
+  EXPECT_EQ(Read("staff.dbf").size(), kHeader + 6 * kRecord + 1);  // the end byte after it
 
   // Another program marks record 5 deleted; "X" on row 3 drops that row only.
   Bytes bytes = Read("staff.dbf");

@@ -123,7 +123,8 @@ TEST_F(CreateTest, CreatedTableOpensAppendsAndReadsBack) {
   table->Next();
   table->SetActive(false);
   Bytes file = fs.GetFile("n.dbf");
-  EXPECT_EQ(file.size(), 97u + 19);  // the end marker was overwritten
+  EXPECT_EQ(file.size(), 97u + 19 + 1);  // the end marker moved after the record
+  EXPECT_EQ(file.back(), 0x1A);
   table->SetActive(true);
   std::string text;
   table->ReadMemo(2, text);

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <set>
@@ -425,7 +427,11 @@ TEST(FaultTest, EveryWritePathAgainstEveryFailingOperation) {
          t.PutFieldByNumber(1, "changed");
          t.PostRecord();
        }},
-      {"append", false, false, false, false, FaultWrite | FaultSeek, none, [](DbfTable& t) { t.AppendBlank(); }},
+      {"append", false, false, false, false, FaultWrite | FaultSeek | FaultFlush, none,
+       [](DbfTable& t) {
+         t.AppendBlank();
+         t.SetActive(false);  // counted on disk here
+       }},
       {"deletion mark", false, false, false, false, FaultWrite | FaultSeek, none,
        [](DbfTable& t) {
          t.GoTo(1150);
@@ -437,19 +443,25 @@ TEST(FaultTest, EveryWritePathAgainstEveryFailingOperation) {
       {"remove record", false, false, false, true,
        FaultRead | FaultWrite | FaultSeek | FaultResize | FaultFlush | FaultRemove, none,
        [](DbfTable& t) { t.RemoveRecord(2); }},
-      {"memo write", true, false, false, false, FaultRead | FaultWrite | FaultSeek | FaultResize, none,
+      {"memo write", true, false, false, false, FaultRead | FaultWrite | FaultSeek | FaultFlush, none,
        [&](DbfTable& t) {
          t.GoTo(1101);
          t.WriteMemo(3, long_text);
          t.PostRecord();
        }},
-      {"memo rewrite in place", true, true, false, false, FaultRead | FaultWrite | FaultSeek | FaultResize, none,
+      {"memo rewrite", true, false, false, false, FaultRead | FaultWrite | FaultSeek | FaultFlush, none,
        [](DbfTable& t) {
          t.GoTo(1051);
          t.WriteMemo(3, "short");
          t.PostRecord();
        }},
-      {"close", false, false, false, false, FaultWrite | FaultSeek, none,
+      {"append with memo", true, false, false, false, FaultRead | FaultWrite | FaultSeek | FaultFlush, none,
+       [](DbfTable& t) {
+         t.AppendBlank();
+         t.WriteMemo(3, "new");
+         t.SetActive(false);
+       }},
+      {"close", false, false, false, false, FaultWrite | FaultSeek | FaultFlush, none,
        [](DbfTable& t) {
          t.GoTo(1199);
          t.PutFieldByNumber(2, "42");
@@ -524,6 +536,79 @@ TEST(FaultTest, EveryWritePathAgainstEveryFailingOperation) {
     }
   }
   for (unsigned kind : kMatrixKinds) EXPECT_NE(fired_anywhere & kind, 0u) << kind;
+}
+
+// Power loss at every step of each single write, with the changes no flush
+// made durable yet all dropped, all kept, and each one kept or dropped
+// alone: the reopened table holds the old contents or the new ones, and the
+// new ones once it is closed. Work over many records flushes a few times.
+TEST(FaultTest, PowerLossLeavesOldOrNewAndBulkWorkFlushesAFewTimes) {
+  auto every_record = [](DbfTable& t) {
+    for (int32_t r = 1; r <= kMatrixRecords; ++r) {
+      t.GoTo(r);
+      t.PutFieldByNumber(2, std::to_string(r % 7));
+    }
+  };
+  auto append_loop = [](DbfTable& t) {
+    for (int r = 0; r < 300; ++r) {
+      t.AppendBlank();
+      t.WriteMemo(3, std::string(size_t(r), 'a'));
+    }
+  };
+  const struct {
+    const char* Name;
+    bool NeedsMemo, Replay;
+    std::function<void(DbfTable&)> Run;
+  } paths[] = {
+      {"record write", false, true, [](DbfTable& t) { t.GoTo(1100); t.PutFieldByNumber(1, "changed"); }},
+      {"append", false, true, [](DbfTable& t) { t.AppendBlank(); t.PutFieldByNumber(2, "7"); }},
+      {"memo write", true, true, [](DbfTable& t) { t.GoTo(1101); t.WriteMemo(3, std::string(700, 'L')); }},
+      {"memo rewrite", true, true, [](DbfTable& t) { t.GoTo(1051); t.WriteMemo(3, "short"); }},
+      {"append with memo", true, true, [](DbfTable& t) { t.AppendBlank(); t.WriteMemo(3, "new"); }},
+      {"edit of every record", false, false, every_record},
+      {"append loop with memos", true, false, append_loop},
+  };
+  for (const MatrixFlavour& flavour : kMatrixFlavours) {
+    for (const auto& path : paths) {
+      if (path.NeedsMemo && !*flavour.Memo) continue;
+      SCOPED_TRACE(std::string(flavour.Name) + ", " + path.Name);
+      MemoryFileSystem fs;
+      WriteMatrixTable(fs, flavour);
+      const std::vector<std::string> old = MatrixContents(fs, flavour);
+      fs.StartRecording();
+      fs.ArmFault(FaultFlush, LONG_MAX, DbfFaultMode::FailOnce);  // counts flushes, fires never
+      auto t = NewDbfTable("t.dbf", flavour.Memo, true, &fs);
+      t->SetActive(true);
+      path.Run(*t);
+      t->SetActive(false);
+      ASSERT_EQ(t->ErrorCode, 0);
+      EXPECT_LE(fs.OperationCount(), 3);
+      EXPECT_EQ(fs.GetUnflushedSteps(fs.GetStepCount()), std::vector<size_t>{});  // durable once closed
+      const std::vector<std::string> now = MatrixContents(fs, flavour);
+      int tried = 0, old_seen = 0, new_seen = 0;
+      for (size_t k = 0; path.Replay && k <= fs.GetStepCount(); ++k) {
+        const std::vector<size_t> unflushed = fs.GetUnflushedSteps(k);
+        std::vector<std::vector<size_t>> kept_sets = {{}, unflushed};
+        for (size_t i = 0; i < unflushed.size(); ++i) {
+          kept_sets.push_back({unflushed[i]});
+          kept_sets.push_back(unflushed);
+          kept_sets.back().erase(kept_sets.back().begin() + long(i));
+        }
+        for (const std::vector<size_t>& kept : kept_sets) {
+          MemoryFileSystem replay;
+          replay.SetFiles(fs.GetPowerLossFiles(k, kept));
+          const std::vector<std::string> after = MatrixContents(replay, flavour);
+          ++tried;
+          old_seen += after == old;
+          new_seen += after == now;
+          ASSERT_TRUE(after == old || after == now) << "at step " << k << ", " << kept.size() << " kept";
+        }
+      }
+      if (path.Replay)
+        std::printf("%s, %s: %d power-loss states, %d old, %d new\n", flavour.Name, path.Name, tried,
+                    old_seen, new_seen);
+    }
+  }
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ class MaintenanceTest : public ::testing::Test {
   MemoryFileSystem fs;
 };
 
-TEST_F(MaintenanceTest, AppendToAnEmptyTableWritesCountAtOnce) {
+TEST_F(MaintenanceTest, AppendToAnEmptyTableIsCountedOnceTheRecordIsFlushed) {
   auto t = Open({});
   int told = 0;
   t->OnAfterAppend = [&](DbfTable&) { ++told; };
@@ -39,11 +39,16 @@ TEST_F(MaintenanceTest, AppendToAnEmptyTableWritesCountAtOnce) {
   EXPECT_EQ(t->RecordCount(), 1u);
   EXPECT_EQ(t->RecNo, 1);
   EXPECT_EQ(told, 1);
-  Bytes file = fs.GetFile("t.dbf");  // before close
-  EXPECT_EQ(GetLittle32(file, 4), 1u);
-  EXPECT_EQ(file.size(), 70u);  // the end marker was overwritten, none added
+  Bytes file = fs.GetFile("t.dbf");  // before the flush
+  EXPECT_EQ(GetLittle32(file, 4), 0u);
+  EXPECT_EQ(file.size(), 71u);  // the end marker moved after the new record
   EXPECT_EQ(Record(file, 1), "     ");
-  EXPECT_EQ(file[1], 99);  // appending does not stamp the date
+  EXPECT_EQ(file[70], 0x1A);
+  EXPECT_EQ(file[1], 99);
+  EXPECT_TRUE(t->FlushWrites());
+  file = fs.GetFile("t.dbf");
+  EXPECT_EQ(GetLittle32(file, 4), 1u);
+  EXPECT_EQ(file.size(), 71u);
 }
 
 TEST_F(MaintenanceTest, AppendDropsAnUnpostedChange) {

@@ -63,16 +63,19 @@ TEST_F(MemoTest, DbtReadsUpToTheTerminator) {
   EXPECT_EQ(t->ErrorCode, 0);
 }
 
-TEST_F(MemoTest, DbtWithoutTerminatorReadsToTheEndOfTheFile) {
-  Bytes memo(512, 0);
-  memo[0] = 2;
-  std::string tail(600, 'q');
-  memo.insert(memo.end(), tail.begin(), tail.end());
-  auto t = Open(0x03, {Ref(1), Ref(5)}, memo);
-  EXPECT_EQ(Read(*t), tail);
-  t->Next();
-  EXPECT_EQ(Read(*t), "");  // beyond the end: empty, no error
-  EXPECT_EQ(t->ErrorCode, 0);
+TEST_F(MemoTest, DbtWithoutTerminatorReadsToTheNextFreeBlockOrTheEnd) {
+  // Next free block 2 bounds the memo at block 1; 0 or 1 says nothing.
+  for (uint8_t next_free : {2, 0, 1}) {
+    Bytes memo(512, 0);
+    memo[0] = next_free;
+    std::string tail(600, 'q');
+    memo.insert(memo.end(), tail.begin(), tail.end());
+    auto t = Open(0x03, {Ref(1), Ref(5)}, memo);
+    EXPECT_EQ(Read(*t), next_free == 2 ? tail.substr(0, 512) : tail);
+    t->Next();
+    EXPECT_EQ(Read(*t), "");  // beyond the end: empty, no error
+    EXPECT_EQ(t->ErrorCode, 0);
+  }
 }
 
 TEST_F(MemoTest, DbtWriteIntoANewMemoFileLaysOutBlocks) {
@@ -173,7 +176,7 @@ TEST_F(MemoTest, FptReadsExactLengthAndBlockSizeFromTheHeader) {
   EXPECT_EQ(t->ErrorCode, 0);
 }
 
-TEST_F(MemoTest, FptSizingAndInPlaceRewrite) {
+TEST_F(MemoTest, FptSizingAndRewriteToNewBlocks) {
   Bytes memo = MakeFpt(64, {});
   auto t = Open(0xF5, {"          "}, memo);
   const uint32_t first = 512 / 64;
@@ -187,18 +190,44 @@ TEST_F(MemoTest, FptSizingAndInPlaceRewrite) {
   EXPECT_EQ(GetBig32(after, first * 64 + 4), 56u);
   EXPECT_EQ(Slice(fs.GetFile("t.dbf"), 97, 14), " R1 " + Ref(8));
 
-  t->WriteMemo(2, std::string(30, 'b'));  // fits the old capacity: same block
-  EXPECT_EQ(t->FieldByNumber(2), "         8");
-  EXPECT_EQ(fs.GetFile("t.memo").size(), (first + 1) * 64u);
+  // A text that would fit the old block still goes to a new one: the old
+  // one stays whole until the new reference is stored.
+  t->WriteMemo(2, std::string(30, 'b'));
+  EXPECT_EQ(t->FieldByNumber(2), "         9");
+  EXPECT_EQ(fs.GetFile("t.memo").size(), (first + 2) * 64u);
+  EXPECT_EQ(GetBig32(fs.GetFile("t.memo"), first * 64 + 4), 56u);
   EXPECT_EQ(Read(*t), std::string(30, 'b'));
 
-  t->WriteMemo(2, std::string(57, 'c'));  // 57 + 8 needs two blocks: new place
-  EXPECT_EQ(t->FieldByNumber(2), "         9");
+  t->WriteMemo(2, std::string(57, 'c'));  // 57 + 8 needs two blocks
+  EXPECT_EQ(t->FieldByNumber(2), "        10");
   after = fs.GetFile("t.memo");
-  EXPECT_EQ(after.size(), (first + 3) * 64u);
-  EXPECT_EQ(GetBig32(after, 0), first + 3);
+  EXPECT_EQ(after.size(), (first + 4) * 64u);
+  EXPECT_EQ(GetBig32(after, 0), first + 4);
   EXPECT_EQ(Read(*t), std::string(57, 'c'));
   EXPECT_EQ(GetBig32(after, 4), 64u);  // block size never rewritten
+}
+
+// A rewrite never trusts the room an old block claims: record 1's new text
+// leaves record 2's memo as it was, whether record 1's stored length
+// claims record 2's blocks or both records share one block.
+TEST_F(MemoTest, FptRewriteNeverReachesAnotherRecordsMemo) {
+  std::vector<uint32_t> blocks;
+  const Bytes memo = MakeFpt(64, {"first", "second", std::string(4000, 't')}, &blocks);
+  Bytes claims = memo;
+  test::PutBig(claims, blocks[0] * 64 + 4, 3000);
+  const struct {
+    Bytes Memo;
+    uint32_t Block;  // record 1's; record 2's is blocks[1]
+    std::string Text;
+  } cases[] = {{claims, blocks[0], std::string(100, 'n')}, {memo, blocks[1], "n"}};
+  for (const auto& c : cases) {
+    auto t = Open(0xF5, {Ref(c.Block), Ref(blocks[1])}, c.Memo);
+    t->WriteMemo(2, c.Text);
+    EXPECT_EQ(Read(*t), c.Text);
+    t->Next();
+    EXPECT_EQ(Read(*t), "second");
+    t->SetActive(false);
+  }
 }
 
 TEST_F(MemoTest, FptWriteIntoABlankFieldNeverTouchesTheHeader) {
@@ -229,15 +258,22 @@ TEST_F(MemoTest, FptDamageNeverReadsOrAllocatesBeyondTheFile) {
   std::vector<uint32_t> blocks;
   Bytes memo = MakeFpt(64, {"abcdef"}, &blocks);
   Bytes long_length = memo;
-  test::PutBig(long_length, blocks[0] * 64 + 4, 0xFFFFFFF0u);  // absurd length
+  test::PutBig(long_length, blocks[0] * 64 + 4, 0x80000000u);  // absurd length
   auto t = Open(0xF5, {Ref(blocks[0]), Ref(999999)}, long_length);
-  std::string text = Read(*t);
-  EXPECT_EQ(text.size(), long_length.size() - (blocks[0] * 64 + 8));
-  EXPECT_EQ(text.substr(0, 6), "abcdef");
+  EXPECT_EQ(Read(*t), "");  // never the rest of the file
   EXPECT_EQ(t->ErrorText, "Read memo data error. Field # 2");
   t->Next();
   EXPECT_EQ(Read(*t), "");  // reference beyond the end
   EXPECT_EQ(t->ErrorCode, 14);
+  t->SetActive(false);
+
+  // Blocks 1 to 7 lie in the 512-byte header: read as nothing, never written.
+  t = Open(0xF5, {Ref(3)}, memo);
+  EXPECT_EQ(Read(*t), "");
+  EXPECT_EQ(t->ErrorCode, 14);
+  t->WriteMemo(2, "new");
+  EXPECT_EQ(Slice(fs.GetFile("t.memo"), 4, 508), Slice(memo, 4, 508));
+  EXPECT_EQ(t->FieldByNumber(2), "         9");
   t->SetActive(false);
 
   Bytes zero_block = memo;
