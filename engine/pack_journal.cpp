@@ -307,8 +307,16 @@ bool ReadRemovalProgress(DbfStream& journal, RemovalProgress* progress) {
 
 namespace {
 
+// Eight bytes from p as a little-endian number (compilers make it one load).
+uint64_t PieceWord8(const uint8_t* p) {
+  return uint64_t{p[0]} | (uint64_t{p[1]} << 8) | (uint64_t{p[2]} << 16) | (uint64_t{p[3]} << 24) |
+         (uint64_t{p[4]} << 32) | (uint64_t{p[5]} << 40) | (uint64_t{p[6]} << 48) |
+         (uint64_t{p[7]} << 56);
+}
+
 // Up to eight bytes from p as a little-endian number, zeros after them.
 uint64_t PieceWord(const uint8_t* p, size_t n) {
+  if (n >= 8) return PieceWord8(p);
   uint64_t word = 0;
   for (size_t i = std::min<size_t>(n, 8); i-- > 0;) word = (word << 8) | p[i];
   return word;
@@ -324,8 +332,8 @@ uint64_t PieceSum(const uint8_t* bytes, size_t n) {
   // Four words at a time: their products do not wait on each other.
   const uint64_t b2 = kPieceBase * kPieceBase, b3 = b2 * kPieceBase, b4 = b3 * kPieceBase;
   for (; at + 32 <= n; at += 32)
-    sum = sum * b4 + (PieceWord(bytes + at, 8) + 1) * b3 + (PieceWord(bytes + at + 8, 8) + 1) * b2 +
-          (PieceWord(bytes + at + 16, 8) + 1) * kPieceBase + PieceWord(bytes + at + 24, 8) + 1;
+    sum = sum * b4 + (PieceWord8(bytes + at) + 1) * b3 + (PieceWord8(bytes + at + 8) + 1) * b2 +
+          (PieceWord8(bytes + at + 16) + 1) * kPieceBase + PieceWord8(bytes + at + 24) + 1;
   for (; at < n; at += 8) sum = sum * kPieceBase + PieceWord(bytes + at, n - at) + 1;
   return sum;
 }
