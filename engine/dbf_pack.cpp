@@ -29,7 +29,8 @@ namespace {
 constexpr uint8_t kDeletedFlag = '*';
 constexpr uint8_t kEndOfData = 0x1A;
 constexpr size_t kWriteChunk = 256 * 1024;
-// A removal's pieces: each costs two flushes, so they are large.
+// A removal's pieces: each costs two flushes, so they are large (and
+// finishing one cut off holds two of them in memory).
 constexpr uint64_t kRemovalPiece = 16 * 1024 * 1024;
 
 uint64_t ReadLittle16Of(const uint8_t* p) { return uint64_t{p[0]} | (uint64_t{p[1]} << 8); }
@@ -306,7 +307,8 @@ bool DbfTable::CommitPass(std::unique_ptr<DbfFile> journal, bool with_memo) {
   if (journal) journal->Close();
   if (fs_.Remove(PackJournalName(FileName))) {
     // Until the folder is flushed a power loss may bring the journal back,
-    // and the next open puts the old table back: old or new either way.
+    // and the next open would undo the pack (old or new either way); once
+    // flushed, a pass that returned stays done.
     fs_.FlushFolder(PackJournalName(FileName));
     return true;
   }
@@ -314,9 +316,10 @@ bool DbfTable::CommitPass(std::unique_ptr<DbfFile> journal, bool with_memo) {
   return false;
 }
 
-// After a failure midway: the saved bytes go back now. When even that
-// fails the journal stays, and the table closes so that nothing written
-// before the next open (which puts them back) could be lost.
+// After a failure midway: the saved bytes go back now (a removal is
+// finished instead). When even that fails the journal stays, and the table
+// closes so that nothing written before the next open (which tries again)
+// could be lost.
 void DbfTable::UndoPass(std::unique_ptr<DbfFile> journal) {
   if (journal) journal->Close();
   const uint8_t keep_code = ErrorCode;
