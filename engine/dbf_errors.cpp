@@ -41,6 +41,9 @@ const char* const kMessages[kDbfErrorCodeCount] = {
     "The table is open for reading only:",
     "The file cannot be opened:",
     "A cut-off pack must be undone, but the table cannot be written:",
+    "A cut-off pack must be undone with its memo file, which is not there:",
+    "The name of the pack journal is taken by another file:",
+    "A memo reference cannot be read. Rec #",
 };
 
 }  // namespace

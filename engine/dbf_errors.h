@@ -51,9 +51,21 @@ enum DbfErrorCode : uint8_t {
   // A pack was cut off and must be undone before the table is read, but
   // the table cannot be written; the open is refused. Detail: file name.
   DbfJournalNeedsWrite = 33,
+  // A cut-off pack saved the memo file it names beside the table, which
+  // is neither the memo file given nor there: the open is refused until it
+  // is given (records half old, half packed would be shown). Detail: the
+  // memo file's name.
+  DbfJournalMemoMissing = 34,
+  // Something that is not a journal this pass can write (a directory, a
+  // pipe, another journal) holds a journal's name; nothing was changed.
+  // Detail: that name.
+  DbfJournalNameTaken = 35,
+  // A pack met a memo reference it cannot read; nothing was changed.
+  // Detail: the record number, the field and the reason.
+  DbfPackBrokenMemo = 36,
 };
 
-constexpr int kDbfErrorCodeCount = 34;
+constexpr int kDbfErrorCodeCount = 37;
 
 // The message of a code; empty for 0 and for numbers outside the table.
 const char* DbfErrorMessage(uint8_t code);

@@ -53,6 +53,14 @@ void PutDbfDate(uint8_t* header, int year, int month, int day) {
   header[3] = static_cast<uint8_t>(day);
 }
 
+void GetDbfDateBytes(const uint8_t* header, uint8_t* date) { std::memcpy(date, header + 1, 3); }
+
+void PutDbfDateBytes(uint8_t* header, const uint8_t* date) { std::memcpy(header + 1, date, 3); }
+
+bool SameDbfHeaderButDateAndCount(const uint8_t* a, const uint8_t* b) {
+  return a[0] == b[0] && std::memcmp(a + 8, b + 8, 24) == 0;
+}
+
 DbfDescriptorFields DecodeDbfDescriptor(const uint8_t* d) {
   DbfDescriptorFields f;
   std::memcpy(f.Name, d, sizeof f.Name);

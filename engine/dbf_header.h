@@ -43,6 +43,12 @@ void EncodeDbfHeader(const DbfHeaderFields& fields, uint8_t* header);
 uint32_t GetDbfRecordCount(const uint8_t* header);
 void PutDbfRecordCount(uint8_t* header, uint32_t count);
 void PutDbfDate(uint8_t* header, int year, int month, int day);
+// The date of the last update as its three stored bytes.
+void GetDbfDateBytes(const uint8_t* header, uint8_t* date);
+void PutDbfDateBytes(uint8_t* header, const uint8_t* date);
+// Whether two headers agree in every byte but the date and the count,
+// which every write of records may change.
+bool SameDbfHeaderButDateAndCount(const uint8_t* a, const uint8_t* b);
 
 struct DbfDescriptorFields {
   uint8_t Name[11] = {};

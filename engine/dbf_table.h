@@ -107,6 +107,25 @@ bool PutMemoReference(uint8_t version, const DbfField& field, uint8_t* record, u
 struct PackJournal;
 struct MemoFileHeader;
 
+// Why a memo reference cannot be carried by a pack.
+enum class DbfMemoFault { InHeader, PastEnd, Damaged };
+const char* DbfMemoFaultText(DbfMemoFault fault);
+
+// A memo reference a pack could not read: the record's number before the
+// pack, the field, the block it names and why.
+struct DbfBrokenMemo {
+  uint32_t Record = 0;
+  std::string Field;
+  uint64_t Block = 0;
+  DbfMemoFault Fault = DbfMemoFault::Damaged;
+};
+
+struct DbfPackOptions {
+  // Unreadable memo references are cleared (the record kept, its memo
+  // lost) instead of refusing the pack.
+  bool ClearBrokenMemos = false;
+};
+
 class DbfTable {
  public:
   DbfTable(std::string file_name, std::string memo_file_name, bool auto_post, DbfFileSystem& fs);
@@ -214,9 +233,14 @@ class DbfTable {
   // open) to hold just the blocks the kept records refer to, and ends the
   // data file right after the records. RemoveRecord takes record n out
   // whatever its mark; its memo blocks stay. Both are all-or-nothing, also
-  // when the process dies midway: the next open puts the old table back.
+  // when the process dies or the power fails midway: the next open puts the
+  // old table back (a pack) or finishes the removal.
   // Neither leaves a current record (RecNo 0).
+  // A memo reference that cannot be read refuses the pack (error 36: the
+  // record, the field and the reason), changing nothing, unless the
+  // options clear such references; cleared (when given) lists each one.
   int32_t Pack();
+  int32_t Pack(const DbfPackOptions& options, std::vector<DbfBrokenMemo>* cleared);
   void RemoveRecord(int32_t n);
   // Today's date into a header's date of the last update.
   void StampDate(uint8_t* header);
@@ -250,10 +274,17 @@ class DbfTable {
   bool AppendMemo(int32_t n, const MemoFileHeader& header, const std::string& text);
   bool StoreMemoReference(int32_t n, uint64_t block);
   bool RecoverPass();
-  bool ApplyJournal(DbfStream& journal, const PackJournal& saved);
-  bool StartPass(uint64_t region_offset, bool with_memo, std::unique_ptr<DbfFile>* journal,
-                 PackJournal* saved);
+  bool ApplyJournal(DbfStream& journal, const PackJournal& saved, const std::string& memo_file);
+  std::string JournalMemoFile(const PackJournal& saved);
+  bool IsSameFile(const std::string& a, const std::string& b);
+  bool SetJournalAside(const std::string& journal_name);
+  bool StartPass(uint64_t region_offset, bool with_memo, const std::string& detail,
+                 std::unique_ptr<DbfFile>* journal, PackJournal* saved);
   bool EndDataAt(uint64_t end);
+  bool MoveRecordsForward(DbfFile& journal, const PackJournal& saved, const uint8_t* header,
+                          uint64_t done, uint64_t sequence);
+  bool ResumeRemoval(const std::string& journal_name, DbfStream& journal,
+                     const PackJournal& saved);
   bool CommitPass(std::unique_ptr<DbfFile> journal, bool with_memo);
   void UndoPass(std::unique_ptr<DbfFile> journal);
   void EndPass();

@@ -21,23 +21,39 @@ bool MemoRebuild::Start() {
   return true;
 }
 
-bool MemoRebuild::Carry(uint64_t old_block, uint64_t* new_block) {
+MemoRebuild::Outcome MemoRebuild::Carry(uint64_t old_block, uint64_t* new_block,
+                                        DbfMemoFault* fault) {
   auto known = carried_.find(old_block);
   if (known != carried_.end()) {
     *new_block = known->second;
-    return true;
+    return Outcome::Carried;
   }
-  if (!ReadMemoBlock(old_, header_, old_block, &block_)) return false;
-  const std::string bytes = EncodeMemoBlock(header_, block_);
   const uint64_t b = header_.BlockSize;
+  auto broken = [fault](DbfMemoFault why) {
+    *fault = why;
+    return Outcome::Broken;
+  };
+  // Past the end first: within the file, the product cannot overflow.
+  if (old_block >= old_.GetSize() / b + (old_.GetSize() % b != 0))
+    return broken(DbfMemoFault::PastEnd);
+  if (old_block * b < header_.HeaderBytes) return broken(DbfMemoFault::InHeader);
+  if (!ReadMemoBlock(old_, header_, old_block, &block_)) {
+    // A block whose first bytes read is one whose memo is damaged (a length
+    // past the end); otherwise the read itself failed.
+    uint8_t start[8];
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(8, old_.GetSize() - old_block * b));
+    return old_.ReadExactAt(old_block * b, start, n) ? broken(DbfMemoFault::Damaged)
+                                                     : Outcome::Failed;
+  }
+  const std::string bytes = EncodeMemoBlock(header_, block_);
   const uint64_t blocks = std::max<uint64_t>(1, (bytes.size() + b - 1) / b);
-  if (next_free_ + blocks > UINT32_MAX) return false;
+  if (next_free_ + blocks > UINT32_MAX) return Outcome::Failed;
   pending_ += bytes;
   pending_.resize(static_cast<size_t>(pending_.size() + (blocks * b - bytes.size())), '\0');
   *new_block = next_free_;
   carried_.emplace(old_block, next_free_);
   next_free_ += blocks;
-  return pending_.size() < kWriteChunk || Drain();
+  return pending_.size() < kWriteChunk || Drain() ? Outcome::Carried : Outcome::Failed;
 }
 
 bool MemoRebuild::Drain() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dbf_stream.h"
+#include "dbf_table.h"
 #include "memo_blocks.h"
 
 namespace tabulon {
@@ -21,9 +22,11 @@ class MemoRebuild {
 
   // Reads the old header; false when there is none to read.
   bool Start();
+  enum class Outcome { Carried, Broken, Failed };
   // The block in the new file that holds the memo starting at old_block,
-  // copied at its first use; false when old_block lies outside the old file.
-  bool Carry(uint64_t old_block, uint64_t* new_block);
+  // copied at its first use. Broken (with *fault) when the old file holds
+  // no memo there; Failed when a read or write failed.
+  Outcome Carry(uint64_t old_block, uint64_t* new_block, DbfMemoFault* fault);
   // Writes what is buffered and the header with the new next-free number,
   // and ends the file after the last block.
   bool Finish();

@@ -1,17 +1,26 @@
 #include "pack_journal.h"
 
+#include "dbf_header.h"
+
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace tabulon {
 
 namespace {
 
-constexpr uint8_t kMagic[8] = {'D', 'B', 'F', 'P', 'A', 'C', 'K', '1'};
+constexpr uint8_t kMagic[8] = {'D', 'B', 'F', 'P', 'A', 'C', 'K', '2'};
 constexpr uint8_t kMarker[8] = {'C', 'O', 'M', 'P', 'L', 'E', 'T', 'E'};
-constexpr uint64_t kPrefixSize = 80;
+constexpr uint64_t kPrefixSize = 96;
+constexpr uint64_t kUntouchedTail = 64 * 1024;
+
 constexpr uint64_t kTrailerSize = 16;
+constexpr uint64_t kSlotsAt = kPrefixSize + kTrailerSize;  // a removal saves no bytes
+constexpr uint64_t kSlotSize = 32;
+constexpr uint64_t kPieceBase = 0x9E3779B97F4A7C15ull;
 constexpr uint32_t kMaxNameLength = 255;
 constexpr size_t kChunk = 256 * 1024;
 
@@ -123,8 +132,47 @@ class FileView final : public DbfFile {
 
 std::string PackJournalName(const std::string& table_file) { return table_file + "~pack"; }
 
-std::string RejectedJournalName(const std::string& table_file) {
-  return table_file + "~pack-rejected";
+std::string RejectedJournalName(const std::string& table_file, int number) {
+  return table_file + "~pack-rejected" + (number > 1 ? std::to_string(number) : std::string());
+}
+
+bool UntouchedSum(DbfStream& data, const uint8_t header[32], uint64_t region_offset,
+                  uint64_t* sum) {
+  const uint64_t header_size = DecodeDbfHeader(header).HeaderSize;
+  const uint64_t descriptors_end = std::min(header_size, region_offset);
+  const uint64_t tail_start = std::max(descriptors_end, region_offset > kUntouchedTail
+                                                            ? region_offset - kUntouchedTail
+                                                            : uint64_t{0});
+  Fnv64 fnv;
+  std::vector<uint8_t> bytes;
+  for (const auto& span : {std::make_pair(uint64_t{32}, descriptors_end),
+                           std::make_pair(tail_start, region_offset)}) {
+    if (span.second <= span.first) continue;
+    bytes.resize(static_cast<size_t>(span.second - span.first));
+    if (!data.ReadExactAt(span.first, bytes.data(), bytes.size())) return false;
+    fnv.Add(bytes.data(), bytes.size());
+  }
+  *sum = fnv.Value();
+  return true;
+}
+
+JournalState CheckJournalFitsTable(DbfStream& data, const PackJournal& journal) {
+  const uint64_t size = data.GetSize();
+  if (size < journal.RegionOffset || size > journal.DataSize + 1) return JournalState::Malformed;
+  uint8_t now[32];
+  if (!data.ReadExactAt(0, now, sizeof now)) return JournalState::Unreadable;
+  const uint8_t* then = journal.Header;
+  if (!SameDbfHeaderButDateAndCount(now, then)) return JournalState::Malformed;
+  uint8_t date_now[3], date_then[3];
+  GetDbfDateBytes(now, date_now);
+  GetDbfDateBytes(then, date_then);
+  const bool date_kept = std::memcmp(date_now, date_then, 3) == 0;
+  const bool date_stamped = std::memcmp(date_now, journal.PassDate, 3) == 0;
+  if ((!date_kept && !date_stamped) || GetDbfRecordCount(now) > GetDbfRecordCount(then))
+    return JournalState::Malformed;
+  uint64_t sum = 0;
+  if (!UntouchedSum(data, then, journal.RegionOffset, &sum)) return JournalState::Unreadable;
+  return sum == journal.Untouched ? JournalState::Complete : JournalState::Malformed;
 }
 
 bool WritePackJournal(DbfFile& out, PackJournal* journal, DbfStream& data, DbfStream* memo) {
@@ -132,8 +180,10 @@ bool WritePackJournal(DbfFile& out, PackJournal* journal, DbfStream& data, DbfSt
   if (journal->RegionOffset > journal->DataSize || (with_memo && !memo) ||
       journal->MemoName.size() > kMaxNameLength)
     return false;
-  const uint64_t region = journal->DataSize - journal->RegionOffset;
+  const uint64_t region =
+      journal->Kind == kRemoval ? 0 : journal->DataSize - journal->RegionOffset;
   if (!with_memo) journal->MemoSize = 0;
+  if (journal->Kind == kRemoval && with_memo) return false;
   journal->RegionAt = kPrefixSize;
   journal->MemoAt = kPrefixSize + region + journal->MemoName.size();
   uint8_t prefix[kPrefixSize] = {};
@@ -144,6 +194,9 @@ bool WritePackJournal(DbfFile& out, PackJournal* journal, DbfStream& data, DbfSt
   Put(prefix + 56, region, 8);
   Put(prefix + 64, journal->MemoSize, 8);
   Put(prefix + 72, journal->MemoName.size(), 4);
+  Put(prefix + 80, journal->Untouched, 8);
+  std::memcpy(prefix + 88, journal->PassDate, 3);
+  prefix[91] = journal->Kind;
   JournalWriter writer(out);
   if (!writer.Add(prefix, sizeof prefix) || !writer.CopyFrom(data, journal->RegionOffset, region))
     return false;
@@ -167,11 +220,16 @@ JournalState ReadPackJournal(DbfStream& in, PackJournal* journal) {
   // Cut off while being written, a journal still starts with (a part of)
   // the magic, and lacks the marker that is written last.
   if (std::memcmp(prefix, kMagic, std::min<size_t>(got, 8)) != 0) return JournalState::Malformed;
+  // A removal's progress slots follow its marker: its end is where its
+  // saved bytes (none) end.
+  const bool removal = got > 91 && prefix[91] == kRemoval;
+  const uint64_t end = removal ? std::min<uint64_t>(size, kSlotsAt) : size;
   uint8_t trailer[kTrailerSize];
-  if (size < kTrailerSize + 8) return JournalState::Incomplete;
-  if (!in.ReadExactAt(size - kTrailerSize, trailer, kTrailerSize)) return JournalState::Unreadable;
+  if (end < kTrailerSize + 8) return JournalState::Incomplete;
+  if (!in.ReadExactAt(end - kTrailerSize, trailer, kTrailerSize)) return JournalState::Unreadable;
   if (std::memcmp(trailer + 8, kMarker, 8) != 0) return JournalState::Incomplete;
-  if (size < kPrefixSize + kTrailerSize) return JournalState::Malformed;
+  if (end < kPrefixSize + kTrailerSize || prefix[91] > kRemoval) return JournalState::Malformed;
+  journal->Kind = prefix[91];
 
   journal->DataSize = Get(prefix + 8, 8);
   std::memcpy(journal->Header, prefix + 16, 32);
@@ -179,13 +237,27 @@ JournalState ReadPackJournal(DbfStream& in, PackJournal* journal) {
   const uint64_t region = Get(prefix + 56, 8);
   journal->MemoSize = Get(prefix + 64, 8);
   const uint64_t name_length = Get(prefix + 72, 4);
-  const uint64_t body = size - kPrefixSize - kTrailerSize;
+  journal->Untouched = Get(prefix + 80, 8);
+  std::memcpy(journal->PassDate, prefix + 88, 3);
+  const uint64_t body = end - kPrefixSize - kTrailerSize;
+  // The sizes the saved header names: the old table held its header and
+  // every record it counted, and the region never starts inside the header.
+  const DbfHeaderFields old_header = DecodeDbfHeader(journal->Header);
+  const uint64_t header_size = old_header.HeaderSize;
+  const uint64_t records_end = header_size + uint64_t{old_header.RecordCount} * old_header.RecordSize;
   // Each length within the body before they are added, so no sum overflows.
-  if (Get(prefix + 76, 4) != 0 || name_length > kMaxNameLength || region > body ||
-      journal->MemoSize > body || region + name_length + journal->MemoSize != body ||
-      (name_length == 0 && journal->MemoSize != 0) || journal->DataSize < 32 ||
-      journal->RegionOffset < 32 || journal->RegionOffset > journal->DataSize ||
-      journal->DataSize - journal->RegionOffset != region)
+  const uint64_t record_size = old_header.RecordSize;
+  // A removal takes out a whole record that the old table held.
+  if (removal && (region != 0 || name_length != 0 || record_size == 0 ||
+                  journal->RegionOffset < header_size || journal->RegionOffset >= records_end ||
+                  (journal->RegionOffset - header_size) % record_size != 0))
+    return JournalState::Malformed;
+  if (Get(prefix + 76, 4) != 0 || Get(prefix + 92, 4) != 0 || name_length > kMaxNameLength ||
+      region > body || journal->MemoSize > body || region + name_length + journal->MemoSize != body ||
+      (name_length == 0 && journal->MemoSize != 0) || header_size <= 32 ||
+      journal->DataSize < records_end || journal->RegionOffset < header_size ||
+      journal->RegionOffset > journal->DataSize ||
+      (!removal && journal->DataSize - journal->RegionOffset != region))
     return JournalState::Malformed;
   journal->RegionAt = kPrefixSize;
   journal->MemoName.assign(static_cast<size_t>(name_length), '\0');
@@ -196,7 +268,7 @@ JournalState ReadPackJournal(DbfStream& in, PackJournal* journal) {
 
   Fnv64 sum;
   std::vector<uint8_t> chunk(kChunk);
-  const uint64_t summed = size - kTrailerSize;
+  const uint64_t summed = end - kTrailerSize;
   for (uint64_t done = 0; done < summed;) {
     size_t n = static_cast<size_t>(std::min<uint64_t>(summed - done, chunk.size()));
     if (!in.ReadExactAt(done, chunk.data(), n)) return JournalState::Unreadable;
@@ -204,6 +276,110 @@ JournalState ReadPackJournal(DbfStream& in, PackJournal* journal) {
     done += n;
   }
   return sum.Value() == Get(trailer, 8) ? JournalState::Complete : JournalState::Malformed;
+}
+
+bool WriteRemovalProgress(DbfFile& journal, const RemovalProgress& progress) {
+  uint8_t slot[kSlotSize];
+  Put(slot, progress.Sequence, 8);
+  Put(slot + 8, progress.Done, 8);
+  Put(slot + 16, progress.Sum, 8);
+  Fnv64 check;
+  check.Add(slot, 24);
+  Put(slot + 24, check.Value(), 8);
+  return journal.WriteAt(kSlotsAt + (progress.Sequence % 2) * kSlotSize, slot, sizeof slot);
+}
+
+bool ReadRemovalProgress(DbfStream& journal, RemovalProgress* progress) {
+  *progress = RemovalProgress();
+  uint8_t slots[2 * kSlotSize] = {};
+  size_t got = 0;
+  if (!journal.ReadAt(kSlotsAt, slots, sizeof slots, &got)) return false;
+  for (size_t at = 0; at + kSlotSize <= got; at += kSlotSize) {
+    const uint8_t* slot = slots + at;
+    Fnv64 check;
+    check.Add(slot, 24);
+    const uint64_t sequence = Get(slot, 8);
+    // A slot holds the sequence numbers of its parity only.
+    if (check.Value() != Get(slot + 24, 8) || sequence % 2 != at / kSlotSize ||
+        sequence <= progress->Sequence)
+      continue;
+    progress->Sequence = sequence;
+    progress->Done = Get(slot + 8, 8);
+    progress->Sum = Get(slot + 16, 8);
+  }
+  return true;
+}
+
+namespace {
+
+// Eight bytes from p as a little-endian number (compilers make it one load).
+uint64_t PieceWord8(const uint8_t* p) {
+  return uint64_t{p[0]} | (uint64_t{p[1]} << 8) | (uint64_t{p[2]} << 16) | (uint64_t{p[3]} << 24) |
+         (uint64_t{p[4]} << 32) | (uint64_t{p[5]} << 40) | (uint64_t{p[6]} << 48) |
+         (uint64_t{p[7]} << 56);
+}
+
+// Up to eight bytes from p as a little-endian number, zeros after them.
+uint64_t PieceWord(const uint8_t* p, size_t n) {
+  if (n >= 8) return PieceWord8(p);
+  uint64_t word = 0;
+  for (size_t i = std::min<size_t>(n, 8); i-- > 0;) word = (word << 8) | p[i];
+  return word;
+}
+
+}  // namespace
+
+// Taken over eight-byte words (the last one padded), each counted plus one
+// so that zeros weigh too: sum of (word_k + 1) * base^(words - 1 - k).
+uint64_t PieceSum(const uint8_t* bytes, size_t n) {
+  uint64_t sum = 0;
+  size_t at = 0;
+  // Four words at a time: their products do not wait on each other.
+  const uint64_t b2 = kPieceBase * kPieceBase, b3 = b2 * kPieceBase, b4 = b3 * kPieceBase;
+  for (; at + 32 <= n; at += 32)
+    sum = sum * b4 + (PieceWord8(bytes + at) + 1) * b3 + (PieceWord8(bytes + at + 8) + 1) * b2 +
+          (PieceWord8(bytes + at + 16) + 1) * kPieceBase + PieceWord8(bytes + at + 24) + 1;
+  for (; at < n; at += 8) sum = sum * kPieceBase + PieceWord(bytes + at, n - at) + 1;
+  return sum;
+}
+
+bool FindWrittenPrefix(const uint8_t* written, const uint8_t* source, size_t n, uint64_t sum,
+                       size_t* count) {
+  if (n == 0) {
+    *count = 0;
+    return sum == 0;
+  }
+  // The base is odd, so it has an inverse modulo 2^64 (Newton's steps
+  // double the bits that are right): the weights are walked down from the
+  // first word's without keeping them.
+  uint64_t inverse = kPieceBase;
+  for (int i = 0; i < 6; ++i) inverse *= 2 - kPieceBase * inverse;
+  const size_t words = (n + 7) / 8;
+  uint64_t weight = 1, rest = 0;
+  for (size_t k = words; k-- > 0;) {
+    rest += (PieceWord(source + 8 * k, n - 8 * k) + 1) * weight;
+    weight *= kPieceBase;
+  }
+  weight *= inverse;  // the first word's
+  // Word k taken j bytes from written and the rest from source, with the
+  // words before it all written and those after it all from source.
+  uint64_t front = 0;
+  for (size_t k = 0; k < words; ++k, weight *= inverse) {
+    const size_t length = std::min<size_t>(8, n - 8 * k);
+    rest -= (PieceWord(source + 8 * k, length) + 1) * weight;
+    uint8_t mixed[8];
+    std::memcpy(mixed, source + 8 * k, length);
+    for (size_t j = 0;; ++j) {
+      if (front + (PieceWord(mixed, length) + 1) * weight + rest == sum) {
+        *count = 8 * k + j;
+        return true;
+      }
+      if (j == length) break;
+      mixed[j] = written[8 * k + j];
+    }
+    front += (PieceWord(written + 8 * k, length) + 1) * weight;
+  }
+  return false;
 }
 
 bool CopyStreamBytes(DbfStream& from, uint64_t from_at, DbfStream& to, uint64_t to_at,

@@ -251,6 +251,40 @@ TEST(FaultTest, PackWithOneFailedReadOrWriteStaysExact) {
   EXPECT_EQ(fired, unsigned{FaultRead | FaultWrite});
 }
 
+// A removal moving more than one piece (17 MB), each write and flush failing in
+// turn, coming up short or failing from then on: the removal is finished,
+// at once or by the next open, from wherever it stopped.
+TEST(FaultTest, ARemovalOfManyPiecesIsFinishedFromWhereItStopped) {
+  TableSpec s;
+  s.Fields = {{"A", 'C', 127}};
+  for (int i = 0; i < 135000; ++i) s.Records.push_back(" " + std::to_string(i));
+  const Bytes old_table = MakeTable(s);
+  Bytes removed = old_table;
+  removed.erase(removed.begin() + 65, removed.begin() + 65 + 128);
+  test::PutLittle(removed, 4, 135000 - 1, 4);
+  for (DbfFaultMode mode : {DbfFaultMode::Short, DbfFaultMode::FailPersistent}) {
+    for (long n = 1;; ++n) {
+      SCOPED_TRACE("mode " + std::to_string(static_cast<int>(mode)) + ", operation " + std::to_string(n));
+      MemoryFileSystem fs;
+      fs.SetFile("t.dbf", old_table);
+      auto t = NewDbfTable("t.dbf", "", true, &fs);
+      t->SetActive(true);
+      fs.ArmFault(FaultWrite | FaultFlush, n, mode);
+      t->RemoveRecord(1);
+      fs.DisarmFault();
+      t->SetActive(false);
+      t->SetActive(true);  // finishes what is left
+      t->SetActive(false);
+      Bytes now = fs.GetFile("t.dbf");
+      ASSERT_GT(now.size(), 4u);
+      std::copy(old_table.begin() + 1, old_table.begin() + 4, now.begin() + 1);  // the close's date
+      ASSERT_TRUE(now == removed || now == old_table);
+      EXPECT_EQ(fs.ListFiles(), std::vector<std::string>{"t.dbf"});
+      if (!fs.FaultFired()) break;
+    }
+  }
+}
+
 TEST(FaultTest, CreateReportsEveryFailure) {
   ForEachFault([](MemoryFileSystem&) {},
                [](MemoryFileSystem& fs) {

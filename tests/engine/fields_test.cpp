@@ -321,9 +321,12 @@ TEST(ErrorMessagesTest, EveryCodeExactly) {
                             "Pack journal not trusted, set aside as",
                             "The table is open for reading only:",
                             "The file cannot be opened:",
-                            "A cut-off pack must be undone, but the table cannot be written:"};
-  for (int code = 0; code < 34; ++code) EXPECT_STREQ(DbfErrorMessage(code), expected[code]);
-  EXPECT_STREQ(DbfErrorMessage(34), "");
+                            "A cut-off pack must be undone, but the table cannot be written:",
+                            "A cut-off pack must be undone with its memo file, which is not there:",
+                            "The name of the pack journal is taken by another file:",
+                            "A memo reference cannot be read. Rec #"};
+  for (int code = 0; code < 37; ++code) EXPECT_STREQ(DbfErrorMessage(code), expected[code]);
+  EXPECT_STREQ(DbfErrorMessage(37), "");
   MemoryFileSystem fs;
   auto t = NewDbfTable("", "", true, &fs);
   t->SetError(DbfConvertError, "abc");

@@ -1,9 +1,12 @@
-// A packing process killed at random moments (POSIX only): the next open
-// finds the old table or the packed one, never a mixture, and nothing else
-// in the folder. Also a journal crafted to name a file elsewhere.
+// A packing or removing process killed at random moments (POSIX only): the
+// next open, whatever spelling of the memo file it is given, finds the old
+// table or the new one, never a mixture, and nothing else in the folder.
+// Also what sits at a journal's names on a real file system: folders,
+// pipes, links.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +17,7 @@
 #include <thread>
 
 #include "dbf_table.h"
+#include "pack_journal.h"
 #include "support/table_bytes.h"
 #include "support/temp_folder.h"
 
@@ -77,7 +81,7 @@ struct Child {
   int Ready = -1;  // reads the byte the child writes when the pack begins
 };
 
-Child StartPack(const std::string& table_file, const std::string& memo_file) {
+Child StartPack(const std::string& table_file, const std::string& memo_file, bool remove) {
   int pipe_ends[2];
   Child child;
   if (::pipe(pipe_ends) != 0) return child;
@@ -86,7 +90,8 @@ Child StartPack(const std::string& table_file, const std::string& memo_file) {
     ::dup2(pipe_ends[1], 1);
     ::close(pipe_ends[0]);
     ::close(pipe_ends[1]);
-    const char* args[] = {TABULON_PACK_CHILD, table_file.c_str(), memo_file.c_str(), nullptr};
+    const char* args[] = {TABULON_PACK_CHILD, table_file.c_str(), memo_file.c_str(),
+                          remove ? "remove" : nullptr, nullptr};
     ::execv(TABULON_PACK_CHILD, const_cast<char* const*>(args));
     ::_exit(127);
   }
@@ -112,6 +117,7 @@ struct Case {
   uint8_t Version;
   const char* MemoExtension;  // "" for none
   int Records;
+  bool Remove = false;  // record 1 removed instead of a pack
 };
 
 // Records of 100 bytes, every third marked deleted; memo flavours with a
@@ -153,6 +159,8 @@ TEST(PackKillTest, AKilledPackLeavesTheOldTableOrThePackedOne) {
       {"dBase III memo", 0x83, ".dbt", 1500},
       {"dBase IV memo", 0x8B, ".dbt", 1500},
       {"FoxPro memo", 0xF5, ".fpt", 1500},
+      {"removal of record 1", 0x03, "", 40000, true},
+      {"removal of record 1, memo", 0x83, ".dbt", 1500, true},
   };
   const unsigned seed = static_cast<unsigned>(
       std::chrono::system_clock::now().time_since_epoch().count());
@@ -172,10 +180,10 @@ TEST(PackKillTest, AKilledPackLeavesTheOldTableOrThePackedOne) {
     const std::vector<std::string> old_records = Records(table_file, memo_file, &error);
     std::vector<std::string> packed;
     for (const auto& r : old_records)
-      if (r[0] != '*') packed.push_back(r);
+      if (c.Remove ? &r != &old_records[0] : r[0] != '*') packed.push_back(r);
 
     // One pack to the end, timed, to spread the kills over its length.
-    Child whole = StartPack(table_file, memo_file);
+    Child whole = StartPack(table_file, memo_file, c.Remove);
     ASSERT_TRUE(WaitReady(whole));
     const auto begun = std::chrono::steady_clock::now();
     const int status = Finish(whole);
@@ -189,13 +197,23 @@ TEST(PackKillTest, AKilledPackLeavesTheOldTableOrThePackedOne) {
     for (int kill = 0; kill < kKills; ++kill) {
       WriteFile(table_file, old_table);
       if (!memo_file.empty()) WriteFile(memo_file, old_memo);
-      Child child = StartPack(table_file, memo_file);
+      Child child = StartPack(table_file, memo_file, c.Remove);
       ASSERT_TRUE(WaitReady(child));
       const long long wait = delay(random);
       std::this_thread::sleep_for(std::chrono::microseconds(wait));
       ::kill(child.Pid, SIGKILL);
       Finish(child);
       SCOPED_TRACE("killed after " + std::to_string(wait) + " us");
+      // The first open after the kill undoes it, given the memo file by
+      // another name: none, through "./", in other letter case.
+      if (!memo_file.empty() && kill % 4 != 0) {
+        const std::string spellings[] = {"", folder.Path("./T") + c.MemoExtension,
+                                         folder.Path("t") + c.MemoExtension};
+        auto t = NewDbfTable(table_file, spellings[kill % 4 - 1], true);
+        t->SetActive(true);
+        EXPECT_TRUE(t->Active) << t->ErrorText;
+        t->SetActive(false);
+      }
 
       const std::vector<std::string> now = Records(table_file, memo_file, &error);
       EXPECT_EQ(error, 0);
@@ -216,11 +234,59 @@ TEST(PackKillTest, AKilledPackLeavesTheOldTableOrThePackedOne) {
       }
       if (::testing::Test::HasFailure()) return;
     }
-    std::printf("%s: pack %lld ms; %d kills left the old table, %d the packed one\n", c.Name,
+    std::printf("%s: %lld ms; %d kills left the old table, %d the new one\n", c.Name,
                 static_cast<long long>(
                     std::chrono::duration_cast<std::chrono::milliseconds>(length).count()),
                 old_seen, new_seen);
   }
+}
+
+// Folders and pipes at the names of journals set aside, and a pipe at the
+// journal's own name: the table opens, a journal is set aside past them,
+// and a pass that cannot write its journal says so, naming it. A link at
+// the journal's name is set aside, never followed, even to a journal that
+// would fit the table.
+TEST(PackKillTest, FoldersPipesAndLinksAtAJournalsNames) {
+  Folder folder;
+  const std::string table_file = folder.Path("T.DBF");
+  const Case c = {"plain", 0x03, "", 300};
+  WriteTable(c, table_file, "");
+  Bytes torn = ReadFile(table_file);
+  const std::string journal = PackJournalName(table_file);
+  {  // a whole journal of this table kept elsewhere, the table torn since
+    PackJournal saved;
+    saved.DataSize = torn.size();
+    std::copy(torn.begin(), torn.begin() + 32, saved.Header);
+    saved.RegionOffset = torn.size() - 1;
+    auto data = DbfStream::Open(PlatformFileSystem().Open(table_file, DbfOpenMode::ReadOnly));
+    ASSERT_TRUE(UntouchedSum(*data, saved.Header, saved.RegionOffset, &saved.Untouched));
+    auto out = PlatformFileSystem().Open(folder.Path("kept"), DbfOpenMode::CreateNew);
+    ASSERT_TRUE(WritePackJournal(*out, &saved, *data, nullptr));
+  }
+  torn.back() = 'Z';
+  WriteFile(table_file, torn);
+  ASSERT_EQ(::symlink(folder.Path("kept").c_str(), journal.c_str()), 0);
+  ASSERT_EQ(::mkdir(RejectedJournalName(table_file, 1).c_str(), 0700), 0);
+  ASSERT_EQ(::mkfifo(RejectedJournalName(table_file, 2).c_str(), 0600), 0);
+  auto t = NewDbfTable(table_file, "", true);
+  t->SetActive(true);
+  EXPECT_TRUE(t->Active);
+  EXPECT_EQ(t->ErrorText, std::string(DbfErrorMessage(DbfPackJournalSetAside)) + " " +
+                              RejectedJournalName(table_file, 3));
+  EXPECT_EQ(ReadFile(table_file), torn);
+  t->SetActive(false);
+
+  ASSERT_EQ(::mkfifo(journal.c_str(), 0600), 0);
+  t->SetActive(true);
+  ASSERT_TRUE(t->Active);
+  const std::string taken = std::string(DbfErrorMessage(DbfJournalNameTaken)) + " " + journal;
+  t->Pack();
+  EXPECT_EQ(t->ErrorText, taken);
+  t->ErrorCode = 0;
+  t->RemoveRecord(1);
+  EXPECT_EQ(t->ErrorText, taken);
+  t->SetActive(false);
+  EXPECT_EQ(ReadFile(table_file), torn);
 }
 
 }  // namespace

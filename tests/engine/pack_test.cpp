@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
 
 #include "dbf_table.h"
 #include "file_memory.h"
@@ -197,23 +199,96 @@ TEST(PackTest, EachFlavourKeepsExactlyTheLiveRecordsAndTheirMemos) {
   }
 }
 
-TEST(PackTest, AReferenceOutsideTheMemoFileChangesNothing) {
-  const Flavour& flavour = kFlavours[1];
-  Fixture f = MakeFixture(flavour);
-  MemoryFileSystem fs;
-  Load(fs, flavour, f);
-  Bytes table = f.Table;
-  const std::string far = Ref(4000);
-  std::copy(far.begin(), far.end(), table.begin() + 32 * 3 + 1 + f.Table[10] * 4 + 9);
-  fs.SetFile("t.dbf", table);
-  auto t = NewDbfTable("t.dbf", flavour.Memo, true, &fs);
-  t->SetActive(true);
-  t->Pack();
-  EXPECT_EQ(t->ErrorCode, DbfWriteRecordError);
-  t->SetActive(false);
-  EXPECT_EQ(fs.GetFile("t.dbf"), table);
-  EXPECT_EQ(fs.GetFile("t.dbt"), f.Memo);
-  EXPECT_EQ(fs.ListFiles(), (std::vector<std::string>{"t.dbf", "t.dbt"}));
+// A power loss at any step of a pack or a removal, with any of the writes
+// not yet flushed reaching the disk or not: the next open finds the old
+// table or the new one, no journal stays, and a pass that returned stays done.
+TEST(PackTest, APowerLossLeavesTheOldTableOrTheNewOne) {
+  std::mt19937 random(5);
+  size_t tried = 0, old_seen = 0;
+  for (const Flavour& flavour : kFlavours) {
+    for (bool removal : {false, true}) {
+      SCOPED_TRACE(std::string(flavour.Name) + (removal ? ", removal" : ", pack"));
+      MemoryFileSystem fs;
+      Load(fs, flavour, MakeFixture(flavour));
+      const std::vector<std::string> before = Contents(fs, flavour.Memo);
+      fs.StartRecording();
+      auto t = NewDbfTable("t.dbf", flavour.Memo, true, &fs);
+      t->SetActive(true);
+      removal ? t->RemoveRecord(1) : void(t->Pack());
+      t->SetActive(false);
+      fs.StopRecording();
+      const std::vector<std::string> after = Contents(fs, flavour.Memo);
+      for (size_t k = 0; k <= fs.GetStepCount(); ++k) {
+        const std::vector<size_t> unflushed = fs.GetUnflushedSteps(k);
+        std::vector<std::vector<size_t>> kept = {{}, unflushed};
+        for (size_t step : unflushed) kept.push_back({step});
+        for (int n = 0; n < 8; ++n) {
+          kept.emplace_back();
+          for (size_t step : unflushed)
+            if (random() % 2) kept.back().push_back(step);
+        }
+        for (const auto& subset : kept) {
+          MemoryFileSystem lost;
+          lost.SetFiles(fs.GetPowerLossFiles(k, subset));
+          const std::vector<std::string> now = Contents(lost, flavour.Memo);
+          ++tried;
+          old_seen += now == before;
+          ASSERT_TRUE(now == after || (now == before && k < fs.GetStepCount())) << "step " << k;
+          ASSERT_FALSE(lost.HasFile(PackJournalName("t.dbf"))) << "step " << k;
+        }
+      }
+    }
+  }
+  std::printf("power loss: %zu states tried, %zu old, %zu new\n", tried, old_seen, tried - old_seen);
+}
+
+// A memo reference that cannot be read refuses the pack with the record,
+// the field and the reason, changing nothing; with the option the pack
+// clears it and names it.
+TEST(PackTest, AnUnreadableMemoReferenceRefusesThePackOrIsClearedOnRequest) {
+  const struct {
+    const Flavour& Of;
+    uint32_t Block;  // 0: a new block at the end claiming 2^31 bytes
+    DbfMemoFault Fault;
+  } cases[] = {{kFlavours[1], 4000, DbfMemoFault::PastEnd},
+               {kFlavours[3], 3, DbfMemoFault::InHeader},
+               {kFlavours[3], 0, DbfMemoFault::Damaged}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(DbfMemoFaultText(c.Fault));
+    const Fixture f = MakeFixture(c.Of);
+    Bytes memo = f.Memo, table = f.Table;
+    const uint32_t block = c.Block ? c.Block : static_cast<uint32_t>(memo.size() / 64);
+    if (c.Block == 0) memo.resize(memo.size() + 64, 0);
+    if (c.Block == 0) test::PutBig(memo, block * 64 + 4, 0x80000000u);
+    const std::string ref = Ref(block);  // record 5 had no memo
+    std::copy(ref.begin(), ref.end(), table.begin() + table[8] + table[10] * 4 + 9);
+    for (bool clear : {false, true}) {
+      MemoryFileSystem fs, unbroken;
+      fs.SetFile("t.dbf", table);
+      fs.SetFile(c.Of.Memo, memo);
+      Load(unbroken, c.Of, f);
+      auto t = NewDbfTable("t.dbf", c.Of.Memo, true, &fs);
+      t->SetActive(true);
+      std::vector<DbfBrokenMemo> cleared;
+      t->Pack(DbfPackOptions{clear}, &cleared);
+      t->SetActive(false);
+      EXPECT_EQ(fs.ListFiles(), (std::vector<std::string>{"t.dbf", c.Of.Memo}));
+      if (clear) {
+        EXPECT_EQ(t->ErrorCode, 0) << t->ErrorText;
+        ASSERT_EQ(cleared.size(), 1u);
+        EXPECT_EQ(std::to_string(cleared[0].Record) + cleared[0].Field, "5NOTE");
+        EXPECT_EQ(cleared[0].Block, block);
+        EXPECT_EQ(cleared[0].Fault, c.Fault);
+        EXPECT_EQ(Contents(fs, c.Of.Memo), Live(Contents(unbroken, c.Of.Memo)));
+      } else {
+        EXPECT_EQ(t->ErrorText, "A memo reference cannot be read. Rec # 5, field NOTE: block " +
+                                    std::to_string(block) + " " + DbfMemoFaultText(c.Fault));
+        EXPECT_TRUE(cleared.empty());
+        EXPECT_EQ(fs.GetFile("t.dbf"), table);
+        EXPECT_EQ(fs.GetFile(c.Of.Memo), memo);
+      }
+    }
+  }
 }
 
 TEST(PackTest, RemoveRecordTakesOutThatRecordOnly) {
@@ -245,8 +320,11 @@ TEST(PackTest, RemoveRecordTakesOutThatRecordOnly) {
   EXPECT_EQ(fs.GetFile("t.dbf"), f.Table);
 }
 
-// Journals found at open: a whole one puts the saved bytes back; one cut
-// off while being written is removed; any other is set aside untouched.
+// Journals found at open: a whole one written for this table puts the
+// saved bytes back, into the memo file it names beside the table; one cut
+// off while being written is removed; one whose memo file is not there
+// keeps the table shut; any other is set aside untouched, after the ones
+// set aside before.
 TEST(PackTest, JournalsFoundAtOpen) {
   const Flavour& flavour = kFlavours[1];
   const Fixture f = MakeFixture(flavour);
@@ -255,70 +333,124 @@ TEST(PackTest, JournalsFoundAtOpen) {
   std::fill(torn_table.begin() + 120, torn_table.end() - 1, 'Z');
   const Bytes torn_memo(f.Memo.begin(), f.Memo.begin() + 1024);
 
-  auto journal_of = [&](const std::string& memo_name) {
+  auto journal_of = [&](const std::string& memo_name, const Bytes& table, uint64_t region,
+                        uint8_t kind = kPutBack) {
     MemoryFileSystem fs;
-    Load(fs, flavour, f);
+    fs.SetFile("t.dbf", table);
+    fs.SetFile("t.dbt", f.Memo);
     auto data = DbfStream::Open(fs.Open("t.dbf", DbfOpenMode::ReadOnly));
     auto memo = DbfStream::Open(fs.Open("t.dbt", DbfOpenMode::ReadOnly));
     PackJournal j;
     j.DataSize = data->GetSize();
-    std::copy(f.Table.begin(), f.Table.begin() + 32, j.Header);
-    j.RegionOffset = 32 * 3 + 1;
+    std::copy(table.begin(), table.begin() + 32, j.Header);
+    j.RegionOffset = region;
+    j.Kind = kind;
     j.MemoName = memo_name;
     j.MemoSize = memo->GetSize();
+    EXPECT_TRUE(UntouchedSum(*data, j.Header, region, &j.Untouched));
     auto out = fs.Open("j", DbfOpenMode::CreateNew);
     EXPECT_TRUE(WritePackJournal(*out, &j, *data, memo_name.empty() ? nullptr : memo.get()));
     out->Close();
     return fs.GetFile("j");
   };
-  const Bytes whole = journal_of("t.dbt");
+  const uint64_t records_at = 32 * 3 + 1;
+  const Bytes whole = journal_of("t.dbt", f.Table, records_at);
   Bytes flipped = whole;
   flipped[200] ^= 1;
   Bytes big_region = whole;
   big_region[56] += 1;
+  Bytes first_layout = whole;
+  first_layout[7] = '1';
+  Bytes restored_backup = f.Table;  // an older state: fewer records, another date
+  restored_backup[2] = 1;
+  restored_backup[4] -= 1;
+  restored_backup.resize(restored_backup.size() - restored_backup[10]);
+  restored_backup.back() = 0x1A;
+  Bytes grown = torn_table;
+  grown.resize(grown.size() + 2, 'Z');
+  const Bytes other_table = MakeFixture(kFlavours[3]).Table;
+  const size_t record_size = f.Table[10];
+  Bytes without_second = f.Table;  // a removal of record 2, finished
+  without_second.erase(without_second.begin() + records_at + record_size,
+                       without_second.begin() + records_at + 2 * record_size);
+  without_second[4] -= 1;
   const std::string old_style = "/elsewhere/else.txt\nd/new.dbf\nd/new.dbt\nd/old.dbf\nd/old.dbt\n";
-  enum Outcome { Restored, Removed, SetAside };
+  enum Outcome { Restored, Removed, SetAside, Refused, Finished };
   const struct {
     const char* Name;
     Bytes Journal;
     Outcome Expected;
+    const char* OpenedMemo = "t.dbt";
+    const char* RestoredMemo = "t.dbt";
+    Bytes Table = {};  // the torn table when empty
   } cases[] = {
       {"whole", whole, Restored},
-      {"whole, data only", journal_of(""), Restored},
+      {"whole, data only", journal_of("", f.Table, records_at), Restored, "t.dbt", ""},
+      {"whole, opened without a memo file", whole, Restored, ""},
+      {"whole, opened with another memo file", whole, Restored, "x.dbt"},
+      {"naming another memo file beside the table", journal_of("x.dbt", f.Table, records_at),
+       Restored, "t.dbt", "x.dbt"},
+      {"naming a memo file that is not there", journal_of("y.dbt", f.Table, records_at), Refused},
+      {"a removal", journal_of("", f.Table, records_at + record_size, kRemoval), Finished,
+       "t.dbt", "", f.Table},
+      {"a removal of a record the table never had",
+       journal_of("", f.Table, records_at + 6 * record_size, kRemoval), SetAside},
       {"cut before its marker", Bytes(whole.begin(), whole.end() - 8), Removed},
       {"cut in its magic", Bytes(whole.begin(), whole.begin() + 5), Removed},
       {"empty", Bytes(), Removed},
       {"a byte changed", flipped, SetAside},
       {"sizes that do not add up", big_region, SetAside},
-      {"another memo file", journal_of("x.dbt"), SetAside},
-      {"a memo file elsewhere", journal_of("../t.dbt"), SetAside},
+      {"a region inside the header", journal_of("t.dbt", f.Table, 64), SetAside},
+      {"the first layout", first_layout, SetAside},
+      {"a memo file elsewhere", journal_of("../t.dbt", f.Table, records_at), SetAside},
       {"old text form", Bytes(old_style.begin(), old_style.end()), SetAside},
+      {"another table's", journal_of("t.dbt", other_table, records_at), SetAside},
+      {"the table restored from a backup since", whole, SetAside, "t.dbt", "t.dbt",
+       restored_backup},
+      {"the table grown past it", whole, SetAside, "t.dbt", "t.dbt", grown},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
+    const Bytes table = c.Table.empty() ? torn_table : c.Table;
     MemoryFileSystem fs;
-    fs.SetFile("t.dbf", torn_table);
+    fs.SetFile("t.dbf", table);
     fs.SetFile("t.dbt", torn_memo);
+    fs.SetFile("x.dbt", torn_memo);
     fs.SetFile("t.dbf~pack", c.Journal);
     fs.SetFile("t.dbf~pack-rejected", {1, 2, 3});
-    auto t = NewDbfTable("t.dbf", "t.dbt", true, &fs);
+    auto t = NewDbfTable("t.dbf", c.OpenedMemo, true, &fs);
     t->SetActive(true);
-    EXPECT_TRUE(t->Active);
-    EXPECT_FALSE(fs.HasFile("t.dbf~pack"));
+    EXPECT_EQ(t->Active, c.Expected != Refused);
+    EXPECT_EQ(fs.HasFile("t.dbf~pack"), c.Expected == Refused);
+    EXPECT_EQ(fs.GetFile("t.dbf~pack-rejected"), (Bytes{1, 2, 3}));
+    if (c.Expected == Finished) {
+      EXPECT_EQ(t->ErrorCode, 0) << t->ErrorText;
+      EXPECT_EQ(fs.GetFile("t.dbf"), without_second);
+      continue;
+    }
     if (c.Expected == Restored) {
-      EXPECT_EQ(t->ErrorCode, 0);
+      EXPECT_EQ(t->ErrorCode, 0) << t->ErrorText;
       EXPECT_EQ(fs.GetFile("t.dbf"), f.Table);
-      EXPECT_EQ(fs.GetFile("t.dbt"), c.Journal == whole ? f.Memo : torn_memo);
+      for (const char* memo : {"t.dbt", "x.dbt"})
+        EXPECT_EQ(fs.GetFile(memo), std::string(memo) == c.RestoredMemo ? f.Memo : torn_memo) << memo;
+      EXPECT_EQ(t->MemoFileName, c.OpenedMemo);
     } else {
-      EXPECT_EQ(fs.GetFile("t.dbf"), torn_table);
+      EXPECT_EQ(fs.GetFile("t.dbf"), table);
       EXPECT_EQ(fs.GetFile("t.dbt"), torn_memo);
+    }
+    if (c.Expected == Refused) {
+      EXPECT_EQ(t->ErrorCode, DbfJournalMemoMissing);
+      EXPECT_EQ(t->ErrorText, std::string(DbfErrorMessage(DbfJournalMemoMissing)) + " y.dbt");
+      t->ReadingOnly = true;  // nor for reading
+      t->SetActive(true);
+      EXPECT_FALSE(t->Active);
     }
     if (c.Expected == SetAside) {
       EXPECT_EQ(t->ErrorCode, DbfPackJournalSetAside);
-      EXPECT_EQ(t->ErrorText, std::string(DbfErrorMessage(30)) + " t.dbf~pack-rejected");
-      EXPECT_EQ(fs.GetFile("t.dbf~pack-rejected"), c.Journal);
+      EXPECT_EQ(t->ErrorText, std::string(DbfErrorMessage(30)) + " t.dbf~pack-rejected2");
+      EXPECT_EQ(fs.GetFile("t.dbf~pack-rejected2"), c.Journal);
     } else {
-      EXPECT_EQ(fs.GetFile("t.dbf~pack-rejected"), (Bytes{1, 2, 3}));
+      EXPECT_FALSE(fs.HasFile("t.dbf~pack-rejected2"));
     }
   }
 }
