@@ -33,6 +33,9 @@ std::string EngineMessage(uint8_t code, const std::string& engine_text) {
     case DbfReadOnly: return texts::kReadOnlyRefused;
     case DbfMemoUnavailable: return texts::kNoMemoFile;
     case DbfPackJournalSetAside: return texts::kPackJournalSetAside + detail;
+    case DbfJournalMemoMissing: return texts::kJournalMemoMissing + detail;
+    case DbfJournalNameTaken: return texts::kJournalNameTaken + detail;
+    case DbfPackBrokenMemo: return texts::kPackBrokenMemoPrefix + detail + texts::kPackBrokenMemoSuffix;
     default: return engine_text;
   }
 }

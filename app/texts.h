@@ -154,6 +154,23 @@ constexpr const char* kNoAccess = "Нет доступа к файлу: ";
 constexpr const char* kJournalNeedsWrite =
     "Упаковка таблицы была прервана, и её нужно откатить, но таблицу нельзя изменить. Откройте её "
     "там, где она доступна для записи: ";
+// A cut-off pack whose journal names a memo file that is not beside the
+// table: + its name.
+constexpr const char* kJournalMemoMissing =
+    "Упаковка таблицы была прервана; чтобы вернуть таблицу, нужен мемо-файл, которого нет рядом с "
+    "ней. Таблица не открыта: ";
+// A file or folder at a journal's name: + the name.
+constexpr const char* kJournalNameTaken =
+    "Имя журнала упаковки занято другим файлом или папкой, таблица не изменена: ";
+// A memo reference a pack cannot read: kPackBrokenMemoPrefix + the
+// engine's record, field and reason + kPackBrokenMemoSuffix; then the
+// question whether to pack with such references cleared, and what was.
+constexpr const char* kPackBrokenMemoPrefix = "Упаковка не выполнена: ссылка на мемо не читается (";
+constexpr const char* kPackBrokenMemoSuffix = ").";
+constexpr const char* kPackClearBrokenQuestion =
+    "Упаковать, очистив ссылки на мемо, которые нельзя прочитать? Записи останутся, их тексты в этих "
+    "полях будут потеряны.";
+constexpr const char* kPackClearedPrefix = "Очищены ссылки на мемо:";
 // Any change to a table that can only be read (a CD, a read-only share, a
 // locked or read-only file).
 constexpr const char* kReadOnlyRefused =

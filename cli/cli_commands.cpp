@@ -282,7 +282,11 @@ int RunPack(Invocation& run) {
   TableSession session;
   if (!LoadTable(session, run)) return 1;
   const uint32_t before = session.GetRecordCount();
-  const Outcome o = session.Pack();
+  std::vector<DbfBrokenMemo> cleared;
+  const Outcome o = session.Pack(run.DropBrokenMemos, &cleared);
+  for (const DbfBrokenMemo& m : cleared)
+    Complain("record " + std::to_string(m.Record) + ", field " + m.Field + ": memo block " +
+             std::to_string(m.Block) + " " + DbfMemoFaultText(m.Fault) + "; reference cleared");
   if (o.IsDone())
     std::printf("%u records kept, %u dropped\n", session.GetRecordCount(), before - session.GetRecordCount());
   return Finish(session, o);

@@ -11,6 +11,7 @@ namespace tabulon::cli {
 struct Invocation {
   std::vector<std::string> Args;
   bool Json = false;
+  bool DropBrokenMemos = false;
   int64_t From = 1;
   int64_t Count = -1;  // all
   int CodePage = 0;    // 0: the table's own

@@ -44,7 +44,11 @@ const CommandSpec kCommands[] = {
     {"undelete", "undelete TABLE RECNO", "Clears a record's deletion mark.", 2, 2, RunUndelete},
     {"remove", "remove TABLE RECNO", "Takes one record out of the table at once, whatever its mark.", 2, 2,
      RunRemove},
-    {"pack", "pack TABLE", "Drops the records marked deleted and rebuilds the memo file.", 1, 1, RunPack},
+    {"pack", "pack TABLE [--drop-broken-memos]",
+     "Drops the records marked deleted and rebuilds the memo file. A memo reference that cannot be read "
+     "refuses the pack, unless --drop-broken-memos: then such references are cleared (their records "
+     "kept) and named on standard error.",
+     1, 1, RunPack},
     {"memo", "memo TABLE RECNO FIELD [FILE|-]",
      "Prints a memo text, or stores the text of FILE (or of standard input for '-').", 3, 4, RunMemo},
 };
@@ -99,6 +103,8 @@ int Main(int argc, char** argv) {
       return 0;
     } else if (arg == "--json") {
       run.Json = true;
+    } else if (arg == "--drop-broken-memos") {
+      run.DropBrokenMemos = true;
     } else if (arg == "--from" || arg == "--count" || arg == "--code-page") {
       if (i + 1 >= argc) return Usage(arg + " needs a value");
       const std::string value = argv[++i];

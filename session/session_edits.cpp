@@ -240,7 +240,7 @@ Outcome TableSession::Mark(const std::vector<int32_t>& records, MarkChange chang
   return o;
 }
 
-Outcome TableSession::Pack() {
+Outcome TableSession::Pack(bool clear_broken_memos, std::vector<DbfBrokenMemo>* cleared) {
   Outcome opened = OpenTable();
   if (opened.Kind != OutcomeKind::Done) return opened;
   Outcome refused = RefuseWhenReadOnly();
@@ -251,7 +251,9 @@ Outcome TableSession::Pack() {
     o = Refused(Refusal::PackMemoMissing);
     o.Detail = memo_file_name_.empty() ? file_name_ : memo_file_name_;
   } else {
-    table_->Pack();
+    DbfPackOptions options;
+    options.ClearBrokenMemos = clear_broken_memos;
+    table_->Pack(options, cleared);
     o = EngineOutcome();
   }
   shown_.clear();

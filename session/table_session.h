@@ -159,7 +159,10 @@ class TableSession {
   Outcome ToggleDeleted(int32_t record);
   // Several records in one open: all as the user saw them, or none written.
   Outcome SetDeleted(const std::vector<int32_t>& records, bool deleted);
-  Outcome Pack();
+  // Packing; a memo reference that cannot be read refuses it (the engine's
+  // DbfPackBrokenMemo) unless clear_broken_memos, when such references are
+  // cleared (their records kept) and listed in *cleared.
+  Outcome Pack(bool clear_broken_memos = false, std::vector<DbfBrokenMemo>* cleared = nullptr);
 
   // Searches a field of every record with a mask ("*" any run, "?" one
   // character, letters in either case), matching values as shown. At most

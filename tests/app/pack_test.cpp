@@ -1,6 +1,7 @@
 // "P": every flavour packed in place, the memo file rebuilt with it; the
 // files afterwards byte by byte, and no files left behind.
 #include "app_test_support.h"
+#include "message.h"
 #include "file_memory.h"
 #include "texts.h"
 
@@ -187,6 +188,33 @@ TEST_F(PackTest, MemoFlavoursWithoutTextFieldsAndBinaryFieldsArePacked) {
 
 // A journal beside the table that is not one of ours is set aside and
 // said so; the table loads and packs as usual.
+// A memo reference that cannot be read: the pack asks whether to clear
+// such references; "No" packs nothing, "Yes" packs and names them.
+TEST_F(PackTest, ABrokenMemoReferenceIsClearedOnlyWhenTheUserSaysSo) {
+  TableSpec t;
+  t.Version = 0x83;
+  t.Fields = {{"NOTE", 'M', 10}};
+  t.Records = {" " + Ref(1), "*" + Ref(0), " " + Ref(9)};
+  Write("m.dbf", MakeTable(t));
+  Write("m.dbt", MakeDbt({"kept"}));
+  const Bytes before = Read("m.dbf");
+  Load("m.dbf");
+  headless::ClickButton(*win_->PackButton);
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 2u);  // the question, then the refusal
+  EXPECT_NE(AnsiToUtf8(headless::GetMessageBoxes()[0].Text).find("field NOTE"), std::string::npos);
+  EXPECT_EQ(Read("m.dbf"), before);
+  EXPECT_EQ(Status(), "ERROR");
+  headless::ClearMessageBoxes();
+  headless::QueueMessageBoxAnswer(kIdYes);
+  headless::ClickButton(*win_->PackButton);
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 2u);
+  EXPECT_EQ(AnsiToUtf8(headless::GetMessageBoxes()[1].Text),
+            "Очищены ссылки на мемо:\r\n3, NOTE: 9 (lies past the end of the memo file)");
+  ASSERT_EQ(win_->TableGrid->RowCount(), 2);
+  EXPECT_EQ(Cell(0, 0), "kept");
+  EXPECT_EQ(Cell(0, 1), "");
+}
+
 TEST_F(PackTest, AnUntrustedJournalIsSetAsideAndTold) {
   Write("plain.dbf", MakeTable(Plain()));
   const std::string old_style = "/elsewhere/x.dbt\n/elsewhere/new.dbf\n";

@@ -153,6 +153,17 @@ TEST_F(CliTest, CheckListsEveryProblemAndChangesNothing) {
             "record 3: field NOTE: memo block 9 lies beyond the end of the memo file\n");
   std::ifstream in(Path("bad.dbf"), std::ios::binary);
   EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), table);
+
+  // A pack refuses the broken reference, naming it, or clears it when told.
+  const CliRun refused = Cli("pack '" + Path("bad.dbf") + "'");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("field NOTE"), std::string::npos) << refused.err;
+  const CliRun cleared = Cli("pack --drop-broken-memos '" + Path("bad.dbf") + "'");
+  EXPECT_EQ(cleared.status, 0);
+  EXPECT_EQ(cleared.err,
+            "tabulon-cli: record 3, field NOTE: memo block 9 lies past the end of the memo file; reference "
+            "cleared\n");
+  EXPECT_EQ(Cli("check '" + Path("bad.dbf") + "'").out.find("memo block"), std::string::npos);
 }
 
 }  // namespace
