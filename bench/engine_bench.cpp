@@ -101,7 +101,7 @@ double FloorSeconds(const std::string& path) {
   t->SetActive(true);
   const size_t header = t->HeaderSize(), record_size = t->RecordSize();
   std::vector<std::pair<size_t, size_t>> fields;
-  for (int f = 1; f <= kScanFields; ++f) fields.emplace_back(t->Fields[f].FieldPosition, t->Fields[f].Length);
+  for (int f = 1; f <= kScanFields; ++f) fields.emplace_back(t->GetField(f).FieldPosition, t->GetField(f).Length);
   t->SetActive(false);
   std::vector<char> bytes(stdfs::file_size(path));
   double best = 0;

@@ -166,11 +166,11 @@ void BM_EngineReadsEveryValue(benchmark::State& state) {
   size_t bytes = 0;
   for (auto _ : state) {
     auto table = NewDbfTable(LargeTablePath(), "", false);
-    table->ReadingOnly = true;
+    table->SetReadingOnly(true);
     table->SetActive(true);
     for (int32_t n = 1; n <= int32_t(table->RecordCount()); ++n) {
       table->GoTo(n);
-      for (int f = 1; f <= table->FieldCount; ++f) bytes += table->GetFieldText(f).size();
+      for (int f = 1; f <= table->GetFieldCount(); ++f) bytes += table->GetFieldText(f).size();
     }
     table->SetActive(false);
   }

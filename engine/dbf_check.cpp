@@ -20,19 +20,23 @@ std::string Hex(uint8_t byte) {
 
 std::vector<DbfProblem> CheckTableFiles(const std::string& table_file, const std::string& memo_file,
                                         DbfFileSystem& fs) {
+  auto table = NewDbfTable(table_file, memo_file, false, &fs);
+  // Nothing is written, not even an interrupted pass undone.
+  table->SetReadingOnly(true);
+  table->SetActive(true);
+  if (!table->IsActive()) return {DbfProblem{0, 0, table->GetErrorText()}};
+  std::vector<DbfProblem> problems = table->CheckFiles();
+  table->SetActive(false);
+  return problems;
+}
+
+std::vector<DbfProblem> DbfTable::CheckFiles() {
   std::vector<DbfProblem> problems;
   auto add = [&](int32_t record, int field, std::string text) {
     problems.push_back(DbfProblem{record, field, std::move(text)});
   };
-  auto table = NewDbfTable(table_file, memo_file, false, &fs);
-  // Nothing is written, not even an interrupted pass undone.
-  table->ReadingOnly = true;
-  table->SetActive(true);
-  if (!table->Active) {
-    add(0, 0, table->ErrorText);
-    return problems;
-  }
-  DbfTable& t = *table;
+  DbfTable& t = *this;
+  const std::string memo_file = MemoFileName;
   const uint64_t data_end = uint64_t{t.HeaderSize()} + uint64_t{t.RecordCount()} * t.RecordSize();
   const uint64_t size = t.DataStream->GetSize();
   uint8_t marker = 0;
@@ -93,7 +97,6 @@ std::vector<DbfProblem> CheckTableFiles(const std::string& table_file, const std
       }
     }
   }
-  t.SetActive(false);
   return problems;
 }
 

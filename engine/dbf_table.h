@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "dbf_check.h"
 #include "dbf_errors.h"
 #include "dbf_file.h"
 #include "dbf_stream.h"
@@ -133,41 +134,53 @@ class DbfTable {
   DbfTable(const DbfTable&) = delete;
   DbfTable& operator=(const DbfTable&) = delete;
 
-  std::string FileName;
-  std::string MemoFileName;
-  int32_t RecNo = 0;
-  int32_t FieldCount = 0;
-  bool Active = false;
-  bool RecordModified = false;
-  bool AutoPost = false;
-  uint8_t Header[kDbfHeaderSize] = {};
-  std::unique_ptr<DbfStream> DataStream;
-  DbfField Fields[kDbfMaxFields + 1];  // entries 1..FieldCount are valid
-  uint8_t RecordBuffer[kDbfRecordBufferSize] = {};
   std::function<void(DbfTable& sender, bool& allow)> OnBeforeMove;
   std::function<void(DbfTable& sender, bool& allow)> OnBeforeDelete;
   std::function<void(DbfTable& sender)> OnAfterAppend;
-  std::unique_ptr<DbfStream> MemoStream;
-  bool HeaderModified = false;
-  // The last open could read the data file (or the memo file) but not write
-  // it (a read-only medium or share, a locked or read-only file): the table
-  // is shown, and every change is refused with DbfReadOnly.
-  bool ReadOnly = false;
+
+  // The files: set before opening (the memo file may be empty: none).
+  const std::string& GetFileName() const { return FileName; }
+  const std::string& GetMemoFileName() const { return MemoFileName; }
+  void SetFileNames(const std::string& file_name, const std::string& memo_file_name) {
+    FileName = file_name;
+    MemoFileName = memo_file_name;
+  }
   // Set before opening: the files are opened for reading only whatever
-  // they allow, so the table is ReadOnly and nothing is ever written; a
+  // they allow, so the table is read-only and nothing is ever written; a
   // cut-off pack is left for a writer to finish (the open is refused with
   // DbfJournalNeedsWrite meanwhile). For a second reader of a table that
   // another DbfTable works on.
-  bool ReadingOnly = false;
-  uint8_t ErrorCode = 0;
-  std::string ErrorText;
+  void SetReadingOnly(bool value) { ReadingOnly = value; }
+  // Whether a change of the current record is posted before it moves.
+  void SetAutoPost(bool value) { AutoPost = value; }
+
+  // State.
+  bool IsActive() const { return Active; }
+  // The last open could read the data file (or the memo file) but not write
+  // it (a read-only medium or share, a locked or read-only file): the table
+  // is shown, and every change is refused with DbfReadOnly.
+  bool IsReadOnly() const { return ReadOnly; }
+  int32_t GetRecNo() const { return RecNo; }
+  int32_t GetFieldCount() const { return FieldCount; }
+  // Field n's descriptor (1..GetFieldCount()).
+  const DbfField& GetField(int32_t n) const { return Fields[n]; }
+  const uint8_t* GetHeader() const { return Header; }
+  // The current record's bytes, RecordSize() of them.
+  const uint8_t* GetRecordBuffer() const { return RecordBuffer; }
+  bool IsRecordModified() const { return RecordModified; }
+  // The sticky error: the code (0: none) and its text; cleared by the caller.
+  uint8_t GetErrorCode() const { return ErrorCode; }
+  const std::string& GetErrorText() const { return ErrorText; }
+  void ClearError() {
+    ErrorCode = 0;
+    ErrorText.clear();
+  }
 
   // Header values.
   uint8_t GetVersion() const { return Header[0]; }
   uint32_t RecordCount() const;
   uint16_t HeaderSize() const;
   uint16_t RecordSize() const;
-  void SetRecordCount(uint32_t count);
   MemoKind GetMemoKind() const;
   uint8_t GetLanguageDriver() const { return Header[29]; }
   DbfFileSystem& FileSystem() const { return fs_; }
@@ -180,7 +193,6 @@ class DbfTable {
   void PostRecord();
   void ReadRecord();
   void WriteRecord();
-  bool ReadHeader();
   // Makes every change so far survive a power loss, flushing in the order
   // that keeps the table old or new at every moment: the memo blocks, then
   // the records, then the header with the count that covers appended
@@ -242,8 +254,9 @@ class DbfTable {
   int32_t Pack();
   int32_t Pack(const DbfPackOptions& options, std::vector<DbfBrokenMemo>* cleared);
   void RemoveRecord(int32_t n);
-  // Today's date into a header's date of the last update.
-  void StampDate(uint8_t* header);
+
+  // The open table's files against their own layout (dbf_check.cpp).
+  std::vector<DbfProblem> CheckFiles();
 
   // Creation.
   // language_driver goes into header byte 29, so that other programs know
@@ -259,6 +272,28 @@ class DbfTable {
   bool BufferHoldsRecord() const { return buffer_holds_record_; }
 
  private:
+  std::string FileName;
+  std::string MemoFileName;
+  int32_t RecNo = 0;
+  int32_t FieldCount = 0;
+  bool Active = false;
+  bool RecordModified = false;
+  bool AutoPost = false;
+  uint8_t Header[kDbfHeaderSize] = {};
+  std::unique_ptr<DbfStream> DataStream;
+  DbfField Fields[kDbfMaxFields + 1];  // entries 1..FieldCount are valid
+  uint8_t RecordBuffer[kDbfRecordBufferSize] = {};
+  std::unique_ptr<DbfStream> MemoStream;
+  bool HeaderModified = false;
+  bool ReadOnly = false;
+  bool ReadingOnly = false;
+  uint8_t ErrorCode = 0;
+  std::string ErrorText;
+
+  bool ReadHeader();
+  void SetRecordCount(uint32_t count);
+  // Today's date into a header's date of the last update.
+  void StampDate(uint8_t* header);
   // True, with DbfReadOnly set, when the table was opened for reading only.
   bool RefusedReadOnly();
   uint64_t RecordOffset(int32_t n) const;

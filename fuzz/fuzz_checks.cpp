@@ -64,8 +64,8 @@ uint64_t Rng::Next() {
 
 TableModel LoadModel(MemoryFileSystem& fs, const DbfTable& table) {
   TableModel m;
-  m.DataName = table.FileName;
-  m.MemoName = table.MemoFileName;
+  m.DataName = table.GetFileName();
+  m.MemoName = table.GetMemoFileName();
   const Bytes data = fs.GetFile(m.DataName);
   m.HeaderSize = table.HeaderSize();
   m.RecordSize = table.RecordSize();
@@ -116,20 +116,20 @@ void CheckMemoKeptOutside(MemoryFileSystem& fs, const TableModel& model, uint64_
 
 bool BufferEquals(const DbfTable& table, const Bytes& record) {
   return record.size() == table.RecordSize() &&
-         std::equal(record.begin(), record.end(), table.RecordBuffer);
+         std::equal(record.begin(), record.end(), table.GetRecordBuffer());
 }
 
 Bytes BufferBytes(const DbfTable& table) {
-  return Bytes(table.RecordBuffer, table.RecordBuffer + table.RecordSize());
+  return Bytes(table.GetRecordBuffer(), table.GetRecordBuffer() + table.RecordSize());
 }
 
 Span FieldSpan(const DbfTable& table, int32_t n) {
-  const DbfField& f = table.Fields[n];
+  const DbfField& f = table.GetField(n);
   return {f.FieldPosition, size_t{f.FieldPosition} + f.Length};
 }
 
 Bytes WithoutMemoReferences(const DbfTable& table, Bytes record) {
-  for (int32_t f = 1; f <= table.FieldCount; ++f) {
+  for (int32_t f = 1; f <= table.GetFieldCount(); ++f) {
     if (!table.RefersToMemo(f)) continue;
     const Span s = FieldSpan(table, f);
     std::fill(record.begin() + s.Begin, record.begin() + s.End, 0);
@@ -138,7 +138,7 @@ Bytes WithoutMemoReferences(const DbfTable& table, Bytes record) {
 }
 
 std::string MakeTypedText(DbfTable& table, int32_t n, Rng& rng) {
-  const DbfField& f = table.Fields[n];
+  const DbfField& f = table.GetField(n);
   const size_t width = f.Length;
   if (rng.Chance(8)) return AnyBytes(rng, rng.Below(width + 3));
   switch (table.GetValueLayout(n)) {
@@ -170,7 +170,7 @@ std::string MakeTypedText(DbfTable& table, int32_t n, Rng& rng) {
 }
 
 std::string MakeStoredValue(DbfTable& table, int32_t n, Rng& rng) {
-  const size_t width = table.Fields[n].Length;
+  const size_t width = table.GetField(n).Length;
   const bool raw = KeepsRawBytes(table.GetValueLayout(n), table.GetVersion());
   if (raw) return AnyBytes(rng, rng.Chance(6) ? rng.Below(width + 2) : width);
   return rng.Chance(3) ? AnyBytes(rng, rng.Below(width + 3)) : Letters(rng, rng.Below(width + 3));
@@ -183,7 +183,7 @@ std::string MakeMemoText(Rng& rng, size_t most) {
 
 bool FitStored(DbfTable& table, int32_t n, const std::string& value, Bytes* record) {
   if (value == table.FieldByNumber(n)) return true;
-  const DbfField& f = table.Fields[n];
+  const DbfField& f = table.GetField(n);
   const Span s = FieldSpan(table, n);
   std::string fitted;
   if (KeepsRawBytes(table.GetValueLayout(n), table.GetVersion())) {

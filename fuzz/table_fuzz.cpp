@@ -72,31 +72,31 @@ void Session::ReadEverything() {
   for (uint32_t r = 1; r <= std::min(Count(), kReadRecords); ++r) {
     t_.GoTo(static_cast<int32_t>(r));
     Require(t_.BufferHoldsRecord() && BufferEquals(t_, model_.Records[r - 1]), "a record reads as stored");
-    for (int32_t f = 1; f <= t_.FieldCount; ++f) {
+    for (int32_t f = 1; f <= t_.GetFieldCount(); ++f) {
       t_.FieldByNumber(f);
       // A value's own text stored back changes no byte of the record.
       t_.PutFieldText(f, t_.GetFieldText(f));
-      Require(!t_.RecordModified, "a value's own text changes nothing");
+      Require(!t_.IsRecordModified(), "a value's own text changes nothing");
       if (t_.RefersToMemo(f)) t_.ReadMemo(f, memo);
     }
   }
-  t_.GetFieldName(t_.FieldCount + 1);
+  t_.GetFieldName(t_.GetFieldCount() + 1);
   Settle();
 }
 
 void Session::Append() {
-  t_.ErrorCode = 0;
+  t_.ClearError();
   t_.AppendBlank();
   // The header counts the new record from the next flush on.
   t_.FlushWrites();
-  if (t_.ErrorCode == 0) {
+  if (t_.GetErrorCode() == 0) {
     Bytes blank(t_.RecordSize(), ' ');
-    for (int32_t f = 1; f <= t_.FieldCount; ++f) {
-      if (!KeepsRawBytes(t_.GetValueLayout(f), t_.GetVersion()) || t_.Fields[f].Type == 'V') continue;
+    for (int32_t f = 1; f <= t_.GetFieldCount(); ++f) {
+      if (!KeepsRawBytes(t_.GetValueLayout(f), t_.GetVersion()) || t_.GetField(f).Type == 'V') continue;
       const Span s = FieldSpan(t_, f);
       std::fill(blank.begin() + s.Begin, blank.begin() + s.End, 0);
     }
-    Require(BufferEquals(t_, blank) && t_.RecNo == static_cast<int32_t>(Count() + 1),
+    Require(BufferEquals(t_, blank) && t_.GetRecNo() == static_cast<int32_t>(Count() + 1),
             "an appended record is blank and current");
     model_.Records.push_back(blank);
   }
@@ -105,7 +105,7 @@ void Session::Append() {
 
 void Session::WriteEachLayout() {
   std::set<std::pair<DbfValueLayout, bool>> done;
-  for (int32_t f = 1; f <= t_.FieldCount && Count() > 0; ++f) {
+  for (int32_t f = 1; f <= t_.GetFieldCount() && Count() > 0; ++f) {
     if (!done.insert({t_.GetValueLayout(f), t_.RefersToMemo(f)}).second) continue;
     if (t_.RefersToMemo(f) && t_.GetMemoKind() != MemoKind::None)
       WriteMemoField(f);
@@ -125,13 +125,13 @@ void Session::WriteField(int32_t f) {
   // A stored value is fitted to the field's width; whether a typed one
   // suits the field is the engine's to say, and then only its field changes.
   const bool fits = typed || FitStored(t_, f, value, &expected);
-  t_.ErrorCode = 0;
+  t_.ClearError();
   if (typed)
     t_.PutFieldText(f, value);
   else
     t_.PutFieldByNumber(f, value);
   const Bytes now = BufferBytes(t_);
-  const bool refused = t_.ErrorCode == DbfValueRefused;
+  const bool refused = t_.GetErrorCode() == DbfValueRefused;
   Require(typed || refused != fits, "a stored value is taken exactly when it fits");
   if (refused) {
     Require(now == before, "a refused value changes nothing");
@@ -153,9 +153,9 @@ void Session::WriteField(int32_t f) {
     if (now[i] == expected[i]) continue;
     // A typed value clears its field's null bit in _NullFlags, nothing else.
     bool in_null_flags = false;
-    for (int32_t g = 1; g <= t_.FieldCount; ++g) {
+    for (int32_t g = 1; g <= t_.GetFieldCount(); ++g) {
       const Span s = FieldSpan(t_, g);
-      in_null_flags = in_null_flags || (t_.Fields[g].Type == '0' && i >= s.Begin && i < s.End);
+      in_null_flags = in_null_flags || (t_.GetField(g).Type == '0' && i >= s.Begin && i < s.End);
     }
     Require(typed && in_null_flags && (now[i] & ~before[i]) == 0,
             "a write changes its own field and no other");
@@ -175,22 +175,22 @@ void Session::WriteMemoField(int32_t f) {
   const int32_t r = AnyRecord();
   t_.GoTo(r);
   const Bytes before = model_.Records[r - 1];
-  const uint64_t old_block = GetMemoReference(t_.GetVersion(), t_.Fields[f], t_.RecordBuffer);
+  const uint64_t old_block = GetMemoReference(t_.GetVersion(), t_.GetField(f), t_.GetRecordBuffer());
   const std::string text = MakeMemoText(rng_, 1500);
-  t_.ErrorCode = 0;
+  t_.ClearError();
   t_.WriteMemo(f, text);
-  const bool written = t_.ErrorCode == 0;
+  const bool written = t_.GetErrorCode() == 0;
   std::string got;
   if (written) {
     t_.ReadMemo(f, got);
-    Require(t_.ErrorCode == 0 && got == text, "a memo reads back as written");
+    Require(t_.GetErrorCode() == 0 && got == text, "a memo reads back as written");
   }
   const Bytes now = BufferBytes(t_);
   const Span s = FieldSpan(t_, f);
   for (size_t i = 0; i < now.size(); ++i)
     if (i < s.Begin || i >= s.End || !written)
       Require(now[i] == before[i], "a memo write changes its own reference and no other byte");
-  const uint64_t block = GetMemoReference(t_.GetVersion(), t_.Fields[f], t_.RecordBuffer);
+  const uint64_t block = GetMemoReference(t_.GetVersion(), t_.GetField(f), t_.GetRecordBuffer());
   Post(r);
   model_.Records[r - 1] = now;
   // New text goes after the end of the file, in every layout.
@@ -203,11 +203,11 @@ void Session::WriteMemoField(int32_t f) {
   // they are until the new reference is stored.
   t_.GoTo(r);
   const std::string shorter = text.substr(0, rng_.Below(text.size() + 1));
-  t_.ErrorCode = 0;
+  t_.ClearError();
   t_.WriteMemo(f, shorter);
   t_.ReadMemo(f, got);
-  Require(t_.ErrorCode == 0 && got == shorter, "a memo rewritten reads back");
-  Require(GetMemoReference(t_.GetVersion(), t_.Fields[f], t_.RecordBuffer) != block,
+  Require(t_.GetErrorCode() == 0 && got == shorter, "a memo rewritten reads back");
+  Require(GetMemoReference(t_.GetVersion(), t_.GetField(f), t_.GetRecordBuffer()) != block,
           "a rewritten memo leaves its old blocks");
   model_.Records[r - 1] = BufferBytes(t_);
   Post(r);
@@ -222,7 +222,7 @@ void Session::MarkSome() {
     const int32_t r = k == 0 ? static_cast<int32_t>(Count()) : static_cast<int32_t>(1 + rng_.Below(Count() + 1));
     const bool deleted = k == 0 || rng_.Chance(2);
     t_.GoTo(r);
-    t_.ErrorCode = 0;
+    t_.ClearError();
     t_.SetDeleted(deleted);
     if (static_cast<uint32_t>(r) <= Count()) {
       Bytes expected = model_.Records[r - 1];
@@ -230,7 +230,7 @@ void Session::MarkSome() {
       Require(BufferEquals(t_, expected), "a mark changes the flag only");
       model_.Records[r - 1] = expected;
     } else {
-      Require(t_.ErrorCode != 0, "no mark without a record");
+      Require(t_.GetErrorCode() != 0, "no mark without a record");
     }
     t_.PostRecord();
     Settle();
@@ -240,13 +240,13 @@ void Session::MarkSome() {
 void Session::RemoveOne() {
   if (rng_.Chance(3)) return;
   const int32_t n = static_cast<int32_t>(rng_.Below(Count() + 2));
-  t_.ErrorCode = 0;
+  t_.ClearError();
   t_.RemoveRecord(n);
   const bool valid = n >= 1 && static_cast<uint32_t>(n) <= Count();
-  Require(valid == (t_.ErrorCode == 0), "a removal succeeds exactly for a record that exists");
+  Require(valid == (t_.GetErrorCode() == 0), "a removal succeeds exactly for a record that exists");
   if (valid) {
     model_.Records.erase(model_.Records.begin() + (n - 1));
-    Require(t_.RecNo == 0, "no current record after a removal");
+    Require(t_.GetRecNo() == 0, "no current record after a removal");
   }
   Settle(false, valid);
 }
@@ -259,7 +259,7 @@ std::vector<std::string> Session::MemoTexts(uint32_t records, bool live_only) {
     if (live_only && model_.Records[r - 1][0] == '*') continue;
     ++seen;
     t_.GoTo(static_cast<int32_t>(r));
-    for (int32_t f = 1; f <= t_.FieldCount; ++f) {
+    for (int32_t f = 1; f <= t_.GetFieldCount(); ++f) {
       if (!t_.RefersToMemo(f)) continue;
       text.clear();
       t_.ReadMemo(f, text);
@@ -278,10 +278,10 @@ void Session::PackAll() {
   // Memo texts of the first live records, read from the old files.
   const std::vector<std::string> texts = MemoTexts(Count(), true);
   const Bytes data_before = fs_.GetFile(model_.DataName);
-  t_.ErrorCode = 0;
+  t_.ClearError();
   t_.Pack();
-  Require(t_.RecNo == 0, "no current record after a pack");
-  if (t_.ErrorCode != 0) {
+  Require(t_.GetRecNo() == 0, "no current record after a pack");
+  if (t_.GetErrorCode() != 0) {
     // All or nothing; without a memo file nothing can refuse a pack.
     Require(memo, "a pack without memo file succeeds");
     Require(fs_.GetFile(model_.DataName) == data_before && fs_.GetFile(model_.MemoName) == model_.Memo,
@@ -305,12 +305,12 @@ void Session::PackAll() {
 }
 
 void Session::CloseAndReopen() {
-  t_.ErrorCode = 0;
+  t_.ClearError();
   t_.SetActive(false);
-  Require(t_.ErrorCode == 0 && !t_.Active, "a table closes");
+  Require(t_.GetErrorCode() == 0 && !t_.IsActive(), "a table closes");
   Settle();
   t_.SetActive(true);
-  Require(t_.Active && t_.RecordCount() == Count(), "a table reopens with its records");
+  Require(t_.IsActive() && t_.RecordCount() == Count(), "a table reopens with its records");
   for (uint32_t r = 1; r <= std::min(Count(), kReadRecords); ++r) {
     t_.GoTo(static_cast<int32_t>(r));
     Require(BufferEquals(t_, model_.Records[r - 1]), "a record reads as stored after reopening");
@@ -325,8 +325,8 @@ void Exercise(MemoryFileSystem& fs, const std::string& data_name, const std::str
   auto table = NewDbfTable(data_name, memo_name, true, &fs);
   table->SetActive(true);
   Require(fs.GetFile(data_name) == data, "opening writes nothing");
-  if (!table->Active) {
-    Require(table->FieldCount == 0, "a refused table has no fields");
+  if (!table->IsActive()) {
+    Require(table->GetFieldCount() == 0, "a refused table has no fields");
     return;
   }
   Session session(fs, *table, rng);
@@ -360,8 +360,8 @@ void CreateAndExercise(const Bytes& definition, Rng& rng) {
   }
   auto table = NewDbfTable("n.dbf", "n.dbt", true, &fs);
   table->SetActive(true);
-  Require(table->Active && table->RecordCount() == 0, "a new table opens empty");
-  Require(table->FieldCount == static_cast<int32_t>(std::min<size_t>(lines.size(), kDbfMaxCreatedFields)),
+  Require(table->IsActive() && table->RecordCount() == 0, "a new table opens empty");
+  Require(table->GetFieldCount() == static_cast<int32_t>(std::min<size_t>(lines.size(), kDbfMaxCreatedFields)),
           "a new table has a field per line");
   std::vector<std::string> structure, copied;
   Require(table->GetStructure(&structure) && table->CopyStructure("m.dbf"), "a structure copies");

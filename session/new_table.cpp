@@ -100,8 +100,8 @@ Outcome TableSession::CreateTable(const std::string& path, const NewTableDefinit
   Outcome o;
   if (!done) {
     o.Kind = OutcomeKind::Failed;
-    o.EngineCode = created->ErrorCode;
-    o.EngineText = created->ErrorText;
+    o.EngineCode = created->GetErrorCode();
+    o.EngineText = created->GetErrorText();
   }
   return o;
 }

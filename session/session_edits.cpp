@@ -8,8 +8,8 @@ namespace tabulon {
 namespace {
 
 bool RefersToMemoBlocks(const DbfTable& table) {
-  for (int32_t f = 1; f <= table.FieldCount; ++f)
-    if (IsMemoReferenceField(table.GetVersion(), table.Fields[f].Type)) return true;
+  for (int32_t f = 1; f <= table.GetFieldCount(); ++f)
+    if (IsMemoReferenceField(table.GetVersion(), table.GetField(f).Type)) return true;
   return false;
 }
 
@@ -66,7 +66,7 @@ Outcome TableSession::WriteValue(int field, const std::string& typed, bool memo)
   const TypedValue value = TypedToStored(StoredText(t, field), fitted);
   Outcome o;
   o.Field = field;
-  o.Record = t.RecNo;
+  o.Record = t.GetRecNo();
   if (value.Outcome == TypedOutcome::Refused) {
     o = Refused(Refusal::NoCodePageTwin);
     o.Field = field;
@@ -84,19 +84,19 @@ Outcome TableSession::WriteValue(int field, const std::string& typed, bool memo)
   }
   ClearEngineError();
   if (value.Outcome == TypedOutcome::Store) {
-    if (t.ReadOnly) return Refused(Refusal::ReadOnly);
+    if (t.IsReadOnly()) return Refused(Refusal::ReadOnly);
     if (memo) {
       t.WriteMemo(field, value.Bytes);
     } else {
       t.PutFieldText(field, value.Bytes);
     }
     t.PostRecord();
-    if (t.ErrorCode == DbfValueRefused) {
+    if (t.GetErrorCode() == DbfValueRefused) {
       o = Refused(Refusal::ValueRefused);
       o.Field = field;
       return o;
     }
-    if (t.ErrorCode != 0) return EngineOutcome();
+    if (t.GetErrorCode() != 0) return EngineOutcome();
   }
   // The field's own value rewritten stores nothing and needs no word.
   o.Text = AnsiToUtf8(ShownText(t, field));
@@ -119,7 +119,7 @@ Outcome TableSession::EditCell(int32_t record, int field, const std::string& typ
   Outcome o = table_->BufferHoldsRecord() ? WriteValue(field, typed, memo) : EngineOutcome();
   shown_.clear();
   CloseTable();
-  if (o.Kind == OutcomeKind::Done && table_->ErrorCode != 0) return EngineOutcome();
+  if (o.Kind == OutcomeKind::Done && table_->GetErrorCode() != 0) return EngineOutcome();
   return o;
 }
 
@@ -158,7 +158,7 @@ Outcome TableSession::WriteMemo(int32_t record, int field, const std::string& ty
   Outcome o = WriteValue(field, typed, true);
   shown_.clear();
   CloseTable();
-  if (o.Kind == OutcomeKind::Done && table_->ErrorCode != 0) return EngineOutcome();
+  if (o.Kind == OutcomeKind::Done && table_->GetErrorCode() != 0) return EngineOutcome();
   return o;
 }
 
@@ -258,7 +258,7 @@ Outcome TableSession::Pack(bool clear_broken_memos, std::vector<DbfBrokenMemo>* 
   }
   shown_.clear();
   // A pack whose undoing failed closed the table; opening it undoes it.
-  if (!table_->Active) {
+  if (!table_->IsActive()) {
     const Outcome reopened = OpenTable();
     if (reopened.Kind != OutcomeKind::Done) return o.Kind == OutcomeKind::Done ? reopened : o;
   }

@@ -27,7 +27,7 @@ Outcome TableSession::Search(int field, const std::string& mask, size_t max_hits
   if (opened.Kind != OutcomeKind::Done) return opened;
   DbfTable& t = *table_;
   // A field the file no longer has would read empty values and list them.
-  if (field < 1 || field > t.FieldCount) {
+  if (field < 1 || field > t.GetFieldCount()) {
     t.SetActive(false);
     return opened;
   }

@@ -57,12 +57,11 @@ bool TableSession::ShowsBinaryData(const ShownRecord& record, int field) const {
 
 void TableSession::FetchRows(int32_t first, int32_t last) {
   DbfTable& view = *view_table_;
-  view.FileName = file_name_;
-  view.MemoFileName = memo_file_name_;
+  view.SetFileNames(file_name_, memo_file_name_);
   view.SetActive(true);
   // A table that cannot be opened now keeps the rows read before, and the
   // others are marked unread: the next paint tries once more.
-  if (view.Active) shown_.clear();
+  if (view.IsActive()) shown_.clear();
   ReadRows(first, last);
   view.SetActive(false);
 }
@@ -72,8 +71,7 @@ const ShownRecord& TableSession::GetShownRecord(int32_t record) {
   if (it != shown_.end()) return it->second;
   if (shown_.size() > kMaxShownRows) shown_.clear();
   DbfTable& view = *view_table_;
-  view.FileName = file_name_;
-  view.MemoFileName = memo_file_name_;
+  view.SetFileNames(file_name_, memo_file_name_);
   view.SetActive(true);
   const int64_t last = std::min<int64_t>(record_count_, int64_t{record} + kRowsReadAhead - 1);
   ReadRows(record, int32_t(std::max<int64_t>(last, record)));
@@ -83,7 +81,7 @@ const ShownRecord& TableSession::GetShownRecord(int32_t record) {
 
 void TableSession::ReadRows(int32_t first, int32_t last) {
   DbfTable& view = *view_table_;
-  if (!view.Active || !loaded_) {
+  if (!view.IsActive() || !loaded_) {
     for (int32_t r = first; r <= last; ++r) shown_.try_emplace(r);
     return;
   }
@@ -91,7 +89,7 @@ void TableSession::ReadRows(int32_t first, int32_t last) {
 }
 
 void TableSession::ReadRecord(DbfTable& view, int32_t n, ShownRecord& record) const {
-  const int fields = view.FieldCount;
+  const int fields = view.GetFieldCount();
   record.Texts.resize(size_t(std::max(fields, 0)));
   record.Deleted = false;
   view.GoTo(n);
@@ -106,15 +104,14 @@ Outcome TableSession::EachShownRecord(int32_t first, int32_t last,
                                       const std::function<bool(int32_t, const ShownRecord&)>& each) {
   if (!loaded_) return Refused(Refusal::NoTable);
   DbfTable& view = *view_table_;
-  view.FileName = file_name_;
-  view.MemoFileName = memo_file_name_;
-  view.ErrorCode = 0;
+  view.SetFileNames(file_name_, memo_file_name_);
+  view.ClearError();
   view.SetActive(true);
   Outcome o;
-  if (!view.Active) {
+  if (!view.IsActive()) {
     o.Kind = OutcomeKind::Failed;
-    o.EngineCode = view.ErrorCode;
-    o.EngineText = view.ErrorText;
+    o.EngineCode = view.GetErrorCode();
+    o.EngineText = view.GetErrorText();
     return o;
   }
   const int64_t end = std::min<int64_t>(last, view.RecordCount());

@@ -34,20 +34,20 @@ bool TableSnapshot::operator==(const TableSnapshot& other) const {
 
 TableSnapshot SnapshotWithHeader(const uint8_t* header, const DbfTable& table, DbfFileSystem& fs) {
   TableSnapshot s;
-  if (!fs.GetInfo(table.FileName, &s.Data)) return s;
+  if (!fs.GetInfo(table.GetFileName(), &s.Data)) return s;
   const DbfHeaderFields h = DecodeDbfHeader(header);
   s.RecordCount = h.RecordCount;
   s.HeaderSize = h.HeaderSize;
   s.RecordSize = h.RecordSize;
-  if (!table.MemoFileName.empty()) fs.GetInfo(table.MemoFileName, &s.Memo);
+  if (!table.GetMemoFileName().empty()) fs.GetInfo(table.GetMemoFileName(), &s.Memo);
   s.Valid = true;
   return s;
 }
 
 TableSnapshot TakeSnapshot(const DbfTable& table, DbfFileSystem& fs) {
-  if (table.Active) return SnapshotWithHeader(table.Header, table, fs);
+  if (table.IsActive()) return SnapshotWithHeader(table.GetHeader(), table, fs);
   uint8_t header[kDbfHeaderSize];
-  auto file = fs.Open(table.FileName, DbfOpenMode::ReadOnly);
+  auto file = fs.Open(table.GetFileName(), DbfOpenMode::ReadOnly);
   size_t got = 0;
   if (!file || !file->Read(header, sizeof header, &got) || got != sizeof header) return TableSnapshot{};
   return SnapshotWithHeader(header, table, fs);

@@ -22,11 +22,11 @@ TableSession::TableSession(DbfFileSystem* fs)
     : fs_(fs ? *fs : PlatformFileSystem()),
       table_(NewDbfTable("", "", true, &fs_)),
       view_table_(NewDbfTable("", "", false, &fs_)) {
-  view_table_->ReadingOnly = true;
+  view_table_->SetReadingOnly(true);
 }
 
 TableSession::~TableSession() {
-  if (table_->Active) table_->SetActive(false);
+  if (table_->IsActive()) table_->SetActive(false);
 }
 
 DbfFieldType TableSession::GetFieldType(int field) const {
@@ -73,8 +73,7 @@ Outcome TableSession::Load(const std::string& path) {
 Outcome TableSession::Load(const std::string& path, const std::string& memo_file) {
   file_name_ = path;
   memo_file_name_ = memo_file;
-  table_->FileName = file_name_;
-  table_->MemoFileName = memo_file_name_;
+  table_->SetFileNames(file_name_, memo_file_name_);
   loaded_ = false;
   shown_.clear();
   Outcome opened = OpenTable();
@@ -96,7 +95,7 @@ Outcome TableSession::OpenTable() {
   ClearEngineError();
   // Opening also finishes or undoes a pass that was cut off.
   table_->SetActive(true);
-  if (!table_->Active) {
+  if (!table_->IsActive()) {
     // Nothing of the table is shown any more, but it stays chosen.
     loaded_ = false;
     fields_.clear();
@@ -111,29 +110,30 @@ Outcome TableSession::OpenTable() {
   // A journal found beside the table and set aside: the table opened as it
   // is, and the user hears where the journal went.
   Outcome done;
-  if (table_->ErrorCode == DbfPackJournalSetAside) {
-    done.EngineCode = table_->ErrorCode;
-    done.EngineText = table_->ErrorText;
+  if (table_->GetErrorCode() == DbfPackJournalSetAside) {
+    done.EngineCode = table_->GetErrorCode();
+    done.EngineText = table_->GetErrorText();
     ClearEngineError();
   }
   return done;
 }
 
 void TableSession::CloseTable() {
-  const bool was_open = table_->Active;
+  const bool was_open = table_->IsActive();
   if (was_open) table_->SetActive(false);
   ReadStructure();
   // The header the table just wrote is the file's: no open needed.
-  seen_ = was_open ? SnapshotWithHeader(table_->Header, *table_, fs_) : TakeSnapshot(*table_, fs_);
+  seen_ = was_open ? SnapshotWithHeader(table_->GetHeader(), *table_, fs_) : TakeSnapshot(*table_, fs_);
 }
 
 void TableSession::ReadStructure() {
-  std::memcpy(header_, table_->Header, sizeof header_);
+  std::memcpy(header_, table_->GetHeader(), sizeof header_);
   record_count_ = table_->RecordCount();
-  fields_.assign(table_->Fields + 1, table_->Fields + 1 + std::max(table_->FieldCount, 0));
-  if (table_->Active) {
+  fields_.clear();
+  for (int f = 1; f <= table_->GetFieldCount(); ++f) fields_.push_back(table_->GetField(f));
+  if (table_->IsActive()) {
     memo_kind_ = table_->GetMemoKind();
-    read_only_ = table_->ReadOnly;
+    read_only_ = table_->IsReadOnly();
   }
 }
 
@@ -146,7 +146,7 @@ void TableSession::SuggestCodePage() {
   for (uint32_t r = 1; r <= records; ++r) {
     t.GoTo(int32_t(r));
     if (!t.BufferHoldsRecord()) continue;
-    for (int f = 1; f <= t.FieldCount; ++f) {
+    for (int f = 1; f <= t.GetFieldCount(); ++f) {
       const DbfFieldType type = t.GetFieldType(f);
       if (type == DbfFieldType::Char) {
         AddCyrillicEvidence(t.FieldByNumber(f), evidence);
@@ -172,16 +172,15 @@ void TableSession::SuggestCodePage() {
 }
 
 void TableSession::ClearEngineError() {
-  table_->ErrorCode = 0;
-  table_->ErrorText.clear();
+  table_->ClearError();
 }
 
 Outcome TableSession::EngineOutcome() const {
   Outcome o;
-  if (table_->ErrorCode == 0) return o;
+  if (table_->GetErrorCode() == 0) return o;
   o.Kind = OutcomeKind::Failed;
-  o.EngineCode = table_->ErrorCode;
-  o.EngineText = table_->ErrorText;
+  o.EngineCode = table_->GetErrorCode();
+  o.EngineText = table_->GetErrorText();
   return o;
 }
 
@@ -206,7 +205,7 @@ Outcome TableSession::CheckedField(int field) const {
 }
 
 Outcome TableSession::RefuseWhenReadOnly() {
-  if (!table_->ReadOnly) return Outcome{};
+  if (!table_->IsReadOnly()) return Outcome{};
   CloseTable();
   return Refused(Refusal::ReadOnly);
 }
@@ -234,8 +233,8 @@ bool TableSession::RecordShows(int32_t record, const ShownRecord* seen) {
     seen = &shown->second;
   }
   if (!seen->Read) return false;
-  if (seen->Texts.size() != size_t(table_->FieldCount)) return false;
-  for (int f = 1; f <= table_->FieldCount; ++f)
+  if (seen->Texts.size() != size_t(table_->GetFieldCount())) return false;
+  for (int f = 1; f <= table_->GetFieldCount(); ++f)
     if (seen->Texts[size_t(f - 1)] != AnsiToUtf8(ShownText(*table_, f))) return false;
   return true;
 }

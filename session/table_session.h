@@ -96,7 +96,7 @@ class TableSession {
   Outcome Reload();
   bool IsLoaded() const { return loaded_; }
   // A command has the table open (never so between commands).
-  bool IsOpen() const { return table_->Active; }
+  bool IsOpen() const { return table_->IsActive(); }
   const std::string& GetFileName() const { return file_name_; }
   const std::string& GetMemoFileName() const { return memo_file_name_; }
 

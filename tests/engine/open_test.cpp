@@ -37,16 +37,16 @@ class OpenTest : public ::testing::Test {
 
 TEST_F(OpenTest, ReadsHeaderFieldsAndFirstRecord) {
   auto t = Open(MakeTable(People()));
-  ASSERT_TRUE(t->Active);
-  EXPECT_EQ(t->FieldCount, 2);
+  ASSERT_TRUE(t->IsActive());
+  EXPECT_EQ(t->GetFieldCount(), 2);
   EXPECT_EQ(t->RecordCount(), 3u);
-  EXPECT_EQ(t->RecNo, 1);
+  EXPECT_EQ(t->GetRecNo(), 1);
   EXPECT_EQ(t->GetFieldName(1), "NAME");  // lower case comes back upper case
-  EXPECT_EQ(t->Fields[1].FieldPosition, 1u);
-  EXPECT_EQ(t->Fields[2].FieldPosition, 6u);
+  EXPECT_EQ(t->GetField(1).FieldPosition, 1u);
+  EXPECT_EQ(t->GetField(2).FieldPosition, 6u);
   EXPECT_EQ(t->FieldByNumber(1), "ALICE");
   EXPECT_EQ(t->FieldByNumber(2), " 30");
-  EXPECT_EQ(t->ErrorCode, 0);
+  EXPECT_EQ(t->GetErrorCode(), 0);
 }
 
 TEST_F(OpenTest, MovesBetweenRecordsIncludingMarkedOnes) {
@@ -54,7 +54,7 @@ TEST_F(OpenTest, MovesBetweenRecordsIncludingMarkedOnes) {
   t->Next();
   EXPECT_EQ(t->FieldByNumber(1), "BOB");
   t->Next();
-  EXPECT_EQ(t->RecNo, 3);
+  EXPECT_EQ(t->GetRecNo(), 3);
   EXPECT_EQ(t->FieldByNumber(1), "CAROL");
   t->First();
   EXPECT_EQ(t->FieldByNumber(1), "ALICE");
@@ -64,29 +64,29 @@ TEST_F(OpenTest, EmptyTableLeavesNoCurrentRecordAndError16) {
   TableSpec s = People();
   s.Records.clear();
   auto t = Open(MakeTable(s));
-  ASSERT_TRUE(t->Active);
-  EXPECT_EQ(t->RecNo, 0);
-  EXPECT_EQ(t->ErrorCode, 16);
-  EXPECT_EQ(t->ErrorText, "Read record out of range. Rec # 1");
+  ASSERT_TRUE(t->IsActive());
+  EXPECT_EQ(t->GetRecNo(), 0);
+  EXPECT_EQ(t->GetErrorCode(), 16);
+  EXPECT_EQ(t->GetErrorText(), "Read record out of range. Rec # 1");
   EXPECT_EQ(t->FieldByNumber(1), "");
 }
 
 TEST_F(OpenTest, ReadingPastTheEndBlanksTheBufferAndStaysOnTheLast) {
   auto t = Open(MakeTable(People()));
   t->GoTo(4);
-  EXPECT_EQ(t->ErrorCode, 16);
-  EXPECT_EQ(t->ErrorText, "Read record out of range. Rec # 4");
-  EXPECT_EQ(t->RecNo, 3);
+  EXPECT_EQ(t->GetErrorCode(), 16);
+  EXPECT_EQ(t->GetErrorText(), "Read record out of range. Rec # 4");
+  EXPECT_EQ(t->GetRecNo(), 3);
   EXPECT_EQ(t->FieldByNumber(1), "");
   t->GoTo(-1);  // negative numbers are out of range too
-  EXPECT_EQ(t->ErrorText, "Read record out of range. Rec # -1");
+  EXPECT_EQ(t->GetErrorText(), "Read record out of range. Rec # -1");
 }
 
 TEST_F(OpenTest, GoToZeroBlanksWithoutError) {
   auto t = Open(MakeTable(People()));
   t->GoTo(0);
-  EXPECT_EQ(t->RecNo, 0);
-  EXPECT_EQ(t->ErrorCode, 0);
+  EXPECT_EQ(t->GetRecNo(), 0);
+  EXPECT_EQ(t->GetErrorCode(), 0);
   EXPECT_EQ(t->FieldByNumber(1), "");
 }
 
@@ -95,8 +95,8 @@ TEST_F(OpenTest, ABlankBufferIsNeverPostedOverTheLastRecord) {
   auto t = Open(original);
   t->GoTo(t->RecordCount() + 1);
   t->PutFieldByNumber(1, "XXXXX");
-  EXPECT_FALSE(t->RecordModified);
-  EXPECT_EQ(t->ErrorCode, 17);
+  EXPECT_FALSE(t->IsRecordModified());
+  EXPECT_EQ(t->GetErrorCode(), 17);
   t->SetDeleted(true);
   t->Next();
   t->SetActive(false);
@@ -107,7 +107,7 @@ TEST_F(OpenTest, RecordsAreLocatedWithTheHeaderSizeNotTheDescriptorScan) {
   TableSpec s = People();
   s.HeaderSize = 32 * 2 + 33 + 263;  // room after the terminator, as Visual FoxPro leaves
   auto t = Open(MakeTable(s));
-  EXPECT_EQ(t->FieldCount, 2);
+  EXPECT_EQ(t->GetFieldCount(), 2);
   t->GoTo(2);
   EXPECT_EQ(t->FieldByNumber(1), "BOB");
 }
@@ -119,7 +119,7 @@ TEST_F(OpenTest, ClosingAReadOnlyVisitChangesNoByte) {
   t->Next();
   t->GoTo(7);
   t->SetActive(false);
-  EXPECT_FALSE(t->Active);
+  EXPECT_FALSE(t->IsActive());
   EXPECT_EQ(fs.GetFile("t.dbf"), original);
 }
 
@@ -150,15 +150,15 @@ TEST_F(OpenTest, BeforeMoveCanRefuse) {
   auto t = Open(MakeTable(People()));
   t->OnBeforeMove = [](DbfTable&, bool& allow) { allow = false; };
   t->Next();
-  EXPECT_EQ(t->RecNo, 1);
+  EXPECT_EQ(t->GetRecNo(), 1);
   EXPECT_EQ(t->FieldByNumber(1), "ALICE");
 }
 
 TEST_F(OpenTest, MissingFileIsError2AndStaysClosed) {
   auto t = NewDbfTable("none.dbf", "", true, &fs);
   t->SetActive(true);
-  EXPECT_FALSE(t->Active);
-  EXPECT_EQ(t->ErrorText, "DBF File Not Exist none.dbf");
+  EXPECT_FALSE(t->IsActive());
+  EXPECT_EQ(t->GetErrorText(), "DBF File Not Exist none.dbf");
 }
 
 TEST_F(OpenTest, ATableThatCannotBeWrittenIsReadAndEveryWriteRefused) {
@@ -167,7 +167,7 @@ TEST_F(OpenTest, ATableThatCannotBeWrittenIsReadAndEveryWriteRefused) {
       {"put", [](DbfTable& t) { t.PutFieldByNumber(1, "ZED"); t.PostRecord(); }},
       {"typed", [](DbfTable& t) { t.PutFieldText(2, "7"); t.Next(); }},
       {"mark", [](DbfTable& t) { t.SetDeleted(true); t.GoTo(3); }},
-      {"write", [](DbfTable& t) { t.RecordModified = true; t.WriteRecord(); }},
+      {"write", [](DbfTable& t) { t.SetDeleted(false); t.WriteRecord(); }},
       {"append", [](DbfTable& t) { t.AppendBlank(); }},
       {"pack", [](DbfTable& t) { t.Pack(); }},
       {"remove", [](DbfTable& t) { t.RemoveRecord(1); }},
@@ -179,14 +179,14 @@ TEST_F(OpenTest, ATableThatCannotBeWrittenIsReadAndEveryWriteRefused) {
     fs.SetWritable("t.dbf", false);
     auto t = NewDbfTable("t.dbf", "", true, &fs);
     t->SetActive(true);
-    ASSERT_TRUE(t->Active);
-    EXPECT_TRUE(t->ReadOnly);
-    EXPECT_EQ(t->ErrorCode, 0);
+    ASSERT_TRUE(t->IsActive());
+    EXPECT_TRUE(t->IsReadOnly());
+    EXPECT_EQ(t->GetErrorCode(), 0);
     EXPECT_EQ(t->FieldByNumber(1), "ALICE");
     write(*t);
-    EXPECT_EQ(t->ErrorCode, DbfReadOnly);
-    EXPECT_EQ(t->ErrorText, "The table is open for reading only: t.dbf");
-    EXPECT_FALSE(t->RecordModified);
+    EXPECT_EQ(t->GetErrorCode(), DbfReadOnly);
+    EXPECT_EQ(t->GetErrorText(), "The table is open for reading only: t.dbf");
+    EXPECT_FALSE(t->IsRecordModified());
     t->SetActive(false);
     EXPECT_EQ(fs.GetFile("t.dbf"), bytes);  // no date stamp either
   }
@@ -194,13 +194,13 @@ TEST_F(OpenTest, ATableThatCannotBeWrittenIsReadAndEveryWriteRefused) {
   fs.SetWritable("t.dbf", true);
   auto first = NewDbfTable("t.dbf", "", true, &fs);
   first->SetActive(true);
-  ASSERT_TRUE(first->Active);
-  EXPECT_FALSE(first->ReadOnly);
+  ASSERT_TRUE(first->IsActive());
+  EXPECT_FALSE(first->IsReadOnly());
   // While one program holds it for writing, another one reads it only.
   auto second = NewDbfTable("t.dbf", "", true, &fs);
   second->SetActive(true);
-  ASSERT_TRUE(second->Active);
-  EXPECT_TRUE(second->ReadOnly);
+  ASSERT_TRUE(second->IsActive());
+  EXPECT_TRUE(second->IsReadOnly());
   EXPECT_EQ(second->FieldByNumber(1), "ALICE");
 }
 
@@ -209,8 +209,8 @@ TEST_F(OpenTest, TablesThatCannotBeReadOrRecoveredAreRefusedWithTheirReason) {
   fs.ArmFault(FaultOpen, 1, DbfFaultMode::FailPersistent);
   auto t = NewDbfTable("t.dbf", "", true, &fs);
   t->SetActive(true);
-  EXPECT_FALSE(t->Active);
-  EXPECT_EQ(t->ErrorText, "The file cannot be opened: t.dbf");
+  EXPECT_FALSE(t->IsActive());
+  EXPECT_EQ(t->GetErrorText(), "The file cannot be opened: t.dbf");
   fs.DisarmFault();
   // A pack was cut off: undoing it needs a write, so the half-packed table
   // is not shown, and the journal stays for an open that can write.
@@ -218,9 +218,9 @@ TEST_F(OpenTest, TablesThatCannotBeReadOrRecoveredAreRefusedWithTheirReason) {
   fs.SetFile(journal, Bytes(40, 0));
   fs.SetWritable("t.dbf", false);
   t->SetActive(true);
-  EXPECT_FALSE(t->Active);
-  EXPECT_EQ(t->ErrorCode, DbfJournalNeedsWrite);
-  EXPECT_EQ(t->ErrorText, "A cut-off pack must be undone, but the table cannot be written: t.dbf");
+  EXPECT_FALSE(t->IsActive());
+  EXPECT_EQ(t->GetErrorCode(), DbfJournalNeedsWrite);
+  EXPECT_EQ(t->GetErrorText(), "A cut-off pack must be undone, but the table cannot be written: t.dbf");
   EXPECT_TRUE(fs.HasFile(journal));
 }
 
@@ -271,9 +271,9 @@ TEST_F(OpenTest, RefusesFilesItCannotWorkOnSafelyAndSaysWhy) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     auto t = Open(c.bytes);
-    EXPECT_FALSE(t->Active);
-    EXPECT_EQ(t->FieldCount, 0);
-    EXPECT_EQ(t->ErrorText, c.text);
+    EXPECT_FALSE(t->IsActive());
+    EXPECT_EQ(t->GetFieldCount(), 0);
+    EXPECT_EQ(t->GetErrorText(), c.text);
     EXPECT_EQ(t->RecordCount(), 0u);
     t->PutFieldByNumber(1, "X");  // nothing to write into
     t->AppendBlank();
@@ -287,8 +287,8 @@ TEST_F(OpenTest, WideAndLongTablesAreReadAtTheirTrueLayout) {
   for (int i = 0; i < 255; ++i) s.Fields.push_back({"F" + std::to_string(i), 'C', 250});
   s.Records = {" x"};
   auto t = Open(MakeTable(s));  // 255 fields, a record of 63,751 bytes
-  ASSERT_TRUE(t->Active);
-  EXPECT_EQ(t->FieldCount, 255);
+  ASSERT_TRUE(t->IsActive());
+  EXPECT_EQ(t->GetFieldCount(), 255);
   EXPECT_EQ(t->FieldByNumber(1), "x");
   t->SetActive(false);
 
@@ -298,16 +298,16 @@ TEST_F(OpenTest, WideAndLongTablesAreReadAtTheirTrueLayout) {
   wide.Records = {" " + std::string(299, 'a') + "b" + "  7"};
   wide.RecordSize = 1 + 300 + 3;
   t = Open(MakeTable(wide));
-  ASSERT_TRUE(t->Active);
+  ASSERT_TRUE(t->IsActive());
   EXPECT_EQ(t->FieldByNumber(1), std::string(299, 'a') + "b");
   EXPECT_EQ(t->FieldByNumber(2), "  7");
-  EXPECT_EQ(t->Fields[1].Decimals, 0);
+  EXPECT_EQ(t->GetField(1).Decimals, 0);
   t->SetActive(false);
   // The same descriptor in a record that holds 44 characters is read as 44.
   wide.RecordSize = -1;
   wide.Records = {" " + std::string(44, 'c') + "  9"};
   t = Open(MakeTable(wide));
-  ASSERT_TRUE(t->Active);
+  ASSERT_TRUE(t->IsActive());
   EXPECT_EQ(t->FieldByNumber(1), std::string(44, 'c'));
   EXPECT_EQ(t->FieldByNumber(2), "  9");
 }
@@ -326,7 +326,7 @@ TEST_F(OpenTest, ClosedTableWritesNothing) {
   EXPECT_EQ(fs.GetFile("t.dbf"), original);
   // The header values stay readable while closed.
   EXPECT_EQ(t->RecordCount(), 3u);
-  EXPECT_EQ(t->FieldCount, 2);
+  EXPECT_EQ(t->GetFieldCount(), 2);
 }
 
 }  // namespace

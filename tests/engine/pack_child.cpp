@@ -10,12 +10,12 @@ int main(int argc, char** argv) {
   if (argc != 3 && argc != 4) return 2;
   auto table = tabulon::NewDbfTable(argv[1], argv[2], true);
   table->SetActive(true);
-  if (!table->Active) return 3;
+  if (!table->IsActive()) return 3;
   if (::write(1, "R", 1) != 1) return 4;
   if (argc == 4)
     table->RemoveRecord(1);
   else
     table->Pack();
   table->SetActive(false);
-  return table->ErrorCode;
+  return table->GetErrorCode();
 }

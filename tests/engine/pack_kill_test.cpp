@@ -59,13 +59,13 @@ std::vector<std::string> Records(const std::string& table_file, const std::strin
                                  uint8_t* error) {
   auto t = NewDbfTable(table_file, memo_file, true);
   t->SetActive(true);
-  *error = t->ErrorCode;
+  *error = t->GetErrorCode();
   std::vector<std::string> out;
-  for (uint32_t r = 1; t->Active && r <= t->RecordCount(); ++r) {
+  for (uint32_t r = 1; t->IsActive() && r <= t->RecordCount(); ++r) {
     t->GoTo(static_cast<int32_t>(r));
-    std::string record(reinterpret_cast<const char*>(t->RecordBuffer), t->RecordSize());
+    std::string record(reinterpret_cast<const char*>(t->GetRecordBuffer()), t->RecordSize());
     if (!memo_file.empty()) {
-      record.resize(t->Fields[2].FieldPosition);
+      record.resize(t->GetField(2).FieldPosition);
       std::string text;
       t->ReadMemo(2, text);
       record += "|" + text;
@@ -211,7 +211,7 @@ TEST(PackKillTest, AKilledPackLeavesTheOldTableOrThePackedOne) {
                                          folder.Path("t") + c.MemoExtension};
         auto t = NewDbfTable(table_file, spellings[kill % 4 - 1], true);
         t->SetActive(true);
-        EXPECT_TRUE(t->Active) << t->ErrorText;
+        EXPECT_TRUE(t->IsActive()) << t->GetErrorText();
         t->SetActive(false);
       }
 
@@ -270,21 +270,21 @@ TEST(PackKillTest, FoldersPipesAndLinksAtAJournalsNames) {
   ASSERT_EQ(::mkfifo(RejectedJournalName(table_file, 2).c_str(), 0600), 0);
   auto t = NewDbfTable(table_file, "", true);
   t->SetActive(true);
-  EXPECT_TRUE(t->Active);
-  EXPECT_EQ(t->ErrorText, std::string(DbfErrorMessage(DbfPackJournalSetAside)) + " " +
+  EXPECT_TRUE(t->IsActive());
+  EXPECT_EQ(t->GetErrorText(), std::string(DbfErrorMessage(DbfPackJournalSetAside)) + " " +
                               RejectedJournalName(table_file, 3));
   EXPECT_EQ(ReadFile(table_file), torn);
   t->SetActive(false);
 
   ASSERT_EQ(::mkfifo(journal.c_str(), 0600), 0);
   t->SetActive(true);
-  ASSERT_TRUE(t->Active);
+  ASSERT_TRUE(t->IsActive());
   const std::string taken = std::string(DbfErrorMessage(DbfJournalNameTaken)) + " " + journal;
   t->Pack();
-  EXPECT_EQ(t->ErrorText, taken);
-  t->ErrorCode = 0;
+  EXPECT_EQ(t->GetErrorText(), taken);
+  t->ClearError();
   t->RemoveRecord(1);
-  EXPECT_EQ(t->ErrorText, taken);
+  EXPECT_EQ(t->GetErrorText(), taken);
   t->SetActive(false);
   EXPECT_EQ(ReadFile(table_file), torn);
 }

@@ -107,7 +107,7 @@ bool Contains(const Bytes& bytes, const std::string& what) {
 std::vector<std::string> Contents(MemoryFileSystem& fs, const char* memo_name) {
   auto t = NewDbfTable("t.dbf", memo_name, true, &fs);
   t->SetActive(true);
-  EXPECT_TRUE(t->Active) << t->ErrorText;
+  EXPECT_TRUE(t->IsActive()) << t->GetErrorText();
   std::unique_ptr<DbfStream> memo;
   MemoFileHeader header;
   if (*memo_name) {
@@ -115,18 +115,18 @@ std::vector<std::string> Contents(MemoryFileSystem& fs, const char* memo_name) {
     EXPECT_TRUE(ReadMemoHeader(*memo, MemoLayoutOfVersion(t->GetVersion()), &header));
   }
   std::vector<std::string> out;
-  for (uint32_t r = 1; t->Active && r <= t->RecordCount(); ++r) {
+  for (uint32_t r = 1; t->IsActive() && r <= t->RecordCount(); ++r) {
     t->GoTo(static_cast<int32_t>(r));
-    std::string record(1, static_cast<char>(t->RecordBuffer[0]));
-    for (int32_t f = 1; f <= t->FieldCount; ++f) {
-      const DbfField& field = t->Fields[f];
-      const uint64_t block = GetMemoReference(t->GetVersion(), field, t->RecordBuffer);
+    std::string record(1, static_cast<char>(t->GetRecordBuffer()[0]));
+    for (int32_t f = 1; f <= t->GetFieldCount(); ++f) {
+      const DbfField& field = t->GetField(f);
+      const uint64_t block = GetMemoReference(t->GetVersion(), field, t->GetRecordBuffer());
       if (memo && IsMemoReferenceField(t->GetVersion(), field.Type)) {
         MemoBlock m;
         EXPECT_TRUE(block == 0 || ReadMemoBlock(*memo, header, block, &m)) << block;
         record += "[" + std::to_string(block ? m.Type : 9) + ":" + m.Data + "]";
       } else {
-        record.append(reinterpret_cast<const char*>(t->RecordBuffer) + field.FieldPosition,
+        record.append(reinterpret_cast<const char*>(t->GetRecordBuffer()) + field.FieldPosition,
                       field.Length);
       }
     }
@@ -165,8 +165,8 @@ TEST(PackTest, EachFlavourKeepsExactlyTheLiveRecordsAndTheirMemos) {
     auto t = NewDbfTable("t.dbf", flavour.Memo, true, &fs);
     t->SetActive(true);
     EXPECT_EQ(t->Pack(), 6);
-    EXPECT_EQ(t->ErrorCode, 0) << t->ErrorText;
-    EXPECT_EQ(t->RecNo, 0);
+    EXPECT_EQ(t->GetErrorCode(), 0) << t->GetErrorText();
+    EXPECT_EQ(t->GetRecNo(), 0);
     t->SetActive(false);
 
     EXPECT_EQ(Contents(fs, flavour.Memo), Live(before));
@@ -274,14 +274,14 @@ TEST(PackTest, AnUnreadableMemoReferenceRefusesThePackOrIsClearedOnRequest) {
       t->SetActive(false);
       EXPECT_EQ(fs.ListFiles(), (std::vector<std::string>{"t.dbf", c.Of.Memo}));
       if (clear) {
-        EXPECT_EQ(t->ErrorCode, 0) << t->ErrorText;
+        EXPECT_EQ(t->GetErrorCode(), 0) << t->GetErrorText();
         ASSERT_EQ(cleared.size(), 1u);
         EXPECT_EQ(std::to_string(cleared[0].Record) + cleared[0].Field, "5NOTE");
         EXPECT_EQ(cleared[0].Block, block);
         EXPECT_EQ(cleared[0].Fault, c.Fault);
         EXPECT_EQ(Contents(fs, c.Of.Memo), Live(Contents(unbroken, c.Of.Memo)));
       } else {
-        EXPECT_EQ(t->ErrorText, "A memo reference cannot be read. Rec # 5, field NOTE: block " +
+        EXPECT_EQ(t->GetErrorText(), "A memo reference cannot be read. Rec # 5, field NOTE: block " +
                                     std::to_string(block) + " " + DbfMemoFaultText(c.Fault));
         EXPECT_TRUE(cleared.empty());
         EXPECT_EQ(fs.GetFile("t.dbf"), table);
@@ -303,7 +303,7 @@ TEST(PackTest, RemoveRecordTakesOutThatRecordOnly) {
     auto t = NewDbfTable("t.dbf", flavour.Memo, true, &fs);
     t->SetActive(true);
     t->RemoveRecord(n);
-    EXPECT_EQ(t->ErrorCode, 0) << t->ErrorText;
+    EXPECT_EQ(t->GetErrorCode(), 0) << t->GetErrorText();
     t->SetActive(false);
     EXPECT_EQ(Contents(fs, flavour.Memo), expected);  // the marks of the others kept
     CheckEndsAfterRecords(fs.GetFile("t.dbf"));
@@ -315,7 +315,7 @@ TEST(PackTest, RemoveRecordTakesOutThatRecordOnly) {
   auto t = NewDbfTable("t.dbf", flavour.Memo, true, &fs);
   t->SetActive(true);
   t->RemoveRecord(7);
-  EXPECT_EQ(t->ErrorCode, DbfWriteRecordRangeError);
+  EXPECT_EQ(t->GetErrorCode(), DbfWriteRecordRangeError);
   t->SetActive(false);
   EXPECT_EQ(fs.GetFile("t.dbf"), f.Table);
 }
@@ -420,34 +420,34 @@ TEST(PackTest, JournalsFoundAtOpen) {
     fs.SetFile("t.dbf~pack-rejected", {1, 2, 3});
     auto t = NewDbfTable("t.dbf", c.OpenedMemo, true, &fs);
     t->SetActive(true);
-    EXPECT_EQ(t->Active, c.Expected != Refused);
+    EXPECT_EQ(t->IsActive(), c.Expected != Refused);
     EXPECT_EQ(fs.HasFile("t.dbf~pack"), c.Expected == Refused);
     EXPECT_EQ(fs.GetFile("t.dbf~pack-rejected"), (Bytes{1, 2, 3}));
     if (c.Expected == Finished) {
-      EXPECT_EQ(t->ErrorCode, 0) << t->ErrorText;
+      EXPECT_EQ(t->GetErrorCode(), 0) << t->GetErrorText();
       EXPECT_EQ(fs.GetFile("t.dbf"), without_second);
       continue;
     }
     if (c.Expected == Restored) {
-      EXPECT_EQ(t->ErrorCode, 0) << t->ErrorText;
+      EXPECT_EQ(t->GetErrorCode(), 0) << t->GetErrorText();
       EXPECT_EQ(fs.GetFile("t.dbf"), f.Table);
       for (const char* memo : {"t.dbt", "x.dbt"})
         EXPECT_EQ(fs.GetFile(memo), std::string(memo) == c.RestoredMemo ? f.Memo : torn_memo) << memo;
-      EXPECT_EQ(t->MemoFileName, c.OpenedMemo);
+      EXPECT_EQ(t->GetMemoFileName(), c.OpenedMemo);
     } else {
       EXPECT_EQ(fs.GetFile("t.dbf"), table);
       EXPECT_EQ(fs.GetFile("t.dbt"), torn_memo);
     }
     if (c.Expected == Refused) {
-      EXPECT_EQ(t->ErrorCode, DbfJournalMemoMissing);
-      EXPECT_EQ(t->ErrorText, std::string(DbfErrorMessage(DbfJournalMemoMissing)) + " y.dbt");
-      t->ReadingOnly = true;  // nor for reading
+      EXPECT_EQ(t->GetErrorCode(), DbfJournalMemoMissing);
+      EXPECT_EQ(t->GetErrorText(), std::string(DbfErrorMessage(DbfJournalMemoMissing)) + " y.dbt");
+      t->SetReadingOnly(true);  // nor for reading
       t->SetActive(true);
-      EXPECT_FALSE(t->Active);
+      EXPECT_FALSE(t->IsActive());
     }
     if (c.Expected == SetAside) {
-      EXPECT_EQ(t->ErrorCode, DbfPackJournalSetAside);
-      EXPECT_EQ(t->ErrorText, std::string(DbfErrorMessage(30)) + " t.dbf~pack-rejected2");
+      EXPECT_EQ(t->GetErrorCode(), DbfPackJournalSetAside);
+      EXPECT_EQ(t->GetErrorText(), std::string(DbfErrorMessage(30)) + " t.dbf~pack-rejected2");
       EXPECT_EQ(fs.GetFile("t.dbf~pack-rejected2"), c.Journal);
     } else {
       EXPECT_FALSE(fs.HasFile("t.dbf~pack-rejected2"));

@@ -110,21 +110,21 @@ TEST_F(PlatformFileTest, SecondWriterIsRefusedWhileATableIsOpen) {
   Write(p, test::MakeTable(s));
   auto t = NewDbfTable(p, "", true);
   t->SetActive(true);
-  ASSERT_TRUE(t->Active);
+  ASSERT_TRUE(t->IsActive());
   EXPECT_FALSE(fs.Open(p, DbfOpenMode::ReadWriteShared));
   // Another table object may read it, and only read it.
   auto other = NewDbfTable(p, "", true);
   other->SetActive(true);
-  ASSERT_TRUE(other->Active);
-  EXPECT_TRUE(other->ReadOnly);
+  ASSERT_TRUE(other->IsActive());
+  EXPECT_TRUE(other->IsReadOnly());
   other->AppendBlank();
-  EXPECT_EQ(other->ErrorCode, DbfReadOnly);
+  EXPECT_EQ(other->GetErrorCode(), DbfReadOnly);
   other->SetActive(false);
   EXPECT_EQ(Read(p).size(), 69u);
   t->SetActive(false);
   other->SetActive(true);
-  EXPECT_TRUE(other->Active);
-  EXPECT_FALSE(other->ReadOnly);
+  EXPECT_TRUE(other->IsActive());
+  EXPECT_FALSE(other->IsReadOnly());
   other->SetActive(false);
 }
 
@@ -136,7 +136,7 @@ TEST_F(PlatformFileTest, TableRoundTripWithMemoOnDisk) {
   ASSERT_TRUE(t->CreateTable(p, {"NAME=C10", "NOTE=M"}));
   ASSERT_TRUE(fs.Exists(m));
   t->SetActive(true);
-  ASSERT_TRUE(t->Active);
+  ASSERT_TRUE(t->IsActive());
   for (int i = 0; i < 300; ++i) {
     t->AppendBlank();
     t->PutFieldByNumber(1, "rec" + std::to_string(i));
@@ -153,7 +153,7 @@ TEST_F(PlatformFileTest, TableRoundTripWithMemoOnDisk) {
     EXPECT_EQ(t->FieldByNumber(1), "rec" + std::to_string(i - 1));
     EXPECT_EQ(text.size(), static_cast<size_t>(i - 1));
   }
-  EXPECT_EQ(t->ErrorCode, 16);  // only the empty table's first read
+  EXPECT_EQ(t->GetErrorCode(), 16);  // only the empty table's first read
   t->SetActive(false);
 
   // Packed on disk: the journal comes and goes.

@@ -48,10 +48,10 @@ bool WriteFile(const std::string& path, const Bytes& bytes) {
 // Whether the steps since the last call failed; reading past the last
 // record and a blank number without its point are no failures.
 bool Failed(DbfTable& t, const char* step) {
-  const uint8_t code = t.ErrorCode;
-  t.ErrorCode = 0;
+  const uint8_t code = t.GetErrorCode();
+  t.ClearError();
   if (code == 0 || code == DbfReadRecordRangeError || code == DbfDecimalPointError) return false;
-  std::fprintf(stderr, "%s: %s: %s\n", t.FileName.c_str(), step, t.ErrorText.c_str());
+  std::fprintf(stderr, "%s: %s: %s\n", t.GetFileName().c_str(), step, t.GetErrorText().c_str());
   return true;
 }
 
@@ -61,8 +61,7 @@ bool WriteCreated(const std::string& dir, Expected* e) {
   auto t = NewDbfTable("", "", true);
   const std::string file = dir + "/created.dbf";
   if (!t->CreateTable(file, {"NAME=C12", "AMOUNT=N10,2", "BORN=D", "OK=L", "NOTES=M"})) return false;
-  t->FileName = file;
-  t->MemoFileName = DbtFileNameFor(file);
+  t->SetFileNames(file, DbtFileNameFor(file));
   t->SetActive(true);
   const std::vector<std::vector<std::string>> rows = {
       {"Ivanov", "1234.50", "19840229", "T", "short note"},
