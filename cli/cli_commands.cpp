@@ -78,6 +78,12 @@ bool ParseField(const TableSession& session, const std::string& text, int* field
   return *field != 0;
 }
 
+// The table, then the record and the field its arguments name.
+bool LoadRecordField(TableSession& session, const Invocation& run, int32_t* record, int* field) {
+  return LoadTable(session, run) && ParseRecord(session, run.Args[1], record) &&
+         ParseField(session, run.Args[2], field);
+}
+
 std::string LayoutName(MemoLayout layout) {
   switch (layout) {
     case MemoLayout::Dbt3: return "dbt3";
@@ -231,9 +237,7 @@ int RunSet(Invocation& run) {
   TableSession session;
   int32_t record = 0;
   int field = 0;
-  if (!LoadTable(session, run) || !ParseRecord(session, run.Args[1], &record) ||
-      !ParseField(session, run.Args[2], &field))
-    return 1;
+  if (!LoadRecordField(session, run, &record, &field)) return 1;
   Outcome o = session.EditCell(record, field, run.Args[3]);
   if (o.Record == 0) o.Record = record;
   if (o.Field == 0) o.Field = field;
@@ -296,9 +300,7 @@ int RunMemo(Invocation& run) {
   TableSession session;
   int32_t record = 0;
   int field = 0;
-  if (!LoadTable(session, run) || !ParseRecord(session, run.Args[1], &record) ||
-      !ParseField(session, run.Args[2], &field))
-    return 1;
+  if (!LoadRecordField(session, run, &record, &field)) return 1;
   if (session.GetFieldType(field) != DbfFieldType::Memo) {
     Complain("field " + session.GetFieldTitle(field) + " is not a memo field");
     return 1;

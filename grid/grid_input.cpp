@@ -84,18 +84,7 @@ void XLGrid::OnChar(uint32_t code) {
   Control* edit = edit_control_.Get();
   if (edit == nullptr || (edit->GetKind() != ControlKind::Edit && edit->GetKind() != ControlKind::Memo))
     return;
-  std::string utf8;
-  if (code < 0x80) {
-    utf8 += char(code);
-  } else if (code < 0x800) {
-    utf8 += char(0xC0 | (code >> 6));
-    utf8 += char(0x80 | (code & 0x3F));
-  } else {
-    utf8 += char(0xE0 | (code >> 12));
-    utf8 += char(0x80 | ((code >> 6) & 0x3F));
-    utf8 += char(0x80 | (code & 0x3F));
-  }
-  const std::string typed = Utf8ToAnsi(utf8);
+  const std::string typed = Utf8ToAnsi(CodePointToUtf8(code));
   edit->SetText(typed);
   edit->Perform(kEmSetSel, typed.size(), intptr_t(typed.size()));  // the caret after it
 }

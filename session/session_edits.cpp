@@ -152,14 +152,8 @@ Outcome TableSession::WriteMemo(int32_t record, int field, const std::string& ty
     o.Field = field;
     return o;
   }
-  Outcome opened = OpenForRecordWrite(record, seen);
-  if (opened.Kind != OutcomeKind::Done) return opened;
-  table_->GoTo(record);
-  Outcome o = WriteValue(field, typed, true);
-  shown_.clear();
-  CloseTable();
-  if (o.Kind == OutcomeKind::Done && table_->GetErrorCode() != 0) return EngineOutcome();
-  return o;
+  // A memo field's edit, as a cell's.
+  return EditCell(record, field, typed, seen);
 }
 
 Outcome TableSession::AppendRecord(int32_t* record) {

@@ -171,22 +171,25 @@ void AddCyrillicEvidence(const std::string& text, CyrillicEvidence& evidence) {
 
 uint32_t AnsiToCodePoint(uint8_t c) { return c < 0x80 ? c : kAnsiHighToUnicode[c - 0x80]; }
 
+std::string CodePointToUtf8(uint32_t u) {
+  std::string out;
+  if (u < 0x80) {
+    out += char(u);
+  } else if (u < 0x800) {
+    out += char(0xC0 | (u >> 6));
+    out += char(0x80 | (u & 0x3F));
+  } else {
+    out += char(0xE0 | (u >> 12));
+    out += char(0x80 | ((u >> 6) & 0x3F));
+    out += char(0x80 | (u & 0x3F));
+  }
+  return out;
+}
+
 std::string AnsiToUtf8(const std::string& ansi) {
   std::string out;
   out.reserve(ansi.size() * 2);
-  for (char ch : ansi) {
-    uint32_t u = AnsiToCodePoint(uint8_t(ch));
-    if (u < 0x80) {
-      out += char(u);
-    } else if (u < 0x800) {
-      out += char(0xC0 | (u >> 6));
-      out += char(0x80 | (u & 0x3F));
-    } else {
-      out += char(0xE0 | (u >> 12));
-      out += char(0x80 | ((u >> 6) & 0x3F));
-      out += char(0x80 | (u & 0x3F));
-    }
-  }
+  for (char ch : ansi) out += CodePointToUtf8(AnsiToCodePoint(uint8_t(ch)));
   return out;
 }
 
