@@ -80,7 +80,7 @@ std::string MemoTable(bool fpt) {
     std::fstream data(p, std::ios::in | std::ios::out | std::ios::binary);
     data.put(static_cast<char>(0xF5));
   }
-  t->MemoFileName = m;
+  t->SetFileNames(p, m);
   t->SetActive(true);
   std::mt19937 random(11);
   for (int r = 0; r < kMemoRecords; ++r) {
@@ -207,7 +207,7 @@ void BM_AppendWithMemos(benchmark::State& state) {
   for (auto _ : state) {
     auto t = NewDbfTable(path, memo, true);
     t->CreateTable(path, {"ID=C8", "NOTE=M"});
-    t->MemoFileName = memo;
+    t->SetFileNames(path, memo);
     t->SetActive(true);
     for (int r = 0; r < 2000; ++r) {
       t->AppendBlank();
@@ -274,55 +274,56 @@ std::string LargeCopy(uint32_t marked) {
   return path;
 }
 
-// Every tenth record marked, the first among them: the whole file moves.
-void BM_PackLargeTable(benchmark::State& state) {
+// Times work on a fresh copy of the large table, every marked-th record
+// marked deleted, for a few iterations.
+template <typename Work>
+void OnLargeCopies(benchmark::State& state, uint32_t marked, Work work) {
   for (auto _ : state) {
     state.PauseTiming();
-    const std::string path = LargeCopy(10);
+    const std::string path = LargeCopy(marked);
     state.ResumeTiming();
+    work(path);
+  }
+  state.SetItemsProcessed(state.iterations() * kLargeRecords);
+}
+
+// Every tenth record marked, the first among them: the whole file moves.
+void BM_PackLargeTable(benchmark::State& state) {
+  OnLargeCopies(state, 10, [](const std::string& path) {
     auto t = NewDbfTable(path, "", true);
     t->SetActive(true);
     benchmark::DoNotOptimize(t->Pack());
     t->SetActive(false);
-  }
-  state.SetItemsProcessed(state.iterations() * kLargeRecords);
+  });
 }
 BENCHMARK(BM_PackLargeTable)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Removing the first record moves every other one.
 void BM_RemoveFirstRecordOfLargeTable(benchmark::State& state) {
-  for (auto _ : state) {
-    state.PauseTiming();
-    const std::string path = LargeCopy(0);
-    state.ResumeTiming();
+  OnLargeCopies(state, 0, [](const std::string& path) {
     auto t = NewDbfTable(path, "", true);
     t->SetActive(true);
     t->RemoveRecord(1);
     t->SetActive(false);
-  }
-  state.SetItemsProcessed(state.iterations() * kLargeRecords);
+  });
 }
 BENCHMARK(BM_RemoveFirstRecordOfLargeTable)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The cost of one pass over the large table: read it and write it back in
 // 256 KiB pieces, as a pack does, and flush.
 void BM_OnePassOverLargeTable(benchmark::State& state) {
-  for (auto _ : state) {
-    state.PauseTiming();
-    const std::string path = LargeCopy(0);
-    state.ResumeTiming();
-    auto t = NewDbfTable(path, "", true);
-    t->SetActive(true);
+  OnLargeCopies(state, 0, [](const std::string& path) {
+    auto stream = DbfStream::Open(PlatformFileSystem().Open(path, DbfOpenMode::ReadWriteShared));
     std::vector<uint8_t> chunk(256 * 1024);
-    const uint64_t size = t->DataStream->GetSize();
+    const uint64_t size = stream->GetSize();
     for (uint64_t at = 0; at < size; at += chunk.size()) {
       const size_t n = static_cast<size_t>(std::min<uint64_t>(chunk.size(), size - at));
-      t->DataStream->ReadExactAt(at, chunk.data(), n);
-      t->DataStream->WriteAt(at, chunk.data(), n);
+      stream->ReadExactAt(at, chunk.data(), n);
+      stream->WriteAt(at, chunk.data(), n);
     }
-    t->DataStream->Flush();
-    t->SetActive(false);
-  }
+    stream->Flush();
+    stream->Close();
+  });
 }
 BENCHMARK(BM_OnePassOverLargeTable)->Unit(benchmark::kMillisecond)->Iterations(3);
 

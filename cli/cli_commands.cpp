@@ -23,6 +23,11 @@ class Output {
   ~Output() { Flush(); }
   void Put(const std::string& text) {
     buffer_ += text;
+    Written();
+  }
+  // Text appended here directly (no copy of a line), then Written().
+  std::string& Buffer() { return buffer_; }
+  void Written() {
     if (buffer_.size() >= (1u << 20)) Flush();
   }
   void Flush() {
@@ -220,14 +225,15 @@ int RunShow(Invocation& run) {
   const Outcome shown = session.EachShownRecord(
       int32_t(std::min<int64_t>(first, INT32_MAX)), int32_t(std::min<int64_t>(last, INT32_MAX)),
       [&](int32_t record, const ShownRecord& r) {
-        line = std::to_string(record);
-        if (r.Deleted) line += '*';
-        for (const std::string& text : r.Texts) {
-          line += '\t';
-          line += EscapeValue(text);
+        std::string& text = out.Buffer();
+        text += std::to_string(record);
+        if (r.Deleted) text += '*';
+        for (const std::string& value : r.Texts) {
+          text += '\t';
+          AppendEscaped(text, value);
         }
-        line += '\n';
-        out.Put(line);
+        text += '\n';
+        out.Written();
         return true;
       });
   return Finish(session, shown);

@@ -6,7 +6,17 @@ namespace tabulon::cli {
 
 std::string EscapeValue(const std::string& value) {
   std::string out;
-  out.reserve(value.size());
+  AppendEscaped(out, value);
+  return out;
+}
+
+void AppendEscaped(std::string& out, const std::string& value) {
+  bool plain = true;
+  for (char c : value) plain = plain && c != '\t' && c != '\n' && c != '\r' && c != '\\';
+  if (plain) {
+    out += value;
+    return;
+  }
   for (char c : value) {
     switch (c) {
       case '\t': out += "\\t"; break;
@@ -16,7 +26,6 @@ std::string EscapeValue(const std::string& value) {
       default: out += c;
     }
   }
-  return out;
 }
 
 std::string JsonString(const std::string& text) {

@@ -11,6 +11,8 @@ namespace tabulon::cli {
 // A tab, a line break, a carriage return or a backslash inside a value as
 // \t, \n, \r and \\, so that one record stays one line.
 std::string EscapeValue(const std::string& value);
+// The same, appended to out.
+void AppendEscaped(std::string& out, const std::string& value);
 
 // A JSON string literal (quotes included) of UTF-8 text.
 std::string JsonString(const std::string& text);

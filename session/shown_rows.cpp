@@ -40,13 +40,26 @@ std::string TableSession::StoredText(DbfTable& table, int field) const {
   return table.GetFieldText(field);
 }
 
+// Every value of every record passes here when a table is printed or
+// exported: it makes no copy it can avoid.
 std::string TableSession::ShownText(DbfTable& table, int field) const {
-  const std::string text = StoredText(table, field);
-  const bool memo = table.GetFieldType(field) == DbfFieldType::Memo;
-  if (text == BinaryDataMarker()) return text;
-  // A number's leading blanks only right-justify it in the file; the cell
-  // right-aligns it, and blanks would hide its digits in a narrow column.
-  if (!memo && table.GetValueLayout(field) == DbfValueLayout::Number) return TrimBlanks(text);
+  return ShownText(table, field, table.GetFieldType(field) == DbfFieldType::Memo, table.GetValueLayout(field));
+}
+
+std::string TableSession::ShownText(DbfTable& table, int field, bool memo, DbfValueLayout layout) const {
+  if (!memo && !HasTextForm(layout)) return BinaryDataMarker();
+  std::string text = memo ? StoredText(table, field) : table.GetFieldText(field);
+  if (memo && text == BinaryDataMarker()) return text;
+  if (!memo && layout == DbfValueLayout::Number) {
+    // A number's leading blanks only right-justify it in the file; the cell
+    // right-aligns it, and blanks would hide its digits in a narrow column.
+    size_t start = 0, end = text.size();
+    while (start < end && uint8_t(text[start]) <= 0x20) ++start;
+    while (end > start && uint8_t(text[end - 1]) <= 0x20) --end;
+    text.erase(end);
+    text.erase(0, start);
+    return text;
+  }
   return oem_ ? OemToAnsi(text) : text;
 }
 
@@ -55,10 +68,17 @@ bool TableSession::ShowsBinaryData(const ShownRecord& record, int field) const {
          record.Texts[size_t(field - 1)] == AnsiToUtf8(BinaryDataMarker());
 }
 
-void TableSession::FetchRows(int32_t first, int32_t last) {
+void TableSession::OpenView() {
   DbfTable& view = *view_table_;
   view.SetFileNames(file_name_, memo_file_name_);
+  view.ClearError();
   view.SetActive(true);
+  kinds_.clear();
+}
+
+void TableSession::FetchRows(int32_t first, int32_t last) {
+  DbfTable& view = *view_table_;
+  OpenView();
   // A table that cannot be opened now keeps the rows read before, and the
   // others are marked unread: the next paint tries once more.
   if (view.IsActive()) shown_.clear();
@@ -71,8 +91,7 @@ const ShownRecord& TableSession::GetShownRecord(int32_t record) {
   if (it != shown_.end()) return it->second;
   if (shown_.size() > kMaxShownRows) shown_.clear();
   DbfTable& view = *view_table_;
-  view.SetFileNames(file_name_, memo_file_name_);
-  view.SetActive(true);
+  OpenView();
   const int64_t last = std::min<int64_t>(record_count_, int64_t{record} + kRowsReadAhead - 1);
   ReadRows(record, int32_t(std::max<int64_t>(last, record)));
   view.SetActive(false);
@@ -95,8 +114,16 @@ void TableSession::ReadRecord(DbfTable& view, int32_t n, ShownRecord& record) co
   view.GoTo(n);
   // A record the file no longer holds, or cannot give, shows empty.
   record.Read = view.BufferHoldsRecord();
-  for (int f = 1; f <= fields; ++f)
-    record.Texts[size_t(f - 1)] = record.Read ? AnsiToUtf8(ShownText(view, f)) : std::string();
+  // What each field is, once per open rather than once per value.
+  if (kinds_.empty()) {
+    for (int f = 1; f <= fields; ++f)
+      kinds_.emplace_back(view.GetFieldType(f) == DbfFieldType::Memo, view.GetValueLayout(f));
+  }
+  for (int f = 1; f <= fields; ++f) {
+    const auto& kind = kinds_[size_t(f - 1)];
+    record.Texts[size_t(f - 1)] =
+        record.Read ? AnsiToUtf8(ShownText(view, f, kind.first, kind.second)) : std::string();
+  }
   record.Deleted = record.Read && view.IsDeleted();
 }
 
@@ -104,9 +131,7 @@ Outcome TableSession::EachShownRecord(int32_t first, int32_t last,
                                       const std::function<bool(int32_t, const ShownRecord&)>& each) {
   if (!loaded_) return Refused(Refusal::NoTable);
   DbfTable& view = *view_table_;
-  view.SetFileNames(file_name_, memo_file_name_);
-  view.ClearError();
-  view.SetActive(true);
+  OpenView();
   Outcome o;
   if (!view.IsActive()) {
     o.Kind = OutcomeKind::Failed;

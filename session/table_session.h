@@ -202,6 +202,9 @@ class TableSession {
   // inside the session; UTF-8 only at its edges).
   std::string StoredText(DbfTable& table, int field) const;
   std::string ShownText(DbfTable& table, int field) const;
+  std::string ShownText(DbfTable& table, int field, bool memo, DbfValueLayout layout) const;
+  // Opens the view's reading table on the loaded files.
+  void OpenView();
   void ReadRows(int32_t first, int32_t last);
   void ReadRecord(DbfTable& view, int32_t n, ShownRecord& record) const;
   // What typed (UTF-8) text becomes in the table; Unchanged when equal to
@@ -230,6 +233,8 @@ class TableSession {
   // The table's files as the user last saw them.
   TableSnapshot seen_;
   std::map<int32_t, ShownRecord> shown_;
+  // Of the view's fields while it reads records: memo or not, and layout.
+  mutable std::vector<std::pair<bool, DbfValueLayout>> kinds_;
 };
 
 }  // namespace tabulon

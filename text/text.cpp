@@ -171,8 +171,9 @@ void AddCyrillicEvidence(const std::string& text, CyrillicEvidence& evidence) {
 
 uint32_t AnsiToCodePoint(uint8_t c) { return c < 0x80 ? c : kAnsiHighToUnicode[c - 0x80]; }
 
-std::string CodePointToUtf8(uint32_t u) {
-  std::string out;
+namespace {
+
+void AppendUtf8(std::string& out, uint32_t u) {
   if (u < 0x80) {
     out += char(u);
   } else if (u < 0x800) {
@@ -183,13 +184,25 @@ std::string CodePointToUtf8(uint32_t u) {
     out += char(0x80 | ((u >> 6) & 0x3F));
     out += char(0x80 | (u & 0x3F));
   }
+}
+
+}  // namespace
+
+std::string CodePointToUtf8(uint32_t u) {
+  std::string out;
+  AppendUtf8(out, u);
   return out;
 }
 
-std::string AnsiToUtf8(const std::string& ansi) {
+std::string AnsiToUtf8(std::string ansi) {
+  // Plain ASCII, the most of most tables, is its own UTF-8.
+  size_t i = 0;
+  while (i < ansi.size() && uint8_t(ansi[i]) < 0x80) ++i;
+  if (i == ansi.size()) return ansi;
   std::string out;
   out.reserve(ansi.size() * 2);
-  for (char ch : ansi) out += CodePointToUtf8(AnsiToCodePoint(uint8_t(ch)));
+  out.assign(ansi, 0, i);
+  for (; i < ansi.size(); ++i) AppendUtf8(out, AnsiToCodePoint(uint8_t(ansi[i])));
   return out;
 }
 

@@ -50,7 +50,7 @@ void AddCyrillicEvidence(const std::string& text, CyrillicEvidence& evidence);
 uint32_t AnsiToCodePoint(uint8_t c);
 // Windows-1251 and UTF-8: characters 1251 lacks become '?', malformed
 // UTF-8 bytes too.
-std::string AnsiToUtf8(const std::string& ansi);
+std::string AnsiToUtf8(std::string ansi);
 // One code point (below U+10000) as UTF-8.
 std::string CodePointToUtf8(uint32_t code);
 std::string Utf8ToAnsi(const std::string& utf8);
