@@ -18,21 +18,24 @@ Label::Label(Control* parent, const std::string& text) : Control(parent, LabelPa
   SetText(text);
 }
 
+// Sized before the text changes: a static control shown at its old size
+// lays a longer text out on two lines, and a resize afterwards repaints
+// only the part it adds.
 void Label::SetText(const std::string& text) {
+  FitText(text);
   Control::SetText(text);
-  FitText();
 }
 
 void Label::SetAutoSize(bool on) {
   auto_size_ = on;
-  FitText();
+  FitText(GetText());
 }
 
-void Label::FontChanged() { FitText(); }
+void Label::FontChanged() { FitText(GetText()); }
 
-void Label::FitText() {
+void Label::FitText(const std::string& text) {
   if (!auto_size_) return;
-  Size s = GetPeer().MeasureText(GetText());
+  Size s = GetPeer().MeasureText(text);
   Rect b = GetBounds();
   if (b.GetWidth() != s.Width || b.GetHeight() != s.Height) SetSize(s.Width, s.Height);
 }

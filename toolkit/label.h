@@ -20,7 +20,7 @@ class Label : public Control {
   void FontChanged() override;
 
  private:
-  void FitText();
+  void FitText(const std::string& text);
   bool auto_size_ = true;
 };
 
