@@ -76,7 +76,8 @@ bool DbfTable::RefersToMemo(int32_t n) const {
   return n >= 1 && n <= FieldCount && IsMemoReferenceField(GetVersion(), Fields[n].Type);
 }
 
-void DbfTable::ReadMemo(int32_t n, std::string& text) {
+void DbfTable::ReadMemo(int32_t n, std::string& text, bool* binary) {
+  if (binary) *binary = false;
   switch (GetMemoKind()) {
     case MemoKind::None:
       // The text stays as it was; the caller learns why it got none.
@@ -86,7 +87,7 @@ void DbfTable::ReadMemo(int32_t n, std::string& text) {
       ReadDbtMemo(n, text);
       return;
     case MemoKind::Fpt:
-      ReadFptMemo(n, text);
+      ReadFptMemo(n, text, binary);
       return;
   }
 }
@@ -128,7 +129,7 @@ void DbfTable::ReadDbtMemo(int32_t n, std::string& text) {
   if (!ok) SetError(DbfReadMemoError, std::to_string(n));
 }
 
-void DbfTable::ReadFptMemo(int32_t n, std::string& text) {
+void DbfTable::ReadFptMemo(int32_t n, std::string& text, bool* binary) {
   text.clear();
   if (n < 1 || n > FieldCount) return;
   const uint64_t block = MemoReference(n);
@@ -142,6 +143,8 @@ void DbfTable::ReadFptMemo(int32_t n, std::string& text) {
   MemoBlock memo;
   const bool ok = ReadMemoBlock(*MemoStream, header, block, &memo);
   text = std::move(memo.Data);
+  // FoxPro marks pictures (0) and objects (2) apart from texts (1).
+  if (binary) *binary = memo.Type != kFptTextBlock;
   if (!ok) SetError(DbfReadMemoError, std::to_string(n));
 }
 

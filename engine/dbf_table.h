@@ -231,7 +231,9 @@ class DbfTable {
 
   // Memo texts of the current record. Without a memo file (or for a layout
   // the engine does not know) a memo field's read or write sets error 29.
-  void ReadMemo(int32_t n, std::string& text);
+  // *binary (when asked) tells a block its file marks as binary data
+  // (FoxPro's pictures and objects) from a text.
+  void ReadMemo(int32_t n, std::string& text, bool* binary = nullptr);
   void WriteMemo(int32_t n, const std::string& text);
   // Whether field n refers to memo blocks (texts, or binary data).
   bool RefersToMemo(int32_t n) const;
@@ -303,7 +305,7 @@ class DbfTable {
   void CloseStreams();
   uint32_t MemoReference(int32_t n);
   void ReadDbtMemo(int32_t n, std::string& text);
-  void ReadFptMemo(int32_t n, std::string& text);
+  void ReadFptMemo(int32_t n, std::string& text, bool* binary);
   void WriteDbtMemo(int32_t n, const std::string& text);
   void WriteFptMemo(int32_t n, const std::string& text);
   bool AppendMemo(int32_t n, const MemoFileHeader& header, const std::string& text);

@@ -39,6 +39,9 @@ constexpr uint64_t kDbase4HeaderEnd = 22;
 // False when the header cannot be read or names an unusable block size.
 bool ReadMemoHeader(DbfStream& memo, MemoLayout layout, MemoFileHeader* out);
 
+// FoxPro's block type of a text.
+constexpr uint32_t kFptTextBlock = 1;
+
 struct MemoBlock {
   uint32_t Type = 1;  // FoxPro's block type; 1 (text) for dBase memos
   std::string Data;

@@ -47,8 +47,9 @@ Outcome TableSession::WriteValue(int field, const std::string& typed, bool memo)
   if (memo && t.GetMemoKind() == MemoKind::None) return Refused(Refusal::NoMemoFile);
   if (memo) {
     std::string bytes;
-    t.ReadMemo(field, bytes);
-    if (IsBinaryMemo(bytes)) {
+    bool binary = false;
+    t.ReadMemo(field, bytes, &binary);
+    if (binary || IsBinaryMemo(bytes)) {
       Outcome o = Refused(Refusal::BinaryData);
       o.Field = field;
       return o;
@@ -130,9 +131,10 @@ Outcome TableSession::ReadMemoText(int32_t record, int field, std::string& text)
   if (opened.Kind != OutcomeKind::Done) return opened;
   table_->GoTo(record);
   std::string bytes;
-  table_->ReadMemo(field, bytes);
+  bool binary = false;
+  table_->ReadMemo(field, bytes, &binary);
   Outcome o;
-  if (IsBinaryMemo(bytes)) {
+  if (binary || IsBinaryMemo(bytes)) {
     o = Refused(Refusal::BinaryData);
     o.Field = field;
   } else {

@@ -30,10 +30,11 @@ bool IsBinaryMemo(const std::string& bytes) { return bytes.find('\0') != std::st
 std::string TableSession::StoredText(DbfTable& table, int field) const {
   std::string text;
   if (table.GetFieldType(field) == DbfFieldType::Memo) {
-    table.ReadMemo(field, text);
+    bool binary = false;
+    table.ReadMemo(field, text, &binary);
     // An image or other bytes that are no text: shown, edited and so
     // written back as text, they would be cut at their first zero byte.
-    return IsBinaryMemo(text) ? BinaryDataMarker() : text;
+    return binary || IsBinaryMemo(text) ? BinaryDataMarker() : text;
   }
   // Binary data has no text a user could read or match.
   if (!HasTextForm(table.GetValueLayout(field))) return BinaryDataMarker();

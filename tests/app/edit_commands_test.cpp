@@ -385,12 +385,15 @@ TEST_F(EditCommandsTest, DeletionMarksAreShownToggledAndPacked) {
 TEST_F(EditCommandsTest, AMemoOfBinaryDataIsShownAndNeverEditedAsText) {
   const std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
   std::vector<uint32_t> blocks;
-  Write("pic.fpt", MakeFpt(64, {png, "text"}, &blocks));
+  Bytes fpt = MakeFpt(64, {png, "text", "GIF89a"}, &blocks);
+  fpt[blocks[2] * 64 + 3] = 0;  // block type 0: a picture, though no zero byte shows it
+  Write("pic.fpt", fpt);
   Write("pic.dbf", MakeTable(Staff(0xF5, blocks)));
   const Bytes table = Read("pic.dbf"), memo = Read("pic.fpt");
   Load("pic.dbf");
   EXPECT_EQ(AnsiToUtf8(Cell(4, 0)), "<двоичные данные>");
   EXPECT_EQ(Cell(4, 1), "text");
+  EXPECT_EQ(AnsiToUtf8(Cell(4, 2)), "<двоичные данные>");
   XLGrid& g = *win_->TableGrid;
   g.SetCurrentCell(4, 0);
   g.SetFocus();
