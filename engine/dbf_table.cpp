@@ -310,7 +310,19 @@ bool DbfTable::FlushWrites() {
     return false;
   }
   DbfLockHold hold;
-  if (!LockForWrite(hold, DbfLockScope::Header, 0)) return false;
+  DbfLockRegion refused;
+  if (!hold.Take(DataStream, LockRegionsFor(Header, DbfLockScope::Header, 0), &refused)) {
+    if (count_pending_) {
+      SetError(DbfLockedElsewhere, "table");
+      return false;
+    }
+    // Only the date of the last update would change, and the program
+    // holding the header writes its own.
+    HeaderModified = false;
+    if (!DataStream->HasUnflushedWrites() || DataStream->Flush()) return true;
+    SetError(DbfWriteRecordError, "0");
+    return false;
+  }
   StampDate(Header);
   // A failed header write is tried once more: the bytes it left may be
   // torn, and every count it could hold is safe now.

@@ -85,7 +85,6 @@ class MemoryFile final : public DbfFile {
     if (!node_) return false;
     for (const auto& held : node_->peer_locks)
       if (offset < held.first + held.second && held.first < offset + length) return false;
-    ++node_->locks_taken;
     return true;
   }
 
@@ -150,11 +149,6 @@ void MemoryFileSystem::SetPeerLock(const std::string& path, uint64_t offset, uin
     it->second->peer_locks.clear();
   else
     it->second->peer_locks.emplace_back(offset, length);
-}
-
-long MemoryFileSystem::GetLocksTaken(const std::string& path) const {
-  auto it = files_.find(path);
-  return it == files_.end() ? 0 : it->second->locks_taken;
 }
 
 void MemoryFileSystem::ArmFault(unsigned kinds, long n, DbfFaultMode mode) {

@@ -59,8 +59,6 @@ class MemoryFileSystem final : public DbfFileSystem {
   // length of 0 releases every range it holds); TryLock of an overlapping
   // range fails.
   void SetPeerLock(const std::string& path, uint64_t offset, uint64_t length);
-  // How many locks were taken on the file so far.
-  long GetLocksTaken(const std::string& path) const;
 
   // Faults.
   void ArmFault(unsigned kinds, long n, DbfFaultMode mode);
@@ -104,7 +102,6 @@ class MemoryFileSystem final : public DbfFileSystem {
     uint64_t id = 0;
     // Byte ranges (offset, length) another program holds locked.
     std::vector<std::pair<uint64_t, uint64_t>> peer_locks;
-    long locks_taken = 0;
   };
   int64_t Tick() { return ++clock_; }
 

@@ -179,6 +179,14 @@ void TableSession::ClearEngineError() {
 Outcome TableSession::EngineOutcome() const {
   Outcome o;
   if (table_->ErrorCode == 0) return o;
+  if (table_->ErrorCode == DbfLockedElsewhere) {
+    // The engine's detail is the record's number, or "table".
+    o = Refused(Refusal::Locked);
+    const std::string message = DbfErrorMessage(DbfLockedElsewhere);
+    if (table_->ErrorText.size() > message.size() + 1)
+      o.Record = static_cast<int32_t>(ParseLeadingInteger(table_->ErrorText.substr(message.size() + 1)));
+    return o;
+  }
   o.Kind = OutcomeKind::Failed;
   o.EngineCode = table_->ErrorCode;
   o.EngineText = table_->ErrorText;
