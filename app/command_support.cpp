@@ -70,6 +70,7 @@ std::string MainWindow::OutcomeText(const Outcome& o) const {
     case Refusal::NoSuchField: return std::string();
     case Refusal::ReadOnly: return texts::kReadOnlyRefused;
     case Refusal::TableChanged: return texts::kTableChanged;
+    case Refusal::Locked: return o.Record > 0 ? texts::kRecordLocked : texts::kTableLocked;
     case Refusal::NoMemoFile: return texts::kNoMemoFile;
     case Refusal::ValueRefused: return ValueRefusal(o.Field);
     case Refusal::ControlCharacter: return texts::kFieldPrefix + Session->GetFieldTitle(o.Field) + texts::kControlCharacter;
@@ -113,6 +114,7 @@ bool MainWindow::Report(const Outcome& o) {
       Tell(text);
       return false;
     case Refusal::ReadOnly:
+    case Refusal::Locked:
       Tell(text);
       return false;
     default:

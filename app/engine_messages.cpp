@@ -36,6 +36,7 @@ std::string EngineMessage(uint8_t code, const std::string& engine_text) {
     case DbfJournalMemoMissing: return texts::kJournalMemoMissing + detail;
     case DbfJournalNameTaken: return texts::kJournalNameTaken + detail;
     case DbfPackBrokenMemo: return texts::kPackBrokenMemoPrefix + detail + texts::kPackBrokenMemoSuffix;
+    case DbfLockedElsewhere: return detail == "table" ? texts::kTableLocked : texts::kRecordLocked;
     default: return engine_text;
   }
 }

@@ -72,6 +72,10 @@ constexpr const char* kPackMemoMissing = "Не найден мемо-файл т
 constexpr const char* kTableChanged =
     "Таблица изменилась после того, как была показана. Показано её новое содержимое, "
     "изменение не записано.";
+// A record (or the whole table) another program holds locked; nothing
+// written.
+constexpr const char* kRecordLocked = "Запись занята другой программой";
+constexpr const char* kTableLocked = "Таблица занята другой программой";
 // A memo text to write while the table's memo file is not open.
 constexpr const char* kNoMemoFile = "Мемо-файл таблицы не открыт, текст не записан.";
 // A pack journal beside the table that was not trusted: + its new name.

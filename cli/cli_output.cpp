@@ -103,6 +103,10 @@ std::string DescribeOutcome(const TableSession& session, const Outcome& o) {
              std::to_string(session.GetRecordCount()) + ")";
     case Refusal::NoSuchField: return "no such field";
     case Refusal::ReadOnly: return where + "the table can only be read; nothing written";
+    case Refusal::Locked:
+      return o.Record > 0 ? "record " + std::to_string(o.Record) +
+                                " is locked by another program; nothing written"
+                          : std::string("the table is locked by another program; nothing written");
     case Refusal::TableChanged:
       return where + "the table was changed by another program meanwhile; nothing written";
     case Refusal::NoMemoFile: return where + "the table's memo file is not open; nothing written";

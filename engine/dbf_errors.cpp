@@ -44,6 +44,7 @@ const char* const kMessages[kDbfErrorCodeCount] = {
     "A cut-off pack must be undone with its memo file, which is not there:",
     "The name of the pack journal is taken by another file:",
     "A memo reference cannot be read. Rec #",
+    "Locked by another program:",
 };
 
 }  // namespace

@@ -63,9 +63,12 @@ enum DbfErrorCode : uint8_t {
   // A pack met a memo reference it cannot read; nothing was changed.
   // Detail: the record number, the field and the reason.
   DbfPackBrokenMemo = 36,
+  // Another program holds the lock a write needs (the record's, or the
+  // table's); nothing was written. Detail: the record number, or "table".
+  DbfLockedElsewhere = 37,
 };
 
-constexpr int kDbfErrorCodeCount = 37;
+constexpr int kDbfErrorCodeCount = 38;
 
 // The message of a code; empty for 0 and for numbers outside the table.
 const char* DbfErrorMessage(uint8_t code);

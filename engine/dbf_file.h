@@ -37,6 +37,12 @@ class DbfFile {
   // FlushFolder).
   virtual bool Flush() = 0;
   virtual bool Close() = 0;
+  // Byte-range locks, the way other xBase programs keep writers apart: an
+  // exclusive lock on length bytes from offset, taken without waiting
+  // (false when another program holds any of them), and its release with
+  // the same offset and length. The bytes need not exist.
+  virtual bool TryLock(uint64_t offset, uint64_t length) = 0;
+  virtual bool Unlock(uint64_t offset, uint64_t length) = 0;
 
   // Positioned forms; a platform with positioned calls saves the seek.
   // The current position afterwards is unspecified.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "dbf_header.h"
+#include "dbf_locks.h"
 #include "dbf_table.h"
 
 namespace tabulon {
@@ -36,6 +37,8 @@ void DbfTable::AppendBlank() {
     return;
   }
   const uint32_t count = old_count + 1;
+  DbfLockHold hold;
+  if (!LockForWrite(hold, DbfLockScope::Append, static_cast<int32_t>(count))) return;
   RecNo = static_cast<int32_t>(count);
   BlankRecordBuffer();
   buffer_holds_record_ = true;
@@ -60,6 +63,10 @@ void DbfTable::SetDeleted(bool deleted) {
   bool allow = true;
   if (OnBeforeDelete) OnBeforeDelete(*this, allow);
   if (!allow || !AcceptChange()) return;
+  // The mark reaches the file with the record; a record another program
+  // holds is refused now rather than at the post.
+  DbfLockHold hold;
+  if (RecNo >= 1 && !LockForWrite(hold, DbfLockScope::Record, RecNo)) return;
   RecordBuffer[0] = deleted ? kDeletedFlag : kLiveFlag;
   RecordModified = true;
 }

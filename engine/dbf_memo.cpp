@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dbf_locks.h"
 #include "dbf_table.h"
 #include "memo_blocks.h"
 
@@ -99,6 +100,11 @@ void DbfTable::WriteMemo(int32_t n, const std::string& text) {
     SetError(DbfWriteMemoError, std::to_string(n));
     return;
   }
+  // Other programs guard a record's memo with the record's lock.
+  DbfLockHold hold;
+  if (GetMemoKind() != MemoKind::None && RecNo >= 1 &&
+      !LockForWrite(hold, DbfLockScope::Record, RecNo))
+    return;
   switch (GetMemoKind()) {
     case MemoKind::None:
       if (RefersToMemo(n)) SetError(DbfMemoUnavailable, std::to_string(n));

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "dbf_header.h"
+#include "dbf_locks.h"
 #include "dbf_table.h"
 #include "memo_rebuild.h"
 #include "pack_journal.h"
@@ -351,6 +352,8 @@ int32_t DbfTable::Pack() { return Pack(DbfPackOptions(), nullptr); }
 int32_t DbfTable::Pack(const DbfPackOptions& options, std::vector<DbfBrokenMemo>* cleared) {
   if (cleared) cleared->clear();
   if (!Active || RefusedReadOnly()) return 0;
+  DbfLockHold hold;
+  if (!LockForWrite(hold, DbfLockScope::Table, 0)) return 0;
   const uint32_t count = std::min<uint32_t>(RecordCount(), INT32_MAX);
   const uint64_t size = RecordSize();
   const uint64_t records_end = HeaderSize() + uint64_t{count} * size;
@@ -470,6 +473,8 @@ void DbfTable::RemoveRecord(int32_t n) {
   bool allow = true;
   if (OnBeforeDelete) OnBeforeDelete(*this, allow);
   if (!allow) return;
+  DbfLockHold hold;
+  if (!LockForWrite(hold, DbfLockScope::Table, 0)) return;
   EndPass();
   std::unique_ptr<DbfFile> journal;
   PackJournal saved;

@@ -43,6 +43,9 @@ class DbfStream {
   // successful Flush: what it changed may not survive a power loss yet.
   bool HasUnflushedWrites() const { return unflushed_; }
   bool Close();
+  // DbfFile's byte-range locks.
+  bool TryLock(uint64_t offset, uint64_t length) { return file_ && file_->TryLock(offset, length); }
+  bool Unlock(uint64_t offset, uint64_t length) { return file_ && file_->Unlock(offset, length); }
 
   // Sequential use, for the operations defined as "at the current position".
   uint64_t GetPosition() const { return position_; }

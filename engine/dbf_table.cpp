@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "dbf_header.h"
+#include "dbf_locks.h"
 #include "dbf_table.h"
 #include "pack_journal.h"
 
@@ -179,6 +180,14 @@ bool DbfTable::RefusedReadOnly() {
   return true;
 }
 
+bool DbfTable::LockForWrite(DbfLockHold& hold, DbfLockScope scope, int32_t n) {
+  DbfLockRegion refused;
+  if (hold.Take(DataStream, LockRegionsFor(Header, scope, static_cast<uint32_t>(n)), &refused))
+    return true;
+  SetError(DbfLockedElsewhere, refused.Record ? std::to_string(n) : std::string("table"));
+  return false;
+}
+
 namespace {
 
 // dBase 7 keeps 48-byte descriptors after a 68-byte header; its version
@@ -300,6 +309,20 @@ bool DbfTable::FlushWrites() {
     SetError(DbfAppendBlankError, count);
     return false;
   }
+  DbfLockHold hold;
+  DbfLockRegion refused;
+  if (!hold.Take(DataStream, LockRegionsFor(Header, DbfLockScope::Header, 0), &refused)) {
+    if (count_pending_) {
+      SetError(DbfLockedElsewhere, "table");
+      return false;
+    }
+    // Only the date of the last update would change, and the program
+    // holding the header writes its own.
+    HeaderModified = false;
+    if (!DataStream->HasUnflushedWrites() || DataStream->Flush()) return true;
+    SetError(DbfWriteRecordError, "0");
+    return false;
+  }
   StampDate(Header);
   // A failed header write is tried once more: the bytes it left may be
   // torn, and every count it could hold is safe now.
@@ -376,8 +399,10 @@ void DbfTable::WriteRecord() {
     SetError(DbfWriteRecordRangeError, std::to_string(RecNo));
   } else if (!buffer_holds_record_) {
     AcceptChange();
-  } else if (!StoreRecord()) {
-    SetError(DbfWriteRecordError, std::to_string(RecNo));
+  } else {
+    DbfLockHold hold;
+    if (LockForWrite(hold, DbfLockScope::Record, RecNo) && !StoreRecord())
+      SetError(DbfWriteRecordError, std::to_string(RecNo));
   }
   RecordModified = false;
 }

@@ -107,6 +107,8 @@ bool PutMemoReference(uint8_t version, const DbfField& field, uint8_t* record, u
 
 struct PackJournal;
 struct MemoFileHeader;
+class DbfLockHold;
+enum class DbfLockScope;
 
 // Why a memo reference cannot be carried by a pack.
 enum class DbfMemoFault { InHeader, PastEnd, Damaged };
@@ -298,6 +300,11 @@ class DbfTable {
   void StampDate(uint8_t* header);
   // True, with DbfReadOnly set, when the table was opened for reading only.
   bool RefusedReadOnly();
+  // Takes the locks other xBase programs honour that a write needs
+  // (dbf_locks.h) into hold, without waiting. False, with
+  // DbfLockedElsewhere set and nothing held, when another program holds
+  // one of them; nothing may be written then.
+  bool LockForWrite(DbfLockHold& hold, DbfLockScope scope, int32_t n);
   uint64_t RecordOffset(int32_t n) const;
   size_t BufferedRecordSize() const;
   bool AcceptChange();

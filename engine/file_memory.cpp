@@ -81,6 +81,15 @@ class MemoryFile final : public DbfFile {
     return true;
   }
 
+  bool TryLock(uint64_t offset, uint64_t length) override {
+    if (!node_) return false;
+    for (const auto& held : node_->peer_locks)
+      if (offset < held.first + held.second && held.first < offset + length) return false;
+    return true;
+  }
+
+  bool Unlock(uint64_t, uint64_t) override { return node_ != nullptr; }
+
   bool Close() override {
     if (node_ && writer_) --node_->writers;
     node_.reset();
@@ -131,6 +140,15 @@ std::vector<std::string> MemoryFileSystem::ListFiles() const {
 void MemoryFileSystem::SetWritable(const std::string& path, bool writable) {
   auto it = files_.find(path);
   if (it != files_.end()) it->second->writable = writable;
+}
+
+void MemoryFileSystem::SetPeerLock(const std::string& path, uint64_t offset, uint64_t length) {
+  auto it = files_.find(path);
+  if (it == files_.end()) return;
+  if (length == 0)
+    it->second->peer_locks.clear();
+  else
+    it->second->peer_locks.emplace_back(offset, length);
 }
 
 void MemoryFileSystem::ArmFault(unsigned kinds, long n, DbfFaultMode mode) {

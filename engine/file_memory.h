@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dbf_file.h"
@@ -54,6 +55,10 @@ class MemoryFileSystem final : public DbfFileSystem {
   // Makes the file refuse opens for writing (read-only or locked elsewhere).
   void SetWritable(const std::string& path, bool writable);
   void SetNow(const DbfLocalTime& now) { now_ = now; }
+  // Another program holds length bytes from offset of the file locked (a
+  // length of 0 releases every range it holds); TryLock of an overlapping
+  // range fails.
+  void SetPeerLock(const std::string& path, uint64_t offset, uint64_t length);
 
   // Faults.
   void ArmFault(unsigned kinds, long n, DbfFaultMode mode);
@@ -95,6 +100,8 @@ class MemoryFileSystem final : public DbfFileSystem {
     bool writable = true;
     int64_t modified = 0;
     uint64_t id = 0;
+    // Byte ranges (offset, length) another program holds locked.
+    std::vector<std::pair<uint64_t, uint64_t>> peer_locks;
   };
   int64_t Tick() { return ++clock_; }
 

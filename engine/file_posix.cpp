@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -86,6 +87,11 @@ class PosixFile final : public DbfFile {
   bool SetSize(uint64_t size) override { return ::ftruncate(fd_, static_cast<off_t>(size)) == 0; }
   bool Flush() override { return ::fsync(fd_) == 0; }
 
+  // Record locks of the other xBase programs are fcntl locks; flock (taken
+  // at the open) neither sees them nor is seen by them.
+  bool TryLock(uint64_t offset, uint64_t length) override { return SetLock(F_WRLCK, offset, length); }
+  bool Unlock(uint64_t offset, uint64_t length) override { return SetLock(F_UNLCK, offset, length); }
+
   bool Close() override {
     if (fd_ < 0) return true;
     int r = ::close(fd_);  // also drops the lock
@@ -94,6 +100,20 @@ class PosixFile final : public DbfFile {
   }
 
  private:
+  bool SetLock(short type, uint64_t offset, uint64_t length) {
+    if (offset > INT64_MAX || length == 0 || length > static_cast<uint64_t>(INT64_MAX) - offset)
+      return false;
+    struct flock lock = {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = static_cast<off_t>(offset);
+    lock.l_len = static_cast<off_t>(length);
+    int r;
+    do r = ::fcntl(fd_, F_SETLK, &lock);
+    while (r != 0 && errno == EINTR);
+    return r == 0;
+  }
+
   int fd_;
 };
 

@@ -100,6 +100,24 @@ class Win32File final : public DbfFile {
 
   bool Flush() override { return FlushFileBuffers(handle_) != 0; }
 
+  // The locks other xBase programs take on Windows; a region is released
+  // with exactly the offset and length it was taken with.
+  bool TryLock(uint64_t offset, uint64_t length) override {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                      static_cast<DWORD>(length), static_cast<DWORD>(length >> 32), &at) != 0;
+  }
+
+  bool Unlock(uint64_t offset, uint64_t length) override {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return UnlockFileEx(handle_, 0, static_cast<DWORD>(length), static_cast<DWORD>(length >> 32),
+                        &at) != 0;
+  }
+
   bool Close() override {
     if (handle_ == INVALID_HANDLE_VALUE) return true;
     BOOL ok = CloseHandle(handle_);

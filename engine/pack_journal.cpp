@@ -114,6 +114,8 @@ class FileView final : public DbfFile {
     return file_ != nullptr;
   }
   bool Flush() override { return file_ != nullptr; }
+  bool TryLock(uint64_t, uint64_t) override { return false; }
+  bool Unlock(uint64_t, uint64_t) override { return false; }
   bool Close() override {
     if (!file_) return true;
     bool ok = file_->Close();

@@ -167,8 +167,8 @@ Outcome TableSession::AppendRecord(int32_t* record) {
   // The count reaches the file with the flush: its failure is the append's.
   table_->FlushWrites();
   Outcome o = EngineOutcome();
-  o.Record = int32_t(table_->RecordCount());
-  if (record) *record = o.Record;
+  if (o.Reason != Refusal::Locked) o.Record = int32_t(table_->RecordCount());
+  if (record) *record = int32_t(table_->RecordCount());
   CloseTable();
   return o;
 }
@@ -183,7 +183,7 @@ Outcome TableSession::RemoveRecord(int32_t record) {
   // That record only: records another program marked deleted stay.
   table_->RemoveRecord(record);
   Outcome o = EngineOutcome();
-  o.Record = record;
+  if (o.Reason != Refusal::Locked) o.Record = record;
   shown_.clear();
   CloseTable();
   return o;

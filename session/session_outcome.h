@@ -21,6 +21,9 @@ enum class Refusal {
   ReadOnly,
   // Another program changed the table since it was shown; nothing written.
   TableChanged,
+  // Another program (one of the xBase family) holds the lock of the record
+  // (Record), or of the whole table (Record 0); nothing written.
+  Locked,
   // A memo to write while the table's memo file is not open.
   NoMemoFile,
   // A typed value that does not suit its field, or a field whose bytes

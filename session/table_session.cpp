@@ -178,6 +178,15 @@ void TableSession::ClearEngineError() {
 Outcome TableSession::EngineOutcome() const {
   Outcome o;
   if (table_->GetErrorCode() == 0) return o;
+  if (table_->GetErrorCode() == DbfLockedElsewhere) {
+    // The engine's detail is the record's number, or "table".
+    o = Refused(Refusal::Locked);
+    const std::string message = DbfErrorMessage(DbfLockedElsewhere);
+    const std::string& text = table_->GetErrorText();
+    if (text.size() > message.size() + 1)
+      o.Record = static_cast<int32_t>(ParseLeadingInteger(text.substr(message.size() + 1)));
+    return o;
+  }
   o.Kind = OutcomeKind::Failed;
   o.EngineCode = table_->GetErrorCode();
   o.EngineText = table_->GetErrorText();

@@ -5,6 +5,7 @@
 #include "clipboard.h"
 #include "file_memory.h"
 #include "message.h"
+#include "support/peer_lock.h"
 #include "texts.h"
 
 namespace tabulon {
@@ -795,6 +796,29 @@ TEST_F(EditCommandsTest, AMenuCommandWritesAnEditInProgressFirst) {
   headless::ChooseMenuItem(*w.Window, 1);  // "Заерузить", cancelled
   EXPECT_EQ(StoredField(3, 1, 5), "Cyd  ");
   EXPECT_EQ(Cell(0, 2), "Cyd");
+}
+
+// A Clipper-style program holds record 2, then the whole table: the edit
+// and the removal are refused in the user's words and write nothing.
+TEST_F(EditCommandsTest, LocksOfAnotherProgramAreToldAndNothingIsWritten) {
+  WriteStaff();
+  Load("staff.dbf");
+  const Bytes before = Read("staff.dbf");
+  {
+    test::Peer peer(Path("staff.dbf"), 1000000002, 1);
+    ASSERT_TRUE(peer.Locked());
+    EditCell(0, 1, "Xx");
+  }
+  {
+    test::Peer peer(Path("staff.dbf"), 1000000001, 1000000000);
+    ASSERT_TRUE(peer.Locked());
+    win_->TableGrid->SetCurrentCell(0, 0);
+    headless::ClickButton(*win_->DeleteButton);
+  }
+  EXPECT_EQ(Read("staff.dbf"), before);
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 2u);
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, Utf8ToAnsi("Запись занята другой программой"));
+  EXPECT_EQ(headless::GetMessageBoxes()[1].Text, Utf8ToAnsi("Таблица занята другой программой"));
 }
 
 }  // namespace

@@ -328,9 +328,10 @@ TEST(ErrorMessagesTest, EveryCodeExactly) {
                             "A cut-off pack must be undone, but the table cannot be written:",
                             "A cut-off pack must be undone with its memo file, which is not there:",
                             "The name of the pack journal is taken by another file:",
-                            "A memo reference cannot be read. Rec #"};
-  for (int code = 0; code < 37; ++code) EXPECT_STREQ(DbfErrorMessage(code), expected[code]);
-  EXPECT_STREQ(DbfErrorMessage(37), "");
+                            "A memo reference cannot be read. Rec #",
+                            "Locked by another program:"};
+  for (int code = 0; code < 38; ++code) EXPECT_STREQ(DbfErrorMessage(code), expected[code]);
+  EXPECT_STREQ(DbfErrorMessage(38), "");
   MemoryFileSystem fs;
   auto t = NewDbfTable("", "", true, &fs);
   t->SetError(DbfConvertError, "abc");
