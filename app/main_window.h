@@ -63,6 +63,9 @@ class MainWindow {
   // marked deleted; a row's title, its record number marked "*" when
   // deleted.
   void FetchShownRows(int first, int last);
+  // Before a paint: a table another program packed or appended to shows as
+  // many rows as its file now holds.
+  void FollowRecordCount();
   XLGridCellData GetShownCell(int col, int row);
   std::string ShownRowTitle(int row);
   // The title column as wide as the numbers need.
@@ -216,6 +219,7 @@ class MainWindow {
   class TableViewSource final : public XLGridDataSource {
    public:
     explicit TableViewSource(MainWindow& window) : window_(window) {}
+    void BeforePaint() override { window_.FollowRecordCount(); }
     void FetchRows(int first, int last) override { window_.FetchShownRows(first, last); }
     XLGridCellData GetCellData(int col, int row) override { return window_.GetShownCell(col, row); }
     std::string GetRowTitle(int row) override { return window_.ShownRowTitle(row); }

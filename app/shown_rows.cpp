@@ -1,12 +1,19 @@
 // The table view's owner data: the view holds no copy of the table, and
 // each paint asks the session for the records it shows, so a record always
 // looks as the file held it when it was drawn.
+#include <algorithm>
 #include <string>
 
 #include "main_window.h"
 #include "text.h"
 
 namespace tabulon {
+
+void MainWindow::FollowRecordCount() {
+  if (busy_ || !Session->NoticeRecordCountChange()) return;
+  TableGrid->SetRowCount(int(std::min<uint32_t>(Session->GetRecordCount(), uint32_t(kXLGridMaxRows))));
+  FitRowTitles();
+}
 
 void MainWindow::FetchShownRows(int first, int last) {
   Session->FetchRows(first + 1, last + 1);

@@ -43,6 +43,7 @@ constexpr uint32_t kTitleTextFlags = kDtCenter | kDtVCenter | kDtSingleLine | kD
 
 void XLGrid::Paint(Canvas& dc) {
   if (update_count_ > 0) return;
+  if (source_) source_->BeforePaint();
   const Size client = GetClientSize();
   if (buffer_->GetWidth() != client.Width || buffer_->GetHeight() != client.Height)
     buffer_->SetSize(client.Width, client.Height);

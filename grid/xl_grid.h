@@ -168,6 +168,9 @@ struct XLGridEditor {
 class XLGridDataSource {
  public:
   virtual ~XLGridDataSource() = default;
+  // Before each paint: the owner may change the counts now (its data
+  // changed meanwhile), and the paint follows them.
+  virtual void BeforePaint() {}
   virtual void FetchRows(int /*first*/, int /*last*/) {}
   virtual XLGridCellData GetCellData(int /*col*/, int /*row*/) { return XLGridCellData{}; }
   virtual std::string GetRowTitle(int /*row*/) { return std::string(); }

@@ -69,6 +69,21 @@ bool TableSession::ShowsBinaryData(const ShownRecord& record, int field) const {
          record.Texts[size_t(field - 1)] == AnsiToUtf8(BinaryDataMarker());
 }
 
+bool TableSession::NoticeRecordCountChange() {
+  if (!loaded_) return false;
+  DbfFileInfo info;
+  if (!fs_.GetInfo(file_name_, &info)) return false;
+  const bool as_seen = info.Size == seen_.Data.Size && info.ModifiedTime == seen_.Data.ModifiedTime;
+  const bool as_looked = info.Size == looked_.Size && info.ModifiedTime == looked_.ModifiedTime;
+  looked_ = info;
+  if (as_seen || as_looked) return false;
+  const TableSnapshot now = TakeSnapshot(*table_, fs_);
+  if (!now.Valid || now.RecordCount == record_count_) return false;
+  record_count_ = now.RecordCount;
+  shown_.clear();
+  return true;
+}
+
 void TableSession::OpenView() {
   DbfTable& view = *view_table_;
   view.SetFileNames(file_name_, memo_file_name_);

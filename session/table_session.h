@@ -133,6 +133,13 @@ class TableSession {
   void FetchRows(int32_t first, int32_t last);
   const ShownRecord& GetShownRecord(int32_t record);
   void ForgetShownRows() { shown_.clear(); }
+  // A look at the data file before a paint: when another program changed
+  // its record count since the last command (a pack, appends), the count
+  // follows and true is returned, so the view shows as many rows as the
+  // file holds. What the user saw stays the measure for writes: they are
+  // refused until a command shows the table anew. Costs a stat while the
+  // file is as last seen.
+  bool NoticeRecordCountChange();
   // Whether field f of a record as shown holds binary data (a marker).
   bool ShowsBinaryData(const ShownRecord& record, int field) const;
   // Records first..last in order, each as shown, read in one open of the
@@ -232,6 +239,8 @@ class TableSession {
   bool oem_ = false;
   // The table's files as the user last saw them.
   TableSnapshot seen_;
+  // The data file as the last look before a paint found it.
+  DbfFileInfo looked_;
   std::map<int32_t, ShownRecord> shown_;
   // Of the view's fields while it reads records: memo or not, and layout.
   mutable std::vector<std::pair<bool, DbfValueLayout>> kinds_;

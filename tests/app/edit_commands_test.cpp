@@ -588,6 +588,11 @@ TEST_F(EditCommandsTest, ChangesByAnotherProgramAreNotOverwritten) {
   bytes[4] = 4;
   Write("staff.dbf", bytes);
   const Bytes changed = Read("staff.dbf");
+  // The view follows at its next paint: as many rows as the file holds.
+  w.Window->Show();
+  w.TableGrid->Invalidate();
+  w.TableGrid->Update();
+  EXPECT_EQ(w.TableGrid->RowCount(), 4);
   EditCell(0, 1, "Xx");
   EXPECT_EQ(Read("staff.dbf"), changed);
   ASSERT_EQ(w.TableGrid->RowCount(), 4);
