@@ -56,13 +56,13 @@ TEST(PeerLocks, EveryWriteRefusedWhileAnotherProgramHoldsItsLocks) {
   for (const Family& f : families) {
     const bool vfp = f.Version == 0x30;
     const std::string memo = folder.Path(f.Version == 0x83 ? "t.dbt" : "t.fpt");
-    test::TableSpec spec;
-    spec.Version = f.Version;
-    spec.Fields = {{"NAME", 'C', 11}, {"NOTES", 'M', uint8_t(vfp ? 4 : 10)}};
-    spec.HeaderSize = vfp ? 97 + 263 : 97;
-    spec.Records = {" first", "*second", " third"};
-    for (auto& r : spec.Records) r.resize(vfp ? 16 : 22, vfp ? '\0' : ' ');
-    Bytes table = test::MakeTable(spec);
+    test::TableSpec layout;
+    layout.Version = f.Version;
+    layout.Fields = {{"NAME", 'C', 11}, {"NOTES", 'M', uint8_t(vfp ? 4 : 10)}};
+    layout.HeaderSize = vfp ? 97 + 263 : 97;
+    layout.Records = {" first", "*second", " third"};
+    for (auto& r : layout.Records) r.resize(vfp ? 16 : 22, vfp ? '\0' : ' ');
+    Bytes table = test::MakeTable(layout);
     table[28] = f.Flags;
     const Bytes memo_bytes = f.Version == 0x83 ? test::MakeDbt({}) : test::MakeFpt(64, {});
     for (bool whole : {false, true}) {
