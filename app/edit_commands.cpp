@@ -24,7 +24,7 @@ XLGridEditor MainWindow::BeginCellEdit(int col, int row) {
   }
   if (memo && Session->ShowsBinaryData(ShownRow(row), field)) {
     // Its bytes are no text: written back as text they would be cut.
-    Tell(OutcomeText(BinaryDataOutcome(field)));
+    Tell(OutcomeText(Refused(Refusal::BinaryData, field)));
     return lent;
   }
   if (memo) {

@@ -29,10 +29,15 @@ std::string TrimRightBlanks(const std::string& text) {
   return text.substr(0, end);
 }
 
-std::string TrimBlanks(const std::string& text) {
+std::string TrimBlanks(std::string text) {
   size_t begin = 0;
   while (begin < text.size() && IsBlank(text[begin])) ++begin;
-  return TrimRightBlanks(text.substr(begin));
+  size_t end = text.size();
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  // In place: every value of a printed table passes here.
+  text.erase(end);
+  text.erase(0, begin);
+  return text;
 }
 
 int64_t ParseLeadingInteger(const std::string& text) {

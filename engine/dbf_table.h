@@ -30,6 +30,7 @@
 #include "dbf_file.h"
 #include "dbf_stream.h"
 #include "field_values.h"
+#include "memo_blocks.h"
 
 namespace tabulon {
 
@@ -110,8 +111,6 @@ struct MemoFileHeader;
 class DbfLockHold;
 enum class DbfLockScope;
 
-// Why a memo reference cannot be carried by a pack.
-enum class DbfMemoFault { InHeader, PastEnd, Damaged };
 const char* DbfMemoFaultText(DbfMemoFault fault);
 
 // A memo reference a pack could not read: the record's number before the
@@ -372,7 +371,7 @@ std::string PadRight(const std::string& text, size_t width);
 int64_t ParseLeadingInteger(const std::string& text);
 
 // Bytes of 0x20 or less removed at both ends (TrimRight: at the end only).
-std::string TrimBlanks(const std::string& text);
+std::string TrimBlanks(std::string text);
 std::string TrimRightBlanks(const std::string& text);
 
 }  // namespace tabulon

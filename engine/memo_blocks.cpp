@@ -159,4 +159,22 @@ void PutNextFree(const MemoFileHeader& header, uint8_t* header_bytes, uint32_t n
   }
 }
 
+MemoReferenceRead ReadReferencedMemo(DbfStream& memo, const MemoFileHeader& header, uint64_t block,
+                                     MemoBlock* out, DbfMemoFault* fault) {
+  const uint64_t b = header.BlockSize;
+  auto broken = [fault](DbfMemoFault why) {
+    *fault = why;
+    return MemoReferenceRead::Broken;
+  };
+  // Past the end first: within the file, the product cannot overflow.
+  if (block >= memo.GetSize() / b + (memo.GetSize() % b != 0)) return broken(DbfMemoFault::PastEnd);
+  if (block * b < header.HeaderBytes) return broken(DbfMemoFault::InHeader);
+  if (ReadMemoBlock(memo, header, block, out)) return MemoReferenceRead::Read;
+  // A block whose first bytes read is one whose memo is damaged (a length
+  // past the end); otherwise the read itself failed.
+  uint8_t start[8];
+  const size_t n = static_cast<size_t>(std::min<uint64_t>(8, memo.GetSize() - block * b));
+  return memo.ReadExactAt(block * b, start, n) ? broken(DbfMemoFault::Damaged) : MemoReferenceRead::Failed;
+}
+
 }  // namespace tabulon

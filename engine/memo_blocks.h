@@ -60,6 +60,16 @@ constexpr uint64_t kMaxDbt3MemoBytes = 16 * 1024 * 1024;
 // at kMaxDbt3MemoBytes (Data holds the bytes up to there).
 bool ReadMemoBlock(DbfStream& memo, const MemoFileHeader& header, uint64_t block, MemoBlock* out);
 
+// Why a memo reference names no memo that can be read.
+enum class DbfMemoFault { InHeader, PastEnd, Damaged };
+enum class MemoReferenceRead { Read, Broken, Failed };
+
+// The memo a reference names, read into *out: Broken (with *fault) when the
+// block lies past the end of the file or inside its header, or holds no
+// whole memo; Failed when a read itself failed.
+MemoReferenceRead ReadReferencedMemo(DbfStream& memo, const MemoFileHeader& header, uint64_t block,
+                                     MemoBlock* out, DbfMemoFault* fault);
+
 // The bytes that start a memo at a block boundary, not padded.
 std::string EncodeMemoBlock(const MemoFileHeader& header, const MemoBlock& block);
 

@@ -28,23 +28,12 @@ MemoRebuild::Outcome MemoRebuild::Carry(uint64_t old_block, uint64_t* new_block,
     *new_block = known->second;
     return Outcome::Carried;
   }
-  const uint64_t b = header_.BlockSize;
-  auto broken = [fault](DbfMemoFault why) {
-    *fault = why;
-    return Outcome::Broken;
-  };
-  // Past the end first: within the file, the product cannot overflow.
-  if (old_block >= old_.GetSize() / b + (old_.GetSize() % b != 0))
-    return broken(DbfMemoFault::PastEnd);
-  if (old_block * b < header_.HeaderBytes) return broken(DbfMemoFault::InHeader);
-  if (!ReadMemoBlock(old_, header_, old_block, &block_)) {
-    // A block whose first bytes read is one whose memo is damaged (a length
-    // past the end); otherwise the read itself failed.
-    uint8_t start[8];
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(8, old_.GetSize() - old_block * b));
-    return old_.ReadExactAt(old_block * b, start, n) ? broken(DbfMemoFault::Damaged)
-                                                     : Outcome::Failed;
+  switch (ReadReferencedMemo(old_, header_, old_block, &block_, fault)) {
+    case MemoReferenceRead::Broken: return Outcome::Broken;
+    case MemoReferenceRead::Failed: return Outcome::Failed;
+    case MemoReferenceRead::Read: break;
   }
+  const uint64_t b = header_.BlockSize;
   const std::string bytes = EncodeMemoBlock(header_, block_);
   const uint64_t blocks = std::max<uint64_t>(1, (bytes.size() + b - 1) / b);
   if (next_free_ + blocks > UINT32_MAX) return Outcome::Failed;

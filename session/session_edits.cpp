@@ -45,44 +45,33 @@ TypedValue TableSession::TypedToStored(const std::string& stored, const std::str
 Outcome TableSession::WriteValue(int field, const std::string& typed, bool memo) {
   DbfTable& t = *table_;
   if (memo && t.GetMemoKind() == MemoKind::None) return Refused(Refusal::NoMemoFile);
-  if (memo) {
-    std::string bytes;
-    bool binary = false;
-    t.ReadMemo(field, bytes, &binary);
-    if (binary || IsBinaryMemo(bytes)) {
-      Outcome o = Refused(Refusal::BinaryData);
-      o.Field = field;
-      return o;
-    }
-  }
+  // Read before the write begins: its errors are not the write's.
+  bool binary = false;
+  const std::string stored = StoredText(t, field, &binary);
+  if (binary) return Refused(Refusal::BinaryData, field);
+  const bool text = !memo && GetValueLayout(field) == DbfValueLayout::Text;
   std::string fitted = typed;
   // Text longer than a Character field is cut to it; every other value
   // goes whole, so that one too long is refused rather than cut.
-  if (!memo && GetValueLayout(field) == DbfValueLayout::Text) {
+  if (text) {
     const std::string ansi = Utf8ToAnsi(typed);
     if (ansi.size() > GetField(field).Length)
       fitted = AnsiToUtf8(ansi.substr(0, GetField(field).Length));
   }
-  // Read before the write begins: its errors are not the write's.
-  const TypedValue value = TypedToStored(StoredText(t, field), fitted);
-  Outcome o;
-  o.Field = field;
-  o.Record = t.GetRecNo();
+  const TypedValue value = TypedToStored(stored, fitted);
   if (value.Outcome == TypedOutcome::Refused) {
-    o = Refused(Refusal::NoCodePageTwin);
-    o.Field = field;
+    Outcome o = Refused(Refusal::NoCodePageTwin, field);
     o.Detail = value.Bytes;
     return o;
   }
-  if (value.Outcome == TypedOutcome::Store && !memo && GetValueLayout(field) == DbfValueLayout::Text) {
-    // Pasted lines would put tabs and line breaks into a one-line field.
-    for (char c : fitted) {
-      if (uint8_t(c) >= 0x20) continue;
-      o = Refused(Refusal::ControlCharacter);
-      o.Field = field;
-      return o;
-    }
+  // Pasted lines would put tabs and line breaks into a one-line field.
+  if (value.Outcome == TypedOutcome::Store && text) {
+    for (char c : fitted)
+      if (uint8_t(c) < 0x20) return Refused(Refusal::ControlCharacter, field);
   }
+  Outcome o;
+  o.Field = field;
+  o.Record = t.GetRecNo();
   ClearEngineError();
   if (value.Outcome == TypedOutcome::Store) {
     if (t.IsReadOnly()) return Refused(Refusal::ReadOnly);
@@ -92,11 +81,7 @@ Outcome TableSession::WriteValue(int field, const std::string& typed, bool memo)
       t.PutFieldText(field, value.Bytes);
     }
     t.PostRecord();
-    if (t.GetErrorCode() == DbfValueRefused) {
-      o = Refused(Refusal::ValueRefused);
-      o.Field = field;
-      return o;
-    }
+    if (t.GetErrorCode() == DbfValueRefused) return Refused(Refusal::ValueRefused, field);
     if (t.GetErrorCode() != 0) return EngineOutcome();
   }
   // The field's own value rewritten stores nothing and needs no word.
@@ -109,12 +94,8 @@ Outcome TableSession::EditCell(int32_t record, int field, const std::string& typ
   Outcome checked = CheckedField(field);
   if (checked.Kind != OutcomeKind::Done) return checked;
   const bool memo = GetFieldType(field) == DbfFieldType::Memo;
-  if (!memo && !TakesTypedText(GetValueLayout(field))) {
-    Outcome o = Refused(Refusal::ValueRefused);
-    o.Field = field;
-    return o;
-  }
-  Outcome opened = OpenForRecordWrite(record, seen);
+  if (!memo && !TakesTypedText(GetValueLayout(field))) return Refused(Refusal::ValueRefused, field);
+  Outcome opened = OpenForRecordWrite({record}, seen);
   if (opened.Kind != OutcomeKind::Done) return opened;
   table_->GoTo(record);
   Outcome o = table_->BufferHoldsRecord() ? WriteValue(field, typed, memo) : EngineOutcome();
@@ -127,19 +108,14 @@ Outcome TableSession::EditCell(int32_t record, int field, const std::string& typ
 Outcome TableSession::ReadMemoText(int32_t record, int field, std::string& text) {
   Outcome checked = CheckedField(field);
   if (checked.Kind != OutcomeKind::Done) return checked;
-  Outcome opened = OpenForRecordWrite(record, nullptr);
+  Outcome opened = OpenForRecordWrite({record});
   if (opened.Kind != OutcomeKind::Done) return opened;
   table_->GoTo(record);
-  std::string bytes;
   bool binary = false;
-  table_->ReadMemo(field, bytes, &binary);
+  const std::string shown = ShownText(*table_, field, &binary);
   Outcome o;
-  if (binary || IsBinaryMemo(bytes)) {
-    o = Refused(Refusal::BinaryData);
-    o.Field = field;
-  } else {
-    text = AnsiToUtf8(ShownText(*table_, field));
-  }
+  if (binary) o = Refused(Refusal::BinaryData, field);
+  else text = AnsiToUtf8(shown);
   ClearEngineError();
   CloseTable();
   return o;
@@ -149,11 +125,7 @@ Outcome TableSession::WriteMemo(int32_t record, int field, const std::string& ty
                                 const ShownRecord* seen) {
   Outcome checked = CheckedField(field);
   if (checked.Kind != OutcomeKind::Done) return checked;
-  if (GetFieldType(field) != DbfFieldType::Memo) {
-    Outcome o = Refused(Refusal::ValueRefused);
-    o.Field = field;
-    return o;
-  }
+  if (GetFieldType(field) != DbfFieldType::Memo) return Refused(Refusal::ValueRefused, field);
   // A memo field's edit, as a cell's.
   return EditCell(record, field, typed, seen);
 }
@@ -176,7 +148,7 @@ Outcome TableSession::AppendRecord(int32_t* record) {
 Outcome TableSession::RemoveRecord(int32_t record) {
   Outcome checked = CheckedRecord(record);
   if (checked.Kind != OutcomeKind::Done) return checked;
-  Outcome opened = OpenForRecordWrite(record, nullptr);
+  Outcome opened = OpenForRecordWrite({record});
   if (opened.Kind != OutcomeKind::Done) return opened;
   Outcome refused = RefuseWhenReadOnly();
   if (refused.Kind != OutcomeKind::Done) return refused;
@@ -190,17 +162,13 @@ Outcome TableSession::RemoveRecord(int32_t record) {
 }
 
 Outcome TableSession::SetDeleted(int32_t record, bool deleted) {
-  return Mark(record, deleted ? MarkChange::Set : MarkChange::Clear);
+  return Mark({record}, deleted ? MarkChange::Set : MarkChange::Clear);
 }
 
-Outcome TableSession::ToggleDeleted(int32_t record) { return Mark(record, MarkChange::Toggle); }
+Outcome TableSession::ToggleDeleted(int32_t record) { return Mark({record}, MarkChange::Toggle); }
 
 Outcome TableSession::SetDeleted(const std::vector<int32_t>& records, bool deleted) {
   return Mark(records, deleted ? MarkChange::Set : MarkChange::Clear);
-}
-
-Outcome TableSession::Mark(int32_t record, MarkChange change) {
-  return Mark(std::vector<int32_t>{record}, change);
 }
 
 Outcome TableSession::Mark(const std::vector<int32_t>& records, MarkChange change) {
@@ -208,15 +176,9 @@ Outcome TableSession::Mark(const std::vector<int32_t>& records, MarkChange chang
     Outcome checked = CheckedRecord(record);
     if (checked.Kind != OutcomeKind::Done) return checked;
   }
-  Outcome opened = OpenForRecordWrite(-1, nullptr);
-  if (opened.Kind != OutcomeKind::Done) return opened;
   // Every record still as the user saw it, or none is written.
-  for (int32_t record : records) {
-    if (RecordShows(record, nullptr)) continue;
-    CloseTable();
-    shown_.clear();
-    return Refused(Refusal::TableChanged);
-  }
+  Outcome opened = OpenForRecordWrite(records);
+  if (opened.Kind != OutcomeKind::Done) return opened;
   Outcome refused = RefuseWhenReadOnly();
   if (refused.Kind != OutcomeKind::Done) return refused;
   Outcome o;

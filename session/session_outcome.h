@@ -77,8 +77,9 @@ inline Outcome Refused(Refusal reason) {
   return o;
 }
 
-inline Outcome BinaryDataOutcome(int field) {
-  Outcome o = Refused(Refusal::BinaryData);
+// Refused for a reason that concerns one field.
+inline Outcome Refused(Refusal reason, int field) {
+  Outcome o = Refused(reason);
   o.Field = field;
   return o;
 }

@@ -25,16 +25,16 @@ const std::string& BinaryDataMarker() {
 
 }  // namespace
 
-bool IsBinaryMemo(const std::string& bytes) { return bytes.find('\0') != std::string::npos; }
-
-std::string TableSession::StoredText(DbfTable& table, int field) const {
+std::string TableSession::StoredText(DbfTable& table, int field, bool* binary) const {
   std::string text;
   if (table.GetFieldType(field) == DbfFieldType::Memo) {
-    bool binary = false;
-    table.ReadMemo(field, text, &binary);
+    bool marked = false;
+    table.ReadMemo(field, text, &marked);
     // An image or other bytes that are no text: shown, edited and so
     // written back as text, they would be cut at their first zero byte.
-    return binary || IsBinaryMemo(text) ? BinaryDataMarker() : text;
+    const bool bytes = marked || text.find('\0') != std::string::npos;
+    if (binary) *binary = bytes;
+    return bytes ? BinaryDataMarker() : text;
   }
   // Binary data has no text a user could read or match.
   if (!HasTextForm(table.GetValueLayout(field))) return BinaryDataMarker();
@@ -43,25 +43,24 @@ std::string TableSession::StoredText(DbfTable& table, int field) const {
 
 // Every value of every record passes here when a table is printed or
 // exported: it makes no copy it can avoid.
-std::string TableSession::ShownText(DbfTable& table, int field) const {
-  return ShownText(table, field, table.GetFieldType(field) == DbfFieldType::Memo, table.GetValueLayout(field));
+std::string TableSession::ShownText(DbfTable& table, int field, bool* binary) const {
+  return ShownText(table, field, table.GetFieldType(field) == DbfFieldType::Memo, table.GetValueLayout(field),
+                   binary);
 }
 
-std::string TableSession::ShownText(DbfTable& table, int field, bool memo, DbfValueLayout layout) const {
-  if (!memo && !HasTextForm(layout)) return BinaryDataMarker();
-  std::string text = memo ? StoredText(table, field) : table.GetFieldText(field);
-  if (memo && text == BinaryDataMarker()) return text;
-  if (!memo && layout == DbfValueLayout::Number) {
+std::string TableSession::ShownText(DbfTable& table, int field, bool memo, DbfValueLayout layout,
+                                    bool* binary) const {
+  if (!memo) {
+    if (!HasTextForm(layout)) return BinaryDataMarker();
     // A number's leading blanks only right-justify it in the file; the cell
     // right-aligns it, and blanks would hide its digits in a narrow column.
-    size_t start = 0, end = text.size();
-    while (start < end && uint8_t(text[start]) <= 0x20) ++start;
-    while (end > start && uint8_t(text[end - 1]) <= 0x20) --end;
-    text.erase(end);
-    text.erase(0, start);
-    return text;
+    if (layout == DbfValueLayout::Number) return TrimBlanks(table.GetFieldText(field));
+    return oem_ ? OemToAnsi(table.GetFieldText(field)) : table.GetFieldText(field);
   }
-  return oem_ ? OemToAnsi(text) : text;
+  bool bytes = false;
+  std::string text = StoredText(table, field, &bytes);
+  if (binary) *binary = bytes;
+  return bytes || !oem_ ? text : OemToAnsi(text);
 }
 
 bool TableSession::ShowsBinaryData(const ShownRecord& record, int field) const {

@@ -206,9 +206,7 @@ Outcome TableSession::CheckedRecord(int32_t record) const {
 Outcome TableSession::CheckedField(int field) const {
   if (!loaded_) return Refused(Refusal::NoTable);
   if (field < 1 || field > GetFieldCount()) {
-    Outcome o = Refused(Refusal::NoSuchField);
-    o.Field = field;
-    return o;
+    return Refused(Refusal::NoSuchField, field);
   }
   return Outcome{};
 }
@@ -219,12 +217,14 @@ Outcome TableSession::RefuseWhenReadOnly() {
   return Refused(Refusal::ReadOnly);
 }
 
-Outcome TableSession::OpenForRecordWrite(int32_t record, const ShownRecord* seen) {
+Outcome TableSession::OpenForRecordWrite(const std::vector<int32_t>& records, const ShownRecord* seen) {
   Outcome opened = OpenTable();
   if (opened.Kind != OutcomeKind::Done) return opened;
-  // The file's sizes and time tell most changes; the record itself tells
-  // those a coarse clock hides (a same-size change within its tick).
-  if (TakeSnapshot(*table_, fs_) == seen_ && (record < 1 || RecordShows(record, seen))) return opened;
+  // The file's sizes and time tell most changes; the records themselves
+  // tell those a coarse clock hides (a same-size change within its tick).
+  bool as_seen = TakeSnapshot(*table_, fs_) == seen_;
+  for (size_t i = 0; i < records.size() && as_seen; ++i) as_seen = RecordShows(records[i], seen);
+  if (as_seen) return opened;
   CloseTable();
   shown_.clear();
   return Refused(Refusal::TableChanged);

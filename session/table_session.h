@@ -43,9 +43,6 @@ struct ShownRecord {
   bool Read = false;
 };
 
-// Whether a memo's bytes are binary data rather than text.
-bool IsBinaryMemo(const std::string& bytes);
-
 // Why the session shows a table in the code page it does.
 enum class CodePageReason { TextLetters, LanguageDriver, Default };
 
@@ -192,9 +189,10 @@ class TableSession {
   Outcome OpenTable();
   // Closes it and remembers its structure and how its files look.
   void CloseTable();
-  // OpenTable, then a check that the files are as the user saw them and,
-  // for a record, that it still shows what the user saw.
-  Outcome OpenForRecordWrite(int32_t record, const ShownRecord* seen);
+  // OpenTable, then a check that the files are as the user saw them and
+  // that each record still shows what the user saw (seen, for one record
+  // an edit started from; the record as last shown otherwise).
+  Outcome OpenForRecordWrite(const std::vector<int32_t>& records, const ShownRecord* seen = nullptr);
   bool RecordShows(int32_t record, const ShownRecord* seen);
   Outcome RefuseWhenReadOnly();
   void ReadStructure();
@@ -207,9 +205,11 @@ class TableSession {
   // Field f of the record in table's buffer: the value as stored (a
   // memo's text; a marker for binary data), and as shown in the display code page (Windows-1251
   // inside the session; UTF-8 only at its edges).
-  std::string StoredText(DbfTable& table, int field) const;
-  std::string ShownText(DbfTable& table, int field) const;
-  std::string ShownText(DbfTable& table, int field, bool memo, DbfValueLayout layout) const;
+  // *binary (when asked) tells a memo of binary data, shown as a marker.
+  std::string StoredText(DbfTable& table, int field, bool* binary = nullptr) const;
+  std::string ShownText(DbfTable& table, int field, bool* binary = nullptr) const;
+  std::string ShownText(DbfTable& table, int field, bool memo, DbfValueLayout layout,
+                        bool* binary = nullptr) const;
   // Opens the view's reading table on the loaded files.
   void OpenView();
   void ReadRows(int32_t first, int32_t last);
@@ -219,7 +219,6 @@ class TableSession {
   TypedValue TypedToStored(const std::string& stored, const std::string& typed) const;
   Outcome WriteValue(int field, const std::string& typed, bool memo);
   enum class MarkChange { Set, Clear, Toggle };
-  Outcome Mark(int32_t record, MarkChange change);
   Outcome Mark(const std::vector<int32_t>& records, MarkChange change);
 
   DbfFileSystem& fs_;
