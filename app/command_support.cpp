@@ -62,6 +62,7 @@ std::string MainWindow::ValueRefusal(int field) const {
 }
 
 std::string MainWindow::OutcomeText(const Outcome& o) const {
+  if (o.Kind == OutcomeKind::Failed) return EngineMessage(o.EngineCode, o.EngineText);
   const std::string row = std::to_string(o.Row);
   switch (o.Reason) {
     case Refusal::None: return o.EngineCode != 0 ? EngineMessage(o.EngineCode, o.EngineText) : std::string();
@@ -106,7 +107,7 @@ bool MainWindow::Report(const Outcome& o) {
     ReportLoadFailure(o);
     return false;
   }
-  const std::string text = o.Kind == OutcomeKind::Failed ? EngineMessage(o.EngineCode, o.EngineText) : OutcomeText(o);
+  const std::string text = OutcomeText(o);
   switch (o.Reason) {
     case Refusal::TableChanged:
       // Nothing written: the view shows what the file now holds.
@@ -135,7 +136,7 @@ void MainWindow::ReportLoadFailure(const Outcome& o) {
     return;
   }
   SetStatus(texts::kStatusError);
-  Tell(o.Kind == OutcomeKind::Failed ? EngineMessage(o.EngineCode, o.EngineText) : OutcomeText(o));
+  Tell(OutcomeText(o));
 }
 
 }  // namespace tabulon
