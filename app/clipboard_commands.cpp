@@ -6,6 +6,7 @@
 
 #include "clipboard.h"
 #include "main_window.h"
+#include "utf8_length.h"
 
 namespace tabulon {
 
@@ -60,7 +61,8 @@ void MainWindow::PasteIntoCell() {
   // in the field as it is.
   if (edit->GetKind() != ControlKind::Memo) text = text.substr(0, text.find_first_of("\r\n"));
   edit->SetText(text);
-  edit->Perform(kEmSetSel, text.size(), intptr_t(text.size()));  // the caret after it
+  const size_t end = Utf8Length(text);
+  edit->Perform(kEmSetSel, end, intptr_t(end));  // the caret after it
 }
 
 }  // namespace tabulon

@@ -60,15 +60,15 @@ bool MainWindow::EndCellEdit(int col, int row, std::string& text, bool accept) {
   edited_row_ = -1;
   const int field = FieldOfColumn(col);
   const std::string shown = field >= 1 && size_t(field) <= seen.Texts.size()
-                                ? Utf8ToAnsi(seen.Texts[size_t(field - 1)])
+                                ? (seen.Texts[size_t(field - 1)])
                                 : std::string();
   // A memo is written whole from the editor, whatever the grid kept of it.
   MemoTransferText = MemoCellEditor->GetText();
   const bool memo = field >= 1 && field <= Session->GetFieldCount() &&
                     Session->GetFieldType(field) == DbfFieldType::Memo;
-  const Outcome o = Session->EditCell(row + 1, field, AnsiToUtf8(memo ? MemoTransferText : text), &seen);
+  const Outcome o = Session->EditCell(row + 1, field, (memo ? MemoTransferText : text), &seen);
   if (o.IsDone()) {
-    text = Utf8ToAnsi(o.Text);  // what the file now holds
+    text = (o.Text);  // what the file now holds
     SetStatus(texts::kStatusOk);
   } else {
     // Nothing written: the view reads what the file holds at its next paint.
@@ -93,8 +93,7 @@ void MainWindow::DeleteRecord() {
   if (!TableGrid->HasCell(at)) return;
   // Rows marked, but not the current one: the user may think "X" takes those.
   if (!TableGrid->IsRowMarked(at.Row) && !TableGrid->GetMarkedRows().empty() &&
-      !program_.GetApplet().Ask(Utf8ToAnsi(texts::kDeleteCurrentPrefix + std::to_string(at.Row + 1) +
-                                           texts::kDeleteCurrentSuffix)))
+      !program_.GetApplet().Ask(texts::kDeleteCurrentPrefix + std::to_string(at.Row + 1) + texts::kDeleteCurrentSuffix))
     return;
   // That record only: records another program marked deleted stay.
   const Outcome o = Session->RemoveRecord(at.Row + 1);

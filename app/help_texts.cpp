@@ -1,6 +1,5 @@
-// The help and about texts, line by line as the windows show them (UTF-8
-// here; converted to Windows-1251 when shown). Trailing and doubled spaces
-// are part of the text.
+// The help and about texts, line by line as the windows show them.
+// Trailing and doubled spaces are part of the text.
 #include "texts.h"
 
 namespace tabulon::texts {

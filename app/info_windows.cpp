@@ -12,7 +12,7 @@ std::unique_ptr<Memo> NewTextBox(Form& form, const MemoOptions& options, Color c
                                  const std::string& utf8) {
   auto box = NewMemo(&form, options);
   box->SetAlign(Align::Client);
-  box->SetText(Utf8ToAnsi(utf8));
+  box->SetText(utf8);
   box->SetColor(color);
   return box;
 }
@@ -20,7 +20,7 @@ std::unique_ptr<Memo> NewTextBox(Form& form, const MemoOptions& options, Color c
 }  // namespace
 
 InfoWindow::InfoWindow(const char* caption, int left, int top, int width, int height) {
-  Window = NewForm(Utf8ToAnsi(caption));
+  Window = NewForm(caption);
   Window->Hide();
   Window->SetBorderIcons(false, false);
   Window->SetPosition(left, top);

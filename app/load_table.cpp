@@ -74,7 +74,7 @@ void MainWindow::ShowLoaded(const Outcome& loaded) {
   // The hits of the table shown before name none of this one's records.
   SearchResultList->Clear();
   SearchHitRecords.clear();
-  SearchTitle->SetText(Utf8ToAnsi(texts::kSearchTitle));
+  SearchTitle->SetText(texts::kSearchTitle);
   if (!loaded.IsDone()) {
     ReportLoadFailure(loaded);
     return;
@@ -112,7 +112,7 @@ bool MainWindow::ChooseTableFile(FileDialogMode mode) {
   FileDialog->SetMode(mode);
   FileDialog->SetOptions(mode == FileDialogMode::Open ? kTableDialogOptions
                                                       : kTableDialogOptions & ~kOfnFileMustExist);
-  FileDialog->SetFilter(Utf8ToAnsi(texts::kTableFilter));
+  FileDialog->SetFilter(texts::kTableFilter);
   FileDialog->SetDefaultExt("");  // a name without extension is used as typed
   return FileDialog->Execute();
 }
@@ -155,7 +155,7 @@ void MainWindow::FillGrid() {
   TableGrid->SetRowCount(rows);
   std::vector<std::string> titles;
   titles.reserve(size_t(fields));
-  for (int f : column_fields_) titles.push_back(Utf8ToAnsi(Session->GetFieldTitle(f)));
+  for (int f : column_fields_) titles.push_back(Session->GetFieldTitle(f));
   TableGrid->SetColTitles(titles);
   // Whatever the view drew before is read afresh.
   Session->ForgetShownRows();

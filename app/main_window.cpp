@@ -15,8 +15,6 @@ namespace tabulon {
 
 namespace {
 
-std::string Ansi(const char* utf8) { return Utf8ToAnsi(utf8); }
-
 // The table view lets rows be marked, sized and columns be sized and moved;
 // the field grid the same without row sizing.
 constexpr uint8_t kTableGridOptions =
@@ -31,7 +29,7 @@ void SetTitleFace(XLGrid& grid) {
 
 // A label at the left of a title bar, following the bar's width.
 std::unique_ptr<Label> NewTitleLabel(Panel& bar, const char* text) {
-  auto label = NewLabel(&bar, Ansi(text));
+  auto label = NewLabel(&bar, std::string(text));
   label->SetPosition(8, 6);
   Anchors anchors;
   anchors.Right = true;
@@ -40,7 +38,7 @@ std::unique_ptr<Label> NewTitleLabel(Panel& bar, const char* text) {
 }
 
 std::unique_ptr<Button> NewBarButton(Panel& bar, const char* caption, int left, int width) {
-  auto button = NewButton(&bar, Ansi(caption));
+  auto button = NewButton(&bar, std::string(caption));
   button->SetBounds(left, 3, width, 22);
   return button;
 }
@@ -64,21 +62,21 @@ void MoveEntry(std::vector<int>& list, int from, int to) {
 
 MainWindow::MainWindow(Program& program, DbfFileSystem* fs)
     : program_(program), fs_(fs != nullptr ? *fs : PlatformFileSystem()) {
-  Window = NewForm(Ansi(texts::kMainCaption));
+  Window = NewForm(std::string(texts::kMainCaption));
   Window->Hide();
   Window->SetPosition(252, 126);
   Window->GetFont().SetName("Arial");
   Window->GetFont().SetCharSet(kRussianCharSet);
 
   std::vector<std::string> menu_items;
-  for (const char* item : texts::kMenuTemplate) menu_items.push_back(Ansi(item));
+  for (const char* item : texts::kMenuTemplate) menu_items.push_back(std::string(item));
   MainMenu = NewMenuBar(*Window, menu_items);
   // The client area is what lies below the menu bar.
   Window->SetClientSize(558, 513);
 
   Session = std::make_unique<TableSession>(&fs_);
   FileDialog = NewFileDialog();
-  FileDialog->SetFilter(Ansi(texts::kTableFilter));
+  FileDialog->SetFilter(std::string(texts::kTableFilter));
 
   TableGrid = NewXLGrid(Window.get(), 0, 0, kTableGridOptions);
   TableGrid->SetAlign(Align::Client);
@@ -87,7 +85,7 @@ MainWindow::MainWindow(Program& program, DbfFileSystem* fs)
   TypeCellEditor = NewComboBox(Window.get(), ComboBoxOptions{false, 8});
   TypeCellEditor->SetPosition(656, 680);
   TypeCellEditor->Hide();
-  TypeCellEditor->SetItems({Ansi(texts::kFieldTypes[0]), Ansi(texts::kFieldTypes[1])});
+  TypeCellEditor->SetItems({std::string(texts::kFieldTypes[0]), std::string(texts::kFieldTypes[1])});
   TypeCellEditor->SetItemIndex(0);
 
   TextCellEditor = NewEdit(Window.get());
@@ -107,7 +105,7 @@ MainWindow::MainWindow(Program& program, DbfFileSystem* fs)
   MemoCellEditor = NewMemo(Window.get(), memo_options);
   MemoCellEditor->SetBounds(16, 560, 1105, 200);
   MemoCellEditor->Hide();
-  MemoCellEditor->SetText(Ansi(texts::kMemoEditorInitialText));
+  MemoCellEditor->SetText(std::string(texts::kMemoEditorInitialText));
 
   BuildSearchArea();
   BuildButtonBar();
@@ -148,7 +146,7 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildNewTableArea() {
   NewTablePanel = NewPanel(Window.get(), PanelOptions{Align::Bottom, 150, true});
-  FieldCountLabel = NewLabel(NewTablePanel.get(), Ansi(texts::kFieldCountLabel));
+  FieldCountLabel = NewLabel(NewTablePanel.get(), std::string(texts::kFieldCountLabel));
   FieldCountLabel->SetPosition(5, 123);
   NewTableTitleBar = NewPanel(NewTablePanel.get(), PanelOptions{Align::Top, 28, true});
   NewTableTitle = NewTitleLabel(*NewTableTitleBar, texts::kNewTableTitle);
@@ -158,17 +156,17 @@ void MainWindow::BuildNewTableArea() {
   FieldGrid->SetSize(FieldGrid->GetWidth(), 86);
   FieldGrid->SetDefaultColWidth(150);
   std::vector<std::string> titles;
-  for (const char* title : texts::kFieldGridTitles) titles.push_back(Ansi(title));
+  for (const char* title : texts::kFieldGridTitles) titles.push_back(std::string(title));
   FieldGrid->SetColTitles(titles);
   FieldGrid->SetRowTitleWidth(0);
   FieldGrid->SetColTitleHeight(30);
   SetTitleFace(*FieldGrid);
 
-  FieldCountButton = NewButton(NewTablePanel.get(), Ansi(texts::kFieldCountButton));
+  FieldCountButton = NewButton(NewTablePanel.get(), std::string(texts::kFieldCountButton));
   FieldCountButton->SetBounds(197, 120, 41, 22);
   FieldCountEdit = NewEdit(NewTablePanel.get(), EditOptions{true, false});
   FieldCountEdit->SetBounds(141, 120, 49, 22);
-  CreateTableButton = NewButton(NewTablePanel.get(), Ansi(texts::kCreateTableButton));
+  CreateTableButton = NewButton(NewTablePanel.get(), std::string(texts::kCreateTableButton));
   CreateTableButton->SetBounds(245, 120, 89, 22);
 }
 
@@ -182,7 +180,7 @@ void MainWindow::BuildSearchArea() {
   SearchResultList->SetAnchors(anchors);
   SearchMaskEdit = NewEdit(SearchPanel.get());
   SearchMaskEdit->SetBounds(5, 92, 377, 22);
-  SearchButton = NewButton(SearchPanel.get(), Ansi(texts::kSearchButton));
+  SearchButton = NewButton(SearchPanel.get(), std::string(texts::kSearchButton));
   SearchButton->SetPosition(389, 92);
 
   SearchTitleBar = NewPanel(Window.get(), PanelOptions{Align::Bottom, 27, true});
@@ -191,7 +189,7 @@ void MainWindow::BuildSearchArea() {
 
 void MainWindow::BuildButtonBar() {
   ButtonBar = NewPanel(Window.get(), PanelOptions{Align::Bottom, 33, true});
-  StatusLabel = NewLabel(ButtonBar.get(), Ansi(texts::kStatusOk));
+  StatusLabel = NewLabel(ButtonBar.get(), std::string(texts::kStatusOk));
   StatusLabel->SetAutoSize(false);
   StatusLabel->SetBounds(237, 5, 169, 19);
   Panel& bar = *ButtonBar;
@@ -203,7 +201,7 @@ void MainWindow::BuildButtonBar() {
   ReloadButton = NewBarButton(bar, texts::kReloadButton, 69, 25);
   PackButton = NewBarButton(bar, texts::kPackButton, 104, 25);
   MemoButton = NewBarButton(bar, texts::kMemoButton, 509, 33);
-  OemCheckBox = NewCheckBox(ButtonBar.get(), Ansi(texts::kOemCheckBox));
+  OemCheckBox = NewCheckBox(ButtonBar.get(), std::string(texts::kOemCheckBox));
   OemCheckBox->SetBounds(137, 3, 72, 22);
 }
 
@@ -272,9 +270,9 @@ void MainWindow::ShowInfo(Form& window) {
 void MainWindow::SetStatus(const char* word) {
   // All is well with a table that can only be read: the word says so.
   if (std::strcmp(word, texts::kStatusOk) == 0 && Session->IsLoaded() && Session->IsReadOnly()) word = texts::kStatusReadOnly;
-  StatusLabel->SetText(Utf8ToAnsi(word));
+  StatusLabel->SetText(word);
 }
 
-void MainWindow::Tell(const std::string& text) { program_.GetApplet().ShowMessage(Utf8ToAnsi(text)); }
+void MainWindow::Tell(const std::string& text) { program_.GetApplet().ShowMessage(text); }
 
 }  // namespace tabulon

@@ -26,10 +26,10 @@ void MainWindow::EditMemo() {
   Outcome written;
   MemoEditorWindow& editor = program_.GetMemoEditorWindow();
   editor.Memo1->Clear();
-  editor.Memo1->SetText(Utf8ToAnsi(text));
+  editor.Memo1->SetText(text);
   if (editor.ShowModal() == kMemoSaved) {
     SetStatus(texts::kStatusSave);
-    written = Session->WriteMemo(at.Row + 1, field, AnsiToUtf8(editor.SavedText), &seen);
+    written = Session->WriteMemo(at.Row + 1, field, (editor.SavedText), &seen);
     if (written.IsDone() || Session->IsLoaded()) FillGrid();
   }
   editor.GetForm().Hide();

@@ -7,15 +7,15 @@
 namespace tabulon {
 
 MemoEditorWindow::MemoEditorWindow() {
-  Window = NewForm(Utf8ToAnsi(texts::kMemoEditorCaption));
+  Window = NewForm(texts::kMemoEditorCaption);
   Window->Hide();
   Window->SetPosition(303, 219);
   Window->SetClientSize(468, 413);
 
   ButtonPanel = NewPanel(Window.get(), PanelOptions{Align::Bottom, 36, true});
-  SaveButton = NewButton(ButtonPanel.get(), Utf8ToAnsi(texts::kSaveButton));
+  SaveButton = NewButton(ButtonPanel.get(), (texts::kSaveButton));
   SaveButton->SetBounds(13, 5, 96, 22);
-  ExitButton = NewButton(ButtonPanel.get(), Utf8ToAnsi(texts::kExitButton));
+  ExitButton = NewButton(ButtonPanel.get(), (texts::kExitButton));
   ExitButton->SetPosition(359, 5);
 
   MemoOptions options;
@@ -26,7 +26,7 @@ MemoEditorWindow::MemoEditorWindow() {
   Memo1 = NewMemo(Window.get(), options);
   Memo1->SetAlign(Align::Client);
   Memo1->SetColor(kClWindow);
-  Memo1->SetText(Utf8ToAnsi(texts::kMemoEditorInitialText));
+  Memo1->SetText(texts::kMemoEditorInitialText);
   Memo1->SetMaxLength(kMemoEditorMaxLength);
 
   SaveButton->OnClick = [this](Button&) {

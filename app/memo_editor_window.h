@@ -36,7 +36,7 @@ class MemoEditorWindow {
   std::unique_ptr<Memo> Memo1;
   std::unique_ptr<Button> SaveButton;
   std::unique_ptr<Button> ExitButton;
-  // Windows-1251: the text of Memo1 at the last press of SaveButton.
+  // The text of Memo1 at the last press of SaveButton.
   std::string SavedText;
   int MemoEditResult = kMemoNotSaved;
 };

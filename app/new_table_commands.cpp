@@ -75,21 +75,21 @@ void MainWindow::CreateNewTable() {
   std::vector<NewFieldRow> rows;
   for (int row = 0; row < FieldGrid->RowCount(); ++row) {
     NewFieldRow field;
-    field.Name = AnsiToUtf8(FieldGrid->GetCell(at[kNameColumn], row).GetText());
-    field.Size = AnsiToUtf8(FieldGrid->GetCell(at[kSizeColumn], row).GetText());
+    field.Name = (FieldGrid->GetCell(at[kNameColumn], row).GetText());
+    field.Size = (FieldGrid->GetCell(at[kSizeColumn], row).GetText());
     const std::string type = TrimBlanks(FieldGrid->GetCell(at[kTypeColumn], row).GetText());
     field.Type = type == texts::kFieldTypes[0]   ? NewFieldType::Text
                  : type == texts::kFieldTypes[1] ? NewFieldType::Memo
                  : type.empty()                  ? NewFieldType::None
                                                  : NewFieldType::Other;
-    field.OtherType = AnsiToUtf8(type);
+    field.OtherType = (type);
     rows.push_back(field);
   }
   // Names are stored in the code page the box says the user works in.
   NewTableDefinition definition;
   const Outcome checked = Session->CheckNewTable(rows, OemCheckBox->IsChecked(), &definition);
   // Each line that passed is shown as the user reads it, then what stopped.
-  for (const std::string& line : definition.ShownLines) program_.GetApplet().ShowMessage(Utf8ToAnsi(line));
+  for (const std::string& line : definition.ShownLines) program_.GetApplet().ShowMessage(line);
   FieldDefinitionLines = definition.Lines;
   if (!checked.IsDone()) {
     Tell(OutcomeText(checked));

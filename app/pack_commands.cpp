@@ -19,8 +19,7 @@ void MainWindow::PackTable() {
   // A memo reference that cannot be read: the user may pack with such
   // references cleared, and hears which were.
   if (o.EngineCode == DbfPackBrokenMemo &&
-      program_.GetApplet().Ask(Utf8ToAnsi(EngineMessage(o.EngineCode, o.EngineText) + "\r\n\r\n" +
-                                          texts::kPackClearBrokenQuestion))) {
+      program_.GetApplet().Ask(EngineMessage(o.EngineCode, o.EngineText) + "\r\n\r\n" + texts::kPackClearBrokenQuestion)) {
     std::vector<DbfBrokenMemo> cleared;
     o = Session->Pack(true, &cleared);
     std::string list = texts::kPackClearedPrefix;

@@ -31,7 +31,7 @@ void MainWindow::RunSearch() {
   bool more_hits = false;
   // A long search lets the window repaint and answer now and then (other
   // commands are refused meanwhile); the status says what runs.
-  const Outcome o = Session->Search(FieldOfColumn(col), AnsiToUtf8(SearchMaskEdit->GetText()), kMaxHits, &hits,
+  const Outcome o = Session->Search(FieldOfColumn(col), (SearchMaskEdit->GetText()), kMaxHits, &hits,
                                     &more_hits, [this] { program_.GetApplet().ProcessMessages(); });
   if (!Report(o)) return;
   std::vector<std::string> lines;
@@ -39,13 +39,13 @@ void MainWindow::RunSearch() {
   SearchHitRecords.reserve(hits.size());
   for (const SearchHit& hit : hits) {
     // The record number first: many hits may read alike.
-    lines.push_back(std::to_string(hit.Record) + texts::kHitSeparator + Utf8ToAnsi(hit.Text));
+    lines.push_back(std::to_string(hit.Record) + texts::kHitSeparator + (hit.Text));
     SearchHitRecords.push_back(std::to_string(hit.Record));
   }
   // One batch: line by line, a list of thousands of hits takes minutes.
   SearchResultList->SetLines(lines);
-  SearchTitle->SetText(Utf8ToAnsi(texts::kSearchTitle + std::string(texts::kHitCountPrefix) +
-                                  std::to_string(hits.size()) + (more_hits ? "+" : "")));
+  SearchTitle->SetText(texts::kSearchTitle + std::string(texts::kHitCountPrefix) + std::to_string(hits.size()) +
+                       (more_hits ? "+" : ""));
   SetStatus(texts::kStatusOk);
   if (more_hits) Tell(texts::kTooManyHits);
 }

@@ -26,7 +26,7 @@ XLGridCellData MainWindow::GetShownCell(int col, int row) {
   XLGridCellData data;
   const ShownRecord& record = ShownRow(row);
   const size_t field = size_t(FieldOfColumn(col));
-  if (field >= 1 && field <= record.Texts.size()) data.Text = Utf8ToAnsi(record.Texts[field - 1]);
+  if (field >= 1 && field <= record.Texts.size()) data.Text = (record.Texts[field - 1]);
   data.Dimmed = record.Deleted;
   // Enlarged, a memo shows its lines as it holds them.
   data.MultiLine = ZoomedCell == XLGridCoord{col, row};

@@ -1,5 +1,5 @@
-// Every text the program shows, in one place, as UTF-8 literals; the
-// windows convert them to Windows-1251 (Utf8ToAnsi) when they show them.
+// Every text the program shows, in one place, as UTF-8 literals, as the
+// windows take them.
 // Exact wording matters: spaces at the ends included.
 #pragma once
 

@@ -5,6 +5,7 @@
 // afterwards; the grid never creates or frees one, and the owner may free
 // one at any time: a destroyed editor counts as one hidden by its owner.
 #include "input.h"
+#include "utf8_length.h"
 #include "xl_grid.h"
 
 namespace tabulon {
@@ -107,7 +108,7 @@ bool XLGrid::EndEdit(bool accept, bool force) {
     return true;
   ending_edit_ = true;
   std::string text = edit->GetText();
-  if (text.size() > kMaxEditText) text.resize(kMaxEditText);
+  if (Utf8Length(text) > kMaxEditText) text = Utf8Prefix(text, kMaxEditText);
   if (source_) allow = source_->EndEdit(current_.Col, current_.Row, text, accept);
   if (!allow && !force) {
     ending_edit_ = false;

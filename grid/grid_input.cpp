@@ -76,7 +76,7 @@ bool XLGrid::HandleGridMessage(Message& m, intptr_t& result) {
 
 // As in a spreadsheet: typing on a cell replaces its text with what is
 // typed. The character comes as the platform's code point; cells hold
-// Windows-1251 text.
+// UTF-8 text.
 void XLGrid::OnChar(uint32_t code) {
   if (code < 0x20 || code == 0x7F || code > 0xFFFF || editor_.Get() != nullptr) return;
   if (GetKeyState(kVkControl) < 0) return;
@@ -84,9 +84,8 @@ void XLGrid::OnChar(uint32_t code) {
   Control* edit = edit_control_.Get();
   if (edit == nullptr || (edit->GetKind() != ControlKind::Edit && edit->GetKind() != ControlKind::Memo))
     return;
-  const std::string typed = Utf8ToAnsi(CodePointToUtf8(code));
-  edit->SetText(typed);
-  edit->Perform(kEmSetSel, typed.size(), intptr_t(typed.size()));  // the caret after it
+  edit->SetText(CodePointToUtf8(code));
+  edit->Perform(kEmSetSel, 1, 1);  // the caret after the one character
 }
 
 void XLGrid::OnMouseDown(const Message& m) {

@@ -35,7 +35,7 @@ class Applet {
 
 std::unique_ptr<Applet> NewApplet(const std::string& caption);
 
-// Any message box: text and caption in Windows-1251, kMb* flags; the
+// Any message box: text and caption in UTF-8, kMb* flags; the
 // button the user pressed (kIdOk, kIdYes, kIdNo).
 int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags);
 

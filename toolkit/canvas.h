@@ -69,7 +69,7 @@ class Canvas {
   // FillRect and FrameRect with a solid brush of the given colour.
   virtual void FillRect(const Rect& r, Color c) = 0;
   virtual void FrameRect(const Rect& r, Color c) = 0;
-  // DrawTextA: text in Windows-1251 with kDt* flags; '&' marks a mnemonic
+  // DrawTextA: text in UTF-8 with kDt* flags; '&' marks a mnemonic
   // unless kDtNoPrefix is given. Returns the height of the text drawn.
   virtual int DrawText(const std::string& text, const Rect& r, uint32_t flags) = 0;
   // DrawEdge with kBdr*/kEdge* and kBf* values.

@@ -1,4 +1,4 @@
-// The clipboard's text, in Windows-1251 with lines ended by CR LF; the
+// The clipboard's text, in UTF-8 with lines ended by CR LF; the
 // backends convert it to and from what the platform keeps.
 #pragma once
 

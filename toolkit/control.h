@@ -151,7 +151,7 @@ class Control {
   void SetEnabled(bool enabled);
   bool IsEnabled() const { return enabled_; }
 
-  // Window text in Windows-1251 (caption, edit text, ...).
+  // Window text in UTF-8 (caption, edit text, ...).
   virtual void SetText(const std::string& text);
   virtual std::string GetText() const;
 

@@ -1,5 +1,5 @@
 // Edit boxes: single-line (Edit) and multi-line (Memo). Text is
-// Windows-1251; lines of a memo end with CR LF.
+// UTF-8; lines of a memo end with CR LF.
 #pragma once
 
 #include <functional>

@@ -1,5 +1,5 @@
 // The common open and save dialogs. Paths are UTF-8; the filter and title
-// are Windows-1251 text shown to the user.
+// are UTF-8 text shown to the user.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-// List boxes and read-only drop-down lists of Windows-1251 lines.
+// List boxes and read-only drop-down lists of UTF-8 lines.
 #pragma once
 
 #include <functional>

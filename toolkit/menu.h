@@ -15,7 +15,7 @@ namespace tabulon {
 class Form;
 
 struct MenuItem {
-  std::string Caption;   // Windows-1251
+  std::string Caption;   // UTF-8
   int Parent = -1;       // index of the item whose submenu holds it
   bool HasSubmenu = false;
 };

@@ -123,12 +123,12 @@ TEST_F(EditCommandsTest, TypedTextIsStoredInTheCodePageTheViewShows) {
   WriteStaff();
   Load("staff.dbf");
   win_->OemCheckBox->SetChecked(true);
-  const std::string word = Utf8ToAnsi("Ёлка");
+  const std::string word = "Ёлка";
   EditCell(0, 0, word);
-  EXPECT_EQ(StoredField(1, 1, 4), word);
+  EXPECT_EQ(StoredField(1, 1, 4), Utf8ToAnsi(word));
   EXPECT_EQ(Cell(0, 0), word);
   headless::ClickButton(*win_->ReloadButton);
-  EXPECT_EQ(Cell(0, 0), OemToAnsi(word));  // its bytes read as DOS text now
+  EXPECT_EQ(Cell(0, 0), AnsiToUtf8(OemToAnsi(Utf8ToAnsi(word))));  // its bytes read as DOS text now
   EditCell(0, 1, word);
   EXPECT_EQ(StoredField(2, 1, 4), "\xF0\xAB\xAA\xA0");
   EXPECT_EQ(Cell(0, 1), word);
@@ -174,20 +174,21 @@ TEST_F(EditCommandsTest, DosTablesTakeTypedTextInTheirCodePage) {
     EXPECT_EQ(Read(table), before);
 
     // Кот becomes Пёс inside the frame; the frame keeps its bytes.
-    std::string shown = Cell(0, 0);
+    std::string shown = Utf8ToAnsi(Cell(0, 0));
     shown.replace(2, 3, Utf8ToAnsi("Пёс"));
+    shown = AnsiToUtf8(shown);
     EditCell(0, 0, shown);
     EXPECT_EQ(Slice(Read(table), record1 + 1, 8), "\xC9\xCD\x8F\xF1\xE1\xCD\xBB ");
     EXPECT_EQ(Cell(0, 0), shown);
 
     // The bullet • has no twin in 866.
     const Bytes kept = Read(table);
-    EditCell(0, 1, Utf8ToAnsi("Кот•"));
+    EditCell(0, 1, "Кот•");
     EXPECT_EQ(Read(table), kept);
-    EXPECT_EQ(Cell(0, 1), Utf8ToAnsi("Кот"));
+    EXPECT_EQ(Cell(0, 1), "Кот");
     EXPECT_EQ(Status(), "ERROR");
     ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
-    EXPECT_EQ(AnsiToUtf8(headless::GetMessageBoxes()[0].Text),
+    EXPECT_EQ(headless::GetMessageBoxes()[0].Text,
               std::string(texts::kNoOemTwinPrefix) + "•" + texts::kNoOemTwinSuffix);
     EXPECT_EQ(Slice(Read(table), record2 + 1, 3), cat);
     if (!memo) continue;
@@ -202,22 +203,22 @@ TEST_F(EditCommandsTest, DosTablesTakeTypedTextInTheirCodePage) {
       reader->ReadMemo(2, text);
       return text;
     };
-    EXPECT_EQ(Cell(1, 0), Utf8ToAnsi("Кот живёт"));
-    EditCell(1, 1, Utf8ToAnsi("Пёс спит"));
+    EXPECT_EQ(Cell(1, 0), "Кот живёт");
+    EditCell(1, 1, "Пёс спит");
     EXPECT_EQ(stored_memo(2), "\x8F\xF1\xE1 \xE1\xAF\xA8\xE2");
     MemoEditorWindow& m = program_->GetMemoEditorWindow();
     std::string in_editor;
     headless::QueueModalAction([&](Form&) {
       in_editor = m.Memo1->GetText();
-      m.Memo1->SetText(in_editor + Utf8ToAnsi(", ёж"));
+      m.Memo1->SetText(in_editor + ", ёж");
       headless::ClickButton(*m.SaveButton);
       headless::ClickButton(*m.ExitButton);
     });
     w.TableGrid->SetCurrentCell(1, 0);
     headless::ClickButton(*w.MemoButton);
-    EXPECT_EQ(in_editor, Utf8ToAnsi("Кот живёт"));
+    EXPECT_EQ(in_editor, "Кот живёт");
     EXPECT_EQ(stored_memo(1), notes[0] + ", \xF1\xA6");
-    EXPECT_EQ(Cell(1, 0), Utf8ToAnsi("Кот живёт, ёж"));
+    EXPECT_EQ(Cell(1, 0), "Кот живёт, ёж");
     EXPECT_EQ(headless::GetMessageBoxes().size(), 1u);
   }
 }
@@ -302,7 +303,7 @@ TEST_F(EditCommandsTest, AppendAndDeleteRefillTheView) {
   w.TableGrid->MarkRow(2, true);
   headless::ClickButton(*w.DeleteButton);
   ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
-  EXPECT_NE(AnsiToUtf8(headless::GetMessageBoxes()[0].Text).find("текущую запись 1."), std::string::npos);
+  EXPECT_NE(headless::GetMessageBoxes()[0].Text.find("текущую запись 1."), std::string::npos);
   EXPECT_EQ(w.TableGrid->RowCount(), 5);
   headless::QueueMessageBoxAnswer(kIdYes);
   headless::ClickButton(*w.DeleteButton);
@@ -392,9 +393,9 @@ TEST_F(EditCommandsTest, AMemoOfBinaryDataIsShownAndNeverEditedAsText) {
   Write("pic.dbf", MakeTable(Staff(0xF5, blocks)));
   const Bytes table = Read("pic.dbf"), memo = Read("pic.fpt");
   Load("pic.dbf");
-  EXPECT_EQ(AnsiToUtf8(Cell(4, 0)), "<двоичные данные>");
+  EXPECT_EQ(Cell(4, 0), "<двоичные данные>");
   EXPECT_EQ(Cell(4, 1), "text");
-  EXPECT_EQ(AnsiToUtf8(Cell(4, 2)), "<двоичные данные>");
+  EXPECT_EQ(Cell(4, 2), "<двоичные данные>");
   XLGrid& g = *win_->TableGrid;
   g.SetCurrentCell(4, 0);
   g.SetFocus();
@@ -403,7 +404,7 @@ TEST_F(EditCommandsTest, AMemoOfBinaryDataIsShownAndNeverEditedAsText) {
   headless::ClickButton(*win_->MemoButton);
   ASSERT_EQ(headless::GetMessageBoxes().size(), 2u);
   for (const auto& box : headless::GetMessageBoxes())
-    EXPECT_EQ(AnsiToUtf8(box.Text).rfind("Поле NOTE: мемо содержит двоичные данные", 0), 0u);
+    EXPECT_EQ(box.Text.rfind("Поле NOTE: мемо содержит двоичные данные", 0), 0u);
   EXPECT_EQ(Read("pic.dbf"), table);
   EXPECT_EQ(Read("pic.fpt"), memo);
 }
@@ -598,7 +599,7 @@ TEST_F(EditCommandsTest, ChangesByAnotherProgramAreNotOverwritten) {
   ASSERT_EQ(w.TableGrid->RowCount(), 4);
   EXPECT_EQ(Cell(0, 1), "Cy");  // refilled: what the file holds now
   ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
-  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, Utf8ToAnsi(texts::kTableChanged));
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, texts::kTableChanged);
 
   // Seen now: the next edit goes through.
   EditCell(0, 1, "Xx");
@@ -725,7 +726,7 @@ TEST_F(EditCommandsTest, MemoEditsWithoutTheMemoFileAreRefusedAloud) {
   EXPECT_EQ(Cell(4, 0), "");
   EXPECT_EQ(Status(), "ERROR");
   ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
-  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, Utf8ToAnsi(texts::kNoMemoFile));
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, texts::kNoMemoFile);
 
   MemoEditorWindow& m = program_->GetMemoEditorWindow();
   headless::QueueModalAction([&](Form&) {
@@ -751,7 +752,7 @@ TEST_F(EditCommandsTest, TypedValuesAreCheckedAndBinaryFieldsKeepTheirForm) {
   Load("sums.dbf");
   const size_t record = 32 + 32 * 3 + 1;
   EXPECT_EQ(Cell(1, 0), "1");
-  EXPECT_EQ(AnsiToUtf8(Cell(2, 0)), "<двоичные данные>");
+  EXPECT_EQ(Cell(2, 0), "<двоичные данные>");
 
   const Bytes before = Read("sums.dbf");
   EditCell(0, 0, "abc");
@@ -759,7 +760,7 @@ TEST_F(EditCommandsTest, TypedValuesAreCheckedAndBinaryFieldsKeepTheirForm) {
   EXPECT_EQ(Cell(0, 0), "1.5");
   EXPECT_EQ(Status(), "ERROR");
   ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
-  EXPECT_EQ(AnsiToUtf8(headless::GetMessageBoxes()[0].Text),
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Text,
             "Поле SUMMA: ожидается число шириной до 10 знаков, из них 2 после точки, или пусто.");
 
   // Fewer decimals than the field has: stored with the field's decimals,
@@ -778,7 +779,7 @@ TEST_F(EditCommandsTest, TypedValuesAreCheckedAndBinaryFieldsKeepTheirForm) {
   headless::PressKey(g, kVkF2);
   EXPECT_EQ(g.GetEditor(), nullptr);
   ASSERT_EQ(headless::GetMessageBoxes().size(), 2u);
-  EXPECT_EQ(AnsiToUtf8(headless::GetMessageBoxes()[1].Text).rfind("Поле PIC: ", 0), 0u);
+  EXPECT_EQ(headless::GetMessageBoxes()[1].Text.rfind("Поле PIC: ", 0), 0u);
 }
 
 // The menu leaves the focus in an open editor: the edit is written before
@@ -822,8 +823,8 @@ TEST_F(EditCommandsTest, LocksOfAnotherProgramAreToldAndNothingIsWritten) {
   }
   EXPECT_EQ(Read("staff.dbf"), before);
   ASSERT_EQ(headless::GetMessageBoxes().size(), 2u);
-  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, Utf8ToAnsi("Запись занята другой программой"));
-  EXPECT_EQ(headless::GetMessageBoxes()[1].Text, Utf8ToAnsi("Таблица занята другой программой"));
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, "Запись занята другой программой");
+  EXPECT_EQ(headless::GetMessageBoxes()[1].Text, "Таблица занята другой программой");
 }
 
 }  // namespace

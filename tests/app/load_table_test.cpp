@@ -2,6 +2,7 @@
 // cells, the OEM display, reloading, failures and the record limit.
 #include "app_test_support.h"
 #include "texts.h"
+#include "utf8_length.h"
 
 #include <functional>
 #include <vector>
@@ -46,7 +47,7 @@ TEST_F(LoadTableTest, ShowsNamesAndValuesAndLeavesTheTableClosed) {
   const headless::FileDialogRecord& d = headless::GetFileDialogs()[0];
   EXPECT_EQ(d.Mode, FileDialogMode::Open);
   EXPECT_EQ(d.Options, 0x00A81806u);
-  EXPECT_EQ(d.Filter, Utf8ToAnsi("Файлы dbf|*.dbf|Все Файлы|*.*"));
+  EXPECT_EQ(d.Filter, "Файлы dbf|*.dbf|Все Файлы|*.*");
   EXPECT_EQ(d.DefaultExt, "");
   EXPECT_EQ(d.FileName, "");
   EXPECT_EQ(d.Owner, w.Window->GetHandle());
@@ -73,7 +74,7 @@ TEST_F(LoadTableTest, ShowsNamesAndValuesAndLeavesTheTableClosed) {
   EXPECT_EQ(Cell(0, 2), "");     // blanks only
   // The DOS word told the table's code page: shown converted.
   EXPECT_TRUE(w.OemCheckBox->IsChecked());
-  EXPECT_EQ(Cell(0, 3), Utf8ToAnsi("Привет"));
+  EXPECT_EQ(Cell(0, 3), "Привет");
   EXPECT_EQ(w.TableGrid->GetRowTitle(0), "1");
   EXPECT_EQ(w.TableGrid->GetRowTitle(3), "4");
   EXPECT_EQ(w.TableGrid->GetRowTitleWidth(), 30);
@@ -127,7 +128,7 @@ TEST_F(LoadTableTest, MemoFileChoiceAndMemoCells) {
   Write("notes.dbf", MakeTable(MemoTable(0xF5, blocks)));
   Load("notes.dbf");
   EXPECT_EQ(w.Session->GetMemoFileName(), Path("notes.fpt"));
-  EXPECT_EQ(Cell(1, 0), Utf8ToAnsi("Привет"));
+  EXPECT_EQ(Cell(1, 0), "Привет");
   EXPECT_EQ(Cell(1, 1), "fpt two");
   EXPECT_EQ(Cell(0, 1), "r1");
 
@@ -153,18 +154,18 @@ TEST_F(LoadTableTest, OemDisplayChangesAtTheNextFill) {
   Write("people.dbf", MakeTable(t));
   Load("people.dbf");
   MainWindow& w = *win_;
-  EXPECT_EQ(Cell(0, 3), Utf8ToAnsi("Привет"));
-  EXPECT_EQ(w.TableGrid->GetColTitle(0), Utf8ToAnsi("ИМЯ"));
+  EXPECT_EQ(Cell(0, 3), "Привет");
+  EXPECT_EQ(w.TableGrid->GetColTitle(0), "ИМЯ");
   EXPECT_EQ(Cell(2, 0), "42");
   headless::ClickButton(*w.OemCheckBox);  // unchecked by the user
-  EXPECT_EQ(Cell(0, 3), Utf8ToAnsi("Привет"));  // no handler of its own
+  EXPECT_EQ(Cell(0, 3), "Привет");  // no handler of its own
   headless::ClickButton(*w.ReloadButton);
   EXPECT_FALSE(w.OemCheckBox->IsChecked());  // "L" keeps the user's choice
-  EXPECT_EQ(Cell(0, 3), kOemWord);
-  EXPECT_EQ(w.TableGrid->GetColTitle(0), "\x88\x8C\x9F");
+  EXPECT_EQ(Cell(0, 3), AnsiToUtf8(kOemWord));
+  EXPECT_EQ(w.TableGrid->GetColTitle(0), AnsiToUtf8("\x88\x8C\x9F"));
   headless::ClickButton(*w.OemCheckBox);
   headless::ClickButton(*w.ReloadButton);
-  EXPECT_EQ(Cell(0, 3), Utf8ToAnsi("Привет"));
+  EXPECT_EQ(Cell(0, 3), "Привет");
 }
 
 // The box is set from the table at every load: from its text when that
@@ -172,7 +173,7 @@ TEST_F(LoadTableTest, OemDisplayChangesAtTheNextFill) {
 TEST_F(LoadTableTest, TheOemBoxFollowsTheCodePageOfTheLoadedTable) {
   const std::string dos = "\x92\xA2\xA5\xE0\xEC";  // "Тверь" in 866
   const std::string win = "\xD2\xE2\xE5\xF0\xFC";  // in 1251
-  const std::string word = Utf8ToAnsi("Тверь");
+  const std::string word = "Тверь";
   struct Case {
     uint8_t version, driver;
     std::string name, memo;
@@ -222,8 +223,8 @@ TEST_F(LoadTableTest, TheOemBoxFollowsTheCodePageOfTheLoadedTable) {
     Load("city.dbf");
     EXPECT_EQ(w.OemCheckBox->IsChecked(), c.after) << int(c.version) << " " << int(c.driver) << " " << c.name;
     if (!in_dos && !in_win) continue;
-    EXPECT_EQ(w.TableGrid->GetColTitle(0), Utf8ToAnsi("ГОР")) << int(c.driver);
-    EXPECT_EQ(c.memo.empty() ? Cell(0, 0) : Cell(1, 0).substr(0, 5), word) << int(c.driver);
+    EXPECT_EQ(w.TableGrid->GetColTitle(0), "ГОР") << int(c.driver);
+    EXPECT_EQ(c.memo.empty() ? Cell(0, 0) : Utf8Prefix(Cell(1, 0), 5), word) << int(c.driver);
   }
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
 }
@@ -259,7 +260,7 @@ TEST_F(LoadTableTest, AFailedOpenClearsTheViewAndSaysWhy) {
   ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
   EXPECT_EQ(headless::GetMessageBoxes()[0].Caption, "tabulon");
   EXPECT_EQ(headless::GetMessageBoxes()[0].Text,
-            Utf8ToAnsi(texts::kNoSuchFile + Path("people.dbf")));
+            (texts::kNoSuchFile + Path("people.dbf")));
 
   // A refused header (no terminator) through the dialog: the same.
   Write("bad.dbf", test::Bytes(40, 0x20));
@@ -267,7 +268,7 @@ TEST_F(LoadTableTest, AFailedOpenClearsTheViewAndSaysWhy) {
   EXPECT_EQ(w.TableGrid->ColCount(), 0);
   EXPECT_EQ(Status(), "ERROR");
   ASSERT_EQ(headless::GetMessageBoxes().size(), 2u);
-  EXPECT_EQ(headless::GetMessageBoxes()[1].Text, Utf8ToAnsi(texts::kNotATable + Path("bad.dbf")));
+  EXPECT_EQ(headless::GetMessageBoxes()[1].Text, (texts::kNotATable + Path("bad.dbf")));
 
   // A good table afterwards loads as usual.
   Write("people.dbf", MakeTable(People()));
@@ -288,7 +289,7 @@ TEST_F(LoadTableTest, ATableThatCannotBeWrittenIsShownForReadingOnly) {
   Load("people.dbf");
   ASSERT_EQ(w.TableGrid->RowCount(), 4);
   EXPECT_EQ(Cell(0, 0), "Ann");
-  EXPECT_EQ(Status(), Utf8ToAnsi("ЧТЕНИЕ"));
+  EXPECT_EQ(Status(), "ЧТЕНИЕ");
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
 
   XLGrid& g = *w.TableGrid;
@@ -307,8 +308,8 @@ TEST_F(LoadTableTest, ATableThatCannotBeWrittenIsShownForReadingOnly) {
     headless::ClearMessageBoxes();
     writes[i]();
     ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
-    EXPECT_EQ(headless::GetMessageBoxes()[0].Text, Utf8ToAnsi(texts::kReadOnlyRefused));
-    EXPECT_EQ(Status(), Utf8ToAnsi("ЧТЕНИЕ"));
+    EXPECT_EQ(headless::GetMessageBoxes()[0].Text, texts::kReadOnlyRefused);
+    EXPECT_EQ(Status(), "ЧТЕНИЕ");
     EXPECT_EQ(w.TableGrid->RowCount(), 4);
   }
   EXPECT_EQ(Read("people.dbf"), before);

@@ -10,7 +10,7 @@ using MainWindowTest = AppTest;
 
 TEST_F(MainWindowTest, StartsWithAnEmptyViewAndTheNewTableArea) {
   MainWindow& w = *win_;
-  EXPECT_EQ(w.Window->GetText(), Utf8ToAnsi("ТАБУЛОН"));
+  EXPECT_EQ(w.Window->GetText(), "ТАБУЛОН");
   EXPECT_EQ(w.Window->GetFont().GetName(), "Arial");
   EXPECT_EQ(w.Window->GetFont().GetCharSet(), 204);
   EXPECT_EQ(w.Window->GetClientSize().Width, 558);
@@ -27,9 +27,9 @@ TEST_F(MainWindowTest, StartsWithAnEmptyViewAndTheNewTableArea) {
   EXPECT_EQ(w.TableGrid->TitleFont().GetCharSet(), 1);
   ASSERT_EQ(w.FieldGrid->ColCount(), 3);
   ASSERT_EQ(w.FieldGrid->RowCount(), 1);
-  EXPECT_EQ(w.FieldGrid->GetColTitle(0), Utf8ToAnsi("Имя поля"));
-  EXPECT_EQ(w.FieldGrid->GetColTitle(1), Utf8ToAnsi("Размер поля"));
-  EXPECT_EQ(w.FieldGrid->GetColTitle(2), Utf8ToAnsi("Тип поля"));
+  EXPECT_EQ(w.FieldGrid->GetColTitle(0), "Имя поля");
+  EXPECT_EQ(w.FieldGrid->GetColTitle(1), "Размер поля");
+  EXPECT_EQ(w.FieldGrid->GetColTitle(2), "Тип поля");
   for (int c = 0; c < 3; ++c) {
     EXPECT_EQ(w.FieldGrid->GetCell(c, 0).GetText(), "");
     EXPECT_EQ(w.FieldGrid->GetColWidth(c), 150);
@@ -54,7 +54,7 @@ TEST_F(MainWindowTest, StartsWithAnEmptyViewAndTheNewTableArea) {
   ASSERT_EQ(items.size(), 4u);
   EXPECT_TRUE(items[0].HasSubmenu);
   EXPECT_EQ(items[1].Parent, 0);
-  EXPECT_EQ(items[1].Caption, Utf8ToAnsi("Заерузить"));
+  EXPECT_EQ(items[1].Caption, "Заерузить");
   EXPECT_EQ(items[2].Parent, -1);
   EXPECT_EQ(items[3].Parent, -1);
 
@@ -111,16 +111,16 @@ TEST_F(MainWindowTest, OnlyTheTableViewChangesHeightWithTheWindow) {
 TEST_F(MainWindowTest, HelpAndAboutOpenAnyNumberOfTimes) {
   HelpWindow& help = program_->GetHelpWindow();
   AboutWindow& about = program_->GetAboutWindow();
-  EXPECT_EQ(help.Window->GetText(), Utf8ToAnsi("Справка"));
-  EXPECT_EQ(about.Window->GetText(), Utf8ToAnsi("О программе"));
+  EXPECT_EQ(help.Window->GetText(), "Справка");
+  EXPECT_EQ(about.Window->GetText(), "О программе");
   EXPECT_FALSE(help.Window->IsVisible());
   EXPECT_EQ(help.Window->GetClientSize().Width, 458);
   EXPECT_EQ(help.Window->GetClientSize().Height, 374);
   EXPECT_EQ(about.Window->GetClientSize().Width, 372);
   EXPECT_EQ(about.Window->GetClientSize().Height, 139);
   const std::string help_text = help.HelpText->GetText();
-  EXPECT_EQ(help_text, Utf8ToAnsi(texts::HelpText()));
-  EXPECT_EQ(about.AboutText->GetText(), Utf8ToAnsi(texts::AboutText()));
+  EXPECT_EQ(help_text, texts::HelpText());
+  EXPECT_EQ(about.AboutText->GetText(), texts::AboutText());
   EXPECT_EQ(help.HelpText->GetColor(), 0x80000016u);
   EXPECT_EQ(about.AboutText->GetColor(), 0x8000000Fu);
   EXPECT_EQ(help.HelpText->GetBounds(), (Rect{0, 0, 458, 374}));

@@ -34,7 +34,7 @@ class NewTableTest : public AppTest {
 
   std::vector<std::string> Messages() const {
     std::vector<std::string> texts;
-    for (const auto& box : headless::GetMessageBoxes()) texts.push_back(AnsiToUtf8(box.Text));
+    for (const auto& box : headless::GetMessageBoxes()) texts.push_back(box.Text);
     return texts;
   }
 
@@ -87,7 +87,7 @@ TEST_F(NewTableTest, CreatesADbaseIiiTableWithItsMemoFileAndNoRecords) {
   const headless::FileDialogRecord& d = headless::GetFileDialogs().back();
   EXPECT_EQ(d.Mode, FileDialogMode::Save);
   EXPECT_EQ(d.Options, 0x00A80806u);  // no "file must exist" when saving
-  EXPECT_EQ(d.Filter, Utf8ToAnsi("Файлы dbf|*.dbf|Все Файлы|*.*"));
+  EXPECT_EQ(d.Filter, "Файлы dbf|*.dbf|Все Файлы|*.*");
   EXPECT_EQ(d.DefaultExt, "");
   EXPECT_EQ(d.FileName, Path("old.dbf"));  // the path chosen last
   EXPECT_EQ(d.Owner, w.Window->GetHandle());
@@ -284,9 +284,9 @@ TEST_F(NewTableTest, TheFieldGridIsEditedWithTheThreeEditors) {
   headless::SendMouse(g, kWmLButtonDblClk, x, y);
   ASSERT_EQ(g.GetEditor(), w.TextCellEditor.get());
   EXPECT_TRUE(w.TextCellEditor->IsVisible());
-  headless::TypeText(*w.TextCellEditor, Utf8ToAnsi("Город"));
+  headless::TypeText(*w.TextCellEditor, "Город");
   headless::PressKey(*w.TextCellEditor, kVkReturn);
-  EXPECT_EQ(g.GetCell(0, 0).GetText(), Utf8ToAnsi("Город"));
+  EXPECT_EQ(g.GetCell(0, 0).GetText(), "Город");
   EXPECT_FALSE(w.TextCellEditor->IsVisible());
 
   // F2 on the size cell: digits only.
@@ -332,7 +332,7 @@ TEST_F(NewTableTest, TheFieldGridIsEditedWithTheThreeEditors) {
   EXPECT_EQ(g.GetCell(0, 0).GetText(), "");
 
   // What was typed makes the line, in capitals.
-  SetRow(0, Utf8ToAnsi("Город"), "15", "Text");
+  SetRow(0, "Город", "15", "Text");
   Create(Path("city.dbf"));
   EXPECT_EQ(Messages(), (Texts{"ГОРОД=C15", "База успешно создана"}));
   EXPECT_EQ(test::Slice(Read("city.dbf"), 32, 5), Utf8ToAnsi("ГОРОД"));
@@ -357,15 +357,15 @@ TEST_F(NewTableTest, NamesFollowTheCodePageOfTheOemBox) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.messages.back());
     SetRows(std::to_string(c.names.size()));
-    for (size_t r = 0; r < c.names.size(); ++r) SetRow(int(r), Utf8ToAnsi(c.names[r]), "5", "Text");
+    for (size_t r = 0; r < c.names.size(); ++r) SetRow(int(r), c.names[r], "5", "Text");
     headless::ClearMessageBoxes();
     headless::ClickButton(*w.CreateTableButton);  // refused before the dialog
     EXPECT_EQ(Messages(), c.messages);
   }
 
   SetRows("2");
-  SetRow(0, Utf8ToAnsi("Город"), "15", "Text");
-  SetRow(1, Utf8ToAnsi("ёж"), "", "Memo");
+  SetRow(0, "Город", "15", "Text");
+  SetRow(1, "ёж", "", "Memo");
   Create(Path("city.dbf"));
   EXPECT_EQ(Messages(), (Texts{"ГОРОД=C15", "ЁЖ=M", "База успешно создана"}));
   EXPECT_EQ(w.FieldDefinitionLines, (Texts{"\x83\x8E\x90\x8E\x84=C15", "\xF0\x86=M"}));
@@ -375,8 +375,8 @@ TEST_F(NewTableTest, NamesFollowTheCodePageOfTheOemBox) {
   EXPECT_EQ(test::Slice(b, 64, 3), std::string("\xF0\x86\0", 3));
   EXPECT_EQ(b[29], 0x26);  // a DOS table, as its names are
   headless::ClickButton(*w.ReloadButton);
-  EXPECT_EQ(w.TableGrid->GetColTitle(0), Utf8ToAnsi("ГОРОД"));
-  EXPECT_EQ(w.TableGrid->GetColTitle(1), Utf8ToAnsi("ЁЖ"));
+  EXPECT_EQ(w.TableGrid->GetColTitle(0), "ГОРОД");
+  EXPECT_EQ(w.TableGrid->GetColTitle(1), "ЁЖ");
   // Empty, the new table still tells its code page when it is loaded.
   w.OemCheckBox->SetChecked(false);
   Load("city.dbf");
@@ -389,7 +389,7 @@ TEST_F(NewTableTest, MovedFieldGridColumnsKeepTheirMeaning) {
   MainWindow& w = *win_;
   SetRows("1");
   w.FieldGrid->MoveColumn(2, 0);  // type, name, size
-  ASSERT_EQ(w.FieldGrid->GetColTitle(0), Utf8ToAnsi("Тип поля"));
+  ASSERT_EQ(w.FieldGrid->GetColTitle(0), "Тип поля");
   w.FieldGrid->GetCell(0, 0).SetText("Text");
   w.FieldGrid->GetCell(1, 0).SetText("CITY");
   w.FieldGrid->GetCell(2, 0).SetText("12");

@@ -201,14 +201,14 @@ TEST_F(PackTest, ABrokenMemoReferenceIsClearedOnlyWhenTheUserSaysSo) {
   Load("m.dbf");
   headless::ClickButton(*win_->PackButton);
   ASSERT_EQ(headless::GetMessageBoxes().size(), 2u);  // the question, then the refusal
-  EXPECT_NE(AnsiToUtf8(headless::GetMessageBoxes()[0].Text).find("field NOTE"), std::string::npos);
+  EXPECT_NE(headless::GetMessageBoxes()[0].Text.find("field NOTE"), std::string::npos);
   EXPECT_EQ(Read("m.dbf"), before);
   EXPECT_EQ(Status(), "ERROR");
   headless::ClearMessageBoxes();
   headless::QueueMessageBoxAnswer(kIdYes);
   headless::ClickButton(*win_->PackButton);
   ASSERT_EQ(headless::GetMessageBoxes().size(), 2u);
-  EXPECT_EQ(AnsiToUtf8(headless::GetMessageBoxes()[1].Text),
+  EXPECT_EQ(headless::GetMessageBoxes()[1].Text,
             "Очищены ссылки на мемо:\r\n3, NOTE: 9 (lies past the end of the memo file)");
   ASSERT_EQ(win_->TableGrid->RowCount(), 2);
   EXPECT_EQ(Cell(0, 0), "kept");
@@ -221,7 +221,7 @@ TEST_F(PackTest, AnUntrustedJournalIsSetAsideAndTold) {
   Write("plain.dbf~pack", Bytes(old_style.begin(), old_style.end()));
   Load("plain.dbf");
   ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
-  EXPECT_EQ(headless::GetMessageBoxes()[0].Text.rfind(Utf8ToAnsi(texts::kPackJournalSetAside), 0), 0u);
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Text.rfind(texts::kPackJournalSetAside, 0), 0u);
   EXPECT_NE(headless::GetMessageBoxes()[0].Text.find("plain.dbf~pack-rejected"), std::string::npos);
   EXPECT_EQ(win_->TableGrid->RowCount(), 5);
   headless::ClickButton(*win_->PackButton);

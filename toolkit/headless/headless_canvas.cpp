@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "headless_driver.h"
+#include "utf8_length.h"
 
 namespace tabulon {
 namespace headless {
@@ -41,6 +42,16 @@ std::string StripMnemonic(const std::string& text) {
 }
 
 namespace {
+
+// The text with each character of several bytes as one placeholder byte:
+// the rasteriser draws one box per character.
+std::string OneBytePerCharacter(const std::string& text) {
+  std::string cells;
+  cells.reserve(text.size());
+  for (size_t i = 0; i < text.size(); i += Utf8CharBytes(text, i))
+    cells += Utf8CharBytes(text, i) == 1 ? text[i] : '#';
+  return cells;
+}
 
 // Word breaking as DrawText does it: a line longer than the width is
 // broken after its last blank that lets the first part fit; a word longer
@@ -133,22 +144,24 @@ int HeadlessCanvas::DrawText(const std::string& text, const Rect& r, uint32_t fl
   call.Brush = brush_style_;
   log_.push_back(call);
 
-  // Lines and the position of the underlined character of each.
+  // Lines and the position of the underlined character of each; a
+  // character of several bytes takes one cell as any other.
+  const std::string cells = OneBytePerCharacter(text);
   std::vector<std::string> lines(1);
   std::vector<int> underline(1, -1);
   bool prefix = (flags & kDtNoPrefix) == 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
+  for (size_t i = 0; i < cells.size(); ++i) {
+    char c = cells[i];
     if (!(flags & kDtSingleLine) && (c == '\n' || c == '\r')) {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      if (c == '\r' && i + 1 < cells.size() && cells[i + 1] == '\n') ++i;
       lines.emplace_back();
       underline.push_back(-1);
       continue;
     }
-    if (prefix && c == '&' && i + 1 < text.size()) {
+    if (prefix && c == '&' && i + 1 < cells.size()) {
       ++i;
-      if (text[i] != '&') underline.back() = int(lines.back().size());
-      c = text[i];
+      if (cells[i] != '&') underline.back() = int(lines.back().size());
+      c = cells[i];
     } else if (prefix && c == '&') {
       continue;
     }
@@ -275,7 +288,7 @@ void HeadlessCanvas::CopyRect(const Rect& dest, Canvas& source, const Rect& src_
 }
 
 Size HeadlessCanvas::MeasureText(const std::string& text) {
-  return Size{int(text.size()) * GetCharWidth(font_), GetLineHeight(font_)};
+  return Size{int(Utf8Length(text)) * GetCharWidth(font_), GetLineHeight(font_)};
 }
 
 bool HeadlessCanvas::SaveBmp(const std::string& path) const {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "form.h"
+#include "utf8_length.h"
 
 namespace tabulon {
 namespace {
@@ -133,10 +134,12 @@ void HeadlessPeer::SetText(const std::string& text) {
   if (params_.Kind == ControlKind::Edit) NotifyParent(kEnChange);
 }
 
-// As if typed at the end: the limit-text value cuts it, as on the platform.
+// As if typed at the end: the limit-text value cuts it, as on the platform
+// (in characters, as the platform counts them).
 void HeadlessPeer::AppendText(const std::string& text) {
-  size_t room = text_.size() < limit_text_ ? limit_text_ - text_.size() : 0;
-  text_.append(text, 0, std::min(room, text.size()));
+  const size_t have = Utf8Length(text_);
+  const size_t room = have < limit_text_ ? limit_text_ - have : 0;
+  text_ += Utf8Prefix(text, room);
   invalid_ = true;
   NotifyParent(kEnChange);
 }
@@ -145,23 +148,29 @@ void HeadlessPeer::Type(const std::string& text) {
   if (read_only_) return;
   // The headless edit keeps no caret: typed text replaces the selection, or
   // goes at the end when nothing is selected. The limit counts the text as
-  // it will be, the selection gone.
-  const size_t end = std::min<size_t>(HiWord(selection_), text_.size());
+  // it will be, the selection gone. Positions count characters.
+  const size_t length = Utf8Length(text_);
+  const size_t end = std::min<size_t>(HiWord(selection_), length);
   const size_t start = std::min<size_t>(LoWord(selection_), end);
-  const size_t kept = text_.size() - (end - start);
+  const size_t kept = length - (end - start);
   std::string typed;
-  for (char c : text) {
-    if ((params_.Options & kOptDigitsOnly) && (c < '0' || c > '9')) continue;
-    if (kept + typed.size() >= limit_text_) break;
+  size_t typed_chars = 0;
+  for (size_t i = 0; i < text.size();) {
+    const std::string c = text.substr(i, Utf8CharBytes(text, i));
+    i += c.size();
+    if ((params_.Options & kOptDigitsOnly) && (c[0] < '0' || c[0] > '9')) continue;
+    if (kept + typed_chars >= limit_text_) break;
     typed += c;
+    ++typed_chars;
   }
   if (typed.empty()) return;
   if (start == end) {
     AppendText(typed);
     return;
   }
-  text_.replace(start, end - start, typed);
-  selection_ = uint32_t(MakeWParam(uint16_t(start + typed.size()), uint16_t(start + typed.size())));
+  const size_t from = Utf8Offset(text_, start);
+  text_.replace(from, Utf8Offset(text_, end) - from, typed);
+  selection_ = uint32_t(MakeWParam(uint16_t(start + typed_chars), uint16_t(start + typed_chars)));
   invalid_ = true;
   NotifyParent(kEnChange);
 }

@@ -21,7 +21,7 @@ HFONT CreateFontFor(const Font& font) {
   lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   lf.lfQuality = DEFAULT_QUALITY;
   lf.lfPitchAndFamily = DEFAULT_PITCH;
-  std::wstring name = AnsiToWide(font.GetName()).substr(0, LF_FACESIZE - 1);
+  std::wstring name = Utf8ToWide(font.GetName()).substr(0, LF_FACESIZE - 1);
   name.copy(lf.lfFaceName, name.size());
   return CreateFontIndirectW(&lf);
 }
@@ -50,7 +50,7 @@ HFONT FontHandle(const Font& font) {
 
 Size MeasureTextIn(HDC dc, const Font& font, const std::string& text) {
   HGDIOBJ old = SelectObject(dc, FontHandle(font));
-  std::wstring wide = AnsiToWide(text);
+  std::wstring wide = Utf8ToWide(text);
   SIZE extent{0, 0};
   GetTextExtentPoint32W(dc, wide.c_str(), int(wide.size()), &extent);
   TEXTMETRICW tm{};
@@ -84,7 +84,7 @@ int GdiCanvas::DrawText(const std::string& text, const Rect& r, uint32_t flags) 
   } else {
     SetBkMode(dc_, TRANSPARENT);
   }
-  std::wstring wide = AnsiToWide(text);
+  std::wstring wide = Utf8ToWide(text);
   RECT rc = AsRECT(r);
   return ::DrawTextW(dc_, wide.c_str(), int(wide.size()), &rc, flags);
 }

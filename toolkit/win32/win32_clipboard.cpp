@@ -27,7 +27,7 @@ class OpenedClipboard {
 }  // namespace
 
 bool SetClipboardText(const std::string& text) {
-  const std::wstring wide = AnsiToWide(text);
+  const std::wstring wide = Utf8ToWide(text);
   const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
   if (memory == nullptr) return false;
@@ -59,7 +59,7 @@ std::string GetClipboardText() {
   const size_t capacity = GlobalSize(memory) / sizeof(wchar_t);
   size_t length = 0;
   while (length < capacity && wide[length] != L'\0') ++length;
-  std::string text = WideToAnsi(wide, length);
+  std::string text = WideToUtf8(wide, length);
   GlobalUnlock(memory);
   return text;
 }

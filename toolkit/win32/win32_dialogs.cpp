@@ -13,7 +13,7 @@ namespace {
 // "Description|*.ext|..." becomes the platform's NUL-separated pairs, ended
 // by a double NUL.
 std::wstring PlatformFilter(const std::string& filter) {
-  std::wstring wide = AnsiToWide(filter);
+  std::wstring wide = Utf8ToWide(filter);
   for (wchar_t& c : wide) {
     if (c == L'|') c = L'\0';
   }
@@ -31,8 +31,8 @@ bool FileDialog::Execute() {
   initial.copy(file.data(), initial.size());
   std::wstring filter = PlatformFilter(filter_);
   std::wstring dir = Utf8ToWide(initial_dir_);
-  std::wstring title = AnsiToWide(title_);
-  std::wstring ext = AnsiToWide(default_ext_);
+  std::wstring title = Utf8ToWide(title_);
+  std::wstring ext = Utf8ToWide(default_ext_);
 
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof(ofn);

@@ -20,13 +20,11 @@ namespace tabulon {
 
 class MenuBar;
 
-// Windows-1251 text to UTF-16 and back, byte for byte and independent of
-// the system's ANSI code page; characters 1251 lacks become '?'.
-std::wstring AnsiToWide(const std::string& ansi);
-std::string WideToAnsi(const wchar_t* wide, size_t length);
-// UTF-8 paths to UTF-16 and back.
+// The program's UTF-8 text and paths to UTF-16 and back, independent of
+// the system's ANSI code page.
 std::wstring Utf8ToWide(const std::string& utf8);
 std::string WideToUtf8(const wchar_t* wide);
+std::string WideToUtf8(const wchar_t* wide, size_t length);
 
 inline HWND AsHwnd(WindowHandle w) { return reinterpret_cast<HWND>(w); }
 inline WindowHandle AsWindowHandle(HWND h) { return reinterpret_cast<WindowHandle>(h); }

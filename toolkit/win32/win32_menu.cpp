@@ -14,7 +14,7 @@ HMENU BuildMenu(const MenuBar& menu) {
   for (size_t i = 0; i < items.size(); ++i) {
     const MenuItem& item = items[i];
     HMENU into = item.Parent < 0 ? bar : submenus[size_t(item.Parent)];
-    std::wstring caption = AnsiToWide(item.Caption);
+    std::wstring caption = Utf8ToWide(item.Caption);
     if (item.HasSubmenu) {
       submenus[i] = CreatePopupMenu();
       AppendMenuW(into, MF_STRING | MF_POPUP, reinterpret_cast<UINT_PTR>(submenus[i]), caption.c_str());

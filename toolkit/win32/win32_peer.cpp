@@ -71,7 +71,7 @@ WindowKind Describe(const ControlParams& p) {
                  Flag(o, kOptNoIntegralHeight, CBS_NOINTEGRALHEIGHT);
       break;
     case ControlKind::Custom:
-      k.ClassName = AnsiToWide(p.ClassName.empty() ? std::string("TabulonCustom") : p.ClassName);
+      k.ClassName = Utf8ToWide(p.ClassName.empty() ? std::string("TabulonCustom") : p.ClassName);
       // Shown by the control once it exists.
       k.Style = p.Style & ~DWORD(WS_VISIBLE);
       k.OwnClass = true;
@@ -208,12 +208,12 @@ Rect Win32Peer::GetWindowRect() const {
 
 void Win32Peer::SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE); }
 
-void Win32Peer::SetText(const std::string& text) { SetWindowTextW(hwnd_, AnsiToWide(text).c_str()); }
+void Win32Peer::SetText(const std::string& text) { SetWindowTextW(hwnd_, Utf8ToWide(text).c_str()); }
 
 std::string Win32Peer::GetText() const {
   std::vector<wchar_t> buffer(size_t(GetWindowTextLengthW(hwnd_)) + 1, L'\0');
   int n = GetWindowTextW(hwnd_, buffer.data(), int(buffer.size()));
-  return WideToAnsi(buffer.data(), size_t(std::max(n, 0)));
+  return WideToUtf8(buffer.data(), size_t(std::max(n, 0)));
 }
 
 void Win32Peer::SetFont(const Font& font) {
@@ -318,7 +318,7 @@ intptr_t Win32Peer::Send(uint32_t id, uintptr_t wparam, intptr_t lparam) {
 }
 
 void Win32Peer::AddItem(const std::string& item) {
-  std::wstring wide = AnsiToWide(item);
+  std::wstring wide = Utf8ToWide(item);
   UINT add = kind_ == ControlKind::ComboBox ? CB_ADDSTRING : LB_ADDSTRING;
   SendMessageW(hwnd_, add, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
@@ -337,7 +337,7 @@ void Win32Peer::AddItems(const std::vector<std::string>& items) {
   // calls to its server (seconds for tens of thousands of lines).
   const UINT add = combo ? CB_ADDSTRING : LB_ADDSTRING;
   for (const std::string& item : items) {
-    std::wstring wide = AnsiToWide(item);
+    std::wstring wide = Utf8ToWide(item);
     const LPARAM text = reinterpret_cast<LPARAM>(wide.c_str());
     if (original_proc_ != nullptr)
       CallWindowProcW(original_proc_, hwnd_, add, 0, text);
@@ -355,11 +355,11 @@ std::string Win32Peer::GetItem(int index) const {
   std::vector<wchar_t> buffer(size_t(n) + 1, L'\0');
   n = SendMessageW(hwnd_, combo ? CB_GETLBTEXT : LB_GETTEXT, WPARAM(index),
                    reinterpret_cast<LPARAM>(buffer.data()));
-  return WideToAnsi(buffer.data(), size_t(std::max<LRESULT>(n, 0)));
+  return WideToUtf8(buffer.data(), size_t(std::max<LRESULT>(n, 0)));
 }
 
 void Win32Peer::AppendText(const std::string& text) {
-  std::wstring wide = AnsiToWide(text);
+  std::wstring wide = Utf8ToWide(text);
   int end = GetWindowTextLengthW(hwnd_);
   SendMessageW(hwnd_, EM_SETSEL, WPARAM(end), LPARAM(end));
   SendMessageW(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));

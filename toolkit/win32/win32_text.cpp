@@ -1,40 +1,12 @@
-// Text at the API boundary: the program's Windows-1251 strings become
-// UTF-16 for the wide API through the toolkit's own 1251 table, so that
-// Cyrillic shows the same on a Windows of any language.
-#include <vector>
+// Text at the API boundary: the program's UTF-8 strings become UTF-16 for
+// the wide API, so that any table's letters show on a Windows of any
+// language.
+#include <algorithm>
+#include <cwchar>
 
-#include "text.h"
 #include "win32_internal.h"
 
 namespace tabulon {
-namespace {
-
-// UTF-16 code unit to its Windows-1251 byte; '?' where 1251 has none.
-const std::vector<uint8_t>& WideToAnsiTable() {
-  static const std::vector<uint8_t> table = [] {
-    std::vector<uint8_t> t(0x10000, uint8_t('?'));
-    for (int b = 0; b < 256; ++b) t[AnsiToCodePoint(uint8_t(b))] = uint8_t(b);
-    return t;
-  }();
-  return table;
-}
-
-}  // namespace
-
-std::wstring AnsiToWide(const std::string& ansi) {
-  std::wstring wide;
-  wide.reserve(ansi.size());
-  for (char c : ansi) wide += wchar_t(AnsiToCodePoint(uint8_t(c)));
-  return wide;
-}
-
-std::string WideToAnsi(const wchar_t* wide, size_t length) {
-  const std::vector<uint8_t>& table = WideToAnsiTable();
-  std::string ansi;
-  ansi.reserve(length);
-  for (size_t i = 0; i < length; ++i) ansi += char(table[uint16_t(wide[i])]);
-  return ansi;
-}
 
 std::wstring Utf8ToWide(const std::string& utf8) {
   if (utf8.empty()) return std::wstring();
@@ -44,13 +16,14 @@ std::wstring Utf8ToWide(const std::string& utf8) {
   return wide;
 }
 
-std::string WideToUtf8(const wchar_t* wide) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return std::string();
-  std::string utf8(size_t(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide, -1, &utf8[0], n, nullptr, nullptr);
-  utf8.resize(size_t(n - 1));
+std::string WideToUtf8(const wchar_t* wide, size_t length) {
+  if (length == 0) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide, int(length), nullptr, 0, nullptr, nullptr);
+  std::string utf8(size_t(std::max(n, 0)), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide, int(length), &utf8[0], n, nullptr, nullptr);
   return utf8;
 }
+
+std::string WideToUtf8(const wchar_t* wide) { return WideToUtf8(wide, wcslen(wide)); }
 
 }  // namespace tabulon
