@@ -3,6 +3,7 @@
 #include "program.h"
 #include "text.h"
 #include "texts.h"
+#include "utf8_length.h"
 
 namespace tabulon {
 
@@ -25,6 +26,11 @@ XLGridEditor MainWindow::BeginCellEdit(int col, int row) {
   if (memo && Session->ShowsBinaryData(ShownRow(row), field)) {
     // Its bytes are no text: written back as text they would be cut.
     Tell(OutcomeText(Refused(Refusal::BinaryData, field)));
+    return lent;
+  }
+  if (memo && Utf8Length(ShownRow(row).Texts[size_t(field - 1)]) > size_t(kMemoCellMaxLength)) {
+    // More than the in-place editor takes: it would ignore every key.
+    EditMemo();
     return lent;
   }
   if (memo) {

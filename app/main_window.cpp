@@ -105,6 +105,7 @@ MainWindow::MainWindow(Program& program, DbfFileSystem* fs)
   MemoCellEditor = NewMemo(Window.get(), memo_options);
   MemoCellEditor->SetBounds(16, 560, 1105, 200);
   MemoCellEditor->Hide();
+  MemoCellEditor->SetMaxLength(kMemoCellMaxLength);
   MemoCellEditor->SetText(std::string(texts::kMemoEditorInitialText));
 
   BuildSearchArea();

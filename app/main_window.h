@@ -36,6 +36,10 @@ namespace tabulon {
 
 class Program;
 
+// The most characters the in-place memo editor takes (the platform's edit
+// limit); a longer memo opens in the memo editor.
+constexpr int kMemoCellMaxLength = 32767;
+
 class MainWindow {
  public:
   // Builds the window and every control, hidden; fs defaults to the

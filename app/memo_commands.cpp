@@ -17,25 +17,36 @@ void MainWindow::EditMemo() {
     SetStatus(texts::kStatusOk);
     return;
   }
-  // The record as the user saw it when the editor opened: the write must
-  // still find it so.
-  const ShownRecord seen = ShownRow(at.Row);
+  // The record as the user saw it when the editor opened, and after each
+  // save as the save left it: every write must still find it so.
+  const int32_t record = at.Row + 1;
+  ShownRecord seen = ShownRow(at.Row);
   std::string text;
-  const Outcome read = Session->ReadMemoText(at.Row + 1, field, text);
+  const Outcome read = Session->ReadMemoText(record, field, text);
   if (!Report(read)) return;
-  Outcome written;
   MemoEditorWindow& editor = program_.GetMemoEditorWindow();
   editor.Memo1->Clear();
   editor.Memo1->SetText(text);
-  if (editor.ShowModal() == kMemoSaved) {
+  // Stored at "Сохранить", so that a refusal is heard while the text is
+  // still there to mend.
+  bool last_stored = true;
+  editor.OnSave = [&](const std::string& typed) {
     SetStatus(texts::kStatusSave);
-    written = Session->WriteMemo(at.Row + 1, field, (editor.SavedText), &seen);
-    if (written.IsDone() || Session->IsLoaded()) FillGrid();
-  }
+    const Outcome written = Session->WriteMemo(record, field, typed, &seen);
+    if (written.IsDone()) {
+      Session->ForgetShownRows();
+      seen = Session->GetShownRecord(record);
+      SetStatus(texts::kStatusOk);
+    }
+    last_stored = Report(written);
+    return written.IsDone();
+  };
+  const bool saved = editor.ShowModal() == kMemoSaved;
+  editor.OnSave = nullptr;
+  if (saved && Session->IsLoaded()) FillGrid();
   editor.GetForm().Hide();
   program_.GetApplet().ProcessMessages();
-  SetStatus(texts::kStatusOk);
-  Report(written);
+  if (last_stored) SetStatus(texts::kStatusOk);
 }
 
 }  // namespace tabulon

@@ -17,6 +17,8 @@ MemoEditorWindow::MemoEditorWindow() {
   SaveButton->SetBounds(13, 5, 96, 22);
   ExitButton = NewButton(ButtonPanel.get(), (texts::kExitButton));
   ExitButton->SetPosition(359, 5);
+  SaveNote = NewLabel(ButtonPanel.get(), "");
+  SaveNote->SetBounds(120, 9, 230, 16);
 
   MemoOptions options;
   options.VScrollBar = true;
@@ -30,8 +32,12 @@ MemoEditorWindow::MemoEditorWindow() {
   Memo1->SetMaxLength(kMemoEditorMaxLength);
 
   SaveButton->OnClick = [this](Button&) {
-    SavedText = Memo1->GetText();
+    const std::string text = Memo1->GetText();
+    SaveNote->SetText("");
+    if (OnSave && !OnSave(text)) return;
+    SavedText = text;
     MemoEditResult = kMemoSaved;
+    SaveNote->SetText(texts::kMemoStored);
   };
   ExitButton->OnClick = [this](Button&) { Window->SetModalResult(MemoEditResult); };
   // The close box ends the showing as "Выйти" does; the window lives on.
@@ -43,6 +49,7 @@ MemoEditorWindow::MemoEditorWindow() {
 
 int MemoEditorWindow::ShowModal() {
   MemoEditResult = kMemoNotSaved;
+  SaveNote->SetText("");
   return Window->ShowModal();
 }
 

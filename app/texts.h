@@ -44,6 +44,8 @@ constexpr const char* kExitButton = "Выйти";
 constexpr const char* kFieldGridTitles[] = {"Имя поля", "Размер поля", "Тип поля"};
 constexpr const char* kFieldTypes[] = {"Text", "Memo"};
 constexpr const char* kMemoEditorInitialText = "Memo1\r\n";
+// Beside the memo editor's buttons once "Сохранить" stored the text.
+constexpr const char* kMemoStored = "Текст сохранён";
 
 // Status words.
 constexpr const char* kStatusLoad = "LOAD";

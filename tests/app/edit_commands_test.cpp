@@ -239,6 +239,21 @@ TEST_F(EditCommandsTest, MemoCellsAreWrittenWholeFromTheMemoEditor) {
   EXPECT_EQ(StoredMemo(2), "m1");
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
 
+  // Longer than the in-place editor takes: F2 opens the memo editor.
+  const std::string long_text = std::string(size_t(kMemoCellMaxLength), 'w') + "!";
+  headless::PressKey(g, kVkF2);
+  win_->MemoCellEditor->SetText(long_text);
+  headless::PressKey(*win_->MemoCellEditor, kVkReturn);
+  ASSERT_TRUE(StoredMemo(3) == long_text);
+  std::string in_editor;
+  headless::QueueModalAction([&](Form& modal) {
+    in_editor = program_->GetMemoEditorWindow().Memo1->GetText();
+    headless::PressCloseBox(modal);
+  });
+  headless::PressKey(g, kVkF2);
+  EXPECT_EQ(g.GetEditor(), nullptr);
+  EXPECT_TRUE(in_editor == long_text);
+
   // Ctrl+Enter breaks the line and the edit goes on; Enter accepts.
   g.SetCurrentCell(4, 0);
   headless::PressKey(g, kVkF2);
@@ -514,19 +529,31 @@ TEST_F(EditCommandsTest, TheMemoEditorWritesOnlyWhatWasSaved) {
   MemoEditorWindow& m = program_->GetMemoEditorWindow();
   w.TableGrid->SetCurrentCell(4, 0);
   std::string shown;
+  std::vector<std::string> at_save;  // the stored memo and the note, at each "Сохранить"
+  size_t boxes_at_refusal = 0;
   headless::QueueModalAction([&](Form&) {
     shown = m.Memo1->GetText();
+    for (const char* text : {"first save", "saved text", "漢字"}) {
+      m.Memo1->SetText(text);
+      headless::ClickButton(*m.SaveButton);
+      at_save.push_back(StoredMemo(1) + "|" + m.SaveNote->GetText());
+    }
+    // Refused aloud while the editor is still open, its text kept.
+    boxes_at_refusal = headless::GetMessageBoxes().size();
+    EXPECT_EQ(m.Memo1->GetText(), "漢字");
     m.Memo1->SetText("saved text");
-    headless::ClickButton(*m.SaveButton);
     headless::TypeText(*m.Memo1, " and more");
     headless::ClickButton(*m.ExitButton);
   });
   headless::ClickButton(*w.MemoButton);
   EXPECT_EQ(shown, "m0");
+  EXPECT_EQ(at_save, (std::vector<std::string>{"first save|Текст сохранён", "saved text|Текст сохранён",
+                                                "saved text|"}));
+  EXPECT_EQ(boxes_at_refusal, 1u);
+  headless::ClearMessageBoxes();
   EXPECT_EQ(StoredMemo(1), "saved text");
   EXPECT_EQ(Cell(4, 0), "saved text");
   EXPECT_FALSE(m.Window->IsVisible());
-  EXPECT_EQ(Status(), "OK");
 
   // Another record, closed with the close box without saving: unchanged.
   w.TableGrid->SetCurrentCell(4, 1);
