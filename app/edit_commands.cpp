@@ -7,6 +7,11 @@
 
 namespace tabulon {
 
+namespace {
+// An enlarged cell is never smaller than this, however small the window.
+constexpr int kMinZoomSize = 20;
+}  // namespace
+
 XLGridEditor MainWindow::BeginCellEdit(int col, int row) {
   XLGridEditor lent;
   if (busy_) return lent;  // no editor: no edit starts while a command runs
@@ -89,6 +94,9 @@ void MainWindow::AppendRecord() {
   if (!command.Entered()) return;
   const Outcome o = Session->AppendRecord();
   if (o.IsDone() || (o.Kind == OutcomeKind::Failed && Session->IsLoaded())) FillGrid();
+  // The new record is where the user looks next.
+  if (o.IsDone() && TableGrid->RowCount() > 0)
+    TableGrid->SetCurrentCell(std::max(0, TableGrid->GetCurrentCell().Col), TableGrid->RowCount() - 1);
   Report(o);
 }
 
@@ -144,10 +152,15 @@ void MainWindow::ZoomIn() {
   SavedColWidth = TableGrid->GetColWidth(at.Col);
   SavedRowHeight = TableGrid->GetRowHeight(at.Row);
   ZoomedCell = at;
+  // Enlarged to the grid's room beside its titles, and scrolled to, so
+  // the whole cell is in view; it shows the memo's lines as it holds them
+  // (ZoomedCell).
+  const Size client = TableGrid->GetClientSize();
   TableGrid->BeginUpdate();
-  TableGrid->SetColWidth(at.Col, TableGrid->GetWidth());
-  // Enlarged, the memo shows its lines as it holds them (ZoomedCell).
-  TableGrid->SetRowHeight(at.Row, TableGrid->GetHeight() - 20);
+  TableGrid->SetColWidth(at.Col, std::max(kMinZoomSize, client.Width - TableGrid->GetRowTitleWidth()));
+  TableGrid->SetRowHeight(at.Row, std::max(kMinZoomSize, client.Height - TableGrid->GetColTitleHeight()));
+  TableGrid->SetLeftCol(at.Col);
+  TableGrid->SetTopRow(at.Row);
   TableGrid->EndUpdate();
 }
 

@@ -93,7 +93,16 @@ void MainWindow::ShowLoaded(const Outcome& loaded) {
   TableGrid->SetTopRow(0);
   TableGrid->SetLeftCol(0);
   TableGrid->SetCurrentCell(0, 0);
+  // The user goes on with the keys where the records are.
+  if (Window->IsVisible()) TableGrid->SetFocus();
   Report(loaded);
+  if (HasMemoFields() && Session->GetMemoKind() == MemoKind::None) Tell(texts::kMemoFileMissingAtLoad);
+}
+
+bool MainWindow::HasMemoFields() const {
+  for (int f = 1; f <= Session->GetFieldCount(); ++f)
+    if (Session->GetFieldType(f) == DbfFieldType::Memo) return true;
+  return false;
 }
 
 void MainWindow::ForgetViewState() {
@@ -131,6 +140,7 @@ void MainWindow::ReloadTable() {
 
 void MainWindow::ClearTableView() {
   ForgetViewState();
+  Window->SetText(texts::kMainCaption);
   Session->ForgetShownRows();
   column_fields_.clear();
 }
@@ -162,7 +172,16 @@ void MainWindow::FillGrid() {
   FitRowTitles();
   AlignNumberColumns();
   TableGrid->EndUpdate();
+  ShowTableInCaption();
   SetStatus(texts::kStatusOk);
+}
+
+void MainWindow::ShowTableInCaption() {
+  const std::string& path = Session->GetFileName();
+  const size_t cut = path.find_last_of("\\/");
+  const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+  Window->SetText(texts::kMainCaption + std::string(texts::kCaptionFileSeparator) + name +
+                  texts::kCaptionRecordCount + std::to_string(Session->GetRecordCount()));
 }
 
 void MainWindow::AlignNumberColumns() {
@@ -183,16 +202,38 @@ void MainWindow::FitRowTitles() {
   TableGrid->SetRowTitleWidth(std::max(kRowTitleWidth, canvas.MeasureText(widest).Width + 8));
 }
 
-// The columns share the grid's client area beside the record numbers, so
-// that every field is in view; with many fields each keeps a readable
-// minimum and the view scrolls.
+// The columns share the grid's client area beside the record numbers in
+// proportion to what their fields hold (a title is never narrower than
+// its text), so that every field is in view where there is room; with many
+// fields each keeps a readable minimum and the view scrolls.
 void MainWindow::SpreadColumns() {
   const int fields = Session->GetFieldCount();
-  if (fields <= 0) return;
+  if (fields <= 0 || TableGrid->ColCount() != fields) return;
   constexpr int kMinSpreadWidth = 40;
+  constexpr int kMemoChars = 30;  // a memo shows the start of its text
+  constexpr int kMostChars = 60;
+  Canvas& canvas = TableGrid->GetBuffer().GetCanvas();
+  canvas.SetFont(TableGrid->TitleFont());
+  const int char_width = std::max(1, canvas.MeasureText("0").Width);
+  std::vector<int> titles(static_cast<size_t>(fields)), wants(static_cast<size_t>(fields));
+  int total = 0;
+  for (int c = 0; c < fields; ++c) {
+    const int field = FieldOfColumn(c);
+    const DbfField& info = Session->GetField(field);
+    const int chars = Session->GetFieldType(field) == DbfFieldType::Memo ? kMemoChars
+                                                                          : std::min<int>(info.Length, kMostChars);
+    titles[size_t(c)] = canvas.MeasureText(Session->GetFieldTitle(field)).Width + 12;
+    wants[size_t(c)] = std::max({kMinSpreadWidth, titles[size_t(c)], chars * char_width + 8});
+    total += wants[size_t(c)];
+  }
   const int room = TableGrid->GetClientSize().Width - TableGrid->GetRowTitleWidth();
-  const int width = std::max(kMinSpreadWidth, room / fields);
-  TableGrid->SetColWidths(std::vector<int>(size_t(fields), width));
+  std::vector<int> widths(static_cast<size_t>(fields));
+  for (int c = 0; c < fields; ++c) {
+    const int share = total > 0 ? int(int64_t(wants[size_t(c)]) * room / total) : kMinSpreadWidth;
+    // Narrowed to the room, a column keeps its title whole.
+    widths[size_t(c)] = std::max({kMinSpreadWidth, total > room ? titles[size_t(c)] : 0, share});
+  }
+  TableGrid->SetColWidths(widths);
 }
 
 }  // namespace tabulon

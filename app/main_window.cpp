@@ -143,7 +143,11 @@ Size MainWindow::LeastClientSize() const {
   return Size{width, height};
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  // The controls go one by one; the view's resizing must not ask a window
+  // half gone.
+  if (TableGrid) TableGrid->OnResize = nullptr;
+}
 
 void MainWindow::BuildNewTableArea() {
   NewTablePanel = NewPanel(Window.get(), PanelOptions{Align::Bottom, 150, true});

@@ -201,6 +201,9 @@ class MainWindow {
   void Tell(const std::string& text);
   // Empties the table view, so that it shows no table.
   void ClearTableView();
+  // The caption names the table shown and its record count.
+  void ShowTableInCaption();
+  bool HasMemoFields() const;
   // Empties the table view and ends an enlarged cell, so that a newly
   // loaded table starts at its first record with default sizes.
   void ForgetViewState();

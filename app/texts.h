@@ -10,6 +10,9 @@ namespace tabulon::texts {
 // Captions.
 constexpr const char* kAppletCaption = "tabulon";
 constexpr const char* kMainCaption = "ТАБУЛОН";
+// With a table shown: kMainCaption + separator + file name + count prefix + records.
+constexpr const char* kCaptionFileSeparator = " - ";
+constexpr const char* kCaptionRecordCount = ", записей: ";
 constexpr const char* kMemoEditorCaption = "Form2";
 constexpr const char* kHelpCaption = "Справка";
 constexpr const char* kAboutCaption = "О программе";
@@ -79,6 +82,9 @@ constexpr const char* kTableChanged =
 constexpr const char* kRecordLocked = "Запись занята другой программой";
 constexpr const char* kTableLocked = "Таблица занята другой программой";
 // A memo text to write while the table's memo file is not open.
+// A table with memo fields loaded without its memo file.
+constexpr const char* kMemoFileMissingAtLoad =
+    "Мемо-файл таблицы не найден: мемо-поля показаны пустыми и не могут быть изменены.";
 constexpr const char* kNoMemoFile = "Мемо-файл таблицы не открыт, текст не записан.";
 // A pack journal beside the table that was not trusted: + its new name.
 constexpr const char* kPackJournalSetAside =

@@ -135,7 +135,8 @@ void XLGrid::PaintTitle(Canvas& c, const Rect& r, const std::string& text, bool 
 }
 
 void XLGrid::PaintTitles(Canvas& c) {
-  if (col_count_ == 0 || row_count_ == 0) return;
+  // Without rows the column titles still say what the table holds.
+  if (col_count_ == 0) return;
   if (row_title_width_ > 0 && col_title_height_ > 0) {
     const Rect corner{0, 0, row_title_width_, col_title_height_};
     if (all_selected_) {

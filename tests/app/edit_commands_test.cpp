@@ -287,7 +287,7 @@ TEST_F(EditCommandsTest, AppendAndDeleteRefillTheView) {
   headless::ClickButton(*w.AddButton);
   ASSERT_EQ(w.TableGrid->RowCount(), 6);
   EXPECT_EQ(Cell(0, 5), "");
-  EXPECT_EQ(w.TableGrid->GetCurrentCell(), (XLGridCoord{1, 1}));
+  EXPECT_EQ(w.TableGrid->GetCurrentCell(), (XLGridCoord{1, 5}));  // the new record, in view
   EXPECT_EQ(Read("staff.dbf").size(), kHeader + 6 * kRecord + 1);  // the end byte after it
 
   // Another program marks record 5 deleted; "X" on row 3 drops that row only.
@@ -476,6 +476,8 @@ TEST_F(EditCommandsTest, ZoomEnlargesAMemoCellAndRestoresThatCell) {
   w.Window->Show();
   Load("staff.dbf");
   XLGrid& g = *w.TableGrid;
+  std::vector<int> spread;
+  for (int c = 0; c < g.ColCount(); ++c) spread.push_back(g.GetColWidth(c));
   g.SetCurrentCell(0, 1);
   headless::ClickButton(*w.ZoomInButton);  // a Char column: nothing
   EXPECT_TRUE(w.ZoomInButton->IsEnabled());
@@ -486,8 +488,11 @@ TEST_F(EditCommandsTest, ZoomEnlargesAMemoCellAndRestoresThatCell) {
   headless::ClickButton(*w.ZoomInButton);
   EXPECT_FALSE(w.ZoomInButton->IsEnabled());
   EXPECT_TRUE(w.ZoomOutButton->IsEnabled());
-  EXPECT_EQ(g.GetColWidth(4), g.GetWidth());
-  EXPECT_EQ(g.GetRowHeight(1), g.GetHeight() - 20);
+  // Inside the grid beside the titles, scrolled to.
+  EXPECT_EQ(g.GetColWidth(4), g.GetClientSize().Width - g.GetRowTitleWidth());
+  EXPECT_EQ(g.GetRowHeight(1), g.GetClientSize().Height - g.GetColTitleHeight());
+  EXPECT_EQ(g.GetLeftCol(), 4);
+  EXPECT_EQ(g.GetTopRow(), 1);
   EXPECT_EQ(w.SavedColWidth, width);
   EXPECT_EQ(w.SavedRowHeight, height);
   EXPECT_TRUE(g.GetCellData(4, 1).MultiLine);  // the memo's lines as it holds them
@@ -515,8 +520,7 @@ TEST_F(EditCommandsTest, ZoomEnlargesAMemoCellAndRestoresThatCell) {
   EXPECT_EQ(g.GetTopRow(), 0);
   EXPECT_EQ(g.GetLeftCol(), 0);
   for (int r = 0; r < g.RowCount(); ++r) EXPECT_EQ(g.GetRowHeight(r), 20) << r;
-  const int share = (g.GetClientSize().Width - g.GetRowTitleWidth()) / g.ColCount();
-  for (int c = 0; c < g.ColCount(); ++c) EXPECT_EQ(g.GetColWidth(c), share) << c;
+  for (int c = 0; c < g.ColCount(); ++c) EXPECT_EQ(g.GetColWidth(c), spread[size_t(c)]) << c;
   EXPECT_FALSE(g.GetCellData(4, 4).MultiLine);
   EXPECT_TRUE(w.ZoomInButton->IsEnabled());
   EXPECT_FALSE(w.ZoomOutButton->IsEnabled());
@@ -746,6 +750,10 @@ TEST_F(EditCommandsTest, MemoEditsWithoutTheMemoFileAreRefusedAloud) {
   WriteStaff();
   std::filesystem::remove(Path("staff.dbt"));
   Load("staff.dbf");
+  // Said at the load already.
+  ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+  EXPECT_EQ(headless::GetMessageBoxes()[0].Text, texts::kMemoFileMissingAtLoad);
+  headless::ClearMessageBoxes();
   MainWindow& w = *win_;
   const Bytes before = Read("staff.dbf");
   EditCell(4, 0, "lost?");

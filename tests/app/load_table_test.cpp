@@ -406,20 +406,21 @@ TEST_F(LoadTableTest, ColumnsSpreadOverTheGridWhenItIsResized) {
   MainWindow& w = *win_;
   w.Window->Show();
   Write("people.dbf", MakeTable(People()));
-  // Spread after the fill: every column of the new table takes its share.
-  // The columns share the client area beside the record numbers equally.
+  // Spread after the fill: every column of the new table takes its share
+  // of the client area beside the record numbers, by what its field holds.
   auto spread = [&] {
     const int room = w.TableGrid->GetClientSize().Width - w.TableGrid->GetRowTitleWidth();
     int sum = 0;
-    for (int c = 0; c < 4; ++c) {
-      EXPECT_EQ(w.TableGrid->GetColWidth(c), w.TableGrid->GetColWidth(0));
-      sum += w.TableGrid->GetColWidth(c);
-    }
+    for (int c = 0; c < 4; ++c) sum += w.TableGrid->GetColWidth(c);
     EXPECT_LE(sum, room);
     EXPECT_GT(sum, room - 4);
+    EXPECT_GT(w.TableGrid->GetColWidth(0), w.TableGrid->GetColWidth(3));  // C(8) and L(1)
   };
   Load("people.dbf");
   spread();
+  // The caption names the table and its records; the keys go to the view.
+  EXPECT_EQ(w.Window->GetText(), "ТАБУЛОН - people.dbf, записей: 4");
+  EXPECT_TRUE(w.TableGrid->IsFocused());
   w.TableGrid->SetColWidth(1, 13);
   w.Window->SetClientSize(800, 513);
   ASSERT_EQ(w.TableGrid->GetWidth(), 800);

@@ -39,8 +39,9 @@ TEST_F(GridPaint, EmptyGridShowsOnlyTheBackground) {
   EXPECT_EQ(screen.back().SourceRect, (Rect{0, 0, 400, 300}));
   EXPECT_EQ(screen.back().Source, &Buffer());
 
+  // Columns without rows: their titles still say what they hold.
   Make(3, 0, kTableViewOptions);
-  EXPECT_EQ(PaintLog().size(), 1u);
+  EXPECT_EQ(Count(PaintLog(), CanvasOp::DrawText), 3);
 }
 
 TEST_F(GridPaint, CellsLinesAndTextInLayerOrder) {
