@@ -94,7 +94,7 @@ class Evaluator {
       default:
         break;
     }
-    const IndexValue a = Eval(n.Args[0]);
+    IndexValue a = Eval(n.Args[0]);
     if (n.Op == IndexOp::And || n.Op == IndexOp::Or) {
       // Null counts as false here, as a FOR condition takes it.
       const bool left = !a.Null && a.Number != 0;
@@ -113,7 +113,8 @@ class Evaluator {
     }
     switch (n.Op) {
       case IndexOp::Concat:
-        v.Text = a.Text + b.Text;
+        v.Text = std::move(a.Text);
+        v.Text += b.Text;
         break;
       case IndexOp::ConcatTrimmed: {
         v.Text = TrimRight(a.Text) + b.Text;
@@ -128,7 +129,7 @@ class Evaluator {
         break;
       case IndexOp::Upper:
       case IndexOp::Lower:
-        v.Text = a.Text;
+        v.Text = std::move(a.Text);
         ChangeCase(v.Text, e_.GetCodePage(), n.Op == IndexOp::Upper);
         break;
       case IndexOp::AllTrim:
