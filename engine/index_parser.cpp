@@ -66,8 +66,12 @@ std::vector<Token> Tokenize(const std::string& s) {
       }
     } else if (std::isdigit(static_cast<unsigned char>(c)) ||
                (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+      // A point belongs to the number only before a digit: "1.AND." is 1 .AND.
       size_t j = i;
-      while (j < s.size() && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
+      auto digit = [&s](size_t k) { return k < s.size() && std::isdigit(static_cast<unsigned char>(s[k])); };
+      while (digit(j)) ++j;
+      if (j < s.size() && s[j] == '.' && digit(j + 1))
+        for (++j; digit(j);) ++j;
       t.Kind = Tok::Number;
       t.Text = s.substr(i, j - i);
       i = j;

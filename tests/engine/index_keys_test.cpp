@@ -67,7 +67,7 @@ TEST(IndexExpression, ParsesWhatIndexesHoldAndNamesWhatItCannot) {
       {"UPPER(SUBSTR(name, 2, 3)) - LEFT(note, 2)", "", IndexValueType::Character, 5, {1, 6}},
       {"counter", "", IndexValueType::Integer, 11, {5}},
       {"qty + counter", "", IndexValueType::Numeric, 11, {2, 5}},
-      {"!DELETED() .AND. (qty >= 1.5 .OR. name = [A]) .and. .NOT. ok", "", IndexValueType::Logical, 1, {1, 2, 4}},
+      {"!DELETED() .AND. (qty>=1.5.OR.name = [A]) .and. .NOT. ok", "", IndexValueType::Logical, 1, {1, 2, 4}},
       {"TRIM(UPPER(name))==\"AUDIO\"", "", IndexValueType::Logical, 1, {1}},
       {"nameandmore", "", IndexValueType::Character, 6, {1}},  // a long name by its first 10
       {"IIF(ok, name, note)", "function IIF is not supported", IndexValueType::Character, 0, {}},
