@@ -48,7 +48,8 @@ std::vector<uint8_t> Records() {
 // (FoxPro), 2 the field alone (Clipper).
 void BM_IndexKeysOfC30(benchmark::State& state) {
   static const char* const kExpressions[] = {"name", "UPPER(name) + STR(amount, 10, 2)", "name"};
-  static const IndexKeyFormat kFormats[] = {IndexKeyFormat::FoxPro, IndexKeyFormat::FoxPro, IndexKeyFormat::Ntx};
+  static const IndexKeyFormat kFormats[] = {IndexKeyFormat::FoxPro, IndexKeyFormat::FoxPro,
+                                            IndexKeyFormat::Ntx};
   const IndexExpression e = ParseIndexExpression(kExpressions[state.range(0)], Shape());
   const std::vector<uint8_t> records = Records();
   for (auto _ : state) {

@@ -211,19 +211,25 @@ class Evaluator {
     const uint8_t* bytes = inside ? record_.Bytes + f.Offset : nullptr;
     switch (f.Layout) {
       case DbfValueLayout::Text:
-        v.Text = inside ? std::string(reinterpret_cast<const char*>(bytes), f.Length) : std::string(f.Length, ' ');
+        v.Text =
+            inside ? std::string(reinterpret_cast<const char*>(bytes), f.Length) : std::string(f.Length, ' ');
         break;
       case DbfValueLayout::Number:
-        if (inside) v.Number = std::strtod(std::string(reinterpret_cast<const char*>(bytes), f.Length).c_str(), nullptr);
+        if (inside)
+          v.Number =
+              std::strtod(std::string(reinterpret_cast<const char*>(bytes), f.Length).c_str(), nullptr);
         break;
       case DbfValueLayout::Date:
-        if (inside && f.Length == 8 && std::all_of(bytes, bytes + 8, [](uint8_t c) { return c >= '0' && c <= '9'; })) {
-          const int64_t ymd = std::strtoll(std::string(reinterpret_cast<const char*>(bytes), 8).c_str(), nullptr, 10);
+        if (inside && f.Length == 8 &&
+            std::all_of(bytes, bytes + 8, [](uint8_t c) { return c >= '0' && c <= '9'; })) {
+          const int64_t ymd =
+              std::strtoll(std::string(reinterpret_cast<const char*>(bytes), 8).c_str(), nullptr, 10);
           v.Number = double(JulianDayNumber(ymd / 10000, ymd / 100 % 100, ymd % 100));
         }
         break;
       case DbfValueLayout::Logic:
-        v.Number = inside && f.Length > 0 && std::string("TtYy").find(static_cast<char>(bytes[0])) != std::string::npos;
+        v.Number = inside && f.Length > 0 &&
+                   std::string("TtYy").find(static_cast<char>(bytes[0])) != std::string::npos;
         break;
       default:
         if (inside) DecodeBinaryNumber(f.Layout, bytes, f.Length, &v.Number);

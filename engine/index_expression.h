@@ -48,11 +48,34 @@ struct IndexTableShape {
 IndexTableShape IndexTableShapeOf(const DbfTable& table);
 
 enum class IndexOp : uint8_t {
-  Field, Text, Number, Logic,
-  Concat, ConcatTrimmed, Add, Subtract,
-  Upper, Lower, AllTrim, LTrim, RTrim, Str, Dtos, Left, Substr, Deleted,
-  Equal, ExactEqual, NotEqual, Less, LessEqual, Greater, GreaterEqual,
-  And, Or, Not,
+  Field,
+  Text,
+  Number,
+  Logic,
+  Concat,
+  ConcatTrimmed,
+  Add,
+  Subtract,
+  Upper,
+  Lower,
+  AllTrim,
+  LTrim,
+  RTrim,
+  Str,
+  Dtos,
+  Left,
+  Substr,
+  Deleted,
+  Equal,
+  ExactEqual,
+  NotEqual,
+  Less,
+  LessEqual,
+  Greater,
+  GreaterEqual,
+  And,
+  Or,
+  Not,
 };
 
 // One node of a parsed expression; arguments are indexes of other nodes.
@@ -62,9 +85,9 @@ struct IndexNode {
   int Length = 0;    // characters of a Character result (its widest)
   int Decimals = 0;  // of a Numeric result
   int Args[3] = {-1, -1, -1};
-  int Field = -1;    // Field: index into the expression's fields
-  std::string Text;  // Text literal
-  double Number = 0; // Number literal; Logic literal as 0 or 1
+  int Field = -1;     // Field: index into the expression's fields
+  std::string Text;   // Text literal
+  double Number = 0;  // Number literal; Logic literal as 0 or 1
 };
 
 // A field an expression reads, with what decoding it needs.
@@ -78,12 +101,28 @@ struct IndexFieldUse {
   int NullBit = -1;  // bit of _NullFlags marking it null; -1: not nullable
 };
 
+// Why an expression is not supported, for callers that word it themselves.
+enum class IndexProblem : uint8_t {
+  None,
+  Unreadable,  // empty, cut short, or not xBase (subject: the text there)
+  Operator,    // an operator the engine does not evaluate ("$", "*")
+  Types,       // an operator or function given values it does not take
+  Function,    // a function the engine does not evaluate
+  Arguments,   // a function's arguments: their count, or widths not literal
+  Field,       // no such field
+  FieldType,   // a field of a type keys are not made of here (memo, ...)
+};
+
 class IndexExpression {
  public:
   const std::string& GetText() const { return text_; }
   bool IsSupported() const { return reason_.empty(); }
   // Why the engine cannot evaluate it ("" when it can).
   const std::string& GetUnsupportedReason() const { return reason_; }
+  // The same as a kind and the name it is about (a function, a field, an
+  // operator).
+  IndexProblem GetProblem() const { return problem_; }
+  const std::string& GetProblemSubject() const { return subject_; }
   // The table's field numbers it reads, ascending, each once.
   std::vector<int> GetFieldsUsed() const;
   IndexValueType GetResultType() const;
@@ -106,6 +145,8 @@ class IndexExpression {
   friend class IndexParser;
   std::string text_;
   std::string reason_;
+  IndexProblem problem_ = IndexProblem::None;
+  std::string subject_;
   std::vector<IndexNode> nodes_;
   std::vector<IndexFieldUse> fields_;
   int root_ = -1;

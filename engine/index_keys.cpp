@@ -76,7 +76,8 @@ std::string StrText(double value, int width, int decimals) {
     std::snprintf(buffer, sizeof buffer, "%.*f", decimals, r);
     text = buffer;
   }
-  if (text.empty() || text.size() > static_cast<size_t>(width)) return std::string(static_cast<size_t>(width), '*');
+  if (text.empty() || text.size() > static_cast<size_t>(width))
+    return std::string(static_cast<size_t>(width), '*');
   return std::string(static_cast<size_t>(width) - text.size(), ' ') + text;
 }
 

@@ -85,8 +85,8 @@ std::vector<Token> Tokenize(const std::string& s) {
       t.Text = std::string(1, c);
       ++i;
     } else {
-      static const char* const kOps[] = {"->", "==", "<>", "!=", "<=", ">=", "+", "-", "*", "/",
-                                         "=",  "<",  ">",  "#",  "!",  "$",  "%", "^"};
+      static const char* const kOps[] = {"->", "==", "<>", "!=", "<=", ">=", "+", "-", "*",
+                                         "/",  "=",  "<",  ">",  "#",  "!",  "$", "%", "^"};
       t.Kind = Tok::Bad;
       t.Text = std::string(1, c);
       for (const char* op : kOps) {
@@ -139,7 +139,8 @@ class IndexParser {
   }
 
   IndexExpression Run() {
-    if (tokens_.front().Kind == Tok::End) return Fail("the expression is empty");
+    if (tokens_.front().Kind == Tok::End)
+      return Fail(IndexProblem::Unreadable, "", "the expression is empty");
     const int root = Or();
     if (e_.reason_.empty() && Peek().Kind != Tok::End) Unexpected();
     if (!e_.reason_.empty()) {
@@ -158,19 +159,24 @@ class IndexParser {
   size_t pos_ = 0;
 
   bool Failed() const { return !e_.reason_.empty(); }
-  IndexExpression Fail(const std::string& reason) {
-    e_.reason_ = reason;
+  IndexExpression Fail(IndexProblem kind, const std::string& subject, const std::string& reason) {
+    Problem(kind, subject, reason);
     return std::move(e_);
   }
-  int Problem(const std::string& reason) {
-    if (e_.reason_.empty()) e_.reason_ = reason;
+  int Problem(IndexProblem kind, const std::string& subject, const std::string& reason) {
+    if (!e_.reason_.empty()) return -1;
+    e_.problem_ = kind;
+    e_.subject_ = subject;
+    e_.reason_ = reason;
     return -1;
   }
   int Unexpected() {
     const Token& t = Peek();
-    if (t.Kind == Tok::End) return Problem("the expression ends too early");
-    if (t.Kind == Tok::Op && t.Text != "->") return Problem("operator " + t.Text + " is not supported");
-    return Problem("the expression cannot be read at \"" + e_.text_.substr(t.At, 12) + "\"");
+    if (t.Kind == Tok::End) return Problem(IndexProblem::Unreadable, "", "the expression ends too early");
+    if (t.Kind == Tok::Op && t.Text != "->")
+      return Problem(IndexProblem::Operator, t.Text, "operator " + t.Text + " is not supported");
+    const std::string at = e_.text_.substr(t.At, 12);
+    return Problem(IndexProblem::Unreadable, at, "the expression cannot be read at \"" + at + "\"");
   }
 
   const Token& Peek(size_t ahead = 0) const { return tokens_[std::min(pos_ + ahead, tokens_.size() - 1)]; }
@@ -201,7 +207,7 @@ class IndexParser {
       const int right = And();
       if (Failed()) return -1;
       if (At(left).Type != IndexValueType::Logical || At(right).Type != IndexValueType::Logical)
-        return Problem(".OR. joins values that are not logical");
+        return Problem(IndexProblem::Types, ".OR.", ".OR. joins values that are not logical");
       left = Logical(IndexOp::Or, left, right);
     }
     return left;
@@ -213,7 +219,7 @@ class IndexParser {
       const int right = Not();
       if (Failed()) return -1;
       if (At(left).Type != IndexValueType::Logical || At(right).Type != IndexValueType::Logical)
-        return Problem(".AND. joins values that are not logical");
+        return Problem(IndexProblem::Types, ".AND.", ".AND. joins values that are not logical");
       left = Logical(IndexOp::And, left, right);
     }
     return left;
@@ -223,7 +229,8 @@ class IndexParser {
     if (Take(Tok::Dot, ".NOT.") || Take(Tok::Op, "!")) {
       const int a = Not();
       if (Failed()) return -1;
-      if (At(a).Type != IndexValueType::Logical) return Problem(".NOT. takes a logical value");
+      if (At(a).Type != IndexValueType::Logical)
+        return Problem(IndexProblem::Types, ".NOT.", ".NOT. takes a logical value");
       return Logical(IndexOp::Not, a);
     }
     return Comparison();
@@ -235,11 +242,10 @@ class IndexParser {
     static const struct {
       const char* Text;
       IndexOp Op;
-    } kComparisons[] = {{"=", IndexOp::Equal},         {"==", IndexOp::ExactEqual},
-                        {"<>", IndexOp::NotEqual},     {"#", IndexOp::NotEqual},
-                        {"!=", IndexOp::NotEqual},     {"<", IndexOp::Less},
-                        {"<=", IndexOp::LessEqual},    {">", IndexOp::Greater},
-                        {">=", IndexOp::GreaterEqual}};
+    } kComparisons[] = {
+        {"=", IndexOp::Equal},      {"==", IndexOp::ExactEqual}, {"<>", IndexOp::NotEqual},
+        {"#", IndexOp::NotEqual},   {"!=", IndexOp::NotEqual},   {"<", IndexOp::Less},
+        {"<=", IndexOp::LessEqual}, {">", IndexOp::Greater},     {">=", IndexOp::GreaterEqual}};
     for (const auto& c : kComparisons) {
       if (!Take(Tok::Op, c.Text)) continue;
       const int right = Sum();
@@ -247,8 +253,11 @@ class IndexParser {
       IndexValueType a = At(left).Type, b = At(right).Type;
       if (IsNumeric(a) && IsNumeric(b)) a = b;
       if (a == IndexValueType::DateTime || b == IndexValueType::DateTime)
-        return Problem("comparisons of date and time are not supported");
-      if (a != b) return Problem(std::string("operator ") + c.Text + " compares " + TypeWord(a) + " with " + TypeWord(b));
+        return Problem(IndexProblem::Types, c.Text, "comparisons of date and time are not supported");
+      if (a != b)
+        return Problem(
+            IndexProblem::Types, c.Text,
+            std::string("operator ") + c.Text + " compares " + TypeWord(a) + " with " + TypeWord(b));
       return Logical(c.Op, left, right);
     }
     return left;
@@ -283,8 +292,9 @@ class IndexParser {
         n.Type = IndexValueType::Numeric;
         n.Length = 10;
       } else {
-        return Problem(std::string("operator ") + (plus ? "+" : "-") + " joins " + TypeWord(a.Type) +
-                       " with " + TypeWord(b.Type));
+        return Problem(IndexProblem::Types, plus ? "+" : "-",
+                       std::string("operator ") + (plus ? "+" : "-") + " joins " + TypeWord(a.Type) +
+                           " with " + TypeWord(b.Type));
       }
       left = Add(n);
     }
@@ -362,7 +372,7 @@ class IndexParser {
                               strnlen(reinterpret_cast<const char*>(f.Name), sizeof f.Name));
       if (Upper(field) == shortened) number = static_cast<int>(i) + 1;
     }
-    if (number == 0) return Problem("field " + name + " is not in the table");
+    if (number == 0) return Problem(IndexProblem::Field, name, "field " + name + " is not in the table");
     const DbfField& f = table_.Fields[number - 1];
     IndexFieldUse use;
     use.Number = number;
@@ -407,10 +417,12 @@ class IndexParser {
         break;
       case DbfValueLayout::MemoReference:
       case DbfValueLayout::BinaryReference:
-        return Problem("field " + name + " is a memo, which the engine does not key");
+        return Problem(IndexProblem::FieldType, name,
+                       "field " + name + " is a memo, which the engine does not key");
       default:
-        return Problem("field " + name + " of type " + std::string(1, static_cast<char>(f.Type)) +
-                       " is not supported in keys");
+        return Problem(IndexProblem::FieldType, name,
+                       "field " + name + " of type " + std::string(1, static_cast<char>(f.Type)) +
+                           " is not supported in keys");
     }
     n.Field = static_cast<int>(e_.fields_.size());
     e_.fields_.push_back(use);
@@ -459,27 +471,29 @@ class IndexParser {
       const char* Name;
       IndexOp Op;
       size_t Least, Most;
-    } kFunctions[] = {{"UPPER", IndexOp::Upper, 1, 1},   {"LOWER", IndexOp::Lower, 1, 1},
+    } kFunctions[] = {{"UPPER", IndexOp::Upper, 1, 1},     {"LOWER", IndexOp::Lower, 1, 1},
                       {"ALLTRIM", IndexOp::AllTrim, 1, 1}, {"LTRIM", IndexOp::LTrim, 1, 1},
-                      {"RTRIM", IndexOp::RTrim, 1, 1},   {"TRIM", IndexOp::RTrim, 1, 1},
-                      {"STR", IndexOp::Str, 1, 3},       {"DTOS", IndexOp::Dtos, 1, 1},
-                      {"LEFT", IndexOp::Left, 2, 2},     {"SUBSTR", IndexOp::Substr, 2, 3},
+                      {"RTRIM", IndexOp::RTrim, 1, 1},     {"TRIM", IndexOp::RTrim, 1, 1},
+                      {"STR", IndexOp::Str, 1, 3},         {"DTOS", IndexOp::Dtos, 1, 1},
+                      {"LEFT", IndexOp::Left, 2, 2},       {"SUBSTR", IndexOp::Substr, 2, 3},
                       {"DELETED", IndexOp::Deleted, 0, 0}};
     const auto* f = std::find_if(std::begin(kFunctions), std::end(kFunctions),
                                  [&](const auto& k) { return name == k.Name; });
-    if (f == std::end(kFunctions)) return Problem("function " + name + " is not supported");
+    if (f == std::end(kFunctions))
+      return Problem(IndexProblem::Function, name, "function " + name + " is not supported");
     const std::vector<int> args = Arguments();
     if (Failed()) return -1;
     if (args.size() < f->Least || args.size() > f->Most)
-      return Problem("function " + name + " takes " + std::to_string(f->Least) +
-                     (f->Most > f->Least ? " to " + std::to_string(f->Most) : std::string()) +
-                     " arguments");
+      return Problem(IndexProblem::Arguments, name,
+                     "function " + name + " takes " + std::to_string(f->Least) +
+                         (f->Most > f->Least ? " to " + std::to_string(f->Most) : std::string()) +
+                         " arguments");
     IndexNode n;
     n.Op = f->Op;
     for (size_t i = 0; i < args.size(); ++i) n.Args[i] = args[i];
     const IndexNode* a = args.empty() ? nullptr : &At(args[0]);
     auto wants = [&](bool ok, const char* what) {
-      return ok ? 0 : Problem("function " + name + " takes " + what);
+      return ok ? 0 : Problem(IndexProblem::Types, name, "function " + name + " takes " + what);
     };
     switch (f->Op) {
       case IndexOp::Upper:
@@ -502,9 +516,11 @@ class IndexParser {
       case IndexOp::Str: {
         int length = 10, decimals = 0;
         if (wants(IsNumeric(a->Type), "a number") < 0) return -1;
-        if ((args.size() > 1 && !Literal(args[1], &length)) || (args.size() > 2 && !Literal(args[2], &decimals)) ||
-            length < 1 || length > 254 || decimals < 0 || decimals > 15)
-          return Problem("function STR takes a width and decimals written as whole numbers");
+        if ((args.size() > 1 && !Literal(args[1], &length)) ||
+            (args.size() > 2 && !Literal(args[2], &decimals)) || length < 1 || length > 254 || decimals < 0 ||
+            decimals > 15)
+          return Problem(IndexProblem::Arguments, name,
+                         "function STR takes a width and decimals written as whole numbers");
         n.Length = length;
         n.Decimals = decimals;
         n.Args[1] = n.Args[2] = -1;
@@ -517,7 +533,8 @@ class IndexParser {
         const bool has_count = f->Op == IndexOp::Left || args.size() == 3;
         if ((f->Op == IndexOp::Substr && !Literal(args[1], &start)) ||
             (has_count && !Literal(args.back(), &count)) || start < 1 || count < 0)
-          return Problem("function " + name + " takes positions written as whole numbers");
+          return Problem(IndexProblem::Arguments, name,
+                         "function " + name + " takes positions written as whole numbers");
         if (!has_count) count = a->Length - start + 1;
         // The start is kept in Number, the count is the length.
         n.Length = std::max(0, std::min(count, a->Length - start + 1));

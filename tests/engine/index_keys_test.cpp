@@ -1,4 +1,6 @@
 // Index key and FOR expressions, and the keys of each index format.
+#include "index_keys.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +9,6 @@
 #include <iterator>
 
 #include "dbf_table.h"
-#include "index_keys.h"
 #include "support/index_pages.h"
 #include "support/temp_folder.h"
 
@@ -36,8 +37,9 @@ IndexTableShape Shape() {
   IndexTableShape s;
   s.Version = 0x30;
   s.CodePage = DbfCodePage::Dos866;
-  s.Fields = {Field("NAME", 'C', 1, 6),          Field("QTY", 'N', 7, 6, 2),  Field("DAY", 'D', 13, 8),
-              Field("OK", 'L', 21, 1),           Field("COUNTER", 'I', 22, 4), Field("NOTE", 'C', 26, 3, 0, 0x02),
+  s.Fields = {Field("NAME", 'C', 1, 6),       Field("QTY", 'N', 7, 6, 2),
+              Field("DAY", 'D', 13, 8),       Field("OK", 'L', 21, 1),
+              Field("COUNTER", 'I', 22, 4),   Field("NOTE", 'C', 26, 3, 0, 0x02),
               Field("_NullFlags", '0', 29, 1)};
   return s;
 }
@@ -48,46 +50,58 @@ std::string Record(const std::string& name, const std::string& qty, bool null_no
   return r;
 }
 
-std::string Key(const std::string& text, const std::string& record, IndexKeyFormat format = IndexKeyFormat::FoxPro) {
+std::string Key(const std::string& text, const std::string& record,
+                IndexKeyFormat format = IndexKeyFormat::FoxPro) {
   const IndexExpression e = ParseIndexExpression(text, Shape());
   EXPECT_TRUE(e.IsSupported()) << text << ": " << e.GetUnsupportedReason();
   return EvaluateIndexKey(e, {reinterpret_cast<const uint8_t*>(record.data()), record.size()}, format);
 }
 
 TEST(IndexExpression, ParsesWhatIndexesHoldAndNamesWhatItCannot) {
-  struct Case {
+  struct Supported {
     const char* Text;
-    const char* Reason;  // "" when supported
     IndexValueType Type;
     int Length;
     std::vector<int> Fields;
-  } cases[] = {
-      {"name", "", IndexValueType::Character, 6, {1}},
-      {"t->Name + STR(qty, 8, 2) + DTOS(day)", "", IndexValueType::Character, 22, {1, 2, 3}},
-      {"UPPER(SUBSTR(name, 2, 3)) - LEFT(note, 2)", "", IndexValueType::Character, 5, {1, 6}},
-      {"counter", "", IndexValueType::Integer, 11, {5}},
-      {"qty + counter", "", IndexValueType::Numeric, 11, {2, 5}},
-      {"!DELETED() .AND. (qty>=1.5.OR.name = [A]) .and. .NOT. ok", "", IndexValueType::Logical, 1, {1, 2, 4}},
-      {"TRIM(UPPER(name))==\"AUDIO\"", "", IndexValueType::Logical, 1, {1}},
-      {"nameandmore", "", IndexValueType::Character, 6, {1}},  // a long name by its first 10
-      {"IIF(ok, name, note)", "function IIF is not supported", IndexValueType::Character, 0, {}},
-      {"name + city", "field CITY is not in the table", IndexValueType::Character, 0, {}},
-      {"name + qty", "operator + joins text with a number", IndexValueType::Character, 0, {}},
-      {"name $ note", "operator $ is not supported", IndexValueType::Character, 0, {}},
-      {"STR(qty, counter)", "function STR takes a width and decimals written as whole numbers",
-       IndexValueType::Character, 0, {}},
-      {"UPPER(name", "the expression ends too early", IndexValueType::Character, 0, {}},
-      {"", "the expression is empty", IndexValueType::Character, 0, {}},
+  } supported[] = {
+      {"name", IndexValueType::Character, 6, {1}},
+      {"t->Name + STR(qty, 8, 2) + DTOS(day)", IndexValueType::Character, 22, {1, 2, 3}},
+      {"UPPER(SUBSTR(name, 2, 3)) - LEFT(note, 2)", IndexValueType::Character, 5, {1, 6}},
+      {"counter", IndexValueType::Integer, 11, {5}},
+      {"qty + counter", IndexValueType::Numeric, 11, {2, 5}},
+      {"!DELETED() .AND. (qty>=1.5.OR.name = [A]) .and. .NOT. ok", IndexValueType::Logical, 1, {1, 2, 4}},
+      {"TRIM(UPPER(name))==\"AUDIO\"", IndexValueType::Logical, 1, {1}},
+      {"nameandmore", IndexValueType::Character, 6, {8}},  // a long name by its first 10
   };
   IndexTableShape shape = Shape();
-  shape.Fields[0] = Field("NAMEANDMOR", 'C', 1, 6);
-  for (const Case& c : cases) {
-    const IndexExpression e = ParseIndexExpression(c.Text, c.Text == std::string("nameandmore") ? shape : Shape());
-    EXPECT_EQ(e.GetUnsupportedReason(), c.Reason) << c.Text;
-    if (!e.IsSupported()) continue;
+  shape.Fields.push_back(Field("NAMEANDMOR", 'C', 1, 6));
+  for (const Supported& c : supported) {
+    const IndexExpression e = ParseIndexExpression(c.Text, shape);
+    EXPECT_EQ(e.GetUnsupportedReason(), "") << c.Text;
     EXPECT_EQ(e.GetResultType(), c.Type) << c.Text;
     EXPECT_EQ(e.GetLength(), c.Length) << c.Text;
     EXPECT_EQ(e.GetFieldsUsed(), c.Fields) << c.Text;
+  }
+  struct Unsupported {
+    const char* Text;
+    const char* Reason;
+    IndexProblem Problem;
+    const char* Subject;
+  } unsupported[] = {
+      {"IIF(ok, name, note)", "function IIF is not supported", IndexProblem::Function, "IIF"},
+      {"name + city", "field CITY is not in the table", IndexProblem::Field, "CITY"},
+      {"name + qty", "operator + joins text with a number", IndexProblem::Types, "+"},
+      {"name $ note", "operator $ is not supported", IndexProblem::Operator, "$"},
+      {"STR(qty, counter)", "function STR takes a width and decimals written as whole numbers",
+       IndexProblem::Arguments, "STR"},
+      {"UPPER(name", "the expression ends too early", IndexProblem::Unreadable, ""},
+      {"", "the expression is empty", IndexProblem::Unreadable, ""},
+  };
+  for (const Unsupported& c : unsupported) {
+    const IndexExpression e = ParseIndexExpression(c.Text, Shape());
+    EXPECT_EQ(e.GetUnsupportedReason(), c.Reason) << c.Text;
+    EXPECT_EQ(e.GetProblem(), c.Problem) << c.Text;
+    EXPECT_EQ(e.GetProblemSubject(), c.Subject) << c.Text;
   }
 }
 
@@ -105,11 +119,13 @@ TEST(IndexKeys, EvaluatesFunctionsAndConditionsOnRecordBytes) {
   struct Condition {
     const char* Text;
     bool Passes;
-  } conditions[] = {{"name = \"\xF1\xA6\"", true},   {"name == \"\xF1\xA6\"", false}, {"qty < -2 .AND. ok", true},
-                    {"DELETED() .OR. day > day", false}, {"note # 'abc'", false},      {"!(counter <> -2)", true}};
+  } conditions[] = {{"name = \"\xF1\xA6\"", true}, {"name == \"\xF1\xA6\"", false},
+                    {"qty < -2 .AND. ok", true},   {"DELETED() .OR. day > day", false},
+                    {"note # 'abc'", false},       {"!(counter <> -2)", true}};
   for (const Condition& c : conditions) {
     const IndexExpression e = ParseIndexExpression(c.Text, Shape());
-    EXPECT_EQ(EvaluateIndexCondition(e, {reinterpret_cast<const uint8_t*>(record.data()), record.size()}), c.Passes)
+    EXPECT_EQ(EvaluateIndexCondition(e, {reinterpret_cast<const uint8_t*>(record.data()), record.size()}),
+              c.Passes)
         << c.Text << " " << e.GetUnsupportedReason();
   }
 }
@@ -213,7 +229,8 @@ TEST(IndexKeys, EqualTheKeysOfRealIndexFiles) {
     ASSERT_TRUE(key.IsSupported()) << file.Key << ": " << key.GetUnsupportedReason();
     if (format == IndexKeyFormat::FoxPro && key.GetResultType() != IndexValueType::Character)
       file = test::ReadCdxKeys(index, c.Tag, '\0');
-    const IndexExpression condition = ParseIndexExpression(file.Condition.empty() ? ".T." : file.Condition, shape);
+    const IndexExpression condition =
+        ParseIndexExpression(file.Condition.empty() ? ".T." : file.Condition, shape);
     ASSERT_TRUE(condition.IsSupported()) << file.Condition << ": " << condition.GetUnsupportedReason();
     EXPECT_EQ(IndexKeyLength(key, format), file.KeyLength) << file.Key;
     EXPECT_FALSE(file.Repeated);

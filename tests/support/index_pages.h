@@ -81,10 +81,12 @@ inline IndexFileKeys ReadCdxTag(const Bytes& f, uint32_t header, char fill) {
     for (uint16_t i = 0, n = GetLittle16(f, page + 2); i < n; ++i) {
       uint64_t v = 0;
       for (int b = entry - 1; b >= 0; --b) v = v << 8 | f[page + 24 + size_t(i) * entry + b];
-      const size_t same = (v >> record_bits) & f[page + 18], trail = (v >> (record_bits + same_bits)) & f[page + 19];
+      const size_t same = (v >> record_bits) & f[page + 18],
+                   trail = (v >> (record_bits + same_bits)) & f[page + 19];
       const size_t own = k.KeyLength - same - trail;
       end -= own;
-      key = key.substr(0, same) + std::string(f.begin() + end, f.begin() + end + own) + std::string(trail, fill);
+      key = key.substr(0, same) + std::string(f.begin() + end, f.begin() + end + own) +
+            std::string(trail, fill);
       AddKey(k, static_cast<uint32_t>(v & mask), key);
     }
     page = GetLittle32(f, page + 8);
