@@ -5,6 +5,7 @@
 // as far as it must to return.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,7 +28,12 @@ std::string Upper(std::string s) {
   return s;
 }
 
-bool IsNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+// Bytes past ASCII count as letters: national field names in the table's
+// code page.
+bool IsNameStart(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return std::isalpha(u) || c == '_' || u >= 0x80;
+}
 bool IsNamePart(char c) { return IsNameStart(c) || std::isdigit(static_cast<unsigned char>(c)); }
 
 std::vector<Token> Tokenize(const std::string& s) {
@@ -461,8 +467,9 @@ class IndexParser {
   // A whole number written as a literal, as the width arguments must be:
   // the key's length cannot depend on a record.
   bool Literal(int node, int* value) const {
-    if (At(node).Op != IndexOp::Number || At(node).Number != static_cast<int>(At(node).Number)) return false;
-    *value = static_cast<int>(At(node).Number);
+    const double v = At(node).Number;
+    if (At(node).Op != IndexOp::Number || !(v >= 0 && v <= 65535) || v != std::floor(v)) return false;
+    *value = static_cast<int>(v);
     return true;
   }
 
