@@ -136,6 +136,41 @@ std::string MdxNumberKey(double value, int decimals) {
   return key;
 }
 
+namespace {
+
+double LittleEndianDouble(const std::string& key) {
+  uint64_t bits = 0;
+  for (size_t i = 0; i < 8 && i < key.size(); ++i) bits |= uint64_t{static_cast<uint8_t>(key[i])} << (8 * i);
+  double d;
+  std::memcpy(&d, &bits, sizeof d);
+  return d;
+}
+
+double MdxNumber(const std::string& key) {
+  if (key.size() < 12) return 0;
+  const int position = static_cast<uint8_t>(key[0]) - 0x34;
+  double value = 0;
+  for (int i = 0; i < 20; ++i) {
+    const int nibble = (static_cast<uint8_t>(key[2 + i / 2]) >> (i % 2 == 0 ? 4 : 0)) & 15;
+    value += nibble * std::pow(10.0, position - 1 - i);
+  }
+  return static_cast<uint8_t>(key[1]) & 0x80 ? -value : value;
+}
+
+}  // namespace
+
+int CompareIndexKeys(const std::string& a, const std::string& b, IndexKeyFormat format, IndexValueType type) {
+  const bool character = type == IndexValueType::Character || type == IndexValueType::Logical;
+  if (!character && (format == IndexKeyFormat::Ndx || format == IndexKeyFormat::Mdx)) {
+    const bool bcd = format == IndexKeyFormat::Mdx && type != IndexValueType::Date;
+    const double x = bcd ? MdxNumber(a) : LittleEndianDouble(a);
+    const double y = bcd ? MdxNumber(b) : LittleEndianDouble(b);
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  const int order = a.compare(b);  // char_traits<char> compares bytes unsigned
+  return order < 0 ? -1 : order > 0 ? 1 : 0;
+}
+
 std::string EncodeIndexValue(const IndexValue& value, IndexKeyFormat format, int key_length, int decimals) {
   const size_t length = key_length > 0 ? static_cast<size_t>(key_length) : 0;
   switch (value.Type) {

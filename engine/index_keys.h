@@ -73,6 +73,11 @@ std::string DtosText(double julian_day);
 // cut or blank-padded to it); decimals are those of an NTX or MDX number.
 std::string EncodeIndexValue(const IndexValue& value, IndexKeyFormat format, int key_length, int decimals);
 
+// The order of two keys of one tag as the format sorts them (ascending):
+// bytes compared unsigned, except NDX and MDX numbers and dates, which
+// compare as the numbers they hold.
+int CompareIndexKeys(const std::string& a, const std::string& b, IndexKeyFormat format, IndexValueType type);
+
 // The key length the format gives the expression's keys, and why it
 // cannot key them ("" when it can): logical keys in NDX and MDX, dates
 // and times outside FoxPro, an expression the engine does not evaluate.

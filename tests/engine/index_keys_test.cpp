@@ -158,11 +158,20 @@ TEST(IndexKeys, EncodeNumbersAsEachFormatOrdersThem) {
     v.Number = c.Number;
     EXPECT_EQ(Hex(EncodeIndexValue(v, c.Format, c.Length, c.Decimals)), c.Hex) << c.Number;
   }
-  // The FoxPro and Clipper forms sort as the numbers they stand for.
-  const double ascending[] = {-1e9, -12.5, -2.25, -0.01, 0, 0.01, 3, 12.5, 1e9};
-  for (size_t i = 1; i < std::size(ascending); ++i) {
-    EXPECT_LT(FoxProDoubleKey(ascending[i - 1]), FoxProDoubleKey(ascending[i])) << ascending[i];
-    EXPECT_LT(NtxNumberKey(ascending[i - 1], 15, 2), NtxNumberKey(ascending[i], 15, 2)) << ascending[i];
+  // Each format's keys sort as the numbers they stand for.
+  const double ascending[] = {-1e9, -12.5, -2.25, -0.01, 0, 0.01, 0.5, 3, 12.5, 100, 1e9};
+  for (IndexKeyFormat format :
+       {IndexKeyFormat::FoxPro, IndexKeyFormat::Ndx, IndexKeyFormat::Ntx, IndexKeyFormat::Mdx}) {
+    for (size_t i = 1; i < std::size(ascending); ++i) {
+      IndexValue low, high;
+      low.Type = high.Type = IndexValueType::Numeric;
+      low.Number = ascending[i - 1];
+      high.Number = ascending[i];
+      EXPECT_EQ(CompareIndexKeys(EncodeIndexValue(low, format, 15, 2), EncodeIndexValue(high, format, 15, 2),
+                                 format, IndexValueType::Numeric),
+                -1)
+          << int(format) << " " << ascending[i];
+    }
   }
 }
 
