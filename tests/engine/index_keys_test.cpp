@@ -201,14 +201,17 @@ TEST(IndexKeys, EqualTheKeysOfRealIndexFiles) {
       {"perl-xbase/rooms.dbf", "perl-xbase/rooms.cdx", "FILM"},
       {"perl-xbase/rooms.dbf", "perl-xbase/rooms.cdx", "MAIN"},
       {"go-dbase/employees.dbf", "go-dbase/employees.CDX", "DEPARTMENT"},
+      {"go-dbase/employees.dbf", "go-dbase/employees.CDX", "EMAILNAME"},
       {"go-dbase/employees.dbf", "go-dbase/employees.CDX", "LASTNAME"},
       {"go-dbase/employees.dbf", "go-dbase/employees.CDX", "POSTALCODE"},
       {"go-dbase/employees.dbf", "go-dbase/employees.CDX", "PRIMARYKEY"},
       {"go-dbase/expense categories.dbf", "go-dbase/expense categories.CDX", "PRIMARYKEY"},
       {"go-dbase/expense details.dbf", "go-dbase/expense details.CDX", "EXPENSECAT"},
       {"go-dbase/expense details.dbf", "go-dbase/expense details.CDX", "EXPREPID"},
+      {"go-dbase/expense details.dbf", "go-dbase/expense details.CDX", "PRIMARYKEY"},
       {"go-dbase/expense reports.dbf", "go-dbase/expense reports.CDX", "DATESUBMIT"},
       {"go-dbase/expense reports.dbf", "go-dbase/expense reports.CDX", "EMPLOYEEID"},
+      {"go-dbase/expense reports.dbf", "go-dbase/expense reports.CDX", "PRIMARYKEY"},
   };
   test::TempFolder folder("tabulon-index-keys");
   for (const Case& c : cases) {
