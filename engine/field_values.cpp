@@ -94,14 +94,22 @@ bool ParseDouble(const std::string& text, double* value) {
   return true;
 }
 
-int64_t JulianDay(int64_t year, int64_t month, int64_t day) {
+}  // namespace
+
+int64_t JulianDayNumber(int64_t year, int64_t month, int64_t day) {
   const int64_t a = (14 - month) / 12;
   const int64_t y = year + 4800 - a;
   const int64_t m = month + 12 * a - 3;
   return day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045;
 }
 
-void CalendarDate(int64_t julian_day, int* year, int* month, int* day) {
+namespace {
+
+int64_t JulianDay(int64_t year, int64_t month, int64_t day) { return JulianDayNumber(year, month, day); }
+
+}  // namespace
+
+void CalendarDateOf(int64_t julian_day, int* year, int* month, int* day) {
   const int64_t a = julian_day + 32044;
   const int64_t b = (4 * a + 3) / 146097;
   const int64_t c = a - 146097 * b / 4;
@@ -111,6 +119,12 @@ void CalendarDate(int64_t julian_day, int* year, int* month, int* day) {
   *day = static_cast<int>(e - (153 * m + 2) / 5 + 1);
   *month = static_cast<int>(m + 3 - 12 * (m / 10));
   *year = static_cast<int>(100 * b + d - 4800 + m / 10);
+}
+
+namespace {
+
+void CalendarDate(int64_t julian_day, int* year, int* month, int* day) {
+  CalendarDateOf(julian_day, year, month, day);
 }
 
 bool IsCalendarDate(int64_t year, int64_t month, int64_t day) {
@@ -323,6 +337,37 @@ std::string DecodeBinaryValue(DbfValueLayout layout, const uint8_t* bytes, size_
     }
     default:
       return HexBytes(bytes, size);
+  }
+}
+
+bool DecodeBinaryNumber(DbfValueLayout layout, const uint8_t* bytes, size_t size, double* value) {
+  *value = 0;
+  if (size != WidthOf(layout) || AllZero(bytes, size)) return false;
+  switch (layout) {
+    case DbfValueLayout::Integer:
+      *value = static_cast<int32_t>(ReadLittle(bytes, 4));
+      return true;
+    case DbfValueLayout::Autoincrement:
+      *value = static_cast<int32_t>(ReadBig(bytes, 4) ^ 0x80000000u);
+      return true;
+    case DbfValueLayout::Currency:
+      *value = double(static_cast<int64_t>(ReadLittle(bytes, 8))) / 10000;
+      return true;
+    case DbfValueLayout::Double:
+      *value = BitsToDouble(ReadLittle(bytes, 8));
+      return true;
+    case DbfValueLayout::SortableDouble:
+      *value = SortableToDouble(ReadBig(bytes, 8));
+      return true;
+    case DbfValueLayout::DateTime:
+      *value = double(static_cast<int32_t>(ReadLittle(bytes, 4))) +
+               double(static_cast<int32_t>(ReadLittle(bytes + 4, 4))) / kMsPerDay;
+      return true;
+    case DbfValueLayout::Timestamp:
+      *value = BitsToDouble(ReadBig(bytes, 8)) / kMsPerDay + 1721425;
+      return true;
+    default:
+      return false;
   }
 }
 

@@ -66,6 +66,17 @@ bool TakesTypedText(DbfValueLayout layout);
 // midnight) is shown as its bytes in hexadecimal.
 std::string DecodeBinaryValue(DbfValueLayout layout, const uint8_t* bytes, size_t size);
 
+// A binary value as a number, for index keys: Integer, Autoincrement,
+// Currency (in whole units), Double and SortableDouble as their value;
+// DateTime and Timestamp as a Julian day number plus the fraction of the
+// day. False, with *value 0, for an empty value or a layout without one.
+bool DecodeBinaryNumber(DbfValueLayout layout, const uint8_t* bytes, size_t size, double* value);
+
+// The Julian day number of a date of the proleptic Gregorian calendar
+// (1 January 4713 BC of the Julian calendar is day 0).
+int64_t JulianDayNumber(int64_t year, int64_t month, int64_t day);
+void CalendarDateOf(int64_t julian_day, int* year, int* month, int* day);
+
 // Typed text (blanks at both ends already removed) encoded into size bytes;
 // false, and nothing written, when the text does not parse or fit.
 bool EncodeBinaryValue(DbfValueLayout layout, const std::string& text, uint8_t* bytes, size_t size);
