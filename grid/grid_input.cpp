@@ -80,6 +80,8 @@ bool XLGrid::HandleGridMessage(Message& m, intptr_t& result) {
 void XLGrid::OnChar(uint32_t code) {
   if (code < 0x20 || code == 0x7F || code > 0xFFFF || editor_.Get() != nullptr) return;
   if (GetKeyState(kVkControl) < 0) return;
+  // Shift+Space marks a row, as in a spreadsheet; it types nothing.
+  if (code == ' ' && GetKeyState(kVkShift) < 0) return;
   BeginEdit();
   Control* edit = edit_control_.Get();
   if (edit == nullptr || (edit->GetKind() != ControlKind::Edit && edit->GetKind() != ControlKind::Memo))

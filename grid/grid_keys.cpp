@@ -19,6 +19,30 @@ void XLGrid::OnWheel(const Message& m) {
   EndUpdate();
 }
 
+// Where rows are marked through their titles, the keyboard marks them too:
+// Shift+Space turns the current row's mark, Shift+Up and Shift+Down mark
+// the rows they pass, the current one included.
+bool XLGrid::MarkRowsByKey(int key) {
+  if (!HasOption(kRowSelect) || row_count_ == 0 || current_.Row < 0) return false;
+  if (key != kVkSpace && key != kVkUp && key != kVkDown) return false;
+  auto mark = [this](int row, bool on) {
+    if (on && !IsRowMarked(row)) MarkRow(row, true);
+    while (!on && IsRowMarked(row)) MarkRow(row, false);
+  };
+  BeginUpdate();
+  if (key == kVkSpace) {
+    mark(current_.Row, !IsRowMarked(current_.Row));
+  } else {
+    const int next = std::max(0, std::min(row_count_ - 1, current_.Row + (key == kVkDown ? 1 : -1)));
+    mark(current_.Row, true);
+    mark(next, true);
+    SetCurrentCell(current_.Col, next);
+  }
+  Invalidate();
+  EndUpdate();
+  return true;
+}
+
 void XLGrid::OnKey(int key) {
   if (!EndEdit(true, false)) return;
   const bool shift = HasOption(kRangeSelect) && GetKeyState(kVkShift) < 0;
@@ -44,6 +68,7 @@ void XLGrid::OnKey(int key) {
     BeginEdit();
     return;
   }
+  if (!ctrl && GetKeyState(kVkShift) < 0 && MarkRowsByKey(key)) return;
   static const int kNavigation[] = {kVkLeft, kVkRight, kVkUp, kVkDown, kVkHome, kVkEnd, kVkPrior, kVkNext};
   if (std::find(std::begin(kNavigation), std::end(kNavigation), key) == std::end(kNavigation)) return;
   if (ctrl && (key == kVkPrior || key == kVkNext)) return;

@@ -293,6 +293,9 @@ class XLGrid : public CustomControl {
   void SelectAll(bool on);
   void MarkColumn(int col, bool on);
   void MarkRow(int row, bool on);
+  // The keyboard's row marks (Shift+Space, Shift+Up, Shift+Down); false
+  // when the key marks nothing here.
+  bool MarkRowsByKey(int key);
   bool IsCellSelected(int col, int row) const;
   bool IsColumnMarked(int col) const { return col_marks_[size_t(col)] > 0; }
   bool IsRowMarked(int row) const { return row_marks_.Get(row) > 0; }

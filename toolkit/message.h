@@ -71,6 +71,7 @@ constexpr int kVkShift = 0x10;
 constexpr int kVkControl = 0x11;
 constexpr int kVkMenu = 0x12;  // Alt
 constexpr int kVkEscape = 0x1B;
+constexpr int kVkSpace = 0x20;
 constexpr int kVkPrior = 0x21;
 constexpr int kVkNext = 0x22;
 constexpr int kVkEnd = 0x23;

@@ -313,9 +313,19 @@ TEST_F(EditCommandsTest, AppendAndDeleteRefillTheView) {
 
   // Rows marked, the current one not among them: "X" asks, naming the
   // record, and "No" (as an unanswered question) removes nothing.
+  // Marked from the keyboard: Shift+Down marks the rows it passes,
+  // Shift+Space turns the current row's mark, and types nothing.
+  w.TableGrid->SetCurrentCell(0, 1);
+  w.TableGrid->SetFocus();
+  headless::SetKeyDown(kVkShift, true);
+  headless::PressKey(*w.TableGrid, kVkDown);
+  headless::PressKey(*w.TableGrid, kVkDown);
+  headless::PressKey(*w.TableGrid, kVkSpace);
+  headless::SendMessageTo(*w.TableGrid, kWmChar, ' ');
+  headless::SetKeyDown(kVkShift, false);
+  EXPECT_EQ(w.TableGrid->GetMarkedRows(), (std::vector<int>{1, 2}));
+  EXPECT_EQ(w.TableGrid->GetEditor(), nullptr);
   w.TableGrid->SetCurrentCell(0, 0);
-  w.TableGrid->MarkRow(1, true);
-  w.TableGrid->MarkRow(2, true);
   headless::ClickButton(*w.DeleteButton);
   ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
   EXPECT_NE(headless::GetMessageBoxes()[0].Text.find("текущую запись 1."), std::string::npos);
