@@ -244,7 +244,7 @@ TEST_F(OpenTest, RefusesFilesItCannotWorkOnSafelyAndSaysWhy) {
   small_header.HeaderSize = 64;
   cases.push_back({"header size below the descriptors", MakeTable(small_header), not_table.c_str()});
   TableSpec small_record = People();
-  small_record.RecordSize = 8;
+  small_record.RecordSize = 7;  // one byte short is read (layouts_test.cpp)
   cases.push_back({"record size below the fields", MakeTable(small_record), sizes.c_str()});
   TableSpec long_char;
   long_char.Fields = {{"TEXT", 'C', 44, 1}, {"N", 'N', 3}};  // 300 or 44 characters
