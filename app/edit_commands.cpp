@@ -1,4 +1,5 @@
 // Editing records in place, appending, deleting, and enlarging a memo cell.
+#include "code_pages.h"
 #include "main_window.h"
 #include "program.h"
 #include "text.h"
@@ -66,7 +67,12 @@ bool MainWindow::EndCellEdit(int col, int row, std::string& text, bool accept) {
   MemoTransferText = MemoCellEditor->GetText();
   const bool memo = field >= 1 && field <= Session->GetFieldCount() &&
                     Session->GetFieldType(field) == DbfFieldType::Memo;
-  const Outcome o = Session->EditCell(row + 1, field, AnsiToUtf8(memo ? MemoTransferText : text), &seen);
+  // The grid holds Windows-1251 text: what the user left alone goes back
+  // in the table's own characters, not as the '?' 1251 showed for them.
+  const std::string seen_text =
+      field >= 1 && size_t(field) <= seen.Texts.size() ? seen.Texts[size_t(field - 1)] : std::string();
+  const Outcome o =
+      Session->EditCell(row + 1, field, Utf8OfAnsiEdit(seen_text, memo ? MemoTransferText : text), &seen);
   if (o.IsDone()) {
     text = Utf8ToAnsi(o.Text);  // what the file now holds
     SetStatus(texts::kStatusOk);

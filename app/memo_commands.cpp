@@ -1,4 +1,5 @@
 // Editing a memo text in the memo editor window.
+#include "code_pages.h"
 #include "main_window.h"
 #include "program.h"
 #include "text.h"
@@ -29,7 +30,7 @@ void MainWindow::EditMemo() {
   editor.Memo1->SetText(Utf8ToAnsi(text));
   if (editor.ShowModal() == kMemoSaved) {
     SetStatus(texts::kStatusSave);
-    written = Session->WriteMemo(at.Row + 1, field, AnsiToUtf8(editor.SavedText), &seen);
+    written = Session->WriteMemo(at.Row + 1, field, Utf8OfAnsiEdit(text, editor.SavedText), &seen);
     if (written.IsDone() || Session->IsLoaded()) FillGrid();
   }
   editor.GetForm().Hide();

@@ -1,6 +1,8 @@
 #include "code_pages.h"
 
+#include <algorithm>
 #include <cctype>
+#include <vector>
 
 #include "code_page_tables.h"
 #include "text.h"
@@ -256,6 +258,28 @@ std::string LowerUtf8(const std::string& utf8) {
     else
       out.append(utf8, start, i - start);
   }
+  return out;
+}
+
+std::string Utf8OfAnsiEdit(const std::string& shown, const std::string& edited) {
+  // The shown text's characters, each of which became one byte.
+  std::vector<std::string> characters;
+  for (size_t i = 0; i < shown.size();) {
+    const size_t start = i;
+    uint32_t code = 0;
+    NextCodePoint(shown, i, code);
+    characters.push_back(shown.substr(start, i - start));
+  }
+  const std::string ansi = Utf8ToAnsi(shown);
+  if (ansi.size() != characters.size()) return AnsiToUtf8(edited);
+  const size_t most = std::min(ansi.size(), edited.size());
+  size_t head = 0, tail = 0;
+  while (head < most && ansi[head] == edited[head]) ++head;
+  while (tail < most - head && ansi[ansi.size() - 1 - tail] == edited[edited.size() - 1 - tail]) ++tail;
+  std::string out;
+  for (size_t k = 0; k < head; ++k) out += characters[k];
+  out += AnsiToUtf8(edited.substr(head, edited.size() - head - tail));
+  for (size_t k = characters.size() - tail; k < characters.size(); ++k) out += characters[k];
   return out;
 }
 

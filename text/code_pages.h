@@ -51,4 +51,11 @@ uint32_t LowerCodePoint(uint32_t code);
 // UTF-8 text with its capitals made small (malformed bytes kept).
 std::string LowerUtf8(const std::string& utf8);
 
+// Text a user edited in a control of Windows-1251 text that showed utf8
+// (through Utf8ToAnsi, which gives one '?' for each character 1251 lacks),
+// back in UTF-8: the characters at the start and end the user left alone
+// keep their own form, so that editing a cell of a 1252 table never turns
+// its "é" into "?".
+std::string Utf8OfAnsiEdit(const std::string& shown_utf8, const std::string& edited_ansi);
+
 }  // namespace tabulon

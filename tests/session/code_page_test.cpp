@@ -119,6 +119,10 @@ TEST(CodePageTest, EveryPageGoesBackToItsOwnBytes) {
   // A UTF-8 field is cut at a character's start.
   EXPECT_EQ(CutToWidth("\xD0\x96\xD0\x96", 3, 65001), "\xD0\x96");
   EXPECT_EQ(CutToWidth("\xD0\x96\xD0\x96", 3, 1251), "\xD0\x96\xD0");
+  // Edited in a 1251 control, which showed "?" for what 1251 lacks.
+  EXPECT_EQ(Utf8OfAnsiEdit("café", "caf?!"), "café!");
+  EXPECT_EQ(Utf8OfAnsiEdit("a日b", "a??b"), "a日?b");
+  EXPECT_EQ(Utf8OfAnsiEdit("", "\xC6"), "Ж");
 }
 
 TEST(CodePageTest, CpgNamesTheTextUtf8AndTheDriverChooseThePage) {
