@@ -77,6 +77,7 @@ bool TableSession::SetCodePage(int code_page) {
   if (!IsKnownCodePage(code_page)) return false;
   code_page_ = code_page;
   twin_ = CodePageTwin(code_page);
+  code_page_reason_ = CodePageReason::Given;
   return true;
 }
 
@@ -201,8 +202,8 @@ void TableSession::SuggestCodePage() {
   if (driver == 0) driver = CodePageOfDriverName(t.GetLanguageDriverName());
   const CodePageChoice choice = ChooseCodePage(CodePageOfCpgFile(), IsKnownCodePage(driver) ? driver : 0,
                                                evidence, utf8, code_page_);
-  code_page_reason_ = choice.Reason;
   SetCodePage(choice.CodePage);
+  code_page_reason_ = choice.Reason;
   if (choice.Reason == CodePageReason::Default)
     suggested_ = ShownCodePage::Undecided;
   else

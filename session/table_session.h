@@ -128,7 +128,8 @@ class TableSession {
   bool SetShownOem(bool oem);
   bool IsShownOem() const { return IsDosCodePage(code_page_); }
   bool HasCodePageTwin() const { return twin_ != 0; }
-  // A page the user names (false, changing nothing, for an unknown one).
+  // A page the user names (false, changing nothing, for an unknown one);
+  // the reason becomes Given.
   bool SetCodePage(int code_page);
   // What the table's layout made the engine tolerate at the last command
   // (DbfLayoutWarning bits: a header without its terminator, a record
