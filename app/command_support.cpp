@@ -76,7 +76,10 @@ std::string MainWindow::OutcomeText(const Outcome& o) const {
     case Refusal::ValueRefused: return ValueRefusal(o.Field);
     case Refusal::ControlCharacter: return texts::kFieldPrefix + Session->GetFieldTitle(o.Field) + texts::kControlCharacter;
     case Refusal::BinaryData: return texts::kFieldPrefix + Session->GetFieldTitle(o.Field) + texts::kBinaryMemo;
-    case Refusal::NoCodePageTwin: return texts::kNoOemTwinPrefix + o.Detail + texts::kNoOemTwinSuffix;
+    case Refusal::NoCodePageTwin:
+      if (Session->GetCodePage() == 866) return texts::kNoOemTwinPrefix + o.Detail + texts::kNoOemTwinSuffix;
+      return texts::kNoOemTwinPrefix + o.Detail + texts::kNoCharInCodePage + std::to_string(Session->GetCodePage()) +
+             texts::kNoCharInCodePageSuffix;
     case Refusal::PackMemoMissing: return texts::kPackMemoMissing + o.Detail;
     case Refusal::EnterName: return texts::kEnterNamePrefix + row + texts::kColumnSuffix;
     case Refusal::EnterSize: return texts::kEnterSizePrefix + row + texts::kColumnSuffix;

@@ -86,6 +86,9 @@ void MainWindow::ShowLoaded(const Outcome& loaded) {
     case ShownCodePage::Ansi: OemCheckBox->SetChecked(false); break;
     case ShownCodePage::Undecided: break;
   }
+  // The box switches between a page's DOS and Windows forms; a page with
+  // no such twin (UTF-8, say) leaves it nothing to do.
+  OemCheckBox->SetEnabled(Session->HasCodePageTwin());
   ForgetViewState();
   FillGrid();
   // After the fill, so that every column of the new table takes its share.
@@ -152,7 +155,7 @@ void MainWindow::FillGrid() {
   // file of more than 2 GB) are not shown.
   const int rows = int(std::min<uint32_t>(Session->GetRecordCount(), uint32_t(kXLGridMaxRows)));
   // The box takes effect at a fill.
-  Session->SetShownOem(OemCheckBox->IsChecked());
+  if (!Session->SetShownOem(OemCheckBox->IsChecked())) OemCheckBox->SetChecked(Session->IsShownOem());
   // The columns keep the order the user gave them, as long as the table
   // has the fields they show.
   if (!IsFieldOrder(column_fields_, fields)) {

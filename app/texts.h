@@ -145,6 +145,10 @@ constexpr const char* kTextSizeSuffix = ") не подходит: для тип�
 constexpr const char* kNoOemTwinPrefix = "Знака «";
 constexpr const char* kNoOemTwinSuffix =
     "» нет в кодировке DOS (866), в которой таблица показана (флажок OEM). Ничего не записано.";
+// The same in a table of another code page: kNoOemTwinPrefix + the
+// character + kNoCharInCodePage + the page's number + kNoCharInCodePageSuffix.
+constexpr const char* kNoCharInCodePage = "» нет в кодировке таблицы (";
+constexpr const char* kNoCharInCodePageSuffix = "). Ничего не записано.";
 constexpr const char* kNameNoOemTwinPrefix = "Имя поля в строке ";
 constexpr const char* kNameNoOemTwinMiddle = " содержит знак «";
 constexpr const char* kNameNoOemTwinSuffix =

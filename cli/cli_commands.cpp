@@ -61,7 +61,7 @@ bool LoadTable(TableSession& session, const Invocation& run) {
     return false;
   }
   if (loaded.EngineCode != 0) Complain("warning: " + loaded.EngineText);
-  if (run.CodePage != 0) session.SetShownOem(run.CodePage == 866);
+  if (run.CodePage != 0) session.SetCodePage(run.CodePage);
   return true;
 }
 
@@ -119,8 +119,13 @@ std::string HeaderDate(const uint8_t* header) {
 std::string CodePageWhy(const TableSession& session, const Invocation& run) {
   if (run.CodePage != 0) return "given on the command line";
   switch (session.GetCodePageReason()) {
-    case CodePageReason::TextLetters: return "the Russian letters of its text";
+    case CodePageReason::TextLetters:
+      return session.GetCodePage() == kUtf8CodePage ? "its text, which is UTF-8" : "the Russian letters of its text";
+    case CodePageReason::CodePageFile: return "the .cpg file beside it";
+    case CodePageReason::Given: return "given";
     case CodePageReason::LanguageDriver: {
+      if (DecodeDbfHeader(session.GetHeader()).LanguageDriver == 0 && !session.GetLanguageDriverName().empty())
+        return "its language driver " + session.GetLanguageDriverName();
       char byte[8];
       std::snprintf(byte, sizeof byte, "0x%02X", DecodeDbfHeader(session.GetHeader()).LanguageDriver);
       return std::string("its language-driver byte ") + byte;
@@ -152,14 +157,15 @@ int RunInfo(Invocation& run) {
   const uint8_t version = session.GetVersion();
   const bool memo = !session.GetMemoFileName().empty();
   const MemoLayout layout = MemoLayoutOfVersion(version);
-  const int code_page = session.IsShownOem() ? 866 : 1251;
+  const int code_page = session.GetCodePage();
   std::ostringstream out;
   if (run.Json) {
     out << "{\"file\":" << JsonString(session.GetFileName()) << ",\"version\":" << int(version)
-        << ",\"flavour\":" << JsonString(FlavourName(version)) << ",\"records\":" << session.GetRecordCount()
+        << ",\"flavour\":" << JsonString(FlavourName(version, session.IsDbase7())) << ",\"records\":" << session.GetRecordCount()
         << ",\"header_date\":" << JsonString(HeaderDate(session.GetHeader()))
         << ",\"code_page\":" << code_page << ",\"code_page_reason\":" << JsonString(CodePageWhy(session, run))
-        << ",\"read_only\":" << (session.IsReadOnly() ? "true" : "false") << ",\"fields\":[";
+        << ",\"read_only\":" << (session.IsReadOnly() ? "true" : "false")
+        << ",\"warnings\":" << JsonString(LayoutWarnings(session.GetWarnings())) << ",\"fields\":[";
     for (int f = 1; f <= session.GetFieldCount(); ++f) {
       const DbfField& d = session.GetField(f);
       out << (f > 1 ? "," : "") << "{\"name\":" << JsonString(session.GetFieldTitle(f))
@@ -177,11 +183,12 @@ int RunInfo(Invocation& run) {
     char version_hex[8];
     std::snprintf(version_hex, sizeof version_hex, "0x%02X", version);
     out << "Table:       " << session.GetFileName() << "\n"
-        << "Flavour:     " << version_hex << " " << FlavourName(version) << "\n"
+        << "Flavour:     " << version_hex << " " << FlavourName(version, session.IsDbase7()) << "\n"
         << "Records:     " << session.GetRecordCount() << "\n"
         << "Last update: " << HeaderDate(session.GetHeader()) << "\n"
         << "Code page:   " << code_page << " (" << CodePageWhy(session, run) << ")\n";
     if (session.IsReadOnly()) out << "Access:      read only\n";
+    if (session.GetWarnings() != 0) out << "Warning:     " << LayoutWarnings(session.GetWarnings()) << "\n";
     if (memo)
       out << "Memo file:   " << session.GetMemoFileName() << " (" << LayoutName(layout) << ", blocks of "
           << MemoBlockSize(session) << " bytes)\n";

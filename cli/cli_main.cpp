@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli_commands.h"
+#include "code_pages.h"
 
 namespace tabulon::cli {
 
@@ -55,8 +56,9 @@ const CommandSpec kCommands[] = {
 
 constexpr const char* kCommonOptions =
     "Options of every command:\n"
-    "  --code-page 866|1251  the code page the table's text is read and stored in (by default the\n"
-    "                        table's own: its text, its language-driver byte, else 1251)\n"
+    "  --code-page PAGE      the code page the table's text is read and stored in: 866, 1251, 1252,\n"
+    "                        cp850, OEM 852, utf-8, ... (by default the table's own: its .cpg file,\n"
+    "                        its text, its language-driver byte, else 1251)\n"
     "  --help                this text\n";
 
 void PrintCommandHelp(const CommandSpec& c) {
@@ -105,17 +107,19 @@ int Main(int argc, char** argv) {
       run.Json = true;
     } else if (arg == "--drop-broken-memos") {
       run.DropBrokenMemos = true;
-    } else if (arg == "--from" || arg == "--count" || arg == "--code-page") {
+    } else if (arg == "--code-page") {
+      if (i + 1 >= argc) return Usage(arg + " needs a value");
+      const std::string value = argv[++i];
+      run.CodePage = CodePageOfName(value);
+      if (run.CodePage == 0)
+        return Usage("--code-page takes a code page such as 866, 1251, 1252, cp850 or utf-8, not '" + value + "'");
+    } else if (arg == "--from" || arg == "--count") {
       if (i + 1 >= argc) return Usage(arg + " needs a value");
       const std::string value = argv[++i];
       int64_t number = 0;
       if (!ParseNumber(value, &number) || number < 0) return Usage(arg + " takes a number, not '" + value + "'");
       if (arg == "--from") run.From = number;
       if (arg == "--count") run.Count = number;
-      if (arg == "--code-page") {
-        if (number != 866 && number != 1251) return Usage("--code-page takes 866 or 1251");
-        run.CodePage = int(number);
-      }
     } else {
       return Usage("unknown option " + arg + " for " + name);
     }

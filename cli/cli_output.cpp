@@ -50,7 +50,8 @@ std::string JsonString(const std::string& text) {
   return out + "\"";
 }
 
-std::string FlavourName(uint8_t version) {
+std::string FlavourName(uint8_t version, bool dbase7) {
+  if (dbase7) return version == 0x8C ? "dBase 7 with memo" : "dBase 7";
   switch (version) {
     case 0x03: return "dBase III";
     case 0x04: return "dBase IV";
@@ -65,6 +66,14 @@ std::string FlavourName(uint8_t version) {
     case 0x32: return "Visual FoxPro with varchar or varbinary";
     default: return "unknown";
   }
+}
+
+std::string LayoutWarnings(uint8_t warnings) {
+  std::string out;
+  if (warnings & DbfNoTerminator) out += "the header lacks its terminator";
+  if (warnings & DbfShortRecordSize)
+    out += std::string(out.empty() ? "" : "; ") + "the record size is a byte short of the fields (read only)";
+  return out;
 }
 
 std::string ExpectedValue(const DbfField& field, uint8_t version) {
@@ -119,7 +128,7 @@ std::string DescribeOutcome(const TableSession& session, const Outcome& o) {
     case Refusal::BinaryData: return where + "the memo holds binary data and is not edited as text; nothing written";
     case Refusal::NoCodePageTwin:
       return where + "the character \"" + o.Detail + "\" has no place in the table's code page (" +
-             (session.IsShownOem() ? "866" : "1251") + "); nothing written";
+             std::to_string(session.GetCodePage()) + "); nothing written";
     case Refusal::PackMemoMissing:
       return "the memo file " + o.Detail + " is missing; the table was not packed";
     case Refusal::EnterName: return "row " + std::to_string(o.Row) + ": no field name";

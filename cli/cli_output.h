@@ -26,6 +26,10 @@ std::string DescribeOutcome(const TableSession& session, const Outcome& outcome)
 std::string ExpectedValue(const DbfField& field, uint8_t version);
 
 // The flavour a version byte names ("dBase III with memo").
-std::string FlavourName(uint8_t version);
+// dbase7: the table has dBase 7's layout (its version byte 0x04 is also
+// dBase IV's).
+std::string FlavourName(uint8_t version, bool dbase7 = false);
+// DbfLayoutWarning bits in words ("" for none).
+std::string LayoutWarnings(uint8_t warnings);
 
 }  // namespace tabulon::cli

@@ -64,7 +64,7 @@ std::string DbfTable::GetFieldName(int32_t n) {
   }
   const uint8_t* name = Fields[n].Name;
   size_t length = 0;
-  while (length < 10 && name[length] != 0) ++length;
+  while (length < sizeof Fields[n].Name && name[length] != 0) ++length;
   return std::string(reinterpret_cast<const char*>(name), length);
 }
 

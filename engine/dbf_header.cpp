@@ -63,7 +63,7 @@ bool SameDbfHeaderButDateAndCount(const uint8_t* a, const uint8_t* b) {
 
 DbfDescriptorFields DecodeDbfDescriptor(const uint8_t* d) {
   DbfDescriptorFields f;
-  std::memcpy(f.Name, d, sizeof f.Name);
+  std::memcpy(f.Name, d, kDbfNameBytes);
   f.Type = d[11];
   f.Displacement = Little32(d + 12);
   f.Length = d[16];
@@ -73,12 +73,31 @@ DbfDescriptorFields DecodeDbfDescriptor(const uint8_t* d) {
 }
 
 void EncodeDbfDescriptor(const DbfDescriptorFields& f, uint8_t* d) {
-  std::memcpy(d, f.Name, sizeof f.Name);
+  std::memcpy(d, f.Name, kDbfNameBytes);
   d[11] = f.Type;
   PutLittle(d + 12, f.Displacement, 4);
   d[16] = f.Length;
   d[17] = f.Decimals;
   std::memcpy(d + 18, f.Rest, sizeof f.Rest);
+}
+
+DbfDescriptorFields DecodeDbase7Descriptor(const uint8_t* d) {
+  DbfDescriptorFields f;
+  std::memcpy(f.Name, d, kDbase7NameBytes);
+  f.Type = d[32];
+  f.Length = d[33];
+  f.Decimals = d[34];
+  f.NextAutoincrement = Little32(d + kDbase7NextAutoincrementAt);
+  return f;
+}
+
+void EncodeNextAutoincrement(uint32_t value, uint8_t* four) { PutLittle(four, value, 4); }
+
+std::string GetDbase7DriverName(const uint8_t* header) {
+  std::string name(reinterpret_cast<const char*>(header + 32), 32);
+  const size_t end = name.find_first_of(std::string(" \0", 2));
+  if (end != std::string::npos) name.resize(end);
+  return name;
 }
 
 }  // namespace tabulon

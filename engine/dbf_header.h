@@ -15,13 +15,27 @@
 //       deletion flag, others may leave it 0)
 //   16  length   17  decimals (the high byte of a long Character field's
 //       length in Clipper and FoxPro)   18..31  flags and reserved bytes
+//
+// dBase 7 (version 0x04 or, with a memo file, 0x8C) keeps the first 32
+// bytes and adds:
+//   32..63  language driver name ("DBWINUS0")   64..67  reserved
+// Field descriptor (48 bytes, from offset 68, ended by 0x0D; field
+// properties may follow inside the header size):
+//    0  name (32 bytes, zero-padded)  32  type letter  33  length
+//   34  decimals   37  index flag   40  next autoincrement value (4)
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace tabulon {
 
 constexpr int kDbfDescriptorSize = 32;
+constexpr int kDbfNameBytes = 11;
+constexpr int kDbase7HeaderSize = 68;
+constexpr int kDbase7DescriptorSize = 48;
+constexpr int kDbase7NameBytes = 32;
+constexpr int kDbase7NextAutoincrementAt = 40;
 constexpr uint8_t kDbfHeaderTerminator = 0x0D;
 
 struct DbfHeaderFields {
@@ -51,15 +65,22 @@ void PutDbfDateBytes(uint8_t* header, const uint8_t* date);
 bool SameDbfHeaderButDateAndCount(const uint8_t* a, const uint8_t* b);
 
 struct DbfDescriptorFields {
-  uint8_t Name[11] = {};
+  uint8_t Name[kDbase7NameBytes] = {};  // 11 bytes used outside dBase 7
   uint8_t Type = 0;
   uint32_t Displacement = 0;
   uint8_t Length = 0;
   uint8_t Decimals = 0;
   uint8_t Rest[14] = {};
+  uint32_t NextAutoincrement = 0;  // dBase 7 only
 };
 
 DbfDescriptorFields DecodeDbfDescriptor(const uint8_t* descriptor);
 void EncodeDbfDescriptor(const DbfDescriptorFields& fields, uint8_t* descriptor);
+DbfDescriptorFields DecodeDbase7Descriptor(const uint8_t* descriptor);
+// The 4 bytes at kDbase7NextAutoincrementAt of a dBase 7 descriptor.
+void EncodeNextAutoincrement(uint32_t value, uint8_t* four);
+// The language driver name of a dBase 7 header (68 bytes), without its
+// padding.
+std::string GetDbase7DriverName(const uint8_t* header);
 
 }  // namespace tabulon

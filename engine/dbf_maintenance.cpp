@@ -43,6 +43,12 @@ void DbfTable::AppendBlank() {
   BlankRecordBuffer();
   buffer_holds_record_ = true;
   RecordModified = false;
+  if (!NumberAutoincrements()) {
+    SetError(DbfAppendBlankError, detail);
+    RecNo = static_cast<int32_t>(old_count);
+    ReadRecord();
+    return;
+  }
   const size_t size = BufferedRecordSize();
   std::vector<uint8_t> bytes(RecordBuffer, RecordBuffer + size);
   bytes.push_back(kEndOfData);

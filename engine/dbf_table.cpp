@@ -1,5 +1,6 @@
 // Opening and closing a table, its header, and moving between records.
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -27,6 +28,7 @@ MemoKind MemoKindOfVersion(uint8_t version) {
       return MemoKind::Dbt;
     case 0x8B:
     case 0x7B:
+    case 0x8C:
       return MemoKind::Dbt;
     case 0x30:
     case 0x31:
@@ -38,7 +40,7 @@ MemoKind MemoKindOfVersion(uint8_t version) {
   }
 }
 
-bool UsesDbase4MemoBlocks(uint8_t version) { return version == 0x8B || version == 0x7B; }
+bool UsesDbase4MemoBlocks(uint8_t version) { return version == 0x8B || version == 0x7B || version == 0x8C; }
 
 bool IsVisualFoxPro(uint8_t version) { return version >= 0x30 && version <= 0x32; }
 
@@ -61,25 +63,75 @@ std::unique_ptr<DbfTable> NewDbfTable(const std::string& file_name,
 
 uint32_t DbfTable::RecordCount() const { return GetDbfRecordCount(Header); }
 uint16_t DbfTable::HeaderSize() const { return DecodeDbfHeader(Header).HeaderSize; }
-uint16_t DbfTable::RecordSize() const { return DecodeDbfHeader(Header).RecordSize; }
+uint16_t DbfTable::RecordSize() const { return stride_ ? stride_ : DecodeDbfHeader(Header).RecordSize; }
 
 void DbfTable::SetRecordCount(uint32_t count) {
   PutDbfRecordCount(Header, count);
 }
 
-DbfCodePage CodePageOfLanguageDriver(uint8_t driver) {
+int CodePageNumberOfLanguageDriver(uint8_t driver) {
+  // The drivers of dBase, FoxPro and Visual FoxPro whose code page is one
+  // of single bytes; Japanese, Chinese and Korean pages (and Kamenicky,
+  // Mazovia) are not among them.
   switch (driver) {
-    case 0x26:  // Russian MS-DOS
-    case 0x65:  // Russian OEM (FoxPro)
-      return DbfCodePage::Dos866;
-    case 0xC9:  // Russian Windows
-      return DbfCodePage::Windows1251;
-    case 0x03:  // Windows ANSI
-    case 0x57:  // ANSI (the ESRI and dBase 7 default)
-      return DbfCodePage::Windows1252;
-    default:
-      return DbfCodePage::Unknown;
+    case 0x01: case 0x09: case 0x0B: case 0x0D: case 0x0F: case 0x11: case 0x15: case 0x18:
+    case 0x19: case 0x1B: case 0x5E: case 0x5F:
+      return 437;
+    case 0x02: case 0x0A: case 0x0C: case 0x0E: case 0x10: case 0x12: case 0x14: case 0x16:
+    case 0x1A: case 0x1D: case 0x25: case 0x37: case 0x60: case 0x9C:
+      return 850;
+    case 0x03: case 0x57: case 0x58: case 0x59: case 0x61: case 0x62:
+      return 1252;
+    case 0x04: return 10000;
+    case 0x08: case 0x17: case 0x66: return 865;
+    case 0x1C: case 0x6C: return 863;
+    case 0x1F: case 0x22: case 0x23: case 0x40: case 0x64: case 0x87: return 852;
+    case 0x24: return 860;
+    case 0x26: case 0x65: return 866;  // Russian MS-DOS
+    case 0x50: case 0x7C: return 874;
+    case 0x67: return 861;
+    case 0x6A: case 0x86: return 737;
+    case 0x6B: case 0x88: return 857;
+    case 0x7D: return 1255;
+    case 0x7E: return 1256;
+    case 0x85: return 862;
+    case 0x96: return 10007;
+    case 0x97: return 10029;
+    case 0x98: return 10006;
+    case 0x9B: case 0xC8: return 1250;
+    case 0xC9: return 1251;  // Russian Windows
+    case 0xCA: return 1254;
+    case 0xCB: return 1253;
+    case 0xCC: return 1257;
+    default: return 0;
   }
+}
+
+DbfCodePage CodePageOfLanguageDriver(uint8_t driver) {
+  switch (CodePageNumberOfLanguageDriver(driver)) {
+    case 866: return DbfCodePage::Dos866;
+    case 1251: return DbfCodePage::Windows1251;
+    case 1252: return DbfCodePage::Windows1252;
+    default: return DbfCodePage::Unknown;
+  }
+}
+
+int CodePageOfDriverName(const std::string& name) {
+  // "DB866RU0", "DB437US0": the page after "DB"; "DBWINUS0": Windows, its
+  // page by the country letters.
+  if (name.compare(0, 2, "DB") != 0) return 0;
+  if (name.compare(2, 3, "WIN") == 0) {
+    const std::string country = name.substr(5, 2);
+    if (country == "RU") return 1251;
+    if (country == "CZ" || country == "PO" || country == "HD" || country == "SL") return 1250;
+    if (country == "GR") return 1253;
+    if (country == "TR") return 1254;
+    return 1252;
+  }
+  int page = 0;
+  for (size_t i = 2; i < name.size() && i < 7 && name[i] >= '0' && name[i] <= '9'; ++i)
+    page = page * 10 + (name[i] - '0');
+  return page;
 }
 
 uint8_t LanguageDriverOf(DbfCodePage page) {
@@ -207,68 +259,124 @@ bool LooksLikeDbase7(DbfStream& stream, uint16_t header_size, uint16_t record_si
 }  // namespace
 
 // Reads the header and the descriptors and loads record 1. A file that the
-// engine could not work on safely is refused with its reason: no terminator
-// within the header, more descriptors than the limit, header and record
-// sizes that do not hold the fields (posting into such a file would
-// overwrite the header or the next record), or a file shorter than the
-// records its header counts.
+// engine could not work on safely is refused with its reason: no
+// terminator within the header (but see DbfNoTerminator), more descriptors
+// than the limit, header and record sizes that do not hold the fields
+// (posting into such a file would overwrite the header or the next record;
+// but see DbfShortRecordSize), or a file shorter than the records its
+// header counts.
 bool DbfTable::ReadHeader() {
   auto refuse = [this](uint8_t code, const std::string& detail) {
     SetError(code, detail);
     FieldCount = 0;
     RecNo = 0;
     std::memset(Header, 0, sizeof Header);
+    dbase7_ = false;
+    driver_name_.clear();
+    layout_warnings_ = 0;
+    stride_ = 0;
     return false;
   };
+  dbase7_ = false;
+  driver_name_.clear();
+  layout_warnings_ = 0;
+  stride_ = 0;
   if (!DataStream || !DataStream->ReadExactAt(0, Header, kDbfHeaderSize))
     return refuse(DbfNotATable, FileName);
   if (GetVersion() == 0x02) return refuse(DbfUnsupportedVersion, "dBase II");
-  if (GetVersion() == 0x8C) return refuse(DbfUnsupportedVersion, "dBase 7");
-  auto refuse_layout = [&](uint8_t code) {
-    if (GetVersion() == 0x04 && LooksLikeDbase7(*DataStream, HeaderSize(), RecordSize()))
-      return refuse(DbfUnsupportedVersion, "dBase 7");
-    return refuse(code, FileName);
-  };
-
-  // The descriptor area in one read; the terminator scan looks at the bytes
-  // at offsets 32, 64, 96, ... and stops at the end of the file.
-  uint8_t area[(kDbfMaxFields + 1) * 32];
-  size_t got = 0;
-  if (!DataStream->ReadAt(kDbfHeaderSize, area, sizeof area, &got)) return refuse_layout(DbfNotATable);
-  int count = 0;
-  while (true) {
-    size_t at = static_cast<size_t>(count) * 32;
-    if (at >= got) return refuse_layout(DbfNotATable);
-    if (area[at] == kTerminator) break;
-    if (++count > kDbfMaxFields) return refuse_layout(DbfNotATable);
+  dbase7_ = GetVersion() == 0x8C ||
+            (GetVersion() == 0x04 && LooksLikeDbase7(*DataStream, HeaderSize(), RecordSize()));
+  if (dbase7_) {
+    uint8_t full[kDbase7HeaderSize];
+    if (!DataStream->ReadExactAt(0, full, sizeof full)) return refuse(DbfNotATable, FileName);
+    driver_name_ = GetDbase7DriverName(full);
   }
-  if (HeaderSize() < kDbfHeaderSize + 32u * count + 1 || RecordSize() == 0)
-    return refuse_layout(DbfNotATable);
+  uint8_t code = 0;
+  if (!ReadDescriptors(&code)) return refuse(code, FileName);
+  if (DataStream->GetSize() < uint64_t{HeaderSize()} + uint64_t{RecordCount()} * RecordSize())
+    return refuse(DbfFileTooShort, FileName);
+  // Readers disagree on where the records of such a file lie.
+  if (layout_warnings_ & DbfShortRecordSize) ReadOnly = true;
+  count_on_disk_ = RecordCount();
+  RecNo = 1;
+  ReadRecord();
+  return true;
+}
+
+bool DbfTable::ReadDescriptors(uint8_t* code) {
+  *code = DbfNotATable;
+  const size_t base = dbase7_ ? kDbase7HeaderSize : kDbfHeaderSize;
+  const size_t step = dbase7_ ? kDbase7DescriptorSize : kDbfDescriptorSize;
+  // The descriptor area in one read; the terminator scan looks at the
+  // first byte of each descriptor's place and stops at the end of the file.
+  std::vector<uint8_t> area((kDbfMaxFields + 1) * step);
+  size_t got = 0;
+  if (!DataStream->ReadAt(base, area.data(), area.size(), &got)) return false;
+  int count = 0;
+  while (size_t(count) * step < got && area[size_t(count) * step] != kTerminator) {
+    if (++count > kDbfMaxFields) return false;
+  }
+  if (size_t(count) * step >= got) {
+    // No terminator, as some exporters write: the descriptors end at a
+    // line feed in its place (as dbfread reads them) or where the header
+    // size ends them (as Perl's XBase does).
+    const size_t room = HeaderSize() > base ? HeaderSize() - base : 0;
+    count = -1;
+    for (size_t k = 0; k * step < room && k * step < got && k <= size_t(kDbfMaxFields); ++k) {
+      if (area[k * step] == 0x0A) {
+        count = int(k);
+        break;
+      }
+    }
+    if (count < 0 && room % step <= 1 && room / step <= size_t(kDbfMaxFields)) count = int(room / step);
+    if (count <= 0 || size_t(count) * step > got) return false;
+    layout_warnings_ |= DbfNoTerminator;
+  } else if (HeaderSize() < base + step * size_t(count) + 1) {
+    return false;
+  }
+  if (RecordSize() == 0) return false;
 
   // A Character field's decimals byte may carry the high byte of its length;
   // the record size tells which reading the file was written with.
   uint32_t plain = 1, wide = 1;
   bool any_wide = false;
   std::vector<DbfDescriptorFields> descriptors;
-  for (int i = 1; i <= count; ++i) {
-    const DbfDescriptorFields d = DecodeDbfDescriptor(area + (i - 1) * kDbfDescriptorSize);
+  for (int i = 0; i < count; ++i) {
+    const uint8_t* at = area.data() + size_t(i) * step;
+    const DbfDescriptorFields d = dbase7_ ? DecodeDbase7Descriptor(at) : DecodeDbfDescriptor(at);
     plain += d.Length;
     const bool long_char = d.Type == 'C' && d.Decimals != 0;
     wide += d.Length + (long_char ? 256u * d.Decimals : 0u);
     any_wide = any_wide || long_char;
     descriptors.push_back(d);
   }
-  bool use_wide = false;
-  if (any_wide && RecordSize() == wide)
+  bool use_wide = false, shortened = false;
+  if (any_wide && RecordSize() == wide) {
     use_wide = true;
-  else if (any_wide ? RecordSize() != plain : RecordSize() < plain)
-    return refuse_layout(DbfSizesDisagree);
+  } else if (RecordSize() + 1u == plain && count > 0) {
+    layout_warnings_ |= DbfShortRecordSize;
+    // The records as the fields lay them out where the file holds them
+    // so; else as the header spaces them, the last field a byte short.
+    if (DataStream->GetSize() >= uint64_t{HeaderSize()} + uint64_t{RecordCount()} * plain)
+      stride_ = static_cast<uint16_t>(plain);
+    else
+      shortened = true;
+  } else if (any_wide ? RecordSize() != plain : RecordSize() < plain) {
+    *code = DbfSizesDisagree;
+    return false;
+  } else if ((layout_warnings_ & DbfNoTerminator) && RecordSize() != plain) {
+    // Without a terminator only fields that fill the record exactly say
+    // the descriptors were read where they end.
+    return false;
+  }
 
   uint32_t position = 1;
   for (int i = 1; i <= count; ++i) {
     const DbfDescriptorFields& d = descriptors[size_t(i - 1)];
     DbfField& f = Fields[i];
-    std::memcpy(f.Name, d.Name, sizeof f.Name);
+    f = DbfField{};
+    // Outside dBase 7 a name has 10 bytes; the 11th is its end.
+    std::memcpy(f.Name, d.Name, dbase7_ ? sizeof f.Name : kDbfNameBytes - 1);
     f.Type = d.Type;
     f.Length = d.Length;
     f.Decimals = d.Decimals;
@@ -276,19 +384,34 @@ bool DbfTable::ReadHeader() {
       f.Length = static_cast<uint16_t>(d.Length + 256u * d.Decimals);
       f.Decimals = 0;
     }
-    std::memcpy(f.Rest, d.Rest, sizeof f.Rest);
+    if (shortened && i == count && f.Length > 0) --f.Length;
+    if (!dbase7_) std::memcpy(f.Rest, d.Rest, sizeof f.Rest);
+    f.NextAutoincrement = d.NextAutoincrement;
     f.FieldPosition = position;
     position += f.Length;
-    for (uint8_t& c : f.Name)
-      if (c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');
+    if (!dbase7_)
+      for (uint8_t& c : f.Name)
+        if (c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');
   }
-  if (DataStream->GetSize() < uint64_t{HeaderSize()} + uint64_t{RecordCount()} * RecordSize())
-    return refuse(DbfFileTooShort, FileName);
-
   FieldCount = count;
-  count_on_disk_ = RecordCount();
-  RecNo = 1;
-  ReadRecord();
+  return true;
+}
+
+bool DbfTable::NumberAutoincrements() {
+  if (!dbase7_) return true;
+  for (int32_t i = 1; i <= FieldCount; ++i) {
+    DbfField& f = Fields[i];
+    if (f.Type != '+' || f.Length != 4) continue;
+    // A writer that kept no counter leaves 0: numbering starts at 1.
+    const uint32_t value = std::max<uint32_t>(f.NextAutoincrement, 1);
+    if (value > uint32_t{INT32_MAX}) return false;
+    EncodeBinaryValue(DbfValueLayout::Autoincrement, std::to_string(value), RecordBuffer + f.FieldPosition, 4);
+    uint8_t next[4];
+    EncodeNextAutoincrement(value + 1, next);
+    const uint64_t at = kDbase7HeaderSize + uint64_t(i - 1) * kDbase7DescriptorSize + kDbase7NextAutoincrementAt;
+    if (!DataStream->WriteAt(at, next, sizeof next)) return false;
+    f.NextAutoincrement = value + 1;
+  }
   return true;
 }
 

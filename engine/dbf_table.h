@@ -51,6 +51,21 @@ enum class DbfVersion : uint8_t {
   // 8-byte header of their own (FF FF 08 00 and a length).
   dBase4BlockMemo = 0x8B,
   dBase4SqlMemo = 0x7B,
+  // dBase 7 with memo (0x04 without): 68-byte header, 48-byte
+  // descriptors, memo blocks as dBase IV's.
+  dBase7Memo = 0x8C,
+};
+
+// What the engine tolerated in a table's layout, as other readers do (bits).
+enum DbfLayoutWarning : uint8_t {
+  // The descriptors end at a line feed or at the header size, without the
+  // 0x0D terminator.
+  DbfNoTerminator = 0x01,
+  // The record size is one byte short of the fields and the deletion flag:
+  // the records are read at the fields' size where the file holds them so
+  // (as dBase and dbfread read), else at the header's with the last field
+  // a byte short. Readers disagree on such a file, so it is never written.
+  DbfShortRecordSize = 0x02,
 };
 
 enum class MemoKind { None, Dbt, Fpt };
@@ -70,7 +85,7 @@ constexpr int kDbtBlockSize = 512;
 // One field descriptor as read, with bytes 12..15 replaced by the field's
 // offset within the record.
 struct DbfField {
-  uint8_t Name[11] = {};
+  uint8_t Name[32] = {};  // 32 bytes in dBase 7, else 10 and zeros
   uint8_t Type = 0;
   uint32_t FieldPosition = 0;
   // Clipper, FoxPro and Harbour keep a Character field longer than 255 as
@@ -79,6 +94,8 @@ struct DbfField {
   uint16_t Length = 0;
   uint8_t Decimals = 0;
   uint8_t Rest[14] = {};
+  // dBase 7 autoincrement: the value the next appended record takes.
+  uint32_t NextAutoincrement = 0;
 };
 
 // The code page a table's language-driver byte (header byte 29) names, as
@@ -86,6 +103,12 @@ struct DbfField {
 // 0 and every other driver name none the program converts for.
 enum class DbfCodePage { Unknown, Dos866, Windows1251, Windows1252 };
 DbfCodePage CodePageOfLanguageDriver(uint8_t driver);
+// The code page (its Windows number) of a language-driver byte whose page
+// is one of single bytes; 0 for none.
+int CodePageNumberOfLanguageDriver(uint8_t driver);
+// The code page a dBase 7 language driver name ("DB866RU0", "DBWINUS0")
+// names; 0 for none.
+int CodePageOfDriverName(const std::string& name);
 // The language-driver byte that names a code page (0 for Unknown).
 uint8_t LanguageDriverOf(DbfCodePage page);
 
@@ -184,6 +207,12 @@ class DbfTable {
   uint16_t RecordSize() const;
   MemoKind GetMemoKind() const;
   uint8_t GetLanguageDriver() const { return Header[29]; }
+  // dBase 7's language driver name ("DBWINUS0"); empty in other flavours.
+  const std::string& GetLanguageDriverName() const { return driver_name_; }
+  // The table has dBase 7's header and descriptors.
+  bool IsDbase7() const { return dbase7_; }
+  // DbfLayoutWarning bits of the open table (0: its layout is sound).
+  uint8_t GetLayoutWarnings() const { return layout_warnings_; }
   DbfFileSystem& FileSystem() const { return fs_; }
 
   // Open and records.
@@ -349,6 +378,16 @@ class DbfTable {
   bool buffer_holds_record_ = true;
   uint8_t refusal_code_ = 0;
   std::string refusal_detail_;
+  bool dbase7_ = false;
+  std::string driver_name_;
+  uint8_t layout_warnings_ = 0;
+  // The distance between records when it is not the header's (0: it is).
+  uint16_t stride_ = 0;
+  // Reads the descriptors; false when the layout cannot be read.
+  bool ReadDescriptors(uint8_t* code);
+  // Gives the dBase 7 autoincrement fields of the blank record in the
+  // buffer their values, and the descriptors the next ones.
+  bool NumberAutoincrements();
 };
 
 // The dBase memo file beside a table file: its name with the last

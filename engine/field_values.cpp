@@ -233,7 +233,9 @@ DbfValueLayout ValueLayoutOf(uint8_t type, uint16_t length, uint8_t version) {
     case 'B':
       return visual_foxpro ? Sized(DbfValueLayout::Double, length) : DbfValueLayout::BinaryReference;
     case 'I':
-      return Sized(DbfValueLayout::Integer, length);
+      // dBase 7 keeps integers as it keeps autoincrement values.
+      return Sized(version == 0x04 || version == 0x8C ? DbfValueLayout::Autoincrement : DbfValueLayout::Integer,
+                   length);
     case '+':
       return Sized(DbfValueLayout::Autoincrement, length);
     case 'Y':

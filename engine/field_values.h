@@ -4,7 +4,8 @@
 // Text layouts hold 8-bit text and are fitted with blanks; binary layouts
 // are kept byte for byte and never trimmed or padded.
 //   Integer         I  4 bytes, little-endian signed (Visual FoxPro)
-//   Autoincrement   +  4 bytes, big-endian with the sign bit inverted (dBase 7)
+//   Autoincrement   +  4 bytes, big-endian with the sign bit inverted (dBase 7;
+//                      its I too)
 //   Currency        Y  8 bytes, little-endian signed, value x 10000
 //   Double          B  8 bytes, little-endian IEEE double (Visual FoxPro only)
 //   SortableDouble  O  8 bytes, big-endian IEEE double, the sign bit inverted

@@ -13,33 +13,7 @@ bool RefersToMemoBlocks(const DbfTable& table) {
   return false;
 }
 
-// The first character of UTF-8 text, whole.
-std::string FirstCharacter(const std::string& utf8) {
-  size_t n = 1;
-  while (n < utf8.size() && (uint8_t(utf8[n]) & 0xC0) == 0x80) ++n;
-  return utf8.substr(0, n);
-}
-
 }  // namespace
-
-TypedValue TableSession::TypedToStored(const std::string& stored, const std::string& typed) const {
-  // The display code page is Windows-1251: a character it lacks could
-  // only be stored as something else.
-  const std::string ansi = Utf8ToAnsi(typed);
-  const std::string back = AnsiToUtf8(ansi);
-  if (back != typed) {
-    size_t at = 0;
-    while (at < back.size() && at < typed.size() && back[at] == typed[at]) ++at;
-    while (at > 0 && (uint8_t(typed[at]) & 0xC0) == 0x80) --at;
-    TypedValue refused;
-    refused.Outcome = TypedOutcome::Refused;
-    refused.Bytes = FirstCharacter(typed.substr(at));
-    return refused;
-  }
-  TypedValue value = StoredFormOfTyped(stored, ansi, oem_);
-  if (value.Outcome == TypedOutcome::Refused) value.Bytes = AnsiToUtf8(std::string(1, char(value.Refused)));
-  return value;
-}
 
 // With the table open and the record in its buffer.
 Outcome TableSession::WriteValue(int field, const std::string& typed, bool memo) {
@@ -50,23 +24,22 @@ Outcome TableSession::WriteValue(int field, const std::string& typed, bool memo)
   const std::string stored = StoredText(t, field, &binary);
   if (binary) return Refused(Refusal::BinaryData, field);
   const bool text = !memo && GetValueLayout(field) == DbfValueLayout::Text;
-  std::string fitted = typed;
-  // Text longer than a Character field is cut to it; every other value
-  // goes whole, so that one too long is refused rather than cut.
-  if (text) {
-    const std::string ansi = Utf8ToAnsi(typed);
-    if (ansi.size() > GetField(field).Length)
-      fitted = AnsiToUtf8(ansi.substr(0, GetField(field).Length));
-  }
-  const TypedValue value = TypedToStored(stored, fitted);
+  // Text and numbers are stored in the table's code page (a number's
+  // characters are ASCII in every page but UTF-16, which no table uses).
+  TypedValue value = StoredFormOfTyped(stored, typed, code_page_);
   if (value.Outcome == TypedOutcome::Refused) {
     Outcome o = Refused(Refusal::NoCodePageTwin, field);
-    o.Detail = value.Bytes;
+    o.Detail = value.Missing;
     return o;
   }
-  // Pasted lines would put tabs and line breaks into a one-line field.
+  // Text longer than a Character field is cut to it, in a UTF-8 table at
+  // the last whole character within its bytes; every other value goes
+  // whole, so that one too long is refused rather than cut.
   if (value.Outcome == TypedOutcome::Store && text) {
-    for (char c : fitted)
+    value.Bytes = CutToWidth(value.Bytes, GetField(field).Length, code_page_);
+    if (value.Bytes == stored) value.Outcome = TypedOutcome::Unchanged;
+    // Pasted lines would put tabs and line breaks into a one-line field.
+    for (char c : value.Bytes)
       if (uint8_t(c) < 0x20) return Refused(Refusal::ControlCharacter, field);
   }
   Outcome o;
@@ -85,7 +58,7 @@ Outcome TableSession::WriteValue(int field, const std::string& typed, bool memo)
     if (t.GetErrorCode() != 0) return EngineOutcome();
   }
   // The field's own value rewritten stores nothing and needs no word.
-  o.Text = AnsiToUtf8(ShownText(t, field));
+  o.Text = ShownText(t, field);
   return o;
 }
 
@@ -115,7 +88,7 @@ Outcome TableSession::ReadMemoText(int32_t record, int field, std::string& text)
   const std::string shown = ShownText(*table_, field, &binary);
   Outcome o;
   if (binary) o = Refused(Refusal::BinaryData, field);
-  else text = AnsiToUtf8(shown);
+  else text = shown;
   ClearEngineError();
   CloseTable();
   return o;

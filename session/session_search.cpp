@@ -16,8 +16,8 @@ constexpr std::chrono::milliseconds kAnswerEvery{100};
 
 // Every record of the file is searched, one field read each. Values are
 // matched as shown (binary numbers in decimal, DOS text converted when
-// shown so): every 866 byte has a display form, so Cyrillic folds by one
-// code page's rules and box drawing matches the look-alike the user sees.
+// shown so): every stored byte has a display form, so letters fold alike
+// in every code page and box drawing matches the look-alike the user sees.
 Outcome TableSession::Search(int field, const std::string& mask, size_t max_hits,
                              std::vector<SearchHit>* hits, bool* more,
                              const std::function<void()>& answer) {
@@ -31,7 +31,6 @@ Outcome TableSession::Search(int field, const std::string& mask, size_t max_hits
     t.SetActive(false);
     return opened;
   }
-  const std::string ansi_mask = Utf8ToAnsi(mask);
   const uint32_t records = t.RecordCount();
   std::string value;
   auto answered = std::chrono::steady_clock::now();
@@ -44,12 +43,12 @@ Outcome TableSession::Search(int field, const std::string& mask, size_t max_hits
     // A record that cannot be read has no value to match.
     if (!t.BufferHoldsRecord()) continue;
     value = ShownText(t, field);  // a memo without its memo file reads empty
-    if (!MaskMatches(value, ansi_mask)) continue;
+    if (!MaskMatchesUtf8(value, mask)) continue;
     if (hits->size() == max_hits) {
       *more = true;
       break;
     }
-    hits->push_back(SearchHit{int32_t(n), AnsiToUtf8(value)});
+    hits->push_back(SearchHit{int32_t(n), value});
   }
   ClearEngineError();
   // Only read: what the user last saw of the files stays the measure for

@@ -17,9 +17,9 @@ constexpr int32_t kRowsReadAhead = 64;
 // The records kept at most between paints; a paint starts afresh anyway.
 constexpr size_t kMaxShownRows = 1024;
 
-// What a cell shows for a field of binary data (Windows-1251).
+// What a cell shows for a field of binary data.
 const std::string& BinaryDataMarker() {
-  static const std::string marker = Utf8ToAnsi("<двоичные данные>");
+  static const std::string marker = "<двоичные данные>";
   return marker;
 }
 
@@ -55,17 +55,17 @@ std::string TableSession::ShownText(DbfTable& table, int field, bool memo, DbfVa
     // A number's leading blanks only right-justify it in the file; the cell
     // right-aligns it, and blanks would hide its digits in a narrow column.
     if (layout == DbfValueLayout::Number) return TrimBlanks(table.GetFieldText(field));
-    return oem_ ? OemToAnsi(table.GetFieldText(field)) : table.GetFieldText(field);
+    return DecodeText(code_page_, table.GetFieldText(field));
   }
   bool bytes = false;
   std::string text = StoredText(table, field, &bytes);
   if (binary) *binary = bytes;
-  return bytes || !oem_ ? text : OemToAnsi(text);
+  return bytes ? text : DecodeText(code_page_, text);
 }
 
 bool TableSession::ShowsBinaryData(const ShownRecord& record, int field) const {
   return field >= 1 && size_t(field) <= record.Texts.size() &&
-         record.Texts[size_t(field - 1)] == AnsiToUtf8(BinaryDataMarker());
+         record.Texts[size_t(field - 1)] == BinaryDataMarker();
 }
 
 bool TableSession::NoticeRecordCountChange() {
@@ -137,7 +137,7 @@ void TableSession::ReadRecord(DbfTable& view, int32_t n, ShownRecord& record) co
   for (int f = 1; f <= fields; ++f) {
     const auto& kind = kinds_[size_t(f - 1)];
     record.Texts[size_t(f - 1)] =
-        record.Read ? AnsiToUtf8(ShownText(view, f, kind.first, kind.second)) : std::string();
+        record.Read ? ShownText(view, f, kind.first, kind.second) : std::string();
   }
   record.Deleted = record.Read && view.IsDeleted();
 }

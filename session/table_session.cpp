@@ -52,15 +52,47 @@ std::string TableSession::GetFieldName(int field) const {
 }
 
 std::string TableSession::GetFieldTitle(int field) const {
-  const std::string name = GetFieldName(field);
-  return AnsiToUtf8(oem_ ? OemToAnsi(name) : name);
+  return DecodeText(code_page_, GetFieldName(field));
 }
 
 int TableSession::FindField(const std::string& name) const {
-  const std::string wanted = UpperAnsi(Utf8ToAnsi(name));
+  const std::string wanted = LowerUtf8(name);
   for (int f = 1; f <= GetFieldCount(); ++f) {
+    // As shown, or as stored (read as 1251 or 866), whatever the page shown.
     const std::string stored = GetFieldName(f);
-    if (UpperAnsi(stored) == wanted || UpperAnsi(OemToAnsi(stored)) == wanted) return f;
+    for (int page : {code_page_, kWindowsRussianCodePage, kDosRussianCodePage})
+      if (LowerUtf8(DecodeText(page, stored)) == wanted) return f;
+  }
+  return 0;
+}
+
+bool TableSession::SetShownOem(bool oem) {
+  if (oem == IsShownOem()) return true;
+  if (twin_ == 0) return false;
+  std::swap(code_page_, twin_);
+  return true;
+}
+
+bool TableSession::SetCodePage(int code_page) {
+  if (!IsKnownCodePage(code_page)) return false;
+  code_page_ = code_page;
+  twin_ = CodePageTwin(code_page);
+  code_page_reason_ = CodePageReason::Given;
+  return true;
+}
+
+int TableSession::CodePageOfCpgFile() const {
+  // Beside X.dbf: X.cpg, or X.CPG as DOS-minded programs name it.
+  const size_t dot = file_name_.find_last_of("./\\");
+  const std::string base =
+      dot != std::string::npos && file_name_[dot] == '.' ? file_name_.substr(0, dot) : file_name_;
+  for (const char* extension : {".cpg", ".CPG"}) {
+    auto file = fs_.Open(base + extension, DbfOpenMode::ReadOnly);
+    if (!file) continue;
+    char text[64] = {};
+    size_t got = 0;
+    if (!file->Read(text, sizeof text - 1, &got)) return 0;
+    return CodePageOfName(std::string(text, got));
   }
   return 0;
 }
@@ -134,11 +166,15 @@ void TableSession::ReadStructure() {
   if (table_->IsActive()) {
     memo_kind_ = table_->GetMemoKind();
     read_only_ = table_->IsReadOnly();
+    warnings_ = table_->GetLayoutWarnings();
+    dbase7_ = table_->IsDbase7();
+    driver_name_ = table_->GetLanguageDriverName();
   }
 }
 
 void TableSession::SuggestCodePage() {
   CyrillicEvidence evidence;
+  Utf8Evidence utf8;
   DbfTable& t = *table_;
   const uint32_t records = std::min(t.RecordCount(), kCodePageSampleRecords);
   const bool memos = t.GetMemoKind() != MemoKind::None;
@@ -149,26 +185,29 @@ void TableSession::SuggestCodePage() {
     for (int f = 1; f <= t.GetFieldCount(); ++f) {
       const DbfFieldType type = t.GetFieldType(f);
       if (type == DbfFieldType::Char) {
-        AddCyrillicEvidence(t.FieldByNumber(f), evidence);
+        const std::string value = t.FieldByNumber(f);
+        AddCyrillicEvidence(value, evidence);
+        AddUtf8Evidence(value, utf8);
       } else if (type == DbfFieldType::Memo && memos) {
         text.clear();
         t.ReadMemo(f, text);
         text.resize(std::min(text.size(), kCodePageSampleMemo));
         AddCyrillicEvidence(text, evidence);
+        AddUtf8Evidence(text, utf8);
       }
     }
   }
   ClearEngineError();
-  const DbfCodePage driver = CodePageOfLanguageDriver(t.GetLanguageDriver());
-  suggested_ = ChooseShownCodePage(driver, evidence);
-  // The letters decide first; the byte only where they tell nothing.
-  if (ChooseShownCodePage(DbfCodePage::Unknown, evidence) != ShownCodePage::Undecided)
-    code_page_reason_ = CodePageReason::TextLetters;
-  else if (suggested_ != ShownCodePage::Undecided)
-    code_page_reason_ = CodePageReason::LanguageDriver;
+  int driver = CodePageNumberOfLanguageDriver(t.GetLanguageDriver());
+  if (driver == 0) driver = CodePageOfDriverName(t.GetLanguageDriverName());
+  const CodePageChoice choice = ChooseCodePage(CodePageOfCpgFile(), IsKnownCodePage(driver) ? driver : 0,
+                                               evidence, utf8, code_page_);
+  SetCodePage(choice.CodePage);
+  code_page_reason_ = choice.Reason;
+  if (choice.Reason == CodePageReason::Default)
+    suggested_ = ShownCodePage::Undecided;
   else
-    code_page_reason_ = CodePageReason::Default;
-  if (suggested_ != ShownCodePage::Undecided) oem_ = suggested_ == ShownCodePage::Oem;
+    suggested_ = IsShownOem() ? ShownCodePage::Oem : ShownCodePage::Ansi;
 }
 
 void TableSession::ClearEngineError() {
@@ -244,7 +283,7 @@ bool TableSession::RecordShows(int32_t record, const ShownRecord* seen) {
   if (!seen->Read) return false;
   if (seen->Texts.size() != size_t(table_->GetFieldCount())) return false;
   for (int f = 1; f <= table_->GetFieldCount(); ++f)
-    if (seen->Texts[size_t(f - 1)] != AnsiToUtf8(ShownText(*table_, f))) return false;
+    if (seen->Texts[size_t(f - 1)] != ShownText(*table_, f)) return false;
   return true;
 }
 

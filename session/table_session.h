@@ -43,9 +43,6 @@ struct ShownRecord {
   bool Read = false;
 };
 
-// Why the session shows a table in the code page it does.
-enum class CodePageReason { TextLetters, LanguageDriver, Default };
-
 struct SearchHit {
   int32_t Record = 0;
   std::string Text;  // UTF-8, as shown
@@ -103,6 +100,8 @@ class TableSession {
   int GetFieldCount() const { return int(fields_.size()); }
   uint32_t GetRecordCount() const { return record_count_; }
   const DbfField& GetField(int field) const { return fields_[size_t(field - 1)]; }
+  bool IsDbase7() const { return dbase7_; }
+  const std::string& GetLanguageDriverName() const { return driver_name_; }
   DbfFieldType GetFieldType(int field) const;
   DbfValueLayout GetValueLayout(int field) const;
   // The field's name as stored, and as shown (UTF-8, in the shown code page).
@@ -114,13 +113,28 @@ class TableSession {
   // The field number of a name (case-insensitive, as stored or shown); 0 for none.
   int FindField(const std::string& name) const;
 
-  // The code page. Load decides what it can: Oem or Ansi by the text's
-  // letters or the language-driver byte, Undecided when neither tells.
-  // What is shown follows SetShownOem (the front end's choice).
+  // The code page. Load decides what it can (code_page.h: a .cpg file
+  // beside the table, UTF-8 text, the Russian letters, the language-driver
+  // byte): Oem for a DOS page, Ansi for any other, Undecided when nothing
+  // tells (the page is then DOS or Windows Russian as the "OEM" box says).
   ShownCodePage GetSuggestedCodePage() const { return suggested_; }
   CodePageReason GetCodePageReason() const { return code_page_reason_; }
-  void SetShownOem(bool oem) { oem_ = oem; }
-  bool IsShownOem() const { return oem_; }
+  // The page text is shown in and typed text stored in (its Windows
+  // number; 65001 for UTF-8).
+  int GetCodePage() const { return code_page_; }
+  // The front end's "OEM" box: shows the table in the DOS or the Windows
+  // twin of its page. False, changing nothing, for a page without a twin
+  // in the other family (UTF-8, Macintosh, ISO, Thai, Baltic).
+  bool SetShownOem(bool oem);
+  bool IsShownOem() const { return IsDosCodePage(code_page_); }
+  bool HasCodePageTwin() const { return twin_ != 0; }
+  // A page the user names (false, changing nothing, for an unknown one);
+  // the reason becomes Given.
+  bool SetCodePage(int code_page);
+  // What the table's layout made the engine tolerate at the last command
+  // (DbfLayoutWarning bits: a header without its terminator, a record
+  // size short of the fields); 0 for none.
+  uint8_t GetWarnings() const { return warnings_; }
 
   // Records as shown, read through a table of the session's own opened
   // for reading only (nothing is ever written through it). FetchRows
@@ -203,8 +217,8 @@ class TableSession {
   Outcome CheckedRecord(int32_t record) const;
   Outcome CheckedField(int field) const;
   // Field f of the record in table's buffer: the value as stored (a
-  // memo's text; a marker for binary data), and as shown in the display code page (Windows-1251
-  // inside the session; UTF-8 only at its edges).
+  // memo's text; a marker for binary data), and as shown (UTF-8 in the
+  // shown code page).
   // *binary (when asked) tells a memo of binary data, shown as a marker.
   std::string StoredText(DbfTable& table, int field, bool* binary = nullptr) const;
   std::string ShownText(DbfTable& table, int field, bool* binary = nullptr) const;
@@ -214,9 +228,8 @@ class TableSession {
   void OpenView();
   void ReadRows(int32_t first, int32_t last);
   void ReadRecord(DbfTable& view, int32_t n, ShownRecord& record) const;
-  // What typed (UTF-8) text becomes in the table; Unchanged when equal to
-  // what is shown, Refused (with the character) for one the code page lacks.
-  TypedValue TypedToStored(const std::string& stored, const std::string& typed) const;
+  // The .cpg file beside the table names this page (0: none).
+  int CodePageOfCpgFile() const;
   Outcome WriteValue(int field, const std::string& typed, bool memo);
   enum class MarkChange { Set, Clear, Toggle };
   Outcome Mark(const std::vector<int32_t>& records, MarkChange change);
@@ -235,7 +248,12 @@ class TableSession {
   bool read_only_ = false;
   ShownCodePage suggested_ = ShownCodePage::Undecided;
   CodePageReason code_page_reason_ = CodePageReason::Default;
-  bool oem_ = false;
+  int code_page_ = kWindowsRussianCodePage;
+  // The other family's page the "OEM" box switches to (0: none).
+  int twin_ = kDosRussianCodePage;
+  uint8_t warnings_ = 0;
+  bool dbase7_ = false;
+  std::string driver_name_;
   // The table's files as the user last saw them.
   TableSnapshot seen_;
   // The data file as the last look before a paint found it.

@@ -235,7 +235,7 @@ TEST_F(OpenTest, RefusesFilesItCannotWorkOnSafelyAndSaysWhy) {
   std::vector<Case> cases;
   Bytes no_terminator = MakeTable(People());
   no_terminator.resize(32 + 64);  // ends inside the descriptor area
-  cases.push_back({"no terminator", no_terminator, not_table.c_str()});
+  cases.push_back({"no terminator", no_terminator, "The file ends before its records: t.dbf"});
   cases.push_back({"shorter than a header", Bytes(20, 0x03), not_table.c_str()});
   TableSpec many;
   for (int i = 0; i < 256; ++i) many.Fields.push_back({"F" + std::to_string(i), 'C', 1});
@@ -244,7 +244,7 @@ TEST_F(OpenTest, RefusesFilesItCannotWorkOnSafelyAndSaysWhy) {
   small_header.HeaderSize = 64;
   cases.push_back({"header size below the descriptors", MakeTable(small_header), not_table.c_str()});
   TableSpec small_record = People();
-  small_record.RecordSize = 8;
+  small_record.RecordSize = 7;  // one byte short is read (layouts_test.cpp)
   cases.push_back({"record size below the fields", MakeTable(small_record), sizes.c_str()});
   TableSpec long_char;
   long_char.Fields = {{"TEXT", 'C', 44, 1}, {"N", 'N', 3}};  // 300 or 44 characters
@@ -257,16 +257,6 @@ TEST_F(OpenTest, RefusesFilesItCannotWorkOnSafelyAndSaysWhy) {
   TableSpec dbase2 = People();
   dbase2.Version = 0x02;
   cases.push_back({"dBase II", MakeTable(dbase2), "Table version not supported: dBase II"});
-  // dBase 7: 68-byte header, 48-byte descriptors (name 32, type, length).
-  Bytes dbase7(68 + 48 + 1 + 4, 0);
-  dbase7[0] = 0x04;
-  test::PutLittle(dbase7, 8, 68 + 48 + 1, 2);
-  test::PutLittle(dbase7, 10, 1 + 4, 2);
-  dbase7[68] = 'A';
-  dbase7[68 + 32] = 'C';
-  dbase7[68 + 33] = 4;
-  dbase7[68 + 48] = 0x0D;
-  cases.push_back({"dBase 7", dbase7, "Table version not supported: dBase 7"});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -80,6 +80,8 @@ TEST_F(CliTest, InfoTellsTheTableInTextAndJson) {
   EXPECT_EQ(text.status, 0);
   EXPECT_NE(text.out.find("Records:     2\n"), std::string::npos) << text.out;
   EXPECT_NE(text.out.find("Code page:   1251 (its language-driver byte 0xC9)"), std::string::npos);
+  const CliRun given = Cli("info --code-page 'UTF 8' " + Table());
+  EXPECT_NE(given.out.find("Code page:   65001 (given on the command line)"), std::string::npos) << given.out;
   const CliRun json = Cli("info --json " + Table());
   for (const char* part : {"\"version\":131", "\"records\":2", "\"code_page\":1251",
                            "{\"name\":\"QTY\",\"type\":\"N\",\"length\":5,\"decimals\":1",
@@ -116,6 +118,9 @@ TEST_F(CliTest, CommandsAnswerWithTheirStatusAndOneLineWhenRefused) {
       {"frobnicate T", "", 2, "", "tabulon-cli: unknown command"},
       {"set T 1", "", 2, "", "tabulon-cli: usage: tabulon-cli set TABLE RECNO FIELD VALUE"},
       {"show --count x T", "", 2, "", "tabulon-cli: --count takes a number"},
+      {"set --code-page cp1252 T 1 NAME Ёж", "", 1, "",
+       "tabulon-cli: record 1, field NAME: the character \"Ё\" has no place in the table's code page (1252)"},
+      {"info --code-page cp9 T", "", 2, "", "tabulon-cli: --code-page takes a code page"},
       {"show T --help", "", 0, "usage: tabulon-cli show", ""},
       {"info missing.dbf", "", 1, "", "tabulon-cli: missing.dbf: "},
   };

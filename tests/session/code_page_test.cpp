@@ -74,5 +74,90 @@ TEST(CodePageTest, TypedTextKeepsTheBytesTheUserLeftAlone) {
   }
 }
 
+// Every byte of every single-byte page reads as a character that goes back
+// to that byte alone; ASCII is itself; a character a page lacks is refused.
+TEST(CodePageTest, EveryPageGoesBackToItsOwnBytes) {
+  const int pages[] = {437, 737, 850, 852, 857, 860, 861, 862, 863, 865, 866, 874, 1250, 1251, 1252,
+                       1253, 1254, 1255, 1256, 1257, 10000, 10006, 10007, 10029, 20866, 28591, 28595};
+  for (int page : pages) {
+    SCOPED_TRACE(page);
+    EXPECT_TRUE(IsKnownCodePage(page));
+    for (int b = 0x20; b <= 0xFF; ++b) {
+      uint8_t twin = 0;
+      // 866 shows box drawing as 1251 look-alikes, which do not go back.
+      if (page == 866 && b >= 0x80 && !(AnsiToOemChar(OemToAnsiChar(uint8_t(b)), twin) && twin == b)) continue;
+      const std::string byte(1, char(b));
+      std::string back, missing;
+      EXPECT_TRUE(EncodeText(page, DecodeText(page, byte), back, missing)) << b;
+      EXPECT_EQ(back, byte) << b;
+    }
+  }
+  struct Case {
+    int page;
+    std::string text, bytes;
+  };
+  const Case cases[] = {
+      {437, "╔é", "\xC9\x82"},   {850, "Ø", "\x9D"},        {852, "łŁ", "\x88\x9D"},
+      {1250, "łŁ", "\xB3\xA3"},  {1252, "é€", "\xE9\x80"}, {1253, "Ω", "\xD9"},
+      {737, "Ω", "\x97"},         {857, "ş", "\x9F"},        {1254, "ş", "\xFE"},
+      {10007, "Ж", "\x86"},       {65001, "Жé", "\xD0\x96\xC3\xA9"},
+  };
+  for (const Case& c : cases) {
+    std::string bytes, missing;
+    EXPECT_TRUE(EncodeText(c.page, c.text, bytes, missing)) << c.page;
+    EXPECT_EQ(bytes, c.bytes) << c.page;
+    EXPECT_EQ(DecodeText(c.page, c.bytes), c.text) << c.page;
+    EXPECT_FALSE(EncodeText(c.page == 65001 ? 1252 : c.page, "x日", bytes, missing));
+    EXPECT_EQ(missing, "日");
+  }
+  // Stray UTF-8 bytes show as U+FFFD and are kept when the user leaves them.
+  const std::string stray = "a\xD0" "b\xFF";
+  EXPECT_EQ(DecodeText(65001, stray), "a\uFFFD" "b\uFFFD");
+  EXPECT_EQ(StoredFormOfTyped(stray, "A\uFFFD" "b\uFFFD", 65001).Bytes, "A\xD0" "b\xFF");
+  EXPECT_EQ(StoredFormOfTyped("\xE9t\xE9", "\xC3\xA9T\xC3\xA9", 1252).Bytes, "\xE9T\xE9");
+  EXPECT_EQ(StoredFormOfTyped("abc", "abЖ", 1252).Missing, "Ж");
+  // A UTF-8 field is cut at a character's start.
+  EXPECT_EQ(CutToWidth("\xD0\x96\xD0\x96", 3, 65001), "\xD0\x96");
+  EXPECT_EQ(CutToWidth("\xD0\x96\xD0\x96", 3, 1251), "\xD0\x96\xD0");
+}
+
+TEST(CodePageTest, CpgNamesTheTextUtf8AndTheDriverChooseThePage) {
+  const std::pair<const char*, int> names[] = {
+      {"UTF-8", 65001},  {" utf8\r\n", 65001}, {"ANSI 1251", 1251}, {"1252", 1252},
+      {"CP866", 866},    {"oem 866", 866},      {"windows-1250", 1250}, {"IBM437", 437},
+      {"88591", 28591},  {"ISO-8859-5", 28595}, {"KOI8-R", 20866},   {"OEM", 0},
+      {"cp932", 0},      {"", 0},
+  };
+  for (const auto& n : names) EXPECT_EQ(CodePageOfName(n.first), n.second) << n.first;
+
+  using R = CodePageReason;
+  struct Case {
+    const char* what;
+    int cpg, driver;
+    uint32_t oem, ansi, utf8, malformed;
+    int current, page;
+    R reason;
+  };
+  const Case cases[] = {
+      {"the .cpg file first", 1250, 866, 9, 0, 9, 0, 1251, 1250, R::CodePageFile},
+      {"UTF-8 text", 0, 1252, 0, 0, 2, 0, 1251, 65001, R::TextLetters},
+      {"a stray byte is no UTF-8", 0, 850, 0, 0, 5, 1, 1251, 850, R::LanguageDriver},
+      {"Russian letters under 1252", 0, 1252, 0, 5, 0, 3, 866, 1251, R::TextLetters},
+      {"letters do not overrule 852", 0, 852, 5, 0, 0, 3, 1251, 852, R::LanguageDriver},
+      {"nothing said keeps DOS", 0, 0, 0, 0, 0, 0, 437, 866, R::Default},
+  };
+  for (const Case& c : cases) {
+    CyrillicEvidence letters;
+    letters.Oem = c.oem;
+    letters.Ansi = c.ansi;
+    Utf8Evidence utf8;
+    utf8.Characters = c.utf8;
+    utf8.Malformed = c.malformed;
+    const CodePageChoice choice = ChooseCodePage(c.cpg, c.driver, letters, utf8, c.current);
+    EXPECT_EQ(choice.CodePage, c.page) << c.what;
+    EXPECT_EQ(choice.Reason, c.reason) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace tabulon

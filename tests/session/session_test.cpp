@@ -3,6 +3,8 @@
 // open per command, changes by other programs refused.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "file_memory.h"
 #include "support/table_bytes.h"
 #include "table_session.h"
@@ -198,6 +200,55 @@ TEST(TableSession, ATableThatCannotBeWrittenRefusesEveryWrite) {
   EXPECT_EQ(t.fs.GetFile("t.dbf"), before);
   // Rewriting a value unchanged is no write.
   EXPECT_TRUE(t.session.EditCell(1, 1, "Ann").IsDone());
+}
+
+// A table's page from its .cpg file or its driver byte; UTF-8 widths in
+// bytes, cut at a whole character; the "OEM" box only between twins.
+TEST(TableSession, TablesAreShownAndWrittenInThePageTheirFilesName) {
+  struct Case {
+    const char* what;
+    uint8_t driver;
+    const char* cpg;  // nullptr: no .cpg file
+    std::string stored, typed;
+    int page;
+    std::string shown, written;  // NAME C6 before and after the edit
+    const char* mask;            // finds the written value
+    bool twin;
+  };
+  const Case cases[] = {
+      {"UTF-8 by .cpg", 0xC9, "UTF-8\r\n", "\xD0\x96\xD1\x83\xD0\xBA", "Жучок", 65001, "Жук",
+       "\xD0\x96\xD1\x83\xD1\x87", "*УЧ", false},
+      {"1251 by .cpg beats the byte", 0x26, "ANSI 1251", "\xC6\xF3\xEA", "Жуки", 1251, "Жук",
+       "\xC6\xF3\xEA\xE8  ", "жУКИ", true},
+      {"Western by the byte", 0x03, nullptr, "caf\xE9", "Café!", 1252, "café", "Caf\xE9! ", "*É!", true},
+      {"Central European DOS", 0x64, nullptr, "\x88\xA0" "d", "łód", 852, "łád", "\x88\xA2" "d   ", "ŁÓ*", true},
+      {"Mac Cyrillic has no twin", 0x96, nullptr, "\x86", "Жё", 10007, "Ж", "\x86\xDE    ", "?Ё", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryFileSystem fs;
+    TableSpec spec;
+    spec.Fields = {{"NAME", 'C', 6}};
+    spec.Records = {" " + c.stored};
+    Bytes table = MakeTable(spec);
+    table[29] = c.driver;
+    fs.SetFile("t.dbf", table);
+    if (c.cpg) fs.SetFile("t.cpg", Bytes(c.cpg, c.cpg + std::strlen(c.cpg)));
+    TableSession session(&fs);
+    ASSERT_TRUE(session.Load("t.dbf").IsDone());
+    EXPECT_EQ(session.GetCodePage(), c.page);
+    EXPECT_EQ(session.GetCodePageReason(), c.cpg ? CodePageReason::CodePageFile : CodePageReason::LanguageDriver);
+    EXPECT_EQ(session.GetShownRecord(1).Texts[0], c.shown);
+    const Outcome o = session.EditCell(1, 1, c.typed);
+    EXPECT_TRUE(o.IsDone()) << o.Detail;
+    EXPECT_EQ(Slice(fs.GetFile("t.dbf"), 32 + 32 + 1 + 1, 6), c.written);
+    std::vector<SearchHit> hits;
+    bool more = false;
+    EXPECT_TRUE(session.Search(1, c.mask, 5, &hits, &more).IsDone());
+    EXPECT_EQ(hits.size(), 1u);
+    EXPECT_EQ(session.SetShownOem(!session.IsShownOem()), c.twin);
+    EXPECT_EQ(session.GetCodePage() != c.page, c.twin);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // bytes a file holds and which it expects.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -80,6 +81,50 @@ inline Bytes MakeTable(const TableSpec& layout) {
     b.insert(b.end(), rec.begin(), rec.end());
   }
   if (layout.EndMarker) b.push_back(0x1A);
+  return b;
+}
+
+// A dBase 7 table as its published layout has it: a 68-byte header with
+// the language driver name at 32, then 48-byte descriptors (name of up to
+// 32 bytes, type at 32, length at 33, decimals at 34, the next
+// autoincrement value at 40, little-endian) and 0x0D.
+struct Dbase7Spec {
+  uint8_t Version = 0x8C;
+  std::vector<FieldSpec> Fields;
+  std::vector<uint32_t> NextAutoincrement;  // by field; missing ones are 0
+  std::vector<std::string> Records;         // whole records, deletion flag first
+  std::string DriverName = "DBWINUS0";
+};
+
+inline Bytes MakeDbase7Table(const Dbase7Spec& s) {
+  const size_t n = s.Fields.size();
+  size_t record_size = 1;
+  for (const auto& f : s.Fields) record_size += f.Length;
+  const size_t header_size = 68 + 48 * n + 1;
+  Bytes b(header_size, 0);
+  b[0] = s.Version;
+  b[1] = 124;
+  b[2] = 1;
+  b[3] = 2;
+  PutLittle(b, 4, s.Records.size(), 4);
+  PutLittle(b, 8, header_size, 2);
+  PutLittle(b, 10, record_size, 2);
+  std::copy(s.DriverName.begin(), s.DriverName.end(), b.begin() + 32);
+  for (size_t i = 0; i < n; ++i) {
+    const FieldSpec& f = s.Fields[i];
+    const size_t d = 68 + 48 * i;
+    std::copy(f.Name.begin(), f.Name.begin() + std::min<size_t>(f.Name.size(), 32), b.begin() + d);
+    b[d + 32] = static_cast<uint8_t>(f.Type);
+    b[d + 33] = f.Length;
+    b[d + 34] = f.Decimals;
+    if (i < s.NextAutoincrement.size()) PutLittle(b, d + 40, s.NextAutoincrement[i], 4);
+  }
+  b[header_size - 1] = 0x0D;
+  for (std::string r : s.Records) {
+    r.resize(record_size, ' ');
+    b.insert(b.end(), r.begin(), r.end());
+  }
+  b.push_back(0x1A);
   return b;
 }
 
