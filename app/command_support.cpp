@@ -78,6 +78,7 @@ std::string MainWindow::OutcomeText(const Outcome& o) const {
     case Refusal::BinaryData: return texts::kFieldPrefix + Session->GetFieldTitle(o.Field) + texts::kBinaryMemo;
     case Refusal::NoCodePageTwin: return texts::kNoOemTwinPrefix + o.Detail + texts::kNoOemTwinSuffix;
     case Refusal::PackMemoMissing: return texts::kPackMemoMissing + o.Detail;
+    case Refusal::StaleIndexes: return texts::kStaleIndexes + o.Detail;
     case Refusal::EnterName: return texts::kEnterNamePrefix + row + texts::kColumnSuffix;
     case Refusal::EnterSize: return texts::kEnterSizePrefix + row + texts::kColumnSuffix;
     case Refusal::ChooseType: return texts::kChooseTypePrefix + row + texts::kColumnSuffix;

@@ -85,7 +85,8 @@ bool DecodeFoxNode(const uint8_t* page, const FoxHeader& header, uint8_t fill, I
   const size_t count = IndexLe16(page + 2);
   const bool compact = (header.Options & kFoxCompact) != 0;
   node->Leaf = (attributes & 2) != 0;
-  if (attributes > 3) {
+  // Visual FoxPro sets 0x04 as well on some pages.
+  if (attributes > 7) {
     *why = "a page's attributes are not those of an index page";
     return false;
   }

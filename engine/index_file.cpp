@@ -168,6 +168,8 @@ uint32_t IndexBe32(const uint8_t* p) {
 std::string IndexText(const uint8_t* p, size_t n) {
   size_t length = 0;
   while (length < n && p[length] != 0) ++length;
+  // Names and expressions are padded with blanks by some programs.
+  while (length > 0 && p[length - 1] == ' ') --length;
   return std::string(reinterpret_cast<const char*>(p), length);
 }
 
