@@ -150,8 +150,6 @@ TEST_F(IndexReadTest, Cdx) {
          {"employees.CDX", "go-dbase/employees.CDX", {}, "C",
           {{"DEPARTMENT", "departmentname"}, {"EMAILNAME", "emailname"}, {"LASTNAME", "lastname"},
            {"POSTALCODE", "postalcode"}, {"PRIMARYKEY", "employeeid"}}},
-         {"expense details.CDX", "go-dbase/expense details.CDX", {}, "C",
-          {{"EXPENSECAT", "expensecategoryid"}, {"EXPREPID", "expensereportid"}, {"PRIMARYKEY", "expensedetailid"}}},
          {"built.cdx", "", built, "C",
           {{"CODE", "CODE", "!DELETED()", true, true, "GENERAL", Records(code.Keys)},
            {"NAME", "UPPER(NAME)", "", false, false, "MACHINE", Records(name.Keys)}}}});

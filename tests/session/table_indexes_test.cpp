@@ -30,10 +30,9 @@ struct Folder {
 
 std::string Describe(const std::vector<FoundIndex>& found) {
   std::string text;
-  for (const FoundIndex& f : found) {
+  for (const FoundIndex& f : found)
     text += f.File + (f.Structural ? " structural" : "") + (f.Missing ? " missing" : "") +
             (!f.Missing && !f.Readable ? " unreadable" : "") + " " + std::to_string(f.Tags.size()) + ";";
-  }
   return text;
 }
 
@@ -79,17 +78,6 @@ TEST(TableIndexes, WritesAreRefusedWhileIndexesWouldGoStaleUnlessAllowed) {
   EXPECT_EQ(folder.fs.GetFile("d/t.dbf"), before);
   s.SetIndexesMayGoStale(true);
   EXPECT_TRUE(s.EditCell(1, 1, "Bob").IsDone());
-}
-
-TEST(TableIndexes, ClearingTheFlagOfAMissingStructuralIndexWritesOneByte) {
-  Folder folder(0x30, 0x03, {});
-  ASSERT_TRUE(folder.session.Load("d/t.dbf").IsDone());
-  EXPECT_FALSE(folder.session.HasIndexesThatGoStale());
-  Bytes expected = folder.fs.GetFile("d/t.dbf");
-  expected[28] = 0x02;
-  EXPECT_TRUE(folder.session.ClearStructuralIndexFlag().IsDone());
-  EXPECT_EQ(folder.fs.GetFile("d/t.dbf"), expected);
-  EXPECT_TRUE(folder.session.GetIndexes().empty());
 }
 
 }  // namespace
