@@ -1,5 +1,6 @@
-// Writers of index files byte by byte from the formats' published layouts:
-// a tag's keys (each exactly its key length, in order) become leaves of a
+// Writers of index files byte by byte from the formats' published layouts
+// (the fields a reader needs; siblings, free lists and counters stay 0): a
+// tag's keys (each exactly its key length, in order) become leaves of a
 // few keys each under one root, so that every file has two levels.
 #pragma once
 
@@ -40,23 +41,18 @@ inline void AppendFoxTag(Bytes& b, size_t at, const FoxTag& tag, uint8_t options
   b.resize(first + 512 * (leaves.size() + 1), 0);
   const size_t root = first + 512 * leaves.size();
   PutLittle(b, at, root, 4);
-  PutLittle(b, at + 4, 0xFFFFFFFF, 4);
   PutLittle(b, at + 12, tag.KeyLength, 2);
   b[at + 14] = static_cast<uint8_t>(options | (tag.Unique ? 0x01 : 0) | (tag.For.empty() ? 0 : 0x08));
   PutText(b, at + 494, tag.Collation);
   PutLittle(b, at + 502, tag.Descending ? 1 : 0, 2);
   PutText(b, at + 512, tag.Key);
   PutText(b, at + 513 + tag.Key.size(), tag.For);
-  PutLittle(b, at + 510, tag.Key.size() + 1, 2);
-  PutLittle(b, at + 506, tag.For.size() + 1, 2);
   PutLittle(b, root, leaves.size() == 1 ? 3 : 1, 2);
   PutLittle(b, root + 2, leaves.size(), 2);
   for (size_t l = 0; l < leaves.size(); ++l) {
     const size_t page = first + 512 * l;
     PutLittle(b, page, leaves.size() == 1 ? 3 : 2, 2);
     PutLittle(b, page + 2, leaves[l].size(), 2);
-    PutLittle(b, page + 4, l == 0 ? 0xFFFFFFFF : page - 512, 4);
-    PutLittle(b, page + 8, l + 1 == leaves.size() ? 0xFFFFFFFF : page + 512, 4);
     PutLittle(b, page + 14, 0xFFFF, 4);
     b[page + 18] = 0x0F, b[page + 19] = 0x0F, b[page + 20] = 16, b[page + 21] = 4, b[page + 22] = 4, b[page + 23] = 3;
     size_t end = page + 512;
@@ -72,7 +68,6 @@ inline void AppendFoxTag(Bytes& b, size_t at, const FoxTag& tag, uint8_t options
       PutLittle(b, page + 24 + 3 * i, leaves[l][i].second | (shared << 16) | (cut << 20), 3);
       previous = key;
     }
-    PutLittle(b, page + 12, end - (page + 24 + 3 * leaves[l].size()), 2);
     if (leaves.size() == 1) continue;
     const size_t item = root + 12 + l * (tag.KeyLength + 8u);
     PutText(b, item, leaves[l].back().first);
@@ -121,7 +116,6 @@ inline Bytes MakeOldIdx(const std::string& key, uint16_t key_length, const Index
   Bytes b(512 * (leaves.size() + 2), 0);
   const size_t root = 512 * (leaves.size() + 1);
   PutLittle(b, 0, root, 4);
-  PutLittle(b, 4, 0xFFFFFFFF, 4);
   PutLittle(b, 12, key_length, 2);
   PutText(b, 16, key);
   PutLittle(b, root, 1, 2);
@@ -161,7 +155,6 @@ inline Bytes MakeNtx(const std::string& key, uint16_t key_length, const IndexKey
   PutLittle(b, 12, item, 2);
   PutLittle(b, 14, key_length, 2);
   PutLittle(b, 18, max, 2);
-  PutLittle(b, 20, max / 2, 2);
   PutText(b, 22, key);
   b[278] = unique ? 1 : 0;
   const auto put_page = [&](size_t at, const IndexKeys& items, const std::vector<size_t>& children) {
@@ -185,14 +178,14 @@ inline Bytes MakeNtx(const std::string& key, uint16_t key_length, const IndexKey
   return b;
 }
 
-// dBase III's .ndx: pages numbered, leaves of four keys under one root.
+// dBase III's .ndx: pages numbered, leaves of four keys under one root
+// (so at most 31 leaves).
 inline Bytes MakeNdx(const std::string& key, uint16_t key_length, const IndexKeys& keys) {
   const std::vector<IndexKeys> leaves = Chunks(keys, 4);
   const uint16_t item = uint16_t(8 + (key_length + 3) / 4 * 4);
   Bytes b(512 * (leaves.size() + 2), 0);
   const size_t root = leaves.size() + 1;
   PutLittle(b, 0, root, 4);
-  PutLittle(b, 4, root + 1, 4);
   PutLittle(b, 12, key_length, 2);
   PutLittle(b, 14, (512 - 4) / item, 2);
   PutLittle(b, 18, item, 2);
@@ -222,10 +215,9 @@ struct MdxTag {
 // of five keys and a branch root.
 inline Bytes MakeMdx(const std::vector<MdxTag>& tags) {
   Bytes b(2048, 0);
-  b[0] = 2;
   PutLittle(b, 20, 2, 2);
   PutLittle(b, 22, 1024, 2);
-  b[24] = 1, b[25] = 48, b[26] = 32;
+  b[26] = 32;
   PutLittle(b, 28, tags.size(), 2);
   for (size_t t = 0; t < tags.size(); ++t) {
     const MdxTag& tag = tags[t];
