@@ -117,8 +117,8 @@ Outcome TableSession::ClearStructuralIndexFlag() {
   if (!ClearStructuralIndexFlagOf(file_name_, fs_)) {
     Outcome o;
     o.Kind = OutcomeKind::Failed;
-    o.EngineCode = DbfWriteRecordError;
-    o.EngineText = DbfErrorMessage(DbfWriteRecordError) + std::string(" ") + file_name_;
+    o.EngineCode = DbfNoWriteAccess;
+    o.EngineText = DbfErrorMessage(DbfNoWriteAccess) + std::string(" ") + file_name_;
     return o;
   }
   return Reload();

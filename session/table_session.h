@@ -1,7 +1,8 @@
 // TableSession: a table as a user works with it, without windows. The
 // program's windows and the command line both go through it.
 //
-// A session loads one table with the memo file that belongs to it, knows
+// A session loads one table with the memo file and finds the index files
+// that belong to it (refusing writes that would leave those stale), knows
 // the code page its text is shown in, gives records as the table view
 // shows them (UTF-8 text of each field, the deletion mark) and remembers
 // what the user saw, so that a write to a record another program changed
