@@ -37,10 +37,14 @@ std::vector<uint32_t> Records(const IndexKeys& keys) {
   return records;
 }
 
+// A tag as "name|key|for|unique|descending|collation".
+std::string Describe(const IndexTagInfo& t) {
+  return t.Name + "|" + t.Key + "|" + t.ForExpr + (t.Unique ? "|unique|" : "||") + (t.Descending ? "descending|" : "|") +
+         t.Collation;
+}
+
 struct TagExpected {
-  std::string Name, Key, For = "";
-  bool Unique = false, Descending = false;
-  std::string Collation = "MACHINE";
+  std::string Tag;                     // as Describe gives it
   std::vector<uint32_t> Records = {};  // empty: Perl's walk is the measure alone
 };
 
@@ -87,12 +91,7 @@ class IndexReadTest : public ::testing::Test {
       for (size_t t = 0; t < c.Tags.size(); ++t) {
         const IndexTagInfo& got = index->GetTags()[t];
         const TagExpected& want = c.Tags[t];
-        EXPECT_EQ(got.Name, want.Name);
-        EXPECT_EQ(got.Key, want.Key);
-        EXPECT_EQ(got.ForExpr, want.For);
-        EXPECT_EQ(got.Unique, want.Unique);
-        EXPECT_EQ(got.Descending, want.Descending);
-        EXPECT_EQ(got.Collation, want.Collation);
+        EXPECT_EQ(Describe(got), want.Tag);
         std::vector<uint32_t> walked;
         EXPECT_TRUE(index->Walk(t, [&](const IndexEntry& e) {
           walked.push_back(e.Record);
@@ -142,17 +141,18 @@ TEST_F(IndexReadTest, Cdx) {
   const Bytes built = test::MakeCdx({name, code});
   Check(IndexKind::Cdx,
         {{"rooms.cdx", "perl-xbase/rooms.cdx", {}, "C",
-          {{"AUDIO", "roomname", "TRIM(UPPER(facility))==\"AUDIO\""},
-           {"FACILITY", "facility"},
-           {"FILM", "roomname", "TRIM(UPPER(facility))==\"FILM\""},
-           {"MAIN", "roomname", "TRIM(UPPER(facility))==\"MAIN\""},
-           {"ROOMNAME", "roomname"}}},
+          {{"AUDIO|roomname|TRIM(UPPER(facility))==\"AUDIO\"|||MACHINE"},
+           {"FACILITY|facility||||MACHINE"},
+           {"FILM|roomname|TRIM(UPPER(facility))==\"FILM\"|||MACHINE"},
+           {"MAIN|roomname|TRIM(UPPER(facility))==\"MAIN\"|||MACHINE"},
+           {"ROOMNAME|roomname||||MACHINE"}}},
          {"employees.CDX", "go-dbase/employees.CDX", {}, "C",
-          {{"DEPARTMENT", "departmentname"}, {"EMAILNAME", "emailname"}, {"LASTNAME", "lastname"},
-           {"POSTALCODE", "postalcode"}, {"PRIMARYKEY", "employeeid"}}},
+          {{"DEPARTMENT|departmentname||||MACHINE"}, {"EMAILNAME|emailname||||MACHINE"},
+           {"LASTNAME|lastname||||MACHINE"}, {"POSTALCODE|postalcode||||MACHINE"},
+           {"PRIMARYKEY|employeeid||||MACHINE"}}},
          {"built.cdx", "", built, "C",
-          {{"CODE", "CODE", "!DELETED()", true, true, "GENERAL", Records(code.Keys)},
-           {"NAME", "UPPER(NAME)", "", false, false, "MACHINE", Records(name.Keys)}}}});
+          {{"CODE|CODE|!DELETED()|unique|descending|GENERAL", Records(code.Keys)},
+           {"NAME|UPPER(NAME)||||MACHINE", Records(name.Keys)}}}});
   // The first tag's header follows the directory; a branch of it claims
   // more keys than fit.
   const size_t name_root = test::GetLittle32(built, 1536);
@@ -164,19 +164,21 @@ TEST_F(IndexReadTest, Idx) {
   const Bytes compact = test::MakeCompactIdx(tag);
   const Bytes old = test::MakeOldIdx("NAME", 8, Keys(12));
   // Perl's reader knows only the uncompressed layout of .idx.
-  Check(IndexKind::Idx, {{"compact.idx", "", compact, nullptr, {{"compact", "NAME", "", false, false, "MACHINE", Records(tag.Keys)}}},
-                         {"old.idx", "", old, "C", {{"old", "NAME", "", false, false, "MACHINE", Records(Keys(12))}}}});
+  Check(IndexKind::Idx, {{"compact.idx", "", compact, nullptr, {{"compact|NAME||||MACHINE", Records(tag.Keys)}}},
+                         {"old.idx", "", old, "C", {{"old|NAME||||MACHINE", Records(Keys(12))}}}});
   const size_t root = test::GetLittle32(compact, 0);
-  // A child pointing back at its root, and one into the middle of a page.
-  CheckDamage(IndexKind::Idx, compact, {{root + 12 + 8 + 4, uint32_t(root)}, {root + 12 + 8 + 4, 700}}, true);
+  // A child pointing back at its root, one into the middle of a page, and
+  // two children sharing the first leaf.
+  CheckDamage(IndexKind::Idx, compact,
+              {{root + 12 + 8 + 4, uint32_t(root)}, {root + 12 + 8 + 4, 700}, {root + 12 + 16 + 12, 1024}}, true);
   const size_t old_root = test::GetLittle32(old, 0);
   CheckDamage(IndexKind::Idx, old, {{old_root + 12 + 8, uint32_t(old_root)}}, true);
 }
 
 TEST_F(IndexReadTest, Ntx) {
   const Bytes built = test::MakeNtx("NAME", 8, Keys(10), true);
-  Check(IndexKind::Ntx, {{"ntx-char.ntx", "perl-xbase/ntx-char.ntx", {}, "C", {{"ntx-char", "ntx_char->v1"}}},
-                         {"built.ntx", "", built, "C", {{"built", "NAME", "", true, false, "MACHINE", Records(Keys(10))}}}});
+  Check(IndexKind::Ntx, {{"ntx-char.ntx", "perl-xbase/ntx-char.ntx", {}, "C", {{"ntx-char|ntx_char->v1||||MACHINE"}}},
+                         {"built.ntx", "", built, "C", {{"built|NAME||unique||MACHINE", Records(Keys(10))}}}});
   const size_t root = test::GetLittle32(built, 4);
   const size_t first_item = root + test::GetLittle32(built, root + 2) % 65536;
   CheckDamage(IndexKind::Ntx, built, {{first_item, uint32_t(root)}, {root, 0xFFFF}});
@@ -184,10 +186,10 @@ TEST_F(IndexReadTest, Ntx) {
 
 TEST_F(IndexReadTest, Ndx) {
   const Bytes built = test::MakeNdx("NAME", 8, Keys(11));
-  Check(IndexKind::Ndx, {{"ndx-char.ndx", "perl-xbase/ndx-char.ndx", {}, "C", {{"ndx-char", "v1"}}},
-                         {"ndx-date.ndx", "perl-xbase/ndx-date.ndx", {}, "D", {{"ndx-date", "field1"}}},
-                         {"ndx-num.ndx", "perl-xbase/ndx-num.ndx", {}, "N", {{"ndx-num", "field1"}}},
-                         {"built.ndx", "", built, "C", {{"built", "NAME", "", false, false, "MACHINE", Records(Keys(11))}}}});
+  Check(IndexKind::Ndx, {{"ndx-char.ndx", "perl-xbase/ndx-char.ndx", {}, "C", {{"ndx-char|v1||||MACHINE"}}},
+                         {"ndx-date.ndx", "perl-xbase/ndx-date.ndx", {}, "D", {{"ndx-date|field1||||MACHINE"}}},
+                         {"ndx-num.ndx", "perl-xbase/ndx-num.ndx", {}, "N", {{"ndx-num|field1||||MACHINE"}}},
+                         {"built.ndx", "", built, "C", {{"built|NAME||||MACHINE", Records(Keys(11))}}}});
   const uint32_t root = test::GetLittle32(built, 0);
   CheckDamage(IndexKind::Ndx, built, {{512 * root + 4, root}, {512 * root, 0xFFFF}});
 }
@@ -197,8 +199,8 @@ TEST_F(IndexReadTest, Mdx) {
   test::MdxTag code{"CODE", "UPPER(NAME)", "QTY > 0", 8, true, true, Keys(4)};
   const Bytes built = test::MakeMdx({name, code});
   Check(IndexKind::Mdx, {{"built.mdx", "", built, "C",
-                          {{"NAME", "NAME", "", false, false, "MACHINE", Records(name.Keys)},
-                           {"CODE", "UPPER(NAME)", "QTY > 0", true, true, "MACHINE", Records(code.Keys)}}}});
+                          {{"NAME|NAME||||MACHINE", Records(name.Keys)},
+                           {"CODE|UPPER(NAME)|QTY > 0|unique|descending|MACHINE", Records(code.Keys)}}}});
   const uint32_t root = test::GetLittle32(built, 512 * test::GetLittle32(built, 544));
   CheckDamage(IndexKind::Mdx, built, {{512 * root + 8, root}, {512 * root, 0xFFFFF}});
 }
