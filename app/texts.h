@@ -70,6 +70,10 @@ constexpr const char* kCreateDone = "База успешно создана";
 // Fields whose sizes add up beyond what a record holds: + sum + kRecordTooLongLimit + limit.
 constexpr const char* kRecordTooLongPrefix = "Сумма размеров полей ";
 constexpr const char* kRecordTooLongLimit = " больше допустимой ";
+// A write to a table with index files the program does not keep up to
+// date yet: + an index file's name.
+constexpr const char* kStaleIndexes =
+    "У таблицы есть индексные файлы, которые программа пока не обновляет; запись не выполнена: ";
 // Packing a memo table whose memo file is missing: + the memo file's name.
 constexpr const char* kPackMemoMissing = "Не найден мемо-файл таблицы, упаковка не выполнена: ";
 // A command found the table's files changed since the view was filled (by

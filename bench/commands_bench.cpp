@@ -1,6 +1,7 @@
 // The table commands a user waits for: packing a 50,000-record memo table
-// with half of it marked deleted, and appending and deleting a record of a
-// 65,535-record table, each with the refill of the view.
+// with half of it marked deleted, appending and deleting a record of a
+// 65,535-record table, each with the refill of the view; and the first
+// screen of a table with and without its index files.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -9,6 +10,7 @@
 #include "bench_files.h"
 #include "headless_driver.h"
 #include "program.h"
+#include "support/index_bytes.h"
 #include "support/table_bytes.h"
 
 namespace tabulon {
@@ -80,6 +82,40 @@ void BM_AppendAndDeleteInALongTable(benchmark::State& state) {
   if (s.window->TableGrid->RowCount() != 65534) state.SkipWithError("append or delete went wrong");
 }
 BENCHMARK(BM_AppendAndDeleteInALongTable)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Arg 1: a structural .cdx of three tags and loose .ntx and .ndx files
+// beside the table, found, opened and read at the load; Arg 0: none.
+void BM_FirstScreenWithIndexes(benchmark::State& state) {
+  const test::TempFolder temp("tabulon-bench");
+  const std::string folder = temp.Path();
+  test::TableSpec t;
+  t.Version = 0x30;
+  for (int f = 0; f < 10; ++f) t.Fields.push_back({"F" + std::to_string(f), 'C', 10});
+  test::IndexKeys keys;
+  for (int r = 0; r < 65534; ++r) {
+    std::string rec = " ";
+    for (int f = 0; f < 10; ++f) rec += Padded("v" + std::to_string(r * 10 + f), 10);
+    t.Records.push_back(rec);
+    if (r < 100) keys.emplace_back(Padded("k" + std::to_string(1000 + r), 8), uint32_t(r + 1));
+  }
+  test::Bytes table = test::MakeTable(t);
+  if (state.range(0) == 1) {
+    table[28] = 0x01;
+    WriteFile(folder + "/t.cdx", test::MakeCdx({{"F0", "F0", "", "", 8, false, false, keys},
+                                                {"F1", "UPPER(F1)", "", "", 8, false, false, keys},
+                                                {"F2", "F2+F3", "!DELETED()", "", 8, false, false, keys}}));
+    WriteFile(folder + "/t.ntx", test::MakeNtx("F4", 8, keys));
+    WriteFile(folder + "/f5.ndx", test::MakeNdx("F5", 8, keys));
+  }
+  WriteFile(folder + "/t.dbf", table);
+  for (auto _ : state) {
+    Session s(folder + "/t.dbf");
+    state.PauseTiming();
+    if (s.window->TableGrid->RowCount() != 65534) state.SkipWithError("the load went wrong");
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_FirstScreenWithIndexes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tabulon

@@ -9,6 +9,7 @@
 #include "cli_output.h"
 #include "dbf_check.h"
 #include "dbf_header.h"
+#include "index_file.h"
 #include "memo_blocks.h"
 #include "table_session.h"
 
@@ -62,6 +63,7 @@ bool LoadTable(TableSession& session, const Invocation& run) {
   }
   if (loaded.EngineCode != 0) Complain("warning: " + loaded.EngineText);
   if (run.CodePage != 0) session.SetCodePage(run.CodePage);
+  session.SetIndexesMayGoStale(run.Force);
   return true;
 }
 
@@ -135,6 +137,57 @@ std::string CodePageWhy(const TableSession& session, const Invocation& run) {
   return "nothing in the table tells; the default";
 }
 
+// Every tag counts as not maintained until index files are kept up to date.
+constexpr const char* kNotMaintained = "index files are not kept up to date yet";
+
+std::string FileName(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void PutIndexesJson(std::ostringstream& out, const TableSession& session) {
+  out << ",\"indexes\":[";
+  bool first = true;
+  for (const FoundIndex& index : session.GetIndexes()) {
+    out << (first ? "" : ",") << "{\"file\":" << JsonString(index.File)
+        << ",\"kind\":" << JsonString(IndexKindName(index.Kind))
+        << ",\"structural\":" << (index.Structural ? "true" : "false")
+        << ",\"missing\":" << (index.Missing ? "true" : "false");
+    if (!index.Missing && !index.Readable) out << ",\"error\":" << JsonString(index.Error);
+    out << ",\"tags\":[";
+    for (size_t t = 0; t < index.Tags.size(); ++t) {
+      const IndexTagInfo& tag = index.Tags[t];
+      out << (t ? "," : "") << "{\"name\":" << JsonString(tag.Name) << ",\"key\":" << JsonString(tag.Key)
+          << ",\"for\":" << JsonString(tag.ForExpr) << ",\"unique\":" << (tag.Unique ? "true" : "false")
+          << ",\"descending\":" << (tag.Descending ? "true" : "false")
+          << ",\"key_length\":" << tag.KeyLength << ",\"key_type\":" << JsonString(std::string(1, tag.KeyType))
+          << ",\"collation\":" << JsonString(tag.Collation) << ",\"maintained\":false,\"reason\":"
+          << JsonString(kNotMaintained) << "}";
+    }
+    out << "]}";
+    first = false;
+  }
+  out << "]";
+}
+
+void PutIndexesText(std::ostringstream& out, const TableSession& session) {
+  out << "Indexes:     " << session.GetIndexes().size() << "\n";
+  for (const FoundIndex& index : session.GetIndexes()) {
+    out << "  " << index.File << " (" << IndexKindName(index.Kind) << (index.Structural ? ", structural" : "")
+        << ")";
+    if (index.Missing) out << ": announced by the header but missing";
+    else if (!index.Readable) out << ": cannot be read: " << index.Error;
+    out << "\n";
+    for (const IndexTagInfo& tag : index.Tags) {
+      out << "    " << tag.Name << "\t" << tag.Key;
+      if (!tag.ForExpr.empty()) out << "\tFOR " << tag.ForExpr;
+      if (tag.Unique) out << "\tunique";
+      if (tag.Descending) out << "\tdescending";
+      out << "\t" << tag.Collation << "\tnot maintained: " << kNotMaintained << "\n";
+    }
+  }
+}
+
 int EditMark(Invocation& run, bool deleted) {
   TableSession session;
   int32_t record = 0;
@@ -178,7 +231,8 @@ int RunInfo(Invocation& run) {
           << ",\"block_size\":" << MemoBlockSize(session) << "}";
     else
       out << "null";
-    out << ",\"indexes\":[]}\n";
+    PutIndexesJson(out, session);
+    out << "}\n";
   } else {
     char version_hex[8];
     std::snprintf(version_hex, sizeof version_hex, "0x%02X", version);
@@ -202,6 +256,7 @@ int RunInfo(Invocation& run) {
       if (d.Rest[0] != 0) out << "\tflags " << int(d.Rest[0]);
       out << "\n";
     }
+    PutIndexesText(out, session);
   }
   std::fputs(out.str().c_str(), stdout);
   return 0;
@@ -339,6 +394,59 @@ int RunMemo(Invocation& run) {
   o.Record = record;
   o.Field = field;
   return Finish(session, o);
+}
+
+}  // namespace tabulon::cli
+
+namespace tabulon::cli {
+
+int RunWalk(Invocation& run) {
+  TableSession session;
+  if (!LoadTable(session, run)) return 1;
+  // A found index by its path or its name; otherwise any path of an index.
+  const std::string& wanted = run.Args[1];
+  std::string path = wanted;
+  for (const FoundIndex& index : session.GetIndexes()) {
+    if (!index.Missing && (index.File == wanted || FileName(index.File) == FileName(wanted))) path = index.File;
+  }
+  IndexKind kind;
+  if (!IndexKindOfName(path, &kind)) {
+    Complain(wanted + " is not an index file (.cdx, .idx, .ntx, .ndx or .mdx)");
+    return 1;
+  }
+  std::vector<DbfField> fields;
+  for (int f = 1; f <= session.GetFieldCount(); ++f) fields.push_back(session.GetField(f));
+  std::string error;
+  std::unique_ptr<IndexFile> file = OpenIndexFile(path, kind, session.FileSystem(), KeyFieldsOf(fields), &error);
+  if (!file) {
+    Complain(error);
+    return 1;
+  }
+  const int tag = run.Args.size() > 2 ? file->FindTag(run.Args[2]) : (file->GetTags().empty() ? -1 : 0);
+  if (tag < 0) {
+    Complain(run.Args.size() > 2 ? "no tag " + run.Args[2] + " in " + path : path + " has no tags");
+    return 1;
+  }
+  Output out;
+  const bool whole = file->Walk(size_t(tag), [&](const IndexEntry& entry) {
+    out.Buffer() += std::to_string(entry.Record);
+    out.Buffer() += '\n';
+    out.Written();
+    return true;
+  });
+  out.Flush();
+  if (!whole) Complain(file->GetErrorText());
+  return whole ? 0 : 1;
+}
+
+int RunSetFlag(Invocation& run) {
+  if (!run.NoStructuralIndex) {
+    Complain("set-flag needs --no-structural-index");
+    return 2;
+  }
+  TableSession session;
+  if (!LoadTable(session, run)) return 1;
+  return Finish(session, session.ClearStructuralIndexFlag());
 }
 
 }  // namespace tabulon::cli

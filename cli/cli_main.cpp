@@ -24,7 +24,9 @@ struct CommandSpec {
 
 const CommandSpec kCommands[] = {
     {"info", "info [--json] TABLE",
-     "Prints the table's flavour, record count, last update, code page (and why), fields and memo file.",
+     "Prints the table's flavour, record count, last update, code page (and why), fields, memo file and "
+     "index files (each tag with its key, FOR condition, order, collation, and whether it is kept up to "
+     "date).",
      1, 1, RunInfo},
     {"check", "check TABLE",
      "Checks the header against the file size, the field descriptors, every record's deletion flag and "
@@ -52,6 +54,14 @@ const CommandSpec kCommands[] = {
      1, 1, RunPack},
     {"memo", "memo TABLE RECNO FIELD [FILE|-]",
      "Prints a memo text, or stores the text of FILE (or of standard input for '-').", 3, 4, RunMemo},
+    {"walk", "walk TABLE INDEX [TAG]",
+     "Prints the record numbers of an index file's tag (the first when none is named) in the order the "
+     "file holds them, one a line. INDEX is the file's path, or its name among the table's indexes.",
+     2, 3, RunWalk},
+    {"set-flag", "set-flag --no-structural-index TABLE",
+     "Clears the header's flag that announces a structural index file (.cdx or .mdx), so that programs "
+     "which refuse a table whose announced index is missing open it again. Writes that one byte only.",
+     1, 1, RunSetFlag},
 };
 
 constexpr const char* kCommonOptions =
@@ -59,6 +69,8 @@ constexpr const char* kCommonOptions =
     "  --code-page PAGE      the code page the table's text is read and stored in: 866, 1251, 1252,\n"
     "                        cp850, OEM 852, utf-8, ... (by default the table's own: its .cpg file,\n"
     "                        its text, its language-driver byte, else 1251)\n"
+    "  --force               write even when the table has index files the write leaves stale\n"
+    "                        (they are not kept up to date yet; writes are refused otherwise)\n"
     "  --help                this text\n";
 
 void PrintCommandHelp(const CommandSpec& c) {
@@ -113,6 +125,10 @@ int Main(int argc, char** argv) {
       run.CodePage = CodePageOfName(value);
       if (run.CodePage == 0)
         return Usage("--code-page takes a code page such as 866, 1251, 1252, cp850 or utf-8, not '" + value + "'");
+    } else if (arg == "--force") {
+      run.Force = true;
+    } else if (arg == "--no-structural-index") {
+      run.NoStructuralIndex = true;
     } else if (arg == "--from" || arg == "--count") {
       if (i + 1 >= argc) return Usage(arg + " needs a value");
       const std::string value = argv[++i];

@@ -131,6 +131,9 @@ std::string DescribeOutcome(const TableSession& session, const Outcome& o) {
              std::to_string(session.GetCodePage()) + "); nothing written";
     case Refusal::PackMemoMissing:
       return "the memo file " + o.Detail + " is missing; the table was not packed";
+    case Refusal::StaleIndexes:
+      return where + "the table has index files that a write would leave stale (" + o.Detail +
+             "); nothing written (--force writes anyway)";
     case Refusal::EnterName: return "row " + std::to_string(o.Row) + ": no field name";
     case Refusal::EnterSize: return "row " + std::to_string(o.Row) + ": no field size";
     case Refusal::ChooseType: return "row " + std::to_string(o.Row) + ": no field type";

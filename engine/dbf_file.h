@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tabulon {
 
@@ -117,6 +118,11 @@ class DbfFileSystem {
   // renamed there is durable only once this returns true. A file's bytes
   // are not its name; they need DbfFile::Flush too.
   virtual bool FlushFolder(const std::string& path_in_folder) = 0;
+  // The names (not paths) of the files in the folder holding
+  // path_in_folder, as the folder spells them; false when it cannot be
+  // read. For the files that belong to a table under another spelling of
+  // its name (X.dbf beside X.CDX).
+  virtual bool ListFolder(const std::string& path_in_folder, std::vector<std::string>* names) = 0;
   // The identity of the file at path, links followed; false when none.
   virtual bool GetIdentity(const std::string& path, DbfFileIdentity* identity) = 0;
   virtual DbfLocalTime Now() = 0;

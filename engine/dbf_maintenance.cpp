@@ -1,4 +1,4 @@
-// Appending blank records and deletion marks.
+// Appending blank records, deletion marks, the structural-index flag.
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -75,6 +75,16 @@ void DbfTable::SetDeleted(bool deleted) {
   if (RecNo >= 1 && !LockForWrite(hold, DbfLockScope::Record, RecNo)) return;
   RecordBuffer[0] = deleted ? kDeletedFlag : kLiveFlag;
   RecordModified = true;
+}
+
+bool ClearStructuralIndexFlagOf(const std::string& table_file, DbfFileSystem& fs) {
+  std::unique_ptr<DbfFile> file = fs.Open(table_file, DbfOpenMode::ReadWriteShared);
+  uint8_t header[kDbfHeaderSize];
+  size_t got = 0;
+  if (!file || !file->ReadAt(0, header, sizeof header, &got) || got != sizeof header) return false;
+  if (!(header[28] & 0x01)) return true;
+  const uint8_t flags = static_cast<uint8_t>(header[28] & ~0x01);
+  return file->WriteAt(28, &flags, 1) && file->Flush() && file->Close();
 }
 
 }  // namespace tabulon

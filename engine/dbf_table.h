@@ -394,6 +394,11 @@ class DbfTable {
 // character replaced by "t" (X.DBF -> X.DBt); CreateTable writes it there.
 std::string DbtFileNameFor(const std::string& table_file);
 
+// Clears the structural-index flag (header byte 28, bit 0x01) of a closed
+// table file by writing that one byte, flushed: a one-byte write leaves the
+// byte old or new, never torn. True when the flag is clear afterwards.
+bool ClearStructuralIndexFlagOf(const std::string& table_file, DbfFileSystem& fs);
+
 // A closed table; touches no file. fs defaults to the platform's.
 std::unique_ptr<DbfTable> NewDbfTable(const std::string& file_name,
                                       const std::string& memo_file_name, bool auto_post,

@@ -131,6 +131,18 @@ std::vector<uint8_t> MemoryFileSystem::GetFile(const std::string& path) const {
   return it == files_.end() ? std::vector<uint8_t>() : it->second->bytes;
 }
 
+bool MemoryFileSystem::ListFolder(const std::string& path_in_folder, std::vector<std::string>* names) {
+  const size_t slash = path_in_folder.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path_in_folder.substr(0, slash + 1);
+  names->clear();
+  for (const auto& entry : files_) {
+    const std::string& path = entry.first;
+    if (path.compare(0, folder.size(), folder) == 0 && path.find('/', folder.size()) == std::string::npos)
+      names->push_back(path.substr(folder.size()));
+  }
+  return true;
+}
+
 std::vector<std::string> MemoryFileSystem::ListFiles() const {
   std::vector<std::string> names;
   for (const auto& entry : files_) names.push_back(entry.first);

@@ -88,6 +88,7 @@ class MemoryFileSystem final : public DbfFileSystem {
   bool Rename(const std::string& from, const std::string& to) override;
   bool FlushFolder(const std::string& path_in_folder) override;
   bool GetIdentity(const std::string& path, DbfFileIdentity* identity) override;
+  bool ListFolder(const std::string& path_in_folder, std::vector<std::string>* names) override;
   DbfLocalTime Now() override { return now_; }
 
   // What a file operation asks before it runs: Pass, Fail or Short.

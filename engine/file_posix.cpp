@@ -1,4 +1,5 @@
 // The file layer on POSIX systems.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -151,6 +152,22 @@ class PosixFileSystem final : public DbfFileSystem {
   bool Exists(const std::string& path) override {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  }
+
+  bool ListFolder(const std::string& path_in_folder, std::vector<std::string>* names) override {
+    const size_t slash = path_in_folder.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string(".")
+                               : slash == 0               ? std::string("/")
+                                                          : path_in_folder.substr(0, slash);
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    names->clear();
+    while (const struct dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names->push_back(name);
+    }
+    ::closedir(dir);
+    return true;
   }
 
   bool GetInfo(const std::string& path, DbfFileInfo* info) override {

@@ -16,6 +16,15 @@ std::wstring Widen(const std::string& utf8) {
   return wide;
 }
 
+std::string Narrow(const wchar_t* wide) {
+  const int length = static_cast<int>(wcslen(wide));
+  if (length == 0) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, length, &utf8[0], n, nullptr, nullptr);
+  return utf8;
+}
+
 class Win32File final : public DbfFile {
  public:
   explicit Win32File(HANDLE handle) : handle_(handle) {}
@@ -171,6 +180,22 @@ class Win32FileSystem final : public DbfFileSystem {
   bool Exists(const std::string& path) override {
     DWORD a = GetFileAttributesW(Widen(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  bool ListFolder(const std::string& path_in_folder, std::vector<std::string>* names) override {
+    const size_t slash = path_in_folder.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? std::string(".\\")
+                                                          : path_in_folder.substr(0, slash + 1);
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(Widen(folder + "*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    names->clear();
+    do {
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      names->push_back(Narrow(found.cFileName));
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+    return true;
   }
 
   bool GetInfo(const std::string& path, DbfFileInfo* info) override {

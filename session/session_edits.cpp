@@ -68,6 +68,8 @@ Outcome TableSession::EditCell(int32_t record, int field, const std::string& typ
   if (checked.Kind != OutcomeKind::Done) return checked;
   const bool memo = GetFieldType(field) == DbfFieldType::Memo;
   if (!memo && !TakesTypedText(GetValueLayout(field))) return Refused(Refusal::ValueRefused, field);
+  Outcome stale = RefuseStaleIndexes();
+  if (!stale.IsDone()) return stale;
   Outcome opened = OpenForRecordWrite({record}, seen);
   if (opened.Kind != OutcomeKind::Done) return opened;
   table_->GoTo(record);
@@ -104,6 +106,8 @@ Outcome TableSession::WriteMemo(int32_t record, int field, const std::string& ty
 }
 
 Outcome TableSession::AppendRecord(int32_t* record) {
+  Outcome stale = RefuseStaleIndexes();
+  if (!stale.IsDone()) return stale;
   Outcome opened = OpenTable();
   if (opened.Kind != OutcomeKind::Done) return opened;
   Outcome refused = RefuseWhenReadOnly();
@@ -121,6 +125,8 @@ Outcome TableSession::AppendRecord(int32_t* record) {
 Outcome TableSession::RemoveRecord(int32_t record) {
   Outcome checked = CheckedRecord(record);
   if (checked.Kind != OutcomeKind::Done) return checked;
+  Outcome stale = RefuseStaleIndexes();
+  if (!stale.IsDone()) return stale;
   Outcome opened = OpenForRecordWrite({record});
   if (opened.Kind != OutcomeKind::Done) return opened;
   Outcome refused = RefuseWhenReadOnly();
@@ -149,6 +155,8 @@ Outcome TableSession::Mark(const std::vector<int32_t>& records, MarkChange chang
     Outcome checked = CheckedRecord(record);
     if (checked.Kind != OutcomeKind::Done) return checked;
   }
+  Outcome stale = RefuseStaleIndexes();
+  if (!stale.IsDone()) return stale;
   // Every record still as the user saw it, or none is written.
   Outcome opened = OpenForRecordWrite(records);
   if (opened.Kind != OutcomeKind::Done) return opened;
@@ -172,6 +180,8 @@ Outcome TableSession::Mark(const std::vector<int32_t>& records, MarkChange chang
 }
 
 Outcome TableSession::Pack(bool clear_broken_memos, std::vector<DbfBrokenMemo>* cleared) {
+  Outcome stale = RefuseStaleIndexes();
+  if (!stale.IsDone()) return stale;
   Outcome opened = OpenTable();
   if (opened.Kind != OutcomeKind::Done) return opened;
   Outcome refused = RefuseWhenReadOnly();

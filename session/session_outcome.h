@@ -40,6 +40,10 @@ enum class Refusal {
   // Packing a table whose memo blocks cannot be carried over: its memo
   // file is missing (Detail: the file looked for).
   PackMemoMissing,
+  // A write to a table with index files, none of which is kept up to date
+  // yet (or one that cannot be read): it would leave them stale. Refused
+  // until the caller allows it for the session; Detail: an index file.
+  StaleIndexes,
   // Field rows of a new table (Row, 1-based; OtherRow for SameName):
   EnterName,
   EnterSize,

@@ -108,10 +108,12 @@ Outcome TableSession::Load(const std::string& path, const std::string& memo_file
   table_->SetFileNames(file_name_, memo_file_name_);
   loaded_ = false;
   shown_.clear();
+  indexes_.clear();
   Outcome opened = OpenTable();
   if (opened.Kind != OutcomeKind::Done) return opened;
   SuggestCodePage();
   CloseTable();
+  FindIndexes();
   return opened;
 }
 
@@ -119,7 +121,39 @@ Outcome TableSession::Reload() {
   Outcome opened = OpenTable();
   if (opened.Kind != OutcomeKind::Done) return opened;
   CloseTable();
+  FindIndexes();
   return opened;
+}
+
+void TableSession::FindIndexes() {
+  indexes_ = FindTableIndexes(file_name_, header_, fields_, fs_);
+}
+
+bool TableSession::HasIndexesThatGoStale() const {
+  for (const FoundIndex& index : indexes_)
+    if (!index.Missing) return true;
+  return false;
+}
+
+Outcome TableSession::RefuseStaleIndexes() const {
+  if (indexes_may_go_stale_ || !HasIndexesThatGoStale()) return Outcome{};
+  Outcome o = Refused(Refusal::StaleIndexes);
+  for (const FoundIndex& index : indexes_)
+    if (!index.Missing && o.Detail.empty()) o.Detail = index.File;
+  return o;
+}
+
+Outcome TableSession::ClearStructuralIndexFlag() {
+  if (!loaded_) return Refused(Refusal::NoTable);
+  if (read_only_) return Refused(Refusal::ReadOnly);
+  if (!ClearStructuralIndexFlagOf(file_name_, fs_)) {
+    Outcome o;
+    o.Kind = OutcomeKind::Failed;
+    o.EngineCode = DbfNoWriteAccess;
+    o.EngineText = DbfErrorMessage(DbfNoWriteAccess) + std::string(" ") + file_name_;
+    return o;
+  }
+  return Reload();
 }
 
 Outcome TableSession::OpenTable() {

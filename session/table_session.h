@@ -1,7 +1,8 @@
 // TableSession: a table as a user works with it, without windows. The
 // program's windows and the command line both go through it.
 //
-// A session loads one table with the memo file that belongs to it, knows
+// A session loads one table with the memo file and finds the index files
+// that belong to it (refusing writes that would leave those stale), knows
 // the code page its text is shown in, gives records as the table view
 // shows them (UTF-8 text of each field, the deletion mark) and remembers
 // what the user saw, so that a write to a record another program changed
@@ -31,6 +32,7 @@
 #include "dbf_table.h"
 #include "session_outcome.h"
 #include "table_files.h"
+#include "table_indexes.h"
 
 namespace tabulon {
 
@@ -93,6 +95,23 @@ class TableSession {
   bool IsOpen() const { return table_->IsActive(); }
   const std::string& GetFileName() const { return file_name_; }
   const std::string& GetMemoFileName() const { return memo_file_name_; }
+
+  // The index files found beside the table at the last load: the
+  // structural one (or its absence where the header announces it) and the
+  // loose ones that belong to it.
+  const std::vector<FoundIndex>& GetIndexes() const { return indexes_; }
+  // Whether a write would leave an index file stale: any index present,
+  // readable or not (none is kept up to date yet).
+  bool HasIndexesThatGoStale() const;
+  // Writes are refused with StaleIndexes while HasIndexesThatGoStale,
+  // unless allowed here for the rest of the session (the user chose to
+  // write and leave them stale).
+  void SetIndexesMayGoStale(bool value) { indexes_may_go_stale_ = value; }
+  bool GetIndexesMayGoStale() const { return indexes_may_go_stale_; }
+  // Clears the header's structural-index flag (byte 28, bit 0x01), so that
+  // programs that refuse a table whose announced index is missing open it
+  // again; one byte written, and the table reloaded.
+  Outcome ClearStructuralIndexFlag();
 
   // The structure as the last command found it.
   uint8_t GetVersion() const { return header_[0]; }
@@ -209,6 +228,9 @@ class TableSession {
   Outcome OpenForRecordWrite(const std::vector<int32_t>& records, const ShownRecord* seen = nullptr);
   bool RecordShows(int32_t record, const ShownRecord* seen);
   Outcome RefuseWhenReadOnly();
+  // Refused with StaleIndexes when a write would leave indexes stale.
+  Outcome RefuseStaleIndexes() const;
+  void FindIndexes();
   void ReadStructure();
   void SuggestCodePage();
   void ClearEngineError();
@@ -259,6 +281,8 @@ class TableSession {
   // The data file as the last look before a paint found it.
   DbfFileInfo looked_;
   std::map<int32_t, ShownRecord> shown_;
+  std::vector<FoundIndex> indexes_;
+  bool indexes_may_go_stale_ = false;
   // Of the view's fields while it reads records: memo or not, and layout.
   mutable std::vector<std::pair<bool, DbfValueLayout>> kinds_;
 };

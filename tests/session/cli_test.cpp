@@ -7,6 +7,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
+#include "support/index_bytes.h"
 #include "support/table_bytes.h"
 #include "support/temp_folder.h"
 
@@ -87,6 +88,37 @@ TEST_F(CliTest, InfoTellsTheTableInTextAndJson) {
                            "{\"name\":\"QTY\",\"type\":\"N\",\"length\":5,\"decimals\":1",
                            "\"layout\":\"dbt3\"", "\"indexes\":[]}"})
     EXPECT_NE(json.out.find(part), std::string::npos) << part << " in " << json.out;
+}
+
+// A table with a Clipper index beside it: listed, walked, and written only
+// with --force; a structural index announced but missing is reported and
+// its flag cleared.
+TEST_F(CliTest, IndexesAreListedWalkedAndKeepWritesBackUnlessForced) {
+  Write("t.ntx", test::MakeNtx("NAME", 8, {{"Ann\tx   ", 1}, {"Bob     ", 2}}));
+  const CliRun json = Cli("info --json " + Table());
+  const std::string index = "\"indexes\":[{\"file\":\"" + Path("t.ntx") +
+                            "\",\"kind\":\"ntx\",\"structural\":false,\"missing\":false,\"tags\":[{\"name\":\"t\","
+                            "\"key\":\"NAME\",\"for\":\"\",\"unique\":false,\"descending\":false,\"key_length\":8,"
+                            "\"key_type\":\"C\",\"collation\":\"MACHINE\",\"maintained\":false,"
+                            "\"reason\":\"index files are not kept up to date yet\"}]}]}";
+  EXPECT_NE(json.out.find(index), std::string::npos) << json.out;
+  EXPECT_EQ(Cli("walk " + Table() + " t.ntx").out, "1\n2\n");
+  const CliRun refused = Cli("set " + Table() + " 1 NAME Cy");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("stale (" + Path("t.ntx") + ")"), std::string::npos) << refused.err;
+  EXPECT_EQ(Cli("set --force " + Table() + " 1 NAME Cy").status, 0);
+
+  std::remove(Path("t.ntx").c_str());
+  std::fstream table(Path("t.dbf"), std::ios::in | std::ios::out | std::ios::binary);
+  table.seekp(28).put('\x01');
+  table.close();
+  EXPECT_NE(Cli("info --json " + Table()).out.find("\"kind\":\"cdx\",\"structural\":true,\"missing\":true"),
+            std::string::npos);
+  EXPECT_EQ(Cli("set-flag " + Table()).status, 2);
+  EXPECT_EQ(Cli("set-flag --no-structural-index " + Table()).status, 0);
+  std::ifstream cleared(Path("t.dbf"), std::ios::binary);
+  cleared.seekg(28);
+  EXPECT_EQ(cleared.get(), 0);
 }
 
 // Each command with what it prints and its exit status: 0 done, 1 refused

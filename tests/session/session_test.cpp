@@ -34,6 +34,9 @@ class CountingFileSystem final : public DbfFileSystem {
   bool GetIdentity(const std::string& path, DbfFileIdentity* identity) override {
     return fs_.GetIdentity(path, identity);
   }
+  bool ListFolder(const std::string& path, std::vector<std::string>* names) override {
+    return fs_.ListFolder(path, names);
+  }
   DbfLocalTime Now() override { return fs_.Now(); }
   int opens = 0;
 

@@ -1,0 +1,156 @@
+// The byte layouts of the index files, known here only: headers and pages
+// decoded from their bytes (a writer encodes the same structures). Offsets
+// are from the start of the header or page; "LE"/"BE" is the byte order.
+//
+// FoxPro .cdx and .idx (pages of 512 bytes, pointers are byte offsets):
+//   tag header (1024, compact; .cdx: one per tag, found through the tag
+//   directory, itself a compact tag at offset 0 whose keys are the tag
+//   names and whose record numbers are the tag headers' offsets):
+//     0 root (LE4)  4 free list (LE4)  12 key length (LE2)  14 options
+//     (0x01 unique, 0x08 FOR, 0x20 compact, 0x40 compound)  494 collation
+//     name (8, NUL-padded; none: machine order)  502 descending (LE2)
+//     506 FOR length (LE2)  510 key length in the pool (LE2)  512 key
+//     expression, NUL, FOR expression
+//   uncompressed .idx header (512): 0 root, 12 key length, 14 options,
+//     16 key expression (220), 236 FOR expression (220)
+//   node: 0 attributes (LE2: 1 root, 2 leaf)  2 key count (LE2)  4 left
+//     (LE4)  8 right (LE4); then
+//     interior (compact): 12 + i * (key length + 8): key, record (BE4),
+//       child offset (BE4); each key is its child's highest
+//     compact leaf: 12 free bytes (LE2)  14 record mask (LE4)  18
+//       duplicate mask  19 trailing mask  20 record bits  21 duplicate
+//       bits  22 trailing bits  23 bytes per entry; entries from 24, each
+//       a little-endian number: record, then duplicate count (bytes shared
+//       with the previous key), then trailing count (blanks, or zero bytes
+//       of a binary key, cut off the end); the rest of each key is packed
+//       from the page's end downward
+//     uncompressed .idx: 12 + i * (key length + 4): key, then BE4 record
+//       (leaf) or child offset (interior)
+//
+// Clipper .ntx (pages of 1024, pointers are byte offsets):
+//   header: 0 signature (LE2: 6, or 3 for older)  4 root (LE4)  8 next free
+//   (LE4)  12 item size (LE2)  14 key length (LE2)  16 decimals (LE2)  18
+//   keys per page (LE2)  22 key expression (256)  278 unique  280
+//   descending  282 FOR expression (256)  538 tag name (12)
+//   page: 0 key count (LE2)  2 offsets of the items (LE2 each, count + 1);
+//   item: child page (LE4, 0: none)  record (LE4)  key. Keys of interior
+//   pages are records too: child 0, key 0, child 1, ..., child count.
+//
+// dBase III .ndx (pages of 512, pointers are page numbers):
+//   header: 0 root page (LE4)  4 page count (LE4)  12 key length (LE2)  14
+//   keys per page (LE2)  16 key type (LE2: 0 character, 1 numeric or date
+//   as an IEEE double)  18 item size (LE2)  23 unique  24 key expression
+//   page: 0 key count (LE4); items from 4: child page (LE4, 0 in a leaf)
+//   record (LE4)  key. An interior page has count + 1 children, the last
+//   with no key; its keys are copies.
+//
+// dBase IV .mdx (pages of 512, blocks of one or more pages, pointers are
+// page numbers):
+//   header: 20 pages per block (LE2)  22 block size in bytes (LE2)  26 tag
+//   entry size  28 tags in use (LE2); tag entries from 544: header page
+//   (LE4), name (11), key format, threads (3), reserved, key type
+//   tag header: 0 root page (LE4)  8 key format (0x08 descending, 0x40
+//   unique)  9 key type ('C', 'N', 'D')  12 key length (LE2)  14 keys per
+//   block (LE2)  18 item size (LE2)  23 unique  24 key expression  245 FOR
+//   present  762 FOR expression
+//   block: 0 key count (LE4)  8 items: pointer (LE4)  key; a branch has one
+//   more pointer after its keys (nonzero), a leaf's pointers are records.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "index_file.h"
+
+namespace tabulon {
+
+// A page decoded: in a leaf every key is a record; in a branch Children
+// are the pages below (byte offsets; 0 for none) and Keys separate them,
+// records themselves only where KeysAreRecords (Clipper). A branch's walk
+// order is child 0, key 0, child 1, key 1, ... .
+struct IndexNode {
+  bool Leaf = true;
+  bool KeysAreRecords = false;
+  std::vector<IndexEntry> Keys;
+  std::vector<uint64_t> Children;
+};
+
+// FoxPro.
+constexpr size_t kFoxPageSize = 512;
+constexpr size_t kFoxCompactHeaderSize = 1024;
+constexpr size_t kFoxOldHeaderSize = 512;
+constexpr uint8_t kFoxUnique = 0x01, kFoxHasFor = 0x08, kFoxCompact = 0x20, kFoxCompound = 0x40;
+struct FoxHeader {
+  uint64_t Root = 0;
+  uint16_t KeyLength = 0;
+  uint8_t Options = 0;
+  bool Descending = false;
+  std::string Collation;  // empty: machine order
+  std::string Key, For;
+};
+// bytes holds kFoxCompactHeaderSize bytes when the options say compact,
+// at least kFoxOldHeaderSize otherwise. False when the header is not one.
+bool DecodeFoxHeader(const uint8_t* bytes, size_t size, FoxHeader* header);
+// fill restores a compact leaf's trailing bytes (a blank for character keys).
+bool DecodeFoxNode(const uint8_t* page, const FoxHeader& header, uint8_t fill, IndexNode* node,
+                   std::string* why);
+
+// Clipper.
+constexpr size_t kNtxPageSize = 1024;
+struct NtxHeader {
+  uint64_t Root = 0;
+  uint16_t ItemSize = 0, KeyLength = 0, Decimals = 0, MaxItems = 0;
+  bool Unique = false, Descending = false;
+  std::string Key, For, TagName;
+};
+bool DecodeNtxHeader(const uint8_t* bytes, NtxHeader* header);
+bool DecodeNtxNode(const uint8_t* page, const NtxHeader& header, IndexNode* node, std::string* why);
+
+// dBase III.
+constexpr size_t kNdxPageSize = 512;
+struct NdxHeader {
+  uint32_t RootPage = 0, PageCount = 0;
+  uint16_t KeyLength = 0, KeysPerPage = 0, KeyType = 0, ItemSize = 0;
+  bool Unique = false;
+  std::string Key;
+};
+bool DecodeNdxHeader(const uint8_t* bytes, NdxHeader* header);
+bool DecodeNdxNode(const uint8_t* page, const NdxHeader& header, IndexNode* node, std::string* why);
+
+// dBase IV.
+constexpr size_t kMdxHeaderSize = 544;
+constexpr size_t kMdxPageSize = 512;
+struct MdxHeader {
+  uint16_t BlockSize = 0;
+  uint8_t EntrySize = 0;
+  uint16_t TagCount = 0;
+};
+struct MdxTagEntry {
+  uint32_t HeaderPage = 0;
+  std::string Name;
+  char KeyType = '?';
+};
+struct MdxTagHeader {
+  uint32_t RootPage = 0;
+  uint8_t KeyFormat = 0;
+  char KeyType = '?';
+  uint16_t KeyLength = 0, ItemSize = 0;
+  bool Unique = false;
+  std::string Key, For;
+};
+bool DecodeMdxHeader(const uint8_t* bytes, MdxHeader* header);
+MdxTagEntry DecodeMdxTagEntry(const uint8_t* bytes);
+// bytes: a whole block (the FOR expression lies past the first page).
+bool DecodeMdxTagHeader(const uint8_t* bytes, size_t size, MdxTagHeader* header);
+bool DecodeMdxNode(const uint8_t* block, size_t block_size, const MdxTagHeader& header, IndexNode* node,
+                   std::string* why);
+
+// Little- and big-endian numbers, and NUL-ended text of at most n bytes.
+uint32_t IndexLe16(const uint8_t* p);
+uint32_t IndexLe32(const uint8_t* p);
+uint32_t IndexBe32(const uint8_t* p);
+std::string IndexText(const uint8_t* p, size_t n);
+
+}  // namespace tabulon
