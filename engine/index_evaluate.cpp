@@ -75,7 +75,7 @@ class Evaluator {
   Evaluator(const IndexExpression& e, IndexRecord r) : e_(e), record_(r) {}
 
   IndexValue Eval(int index) const {
-    const IndexNode& n = e_.Nodes()[index];
+    const ExpressionNode& n = e_.Nodes()[index];
     IndexValue v;
     v.Type = n.Type;
     switch (n.Op) {

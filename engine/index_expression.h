@@ -79,7 +79,7 @@ enum class IndexOp : uint8_t {
 };
 
 // One node of a parsed expression; arguments are indexes of other nodes.
-struct IndexNode {
+struct ExpressionNode {
   IndexOp Op = IndexOp::Text;
   IndexValueType Type = IndexValueType::Character;
   int Length = 0;    // characters of a Character result (its widest)
@@ -133,7 +133,7 @@ class IndexExpression {
   bool IsNullable() const;
 
   // The parse, for the evaluator (index_keys.cpp).
-  const std::vector<IndexNode>& Nodes() const { return nodes_; }
+  const std::vector<ExpressionNode>& Nodes() const { return nodes_; }
   int Root() const { return root_; }
   const std::vector<IndexFieldUse>& Fields() const { return fields_; }
   uint8_t GetVersion() const { return version_; }
@@ -147,7 +147,7 @@ class IndexExpression {
   std::string reason_;
   IndexProblem problem_ = IndexProblem::None;
   std::string subject_;
-  std::vector<IndexNode> nodes_;
+  std::vector<ExpressionNode> nodes_;
   std::vector<IndexFieldUse> fields_;
   int root_ = -1;
   uint8_t version_ = 0x03;

@@ -191,14 +191,14 @@ class IndexParser {
     ++pos_;
     return true;
   }
-  const IndexNode& At(int n) const { return e_.nodes_[n]; }
+  const ExpressionNode& At(int n) const { return e_.nodes_[n]; }
 
-  int Add(IndexNode node) {
+  int Add(ExpressionNode node) {
     e_.nodes_.push_back(std::move(node));
     return static_cast<int>(e_.nodes_.size()) - 1;
   }
   int Logical(IndexOp op, int a, int b = -1) {
-    IndexNode n;
+    ExpressionNode n;
     n.Op = op;
     n.Type = IndexValueType::Logical;
     n.Length = 1;
@@ -276,9 +276,9 @@ class IndexParser {
       if (!plus) Take(Tok::Op, "-");
       const int right = Unary();
       if (Failed()) return -1;
-      const IndexNode& a = At(left);
-      const IndexNode& b = At(right);
-      IndexNode n;
+      const ExpressionNode& a = At(left);
+      const ExpressionNode& b = At(right);
+      ExpressionNode n;
       n.Args[0] = left;
       n.Args[1] = right;
       if (a.Type == IndexValueType::Character && b.Type == IndexValueType::Character) {
@@ -322,7 +322,7 @@ class IndexParser {
     switch (t.Kind) {
       case Tok::Text: {
         ++pos_;
-        IndexNode n;
+        ExpressionNode n;
         n.Op = IndexOp::Text;
         n.Text = t.Text;
         n.Length = static_cast<int>(t.Text.size());
@@ -330,7 +330,7 @@ class IndexParser {
       }
       case Tok::Number: {
         ++pos_;
-        IndexNode n;
+        ExpressionNode n;
         n.Op = IndexOp::Number;
         n.Type = IndexValueType::Numeric;
         n.Number = std::strtod(t.Text.c_str(), nullptr);
@@ -342,7 +342,7 @@ class IndexParser {
       case Tok::Dot: {
         if (t.Text != ".T." && t.Text != ".F." && t.Text != ".Y." && t.Text != ".N.") return Unexpected();
         ++pos_;
-        IndexNode n;
+        ExpressionNode n;
         n.Op = IndexOp::Logic;
         n.Type = IndexValueType::Logical;
         n.Length = 1;
@@ -388,7 +388,7 @@ class IndexParser {
     use.Length = f.Length;
     use.Decimals = f.Decimals;
     use.NullBit = NullBitOf(number);
-    IndexNode n;
+    ExpressionNode n;
     n.Op = IndexOp::Field;
     n.Length = f.Length;
     switch (use.Layout) {
@@ -495,10 +495,10 @@ class IndexParser {
                      "function " + name + " takes " + std::to_string(f->Least) +
                          (f->Most > f->Least ? " to " + std::to_string(f->Most) : std::string()) +
                          " arguments");
-    IndexNode n;
+    ExpressionNode n;
     n.Op = f->Op;
     for (size_t i = 0; i < args.size(); ++i) n.Args[i] = args[i];
-    const IndexNode* a = args.empty() ? nullptr : &At(args[0]);
+    const ExpressionNode* a = args.empty() ? nullptr : &At(args[0]);
     auto wants = [&](bool ok, const char* what) {
       return ok ? 0 : Problem(IndexProblem::Types, name, "function " + name + " takes " + what);
     };
