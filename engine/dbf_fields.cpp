@@ -220,7 +220,8 @@ std::string DbfTable::GetFieldText(int32_t n) {
   if (NullFlagSet(NullFlagsBit(n, false))) return std::string();
   const DbfField& f = Fields[n];
   const DbfValueLayout layout = GetValueLayout(n);
-  const std::string stored = FieldByNumber(n);
+  // Not const: returned as it is, it moves rather than copies.
+  std::string stored = FieldByNumber(n);
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(stored.data());
   switch (layout) {
     case DbfValueLayout::Text:

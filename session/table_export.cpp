@@ -51,6 +51,19 @@ bool IsoDateTime(const std::string& shown, std::string* iso) {
   return true;
 }
 
+// Digits as most tables store them, already in JSON's form: an optional
+// minus, a whole part without leading zeros, decimals after a point.
+bool IsJsonNumber(const std::string& text) {
+  size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+  const size_t whole = i;
+  while (i < text.size() && IsDigit(text[i])) ++i;
+  if (i == whole || (text[whole] == '0' && i - whole > 1)) return false;
+  if (i == text.size()) return true;
+  if (text[i] != '.' || ++i == text.size()) return false;
+  while (i < text.size() && IsDigit(text[i])) ++i;
+  return i == text.size();
+}
+
 struct ExportField {
   int Number = 0;
   DbfValueLayout Layout = DbfValueLayout::Text;
@@ -132,7 +145,8 @@ class RecordCells {
           cell.Kind = CellKind::Null;
         } else if (IsDateText(text)) {
           cell.Kind = CellKind::Date;
-          text = text.substr(0, 4) + "-" + text.substr(4, 2) + "-" + text.substr(6, 2);
+          text.insert(6, 1, '-');
+          text.insert(4, 1, '-');
         }
         return;
       case DbfValueLayout::Logic:
@@ -164,6 +178,7 @@ class RecordCells {
         text = TrimBlanks(table_.GetFieldText(field.Number));
         std::string number;
         if (text.empty()) cell.Kind = CellKind::Null;
+        else if (IsJsonNumber(text)) cell.Kind = CellKind::Number;
         else if (JsonNumberForm(text, &number)) cell = {CellKind::Number, std::move(number)};
         return;
       }
