@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "table_export.h"
+
 namespace tabulon::cli {
 
 std::string EscapeValue(const std::string& value) {
@@ -29,25 +31,9 @@ void AppendEscaped(std::string& out, const std::string& value) {
 }
 
 std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char code[8];
-          std::snprintf(code, sizeof code, "\\u%04x", c);
-          out += code;
-        } else {
-          out += char(c);
-        }
-    }
-  }
-  return out + "\"";
+  std::string out;
+  AppendJsonString(out, text);
+  return out;
 }
 
 std::string FlavourName(uint8_t version) {

@@ -6,9 +6,7 @@
 
 namespace tabulon {
 
-namespace {
-
-void AppendString(std::string& out, const std::string& text) {
+void AppendJsonString(std::string& out, const std::string& text) {
   out += '"';
   for (unsigned char c : text) {
     switch (c) {
@@ -30,6 +28,8 @@ void AppendString(std::string& out, const std::string& text) {
   out += '"';
 }
 
+namespace {
+
 class JsonSink final : public ExportSink {
  public:
   JsonSink(DbfFileSystem& fs, const std::string& path) : file_(fs, path) {}
@@ -38,7 +38,7 @@ class JsonSink final : public ExportSink {
     // Each key once, quoted, with its colon.
     for (const ExportColumn& c : columns) {
       keys_.emplace_back();
-      AppendString(keys_.back(), c.Name);
+      AppendJsonString(keys_.back(), c.Name);
       keys_.back() += ':';
     }
     if (!file_.Open()) return false;
@@ -63,7 +63,7 @@ class JsonSink final : public ExportSink {
           AppendBase64(out, cell.Text);
           out += '"';
           break;
-        default: AppendString(out, cell.Text); break;
+        default: AppendJsonString(out, cell.Text); break;
       }
     }
     out += '}';

@@ -92,6 +92,8 @@ Outcome ExportTable(TableSession& session, const ExportOptions& options, ExportS
 // Shared by the writers.
 // Standard Base64 (RFC 4648, with padding), appended to out.
 void AppendBase64(std::string& out, const std::string& bytes);
+// A JSON string literal (quotes included) of UTF-8 text, appended to out.
+void AppendJsonString(std::string& out, const std::string& text);
 // A number text (blanks around it removed) in the form JSON writes:
 // no plus sign, no leading zeros or lone point; false when it is none.
 bool JsonNumberForm(const std::string& text, std::string* number);
