@@ -224,72 +224,86 @@ Outcome EngineFailure(DbfTable& table) {
   return o;
 }
 
-// Every line checked, then (unless a dry run) all appended in one open.
-Outcome CheckAndAppend(TableSession& session, CsvReader& reader, const std::string& csv,
-                       const ImportOptions& options, Passes& passes, uint64_t* rows) {
-  *rows = 0;
+// Appends one checked line.
+void AppendLine(DbfTable& table, const TableSession& session, const std::vector<int>& fields,
+                const std::vector<std::string>& stored, bool deleted) {
+  table.AppendBlank();
+  for (size_t c = 0; c < fields.size(); ++c) {
+    if (fields[c] < 0 || stored[c].empty()) continue;
+    if (session.GetFieldType(fields[c]) == DbfFieldType::Memo) table.WriteMemo(fields[c], stored[c]);
+    else table.PutFieldByNumber(fields[c], stored[c]);
+  }
+  if (deleted) table.SetDeleted(true);
+  table.PostRecord();
+}
+
+// Reads the lines after the header: checks each (when check) and appends
+// it (when table is given) until a line is refused; then only checks.
+// *refused counts the lines refused.
+Outcome RunLines(const TableSession& session, CsvReader& reader, const std::vector<int>& fields,
+                 const ImportOptions& options, Passes& passes, DbfTable* table, bool check, uint64_t* rows,
+                 int64_t* refused) {
   std::vector<std::string> values, stored;
-  std::vector<int> fields;
-  if (!reader.Open()) return CannotRead(csv);
-  if (!reader.Next(values) || IsBlankLine(values)) return reader.IsFailed() ? CannotRead(csv) : Refused(Refusal::NoColumns);
-  Outcome matched = MatchColumns(session, values, &fields);
-  if (!matched.IsDone()) return matched;
-  int64_t refused = 0;
   bool deleted = false;
+  *rows = 0;
   while (reader.Next(values)) {
     if (IsBlankLine(values)) continue;
     if (!passes.Tell(reader, ++*rows)) return Refused(Refusal::Cancelled);
     Outcome o = reader.IsUnclosed() ? Refused(Refusal::UnclosedQuote) : CheckLine(session, fields, values, stored, &deleted);
-    if (o.IsDone()) continue;
-    ++refused;
-    o.Row = int(reader.GetLine());
-    if (options.OnRowRefused) options.OnRowRefused(o);
+    if (check && !o.IsDone()) {
+      ++*refused;
+      o.Row = int(reader.GetLine());
+      if (options.OnRowRefused) options.OnRowRefused(o);
+    }
+    if (table && *refused == 0) {
+      AppendLine(*table, session, fields, stored, deleted);
+      if (table->GetErrorCode() != 0) return EngineFailure(*table);
+    }
   }
-  if (reader.IsFailed()) return CannotRead(csv);
-  if (refused > 0) {
-    Outcome o = Refused(Refusal::RowsRefused);
-    o.Size = refused;
-    return o;
-  }
-  if (options.DryRun) return Outcome{};
-  passes.Next();
+  return reader.IsFailed() ? CannotRead(reader.GetPath()) : Outcome{};
+}
 
-  auto table = NewDbfTable(session.GetFileName(), session.GetMemoFileName(), false, &session.FileSystem());
-  table->SetActive(true);
-  if (!table->IsActive()) return EngineFailure(*table);
-  // An empty table's open finds no first record: no failure.
-  table->ClearError();
-  if (table->IsReadOnly()) {
-    table->SetActive(false);
-    return Refused(Refusal::ReadOnly);
+// Every line checked and appended in one open of the table, under every
+// lock of the table. Unless scratch (a table no one else knows, dropped
+// when a line is refused), all lines are checked before the first is
+// appended.
+Outcome CheckAndAppend(TableSession& session, CsvReader& reader, const ImportOptions& options, Passes& passes,
+                       bool scratch, uint64_t* rows) {
+  *rows = 0;
+  std::vector<std::string> titles;
+  std::vector<int> fields;
+  if (!reader.Open()) return CannotRead(reader.GetPath());
+  if (!reader.Next(titles) || IsBlankLine(titles))
+    return reader.IsFailed() ? CannotRead(reader.GetPath()) : Refused(Refusal::NoColumns);
+  Outcome matched = MatchColumns(session, titles, &fields);
+  if (!matched.IsDone()) return matched;
+  int64_t refused = 0;
+  if (!scratch || options.DryRun) {
+    Outcome checked = RunLines(session, reader, fields, options, passes, nullptr, true, rows, &refused);
+    if (!checked.IsDone()) return checked;
+    if (options.DryRun && refused == 0) return Outcome{};
+    passes.Next();
+    if (!reader.Open() || !reader.Next(titles)) return CannotRead(reader.GetPath());
   }
-  reader.Open();
-  reader.Next(values);
-  uint64_t line = 0;
   Outcome o;
-  while (o.IsDone() && reader.Next(values)) {
-    if (IsBlankLine(values)) continue;
-    // Checked above: the file is read again, not kept.
-    if (!passes.Tell(reader, ++line)) {
-      o = Refused(Refusal::Cancelled);
-      break;
-    }
-    CheckLine(session, fields, values, stored, &deleted);
-    table->AppendBlank();
-    for (size_t c = 0; c < fields.size(); ++c) {
-      if (fields[c] < 0 || stored[c].empty()) continue;
-      if (session.GetFieldType(fields[c]) == DbfFieldType::Memo) table->WriteMemo(fields[c], stored[c]);
-      else table->PutFieldByNumber(fields[c], stored[c]);
-    }
-    if (deleted) table->SetDeleted(true);
-    table->PostRecord();
-    if (table->GetErrorCode() != 0) o = EngineFailure(*table);
+  auto table = NewDbfTable(session.GetFileName(), session.GetMemoFileName(), false, &session.FileSystem());
+  if (refused == 0) {
+    table->SetActive(true);
+    if (!table->IsActive()) return EngineFailure(*table);
+    // An empty table's open finds no first record: no failure.
+    table->ClearError();
+    if (table->IsReadOnly()) o = Refused(Refusal::ReadOnly);
+    else if (!table->LockTable()) o = Refused(Refusal::Locked);
+    if (o.IsDone()) o = RunLines(session, reader, fields, options, passes, table.get(), scratch, rows, &refused);
+    if (o.IsDone() && !table->FlushWrites()) o = EngineFailure(*table);
+    table->SetActive(false);
+    if (o.IsDone() && table->GetErrorCode() != 0) o = EngineFailure(*table);
+    session.Reload();
   }
-  if (o.IsDone() && !table->FlushWrites()) o = EngineFailure(*table);
-  table->SetActive(false);
-  if (o.IsDone() && table->GetErrorCode() != 0) o = EngineFailure(*table);
-  if (o.Kind == OutcomeKind::Failed && o.EngineCode == DbfLockedElsewhere) o = Refused(Refusal::Locked);
-  session.Reload();
+  if (o.IsDone() && refused > 0) {
+    o = Refused(Refusal::RowsRefused);
+    o.Size = refused;
+  }
   return o;
 }
 
@@ -310,7 +324,7 @@ Outcome ImportCsvToNewTable(TableSession& session, const std::string& csv, const
     return o;
   }
   CsvReader reader(fs, csv, options.Encoding, options.Separator);
-  Passes passes(options, 3);
+  Passes passes(options, 2);
   Outcome planned = PlanWithReader(reader, csv, options, passes, plan);
   if (!planned.IsDone()) return planned;
   passes.Next();
@@ -326,7 +340,7 @@ Outcome ImportCsvToNewTable(TableSession& session, const std::string& csv, const
   Outcome o = session.Load(part, memo);
   session.SetShownOem(options.Oem);
   uint64_t rows = 0;
-  if (o.IsDone()) o = CheckAndAppend(session, reader, csv, options, passes, &rows);
+  if (o.IsDone()) o = CheckAndAppend(session, reader, options, passes, true, &rows);
   if (!o.IsDone() || options.DryRun) {
     remove();
     return o;
@@ -349,7 +363,7 @@ Outcome AppendCsv(TableSession& session, const std::string& csv, const ImportOpt
   if (!session.IsLoaded()) return Refused(Refusal::NoTable);
   CsvReader reader(session.FileSystem(), csv, options.Encoding, options.Separator);
   Passes passes(options, 2);
-  return CheckAndAppend(session, reader, csv, options, passes, rows);
+  return CheckAndAppend(session, reader, options, passes, false, rows);
 }
 
 }  // namespace tabulon

@@ -35,6 +35,7 @@ class CsvReader {
   bool IsUnclosed() const { return unclosed_; }
   bool IsFailed() const { return failed_; }
   char GetSeparator() const { return separator_; }
+  const std::string& GetPath() const { return path_; }
   // Bytes read so far and the file's size, for a progress bar.
   uint64_t GetPosition() const { return consumed_; }
   uint64_t GetSize() const { return size_; }

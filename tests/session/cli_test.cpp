@@ -7,6 +7,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
+#include "support/peer_lock.h"
 #include "support/table_bytes.h"
 #include "support/temp_folder.h"
 
@@ -168,6 +169,14 @@ TEST_F(CliTest, CsvComesBackThroughANewTableAndRefusedLinesWriteNothing) {
             "tabulon-cli: 4 lines refused; nothing written\n");
   EXPECT_EQ(Read("ansi.dbf"), before);
   std::ofstream(Path("in.csv"), std::ios::binary) << "qty;name\r\n5;ok\r\n";
+  {
+    // Another program holding a record of the table (Clipper's lock of record 1).
+    test::Peer peer(Path("ansi.dbf"), 1000000001, 1);
+    ASSERT_TRUE(peer.Locked());
+    EXPECT_EQ(Cli("import --append '" + Path("in.csv") + "' '" + Path("ansi.dbf") + "'").err,
+              "tabulon-cli: the table is locked by another program; nothing written\n");
+    EXPECT_EQ(Read("ansi.dbf"), before);
+  }
   EXPECT_EQ(Cli("import --append '" + Path("in.csv") + "' '" + Path("ansi.dbf") + "'").out, "1 lines appended\n");
   EXPECT_EQ(Cli("show --from 3 '" + Path("ansi.dbf") + "'").out, "#\tNAME\tQTY\tOK\n3\tok\t5\t\n");
 }
