@@ -68,7 +68,18 @@ std::string MainWindow::OutcomeText(const Outcome& o) const {
     case Refusal::None: return o.EngineCode != 0 ? EngineMessage(o.EngineCode, o.EngineText) : std::string();
     case Refusal::NoTable:
     case Refusal::NoSuchRecord:
-    case Refusal::NoSuchField: return std::string();
+    case Refusal::NoSuchField:
+    // Export and import are worded by their own commands.
+    case Refusal::Cancelled:
+    case Refusal::CannotRead:
+    case Refusal::CannotWrite:
+    case Refusal::TableExists:
+    case Refusal::UnknownColumn:
+    case Refusal::NoColumns:
+    case Refusal::UnclosedQuote:
+    case Refusal::ValueCount:
+    case Refusal::TextTooLong:
+    case Refusal::RowsRefused: return std::string();
     case Refusal::ReadOnly: return texts::kReadOnlyRefused;
     case Refusal::TableChanged: return texts::kTableChanged;
     case Refusal::Locked: return o.Record > 0 ? texts::kRecordLocked : texts::kTableLocked;

@@ -41,32 +41,6 @@ class Output {
   std::string buffer_;
 };
 
-void Complain(const std::string& line) { std::fprintf(stderr, "tabulon-cli: %s\n", line.c_str()); }
-
-// Ends a command with its outcome: 0 when done, 1 (with the reason on
-// standard error) otherwise. A done with the engine's word is told too.
-int Finish(const TableSession& session, const Outcome& outcome) {
-  if (outcome.IsDone()) {
-    if (outcome.EngineCode != 0) Complain("warning: " + outcome.EngineText);
-    return 0;
-  }
-  Complain(DescribeOutcome(session, outcome));
-  return 1;
-}
-
-// Loads the table of the command; false (told) when it cannot be.
-bool LoadTable(TableSession& session, const Invocation& run) {
-  const Outcome loaded = session.Load(run.Args[0]);
-  if (!loaded.IsDone()) {
-    Complain(run.Args[0] + ": " + DescribeOutcome(session, loaded));
-    return false;
-  }
-  if (loaded.EngineCode != 0) Complain("warning: " + loaded.EngineText);
-  if (run.CodePage != 0) session.SetCodePage(run.CodePage);
-  session.SetIndexesMayGoStale(run.Force);
-  return true;
-}
-
 bool ParseRecord(const TableSession& session, const std::string& text, int32_t* record) {
   int64_t n = 0;
   if (!ParseNumber(text, &n) || n < 1 || n > int64_t(session.GetRecordCount())) {
@@ -196,6 +170,32 @@ int EditMark(Invocation& run, bool deleted) {
 }
 
 }  // namespace
+
+void Complain(const std::string& line) { std::fprintf(stderr, "tabulon-cli: %s\n", line.c_str()); }
+
+// Ends a command with its outcome: 0 when done, 1 (with the reason on
+// standard error) otherwise. A done with the engine's word is told too.
+int Finish(const TableSession& session, const Outcome& outcome) {
+  if (outcome.IsDone()) {
+    if (outcome.EngineCode != 0) Complain("warning: " + outcome.EngineText);
+    return 0;
+  }
+  Complain(DescribeOutcome(session, outcome));
+  return 1;
+}
+
+// Loads the table of the command; false (told) when it cannot be.
+bool LoadTable(TableSession& session, const Invocation& run) {
+  const Outcome loaded = session.Load(run.Args[0]);
+  if (!loaded.IsDone()) {
+    Complain(run.Args[0] + ": " + DescribeOutcome(session, loaded));
+    return false;
+  }
+  if (loaded.EngineCode != 0) Complain("warning: " + loaded.EngineText);
+  if (run.CodePage != 0) session.SetCodePage(run.CodePage);
+  session.SetIndexesMayGoStale(run.Force);
+  return true;
+}
 
 bool ParseNumber(const std::string& text, int64_t* number) {
   if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)

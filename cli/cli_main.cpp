@@ -62,6 +62,24 @@ const CommandSpec kCommands[] = {
      "Clears the header's flag that announces a structural index file (.cdx or .mdx), so that programs "
      "which refuse a table whose announced index is missing open it again. Writes that one byte only.",
      1, 1, RunSetFlag},
+    {"export",
+     "export TABLE OUT [--format csv|json|sqlite|sql|xlsx] [--encoding utf-8|utf-8-no-bom|table] "
+     "[--separator ,|;|tab] [--dialect postgres|sqlite] [--deleted]",
+     "Writes the table's records to OUT, the format chosen by OUT's extension (.csv, .json, .sqlite or .db, "
+     ".sql, .xlsx) unless given, values decoded as the table view shows them. CSV: RFC 4180, a header line, "
+     "CRLF, UTF-8 with a byte-order mark unless told otherwise ('table': the table's own code page), ',' "
+     "unless another separator is given. JSON: an array of objects. sqlite: a table of typed columns "
+     "(replaced in an existing database). sql: CREATE TABLE and INSERTs for PostgreSQL (the default) or "
+     "SQLite. xlsx: typed cells, further sheets past 1048575 records. --deleted: records marked deleted "
+     "too, with a last column _DELETED. OUT is replaced only once it is whole.",
+     2, 2, RunExport},
+    {"import", "import CSV TABLE [--append] [--dry-run] [--encoding utf-8|866|1251] [--separator ,|;|tab]",
+     "Reads a CSV file (UTF-8, or the code page given; the separator found in its header line unless "
+     "given) into a new table TABLE, its fields inferred from the data (866 text with --code-page 866), or "
+     "with --append adds its lines to TABLE, columns matched to fields by name. Every line is checked first; "
+     "lines that do not fit are named with their reason on standard error and nothing is written. "
+     "--dry-run checks and prints the fields (of a new table) without writing.",
+     2, 2, RunImport},
 };
 
 constexpr const char* kCommonOptions =
@@ -129,6 +147,19 @@ int Main(int argc, char** argv) {
       run.Force = true;
     } else if (arg == "--no-structural-index") {
       run.NoStructuralIndex = true;
+    } else if (arg == "--deleted") {
+      run.Deleted = true;
+    } else if (arg == "--append") {
+      run.Append = true;
+    } else if (arg == "--dry-run") {
+      run.DryRun = true;
+    } else if (arg == "--format" || arg == "--encoding" || arg == "--separator" || arg == "--dialect") {
+      if (i + 1 >= argc) return Usage(arg + " needs a value");
+      const std::string value = argv[++i];
+      if (arg == "--format") run.Format = value;
+      if (arg == "--encoding") run.Encoding = value;
+      if (arg == "--separator") run.Separator = value;
+      if (arg == "--dialect") run.Dialect = value;
     } else if (arg == "--from" || arg == "--count") {
       if (i + 1 >= argc) return Usage(arg + " needs a value");
       const std::string value = argv[++i];

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "table_export.h"
+
 namespace tabulon::cli {
 
 std::string EscapeValue(const std::string& value) {
@@ -29,25 +31,9 @@ void AppendEscaped(std::string& out, const std::string& value) {
 }
 
 std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char code[8];
-          std::snprintf(code, sizeof code, "\\u%04x", c);
-          out += code;
-        } else {
-          out += char(c);
-        }
-    }
-  }
-  return out + "\"";
+  std::string out;
+  AppendJsonString(out, text);
+  return out;
 }
 
 std::string FlavourName(uint8_t version, bool dbase7) {
@@ -143,6 +129,18 @@ std::string DescribeOutcome(const TableSession& session, const Outcome& o) {
       return "row " + std::to_string(o.Row) + ": the character \"" + o.Detail + "\" has no place in code page 866";
     case Refusal::SameName:
       return "rows " + std::to_string(o.Row) + " and " + std::to_string(o.OtherRow) + " both name " + o.Detail;
+    case Refusal::Cancelled: return "stopped; nothing written";
+    case Refusal::CannotRead: return "cannot read " + o.Detail + (o.Text.empty() ? "" : ": " + o.Text);
+    case Refusal::CannotWrite: return "cannot write " + o.Detail + (o.Text.empty() ? "" : ": " + o.Text);
+    case Refusal::TableExists: return o.Detail + " exists already; nothing written (--append adds to it)";
+    case Refusal::UnknownColumn: return "the table has no field for the column " + o.Detail + "; nothing written";
+    case Refusal::NoColumns: return "the file has no header line naming its columns";
+    case Refusal::UnclosedQuote: return "a quote opened here is never closed";
+    case Refusal::ValueCount:
+      return std::to_string(o.Size) + " values where the header names " + std::to_string(o.Limit);
+    case Refusal::TextTooLong:
+      return where + std::to_string(o.Size) + " characters, the field holds " + std::to_string(o.Limit);
+    case Refusal::RowsRefused: return std::to_string(o.Size) + " lines refused; nothing written";
     case Refusal::RecordTooLong:
       return "the fields take " + std::to_string(o.Size) + " bytes, more than a record holds (" +
              std::to_string(o.Limit) + ")";

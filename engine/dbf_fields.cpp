@@ -220,7 +220,8 @@ std::string DbfTable::GetFieldText(int32_t n) {
   if (NullFlagSet(NullFlagsBit(n, false))) return std::string();
   const DbfField& f = Fields[n];
   const DbfValueLayout layout = GetValueLayout(n);
-  const std::string stored = FieldByNumber(n);
+  // Not const: returned as it is, it moves rather than copies.
+  std::string stored = FieldByNumber(n);
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(stored.data());
   switch (layout) {
     case DbfValueLayout::Text:
@@ -257,33 +258,9 @@ void DbfTable::PutFieldText(int32_t n, const std::string& text) {
   if (!AcceptChange()) return;
   if (text == GetFieldText(n)) return;
   const DbfField& f = Fields[n];
-  const DbfValueLayout layout = GetValueLayout(n);
-  const std::string typed = TrimBlanks(text);
   auto refuse = [&] { SetError(DbfValueRefused, std::to_string(n)); };
   std::string stored;
-  switch (layout) {
-    case DbfValueLayout::Text:
-      stored = PadRight(text, f.Length);
-      break;
-    case DbfValueLayout::Number:
-      if (!IsNumberText(typed, f.Length, f.Decimals)) return refuse();
-      stored = PadLeft(NumberWithDecimals(typed, f.Length, f.Decimals), f.Length);
-      break;
-    case DbfValueLayout::Date:
-      if (!IsDateText(typed) || typed.size() > f.Length) return refuse();
-      stored = PadRight(typed, f.Length);
-      break;
-    case DbfValueLayout::Logic:
-      if (!IsLogicText(typed) || typed.size() > f.Length) return refuse();
-      stored = PadRight(typed, f.Length);
-      break;
-    default:
-      if (!TakesTypedText(layout)) return refuse();
-      stored.assign(f.Length, '\0');
-      if (!EncodeBinaryValue(layout, typed, reinterpret_cast<uint8_t*>(&stored[0]), stored.size()))
-        return refuse();
-      break;
-  }
+  if (!StoredFormOfText(GetValueLayout(n), f.Length, f.Decimals, text, &stored)) return refuse();
   if (f.FieldPosition + size_t{f.Length} > kDbfRecordBufferSize) return refuse();
   std::memcpy(RecordBuffer + f.FieldPosition, stored.data(), stored.size());
   // A value typed into a null field makes it not null.

@@ -158,6 +158,8 @@ size_t DbfTable::BufferedRecordSize() const {
 }
 
 void DbfTable::CloseStreams() {
+  // Released while the stream that holds them is open.
+  table_hold_.reset();
   if (DataStream) DataStream->Close();
   if (MemoStream) MemoStream->Close();
   DataStream.reset();
@@ -233,12 +235,24 @@ bool DbfTable::RefusedReadOnly() {
 }
 
 bool DbfTable::LockForWrite(DbfLockHold& hold, DbfLockScope scope, int32_t n) {
+  // Every lock is held already, for a run of writes.
+  if (table_hold_) return true;
   DbfLockRegion refused;
   if (hold.Take(DataStream, LockRegionsFor(Header, scope, static_cast<uint32_t>(n)), &refused))
     return true;
   SetError(DbfLockedElsewhere, refused.Record ? std::to_string(n) : std::string("table"));
   return false;
 }
+
+bool DbfTable::LockTable() {
+  if (!Active || table_hold_) return Active;
+  auto hold = std::make_unique<DbfLockHold>();
+  if (!LockForWrite(*hold, DbfLockScope::Table, 0)) return false;
+  table_hold_ = std::move(hold);
+  return true;
+}
+
+void DbfTable::UnlockTable() { table_hold_.reset(); }
 
 namespace {
 

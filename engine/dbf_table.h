@@ -268,6 +268,14 @@ class DbfTable {
   // Whether field n refers to memo blocks (texts, or binary data).
   bool RefersToMemo(int32_t n) const;
 
+  // Every lock other programs honour, taken for a run of writes (an
+  // import's appends), so that the writes between take none of their own:
+  // other programs wait for the whole run rather than each record. False,
+  // with DbfLockedElsewhere set, when another program holds one. Closing
+  // the table releases them too.
+  bool LockTable();
+  void UnlockTable();
+
   // Record maintenance.
   void AppendBlank();
   void SetDeleted(bool deleted);
@@ -370,6 +378,8 @@ class DbfTable {
   void ClearNullFlag(int bit);
 
   DbfFileSystem& fs_;
+  // Every lock of the table, while LockTable holds them.
+  std::unique_ptr<DbfLockHold> table_hold_;
   // The record count the header on disk holds; records past it may be
   // written without ordering, as nothing refers to them yet.
   uint32_t count_on_disk_ = 0;

@@ -495,4 +495,30 @@ bool IsLogicText(const std::string& text) {
          (text.size() == 1 && text[0] != 0 && std::strchr("TtFfYyNn?", text[0]) != nullptr);
 }
 
+bool StoredFormOfText(DbfValueLayout layout, uint16_t length, uint8_t decimals, const std::string& text,
+                      std::string* stored) {
+  const std::string typed = TrimBlanks(text);
+  switch (layout) {
+    case DbfValueLayout::Text:
+      *stored = PadRight(text, length);
+      return true;
+    case DbfValueLayout::Number:
+      if (!IsNumberText(typed, length, decimals)) return false;
+      *stored = PadLeft(NumberWithDecimals(typed, length, decimals), length);
+      return true;
+    case DbfValueLayout::Date:
+      if (!IsDateText(typed) || typed.size() > length) return false;
+      *stored = PadRight(typed, length);
+      return true;
+    case DbfValueLayout::Logic:
+      if (!IsLogicText(typed) || typed.size() > length) return false;
+      *stored = PadRight(typed, length);
+      return true;
+    default:
+      if (!TakesTypedText(layout)) return false;
+      stored->assign(length, '\0');
+      return EncodeBinaryValue(layout, typed, reinterpret_cast<uint8_t*>(&(*stored)[0]), stored->size());
+  }
+}
+
 }  // namespace tabulon

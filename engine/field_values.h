@@ -96,6 +96,12 @@ bool IsDateText(const std::string& text);
 // Logic: blank or one of T F Y N ? in either case.
 bool IsLogicText(const std::string& text);
 
+// What typed text becomes in a field of this layout, width and decimals,
+// checked as above (text fitted with blanks, numbers with their decimals,
+// binary values encoded); false, stored undefined, when it does not suit.
+bool StoredFormOfText(DbfValueLayout layout, uint16_t length, uint8_t decimals, const std::string& text,
+                      std::string* stored);
+
 // Bytes as hexadecimal pairs separated by spaces ("01 00 FF").
 std::string HexBytes(const uint8_t* bytes, size_t size);
 

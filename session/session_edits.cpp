@@ -62,6 +62,38 @@ Outcome TableSession::WriteValue(int field, const std::string& typed, bool memo)
   return o;
 }
 
+Outcome TableSession::CheckTypedValue(int field, const std::string& typed, std::string* stored) const {
+  stored->clear();
+  Outcome checked = CheckedField(field);
+  if (!checked.IsDone() || TrimBlanks(typed).empty()) return checked;
+  const bool memo = GetFieldType(field) == DbfFieldType::Memo;
+  const DbfValueLayout layout = GetValueLayout(field);
+  if (!memo && !TakesTypedText(layout)) return Refused(Refusal::ValueRefused, field);
+  const TypedValue value = TypedToStored(std::string(), typed);
+  if (value.Outcome == TypedOutcome::Refused) {
+    Outcome o = Refused(Refusal::NoCodePageTwin, field);
+    o.Detail = value.Bytes;
+    return o;
+  }
+  if (memo) {
+    *stored = value.Bytes;
+    return checked;
+  }
+  const DbfField& f = GetField(field);
+  if (layout == DbfValueLayout::Text) {
+    for (char c : value.Bytes)
+      if (uint8_t(c) < 0x20) return Refused(Refusal::ControlCharacter, field);
+    if (value.Bytes.size() > f.Length) {
+      Outcome o = Refused(Refusal::TextTooLong, field);
+      o.Size = int64_t(value.Bytes.size());
+      o.Limit = f.Length;
+      return o;
+    }
+  }
+  if (!StoredFormOfText(layout, f.Length, f.Decimals, value.Bytes, stored)) return Refused(Refusal::ValueRefused, field);
+  return checked;
+}
+
 Outcome TableSession::EditCell(int32_t record, int field, const std::string& typed,
                                const ShownRecord* seen) {
   Outcome checked = CheckedField(field);

@@ -52,6 +52,18 @@ enum class Refusal {
   NameNoOemTwin,  // Detail: the character
   SameName,       // Detail: the name as shown
   RecordTooLong,  // Size: the fields' sum; Limit: what a record holds
+  // Export and import:
+  Cancelled,     // the user stopped a long work; nothing written
+  CannotRead,    // Detail: the file; Text: why, when known
+  CannotWrite,   // Detail: the file; Text: why, when known
+  TableExists,   // Detail: the table an import would have replaced
+  UnknownColumn, // Detail: a column name the table has no field of
+  NoColumns,     // a CSV file without a header line
+  // One CSV line (Row) refused; nothing of the file is written:
+  UnclosedQuote,
+  ValueCount,    // Size: the values on the line; Limit: the columns
+  TextTooLong,   // Field; Size: its characters; Limit: the field's
+  RowsRefused,   // the import as a whole: Size lines refused
 };
 
 struct Outcome {

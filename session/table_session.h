@@ -201,6 +201,13 @@ class TableSession {
   // cleared (their records kept) and listed in *cleared.
   Outcome Pack(bool clear_broken_memos = false, std::vector<DbfBrokenMemo>* cleared = nullptr);
 
+  // What typed text (UTF-8) becomes in field f, checked as EditCell
+  // checks it, except that text longer than a Character field is refused
+  // (TextTooLong) rather than cut; nothing is read or written. Done with
+  // the bytes to store in *stored (a memo's text for a memo field); blank
+  // typed text gives no bytes, the field left blank.
+  Outcome CheckTypedValue(int field, const std::string& typed, std::string* stored) const;
+
   // Searches a field of every record with a mask ("*" any run, "?" one
   // character, letters in either case), matching values as shown. At most
   // max_hits are given; more is set when there were more. answer is called

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/index_bytes.h"
+#include "support/peer_lock.h"
 #include "support/table_bytes.h"
 #include "support/temp_folder.h"
 
@@ -48,9 +49,12 @@ class CliTest : public ::testing::Test {
   // Runs the command line with args (shell-quoted here) and input on its
   // standard input.
   CliRun Cli(const std::string& args, const std::string& input = "") const {
+    return Run(std::string(TABULON_CLI) + " " + args, input);
+  }
+  CliRun Run(const std::string& program, const std::string& input = "") const {
     const std::string err = Path("stderr.txt"), in = Path("stdin.txt");
     std::ofstream(in, std::ios::binary) << input;
-    const std::string command = std::string(TABULON_CLI) + " " + args + " <" + in + " 2>" + err;
+    const std::string command = program + " <" + in + " 2>" + err;
     CliRun run;
     FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
@@ -62,9 +66,121 @@ class CliTest : public ::testing::Test {
     return run;
   }
   std::string Table() const { return "'" + Path("t.dbf") + "'"; }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(Path(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  void WriteTransferTables() const;
 
   test::TempFolder folder_{"tabulon-cli"};
 };
+
+// Tables of each code page and of the binary field layouts, for export and
+// import: oem (866, with a memo), ansi (1251), vfp (Visual FoxPro: Integer,
+// Currency, Double, DateTime, a memo of text and one of binary data).
+const std::vector<std::pair<std::string, std::string>> kTransferTables = {
+    {"oem", "866"}, {"ansi", "1251"}, {"vfp", "1251"}};
+
+void CliTest::WriteTransferTables() const {
+  TableSpec oem;
+  oem.Version = 0x83;
+  oem.Fields = {{"NAME", 'C', 12}, {"SUM", 'N', 8, 2}, {"DAY", 'D', 8}, {"OK", 'L', 1}, {"NOTE", 'M', 10}};
+  oem.Records = {" \x88\xa2\xa0\xad\xae\xa2" + std::string(6, ' ') + "  123.4519991231T" + Ref(1),
+                 "*gone" + std::string(25, ' ') + Ref(0),
+                 " \x8f\xf1\xe2\xe0; \"\xf0\"" + std::string(19, ' ') + "?" + Ref(2)};
+  Bytes table = MakeTable(oem);
+  table[29] = 0x65;
+  Write("oem.dbf", table);
+  Write("oem.dbt", test::MakeDbt({"\x87\xa0\xac\xa5\xe2\xaa\xa0, \"\xe1\xe2\xe0\xae\xaa\xa0\"\r\n\xa2\xe2\xae\xe0\xa0\xef"}));
+  TableSpec ansi;
+  ansi.Fields = {{"NAME", 'C', 12}, {"QTY", 'N', 5}, {"OK", 'L', 1}};
+  ansi.Records = {" \xcc\xe0\xf0\xe8\xff, \"\xcc\"" + std::string(5, ' ') + "-7F", " ;x" + std::string(16, ' ')};
+  table = MakeTable(ansi);
+  table[29] = 0xC9;
+  Write("ansi.dbf", table);
+  TableSpec vfp;
+  vfp.Version = 0x30;
+  vfp.HeaderSize = 32 * 5 + 33 + 263;
+  vfp.Fields = {{"ID", 'I', 4}, {"PRICE", 'Y', 8}, {"RATE", 'B', 8}, {"AT", 'T', 8}, {"NOTE", 'M', 4}};
+  std::vector<uint32_t> blocks;
+  Write("vfp.fpt", test::MakeFpt(64, {"plain text", std::string("PNG\0\x01\x02", 6)}, &blocks));
+  for (int r = 0; r < 2; ++r) {
+    Bytes record(1 + 32, 0);
+    record[0] = ' ';
+    test::PutLittle(record, 1, r == 0 ? 0xFFFFFFF9u : 42u, 4);            // -7, 42
+    test::PutLittle(record, 5, r == 0 ? 123450000u : 1u, 8);               // 12345.0000, 0.0001
+    test::PutLittle(record, 13, r == 0 ? 0x3FF8000000000000u : 0xC059000000000000u, 8);  // 1.5, -100
+    test::PutLittle(record, 21, 2460370, 4);                               // 2024-02-29
+    test::PutLittle(record, 25, r == 0 ? 49510000u : 0u, 4);               // 13:45:10, midnight
+    test::PutLittle(record, 29, blocks[size_t(r)], 4);
+    vfp.Records.emplace_back(record.begin(), record.end());
+  }
+  Write("vfp.dbf", MakeTable(vfp));
+}
+
+// Every test table in every format, read back by other readers: the table
+// by dbfread, the output by Python's csv and json, SQLite, the sheet's XML.
+TEST_F(CliTest, ExportsEveryFormatAsDbfreadDecodesTheTable) {
+  WriteTransferTables();
+  for (const auto& [table, code_page] : kTransferTables) {
+    for (const std::string format : {"csv", "json", "sqlite", "sql", "xlsx"}) {
+      SCOPED_TRACE(table + " to " + format);
+      const std::string out = "'" + Path(table + "." + format) + "'";
+      const CliRun r = Cli("export '" + Path(table + ".dbf") + "' " + out + (format == "sql" ? " --dialect sqlite" : ""));
+      EXPECT_EQ(r.status, 0) << r.err;
+      const CliRun checked = Run(std::string("/usr/bin/python3 ") + CHECK_EXPORT + " '" + Path(table + ".dbf") + "' " +
+                                 code_page + " " + format + " " + out);
+      EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
+    }
+  }
+  // Binary values as values, dates and times in ISO 8601, binary data in Base64.
+  EXPECT_EQ(Read("vfp.json"),
+            "[\n{\"ID\":-7,\"PRICE\":12345.0000,\"RATE\":1.5,\"AT\":\"2024-02-29 13:45:10\",\"NOTE\":\"plain text\"},\n"
+            "{\"ID\":42,\"PRICE\":0.0001,\"RATE\":-1e+02,\"AT\":\"2024-02-29 00:00:00\",\"NOTE\":\"UE5HAAEC\"}\n]\n");
+}
+
+// CSV to a new table and back gives the same text; lines that do not fit
+// are named, and then nothing is written.
+TEST_F(CliTest, CsvComesBackThroughANewTableAndRefusedLinesWriteNothing) {
+  WriteTransferTables();
+  for (const auto& [table, code_page] : kTransferTables) {
+    SCOPED_TRACE(table);
+    const std::string csv = "'" + Path(table + ".csv") + "'", copy = "'" + Path(table + "2.dbf") + "'";
+    EXPECT_EQ(Cli("export --deleted '" + Path(table + ".dbf") + "' " + csv).status, 0);
+    const CliRun imported = Cli("import --code-page " + code_page + " " + csv + " " + copy);
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(Cli("export --deleted " + copy + " '" + Path(table + "2.csv") + "'").status, 0);
+    EXPECT_EQ(Read(table + "2.csv"), Read(table + ".csv"));
+  }
+  EXPECT_EQ(Cli("import --dry-run '" + Path("ansi.csv") + "' '" + Path("new.dbf") + "'").out,
+            "NAME=C10\nQTY=N2,0\nOK=L1\n2 lines checked; nothing written\n");
+  EXPECT_EQ(Cli("import '" + Path("ansi.csv") + "' '" + Path("ansi.dbf") + "'").status, 1);  // exists
+
+  const std::string before = Read("ansi.dbf");
+  std::ofstream(Path("in.csv"), std::ios::binary)
+      << "qty;name\r\n5;ok\r\n6;far too long a name\r\nabc;x\r\n\"7\";\"Ω\"\r\n8\r\n";
+  const CliRun refused = Cli("import --append '" + Path("in.csv") + "' '" + Path("ansi.dbf") + "'");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err,
+            "tabulon-cli: line 3: field NAME: 19 characters, the field holds 12\n"
+            "tabulon-cli: line 4: field QTY: expects a number of up to 5 characters without decimals, or blank\n"
+            "tabulon-cli: line 5: field NAME: the character \"Ω\" has no place in the table's code page (1251); "
+            "nothing written\n"
+            "tabulon-cli: line 6: 1 values where the header names 2\n"
+            "tabulon-cli: 4 lines refused; nothing written\n");
+  EXPECT_EQ(Read("ansi.dbf"), before);
+  std::ofstream(Path("in.csv"), std::ios::binary) << "qty;name\r\n5;ok\r\n";
+  {
+    // Another program holding a record of the table (Clipper's lock of record 1).
+    test::Peer peer(Path("ansi.dbf"), 1000000001, 1);
+    ASSERT_TRUE(peer.Locked());
+    EXPECT_EQ(Cli("import --append '" + Path("in.csv") + "' '" + Path("ansi.dbf") + "'").err,
+              "tabulon-cli: the table is locked by another program; nothing written\n");
+    EXPECT_EQ(Read("ansi.dbf"), before);
+  }
+  EXPECT_EQ(Cli("import --append '" + Path("in.csv") + "' '" + Path("ansi.dbf") + "'").out, "1 lines appended\n");
+  EXPECT_EQ(Cli("show --from 3 '" + Path("ansi.dbf") + "'").out, "#\tNAME\tQTY\tOK\n3\tok\t5\t\n");
+}
 
 TEST_F(CliTest, ShowsRecordsOneALineWithTheirMarksAndEscapes) {
   const CliRun r = Cli("show " + Table());
