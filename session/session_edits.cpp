@@ -69,10 +69,10 @@ Outcome TableSession::CheckTypedValue(int field, const std::string& typed, std::
   const bool memo = GetFieldType(field) == DbfFieldType::Memo;
   const DbfValueLayout layout = GetValueLayout(field);
   if (!memo && !TakesTypedText(layout)) return Refused(Refusal::ValueRefused, field);
-  const TypedValue value = TypedToStored(std::string(), typed);
+  const TypedValue value = StoredFormOfTyped(std::string(), typed, code_page_);
   if (value.Outcome == TypedOutcome::Refused) {
     Outcome o = Refused(Refusal::NoCodePageTwin, field);
-    o.Detail = value.Bytes;
+    o.Detail = value.Missing;
     return o;
   }
   if (memo) {
