@@ -142,6 +142,23 @@ bool MainWindow::Report(const Outcome& o) {
   return false;
 }
 
+bool MainWindow::MayWrite() {
+  if (!Session->IsLoaded() || Session->IsReadOnly() || Session->GetIndexesMayGoStale() ||
+      !Session->HasIndexesThatGoStale())
+    return true;
+  switch (ShowMessageBox(texts::kStaleIndexesQuestion, texts::kAppletCaption, kMbYesNoCancel | kMbIconQuestion | kMbTaskModal | kMbSetForeground)) {
+    case kIdYes:
+      Session->SetIndexesMayGoStale(true);
+      return true;
+    case kIdNo:
+      Session->SetReadingOnlyChosen(true);
+      SetStatus(texts::kStatusOk);  // says ЧТЕНИЕ now
+      return false;
+    default:
+      return false;
+  }
+}
+
 void MainWindow::ReportLoadFailure(const Outcome& o) {
   SetStatus(texts::kStatusLoad);
   ClearTableView();

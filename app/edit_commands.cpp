@@ -17,6 +17,7 @@ XLGridEditor MainWindow::BeginCellEdit(int col, int row) {
   if (busy_) return lent;  // no editor: no edit starts while a command runs
   const int field = FieldOfColumn(col);
   if (field < 1 || field > Session->GetFieldCount()) return lent;
+  if (!Session->IsReadOnly() && !MayWrite()) return lent;
   if (Session->IsReadOnly()) {
     // As the last open found it; no edit starts that could not be stored.
     Tell(texts::kReadOnlyRefused);
@@ -92,6 +93,7 @@ bool MainWindow::EndCellEdit(int col, int row, std::string& text, bool accept) {
 void MainWindow::AppendRecord() {
   CommandScope command(*this);
   if (!command.Entered()) return;
+  if (!MayWrite()) return;
   const Outcome o = Session->AppendRecord();
   if (o.IsDone() || (o.Kind == OutcomeKind::Failed && Session->IsLoaded())) FillGrid();
   // The new record is where the user looks next.
@@ -103,6 +105,7 @@ void MainWindow::AppendRecord() {
 void MainWindow::DeleteRecord() {
   CommandScope command(*this);
   if (!command.Entered()) return;
+  if (!MayWrite()) return;
   const XLGridCoord at = TableGrid->GetCurrentCell();
   if (!TableGrid->HasCell(at)) return;
   // Rows marked, but not the current one: the user may think "X" takes those.
@@ -118,6 +121,7 @@ void MainWindow::DeleteRecord() {
 void MainWindow::ToggleDeleted() {
   CommandScope command(*this);
   if (!command.Entered()) return;
+  if (!MayWrite()) return;
   const XLGridCoord at = TableGrid->GetCurrentCell();
   if (!TableGrid->HasCell(at)) return;
   // With rows marked, their records all take the mark, or all lose it when

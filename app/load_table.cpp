@@ -79,6 +79,9 @@ void MainWindow::ShowLoaded(const Outcome& loaded) {
     ReportLoadFailure(loaded);
     return;
   }
+  // A new table's first write asks afresh about its index files.
+  Session->SetIndexesMayGoStale(false);
+  Session->SetReadingOnlyChosen(false);
   // The table's text tells its code page, or its language-driver byte
   // does; a table that tells nothing leaves the box as it was.
   switch (Session->GetSuggestedCodePage()) {

@@ -204,6 +204,10 @@ class MainWindow {
   // The caption names the table shown and its record count.
   void ShowTableInCaption();
   bool HasMemoFields() const;
+  // Before a write: where the table has index files a write leaves stale,
+  // the first write asks whether to write, only read, or do nothing.
+  // False when this write is not to be made.
+  bool MayWrite();
   // Empties the table view and ends an enlarged cell, so that a newly
   // loaded table starts at its first record with default sizes.
   void ForgetViewState();

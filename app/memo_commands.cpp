@@ -31,6 +31,7 @@ void MainWindow::EditMemo() {
   // still there to mend.
   bool last_stored = true;
   editor.OnSave = [&](const std::string& typed) {
+    if (!MayWrite()) return false;
     SetStatus(texts::kStatusSave);
     const Outcome written = Session->WriteMemo(record, field, typed, &seen);
     if (written.IsDone()) {

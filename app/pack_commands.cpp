@@ -14,6 +14,7 @@ namespace tabulon {
 void MainWindow::PackTable() {
   CommandScope command(*this);
   if (!command.Entered()) return;
+  if (!MayWrite()) return;
   SetStatus(texts::kStatusPack);
   Outcome o = Session->Pack();
   // A memo reference that cannot be read: the user may pack with such

@@ -74,6 +74,13 @@ constexpr const char* kRecordTooLongLimit = " больше допустимой 
 // date yet: + an index file's name.
 constexpr const char* kStaleIndexes =
     "У таблицы есть индексные файлы, которые программа пока не обновляет; запись не выполнена: ";
+// The first write to a table with such index files: Yes writes and leaves
+// them stale, No shows the table for reading only, Cancel does nothing.
+constexpr const char* kStaleIndexesQuestion =
+    "У таблицы есть индексные файлы, которые программа пока не обновляет: после записи программа, "
+    "которой принадлежит таблица, может не найти записи, пока индексы не будут перестроены.\r\n\r\n"
+    "Да — записывать, индексы устареют.\r\nНет — открыть таблицу только для чтения.\r\n"
+    "Отмена — ничего не делать.";
 // Packing a memo table whose memo file is missing: + the memo file's name.
 constexpr const char* kPackMemoMissing = "Не найден мемо-файл таблицы, упаковка не выполнена: ";
 // A command found the table's files changed since the view was filled (by

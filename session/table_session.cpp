@@ -145,7 +145,7 @@ Outcome TableSession::RefuseStaleIndexes() const {
 
 Outcome TableSession::ClearStructuralIndexFlag() {
   if (!loaded_) return Refused(Refusal::NoTable);
-  if (read_only_) return Refused(Refusal::ReadOnly);
+  if (IsReadOnly()) return Refused(Refusal::ReadOnly);
   if (!ClearStructuralIndexFlagOf(file_name_, fs_)) {
     Outcome o;
     o.Kind = OutcomeKind::Failed;

@@ -128,7 +128,10 @@ class TableSession {
   std::string GetFieldTitle(int field) const;
   MemoKind GetMemoKind() const { return memo_kind_; }
   // The table can be read but not written.
-  bool IsReadOnly() const { return read_only_; }
+  bool IsReadOnly() const { return read_only_ || reading_only_chosen_; }
+  // The user's choice to only read the table (its index files would go
+  // stale): every write is refused as for a file that cannot be written.
+  void SetReadingOnlyChosen(bool value) { reading_only_chosen_ = value; }
   // The field number of a name (case-insensitive, as stored or shown); 0 for none.
   int FindField(const std::string& name) const;
 
@@ -275,6 +278,7 @@ class TableSession {
   uint32_t record_count_ = 0;
   MemoKind memo_kind_ = MemoKind::None;
   bool read_only_ = false;
+  bool reading_only_chosen_ = false;
   ShownCodePage suggested_ = ShownCodePage::Undecided;
   CodePageReason code_page_reason_ = CodePageReason::Default;
   int code_page_ = kWindowsRussianCodePage;

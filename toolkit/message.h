@@ -126,11 +126,13 @@ constexpr uint32_t kCsDblClks = 0x0008;
 
 // Message box flags and answers.
 constexpr uint32_t kMbOk = 0x00000000;
+constexpr uint32_t kMbYesNoCancel = 0x00000003;
 constexpr uint32_t kMbYesNo = 0x00000004;
 constexpr uint32_t kMbIconQuestion = 0x00000020;
 constexpr uint32_t kMbTaskModal = 0x00002000;
 constexpr uint32_t kMbSetForeground = 0x00010000;
 constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
 constexpr int kIdYes = 6;
 constexpr int kIdNo = 7;
 

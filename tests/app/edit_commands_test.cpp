@@ -5,6 +5,7 @@
 #include "clipboard.h"
 #include "file_memory.h"
 #include "message.h"
+#include "support/index_bytes.h"
 #include "support/peer_lock.h"
 #include "texts.h"
 
@@ -870,6 +871,32 @@ TEST_F(EditCommandsTest, LocksOfAnotherProgramAreToldAndNothingIsWritten) {
   ASSERT_EQ(headless::GetMessageBoxes().size(), 2u);
   EXPECT_EQ(headless::GetMessageBoxes()[0].Text, "Запись занята другой программой");
   EXPECT_EQ(headless::GetMessageBoxes()[1].Text, "Таблица занята другой программой");
+}
+
+// A table whose index files the program does not keep: the first write
+// asks; "No" shows it for reading only, "Yes" writes on without asking
+// again, "Cancel" leaves it all as it was; a load asks afresh.
+TEST_F(EditCommandsTest, TheFirstWriteBesideIndexFilesAsksFirst) {
+  WriteStaff();
+  Write("staff.ntx", test::MakeNtx("NAME", 5, {{"Ann  ", 1}, {"Bob  ", 2}}));
+  const Bytes before = Read("staff.dbf");
+  for (int answer : {kIdCancel, kIdNo}) {
+    Load("staff.dbf");
+    headless::QueueMessageBoxAnswer(answer);
+    headless::ClickButton(*win_->AddButton);
+    ASSERT_EQ(headless::GetMessageBoxes().size(), 1u) << answer;
+    EXPECT_EQ(headless::GetMessageBoxes()[0].Text, texts::kStaleIndexesQuestion);
+    EXPECT_EQ(Read("staff.dbf"), before);
+    EXPECT_EQ(Status(), answer == kIdNo ? "ЧТЕНИЕ" : "OK");
+    headless::ClearMessageBoxes();
+  }
+  Load("staff.dbf");
+  headless::QueueMessageBoxAnswer(kIdYes);
+  EditCell(0, 0, "Zoe");
+  headless::ClickButton(*win_->AddButton);
+  EXPECT_EQ(headless::GetMessageBoxes().size(), 1u);
+  EXPECT_EQ(StoredField(1, 1, 5), "Zoe  ");
+  EXPECT_EQ(win_->TableGrid->RowCount(), 6);
 }
 
 }  // namespace

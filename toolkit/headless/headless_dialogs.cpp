@@ -30,7 +30,8 @@ int ShowMessageBox(const std::string& text, const std::string& caption, unsigned
   auto hook = Dialogs().BoxHook;
   if (hook) hook(Dialogs().Boxes.back());
   // A question nobody answered is answered "No", the answer that changes nothing.
-  if ((flags & kMbYesNo) == 0) return kIdOk;
+  const unsigned buttons = flags & 0xF;
+  if (buttons != kMbYesNo && buttons != kMbYesNoCancel) return kIdOk;
   auto& answers = Dialogs().BoxAnswers;
   if (answers.empty()) return kIdNo;
   const int answer = answers.front();
