@@ -9,7 +9,9 @@
 #include "cli_output.h"
 #include "dbf_check.h"
 #include "dbf_header.h"
+#include "index_check.h"
 #include "index_file.h"
+#include "table_indexes.h"
 #include "memo_blocks.h"
 #include "table_session.h"
 
@@ -262,6 +264,40 @@ int RunInfo(Invocation& run) {
   return 0;
 }
 
+// Every tag of the table's index files walked against its records, read
+// through a table opened for reading only; true when all agree.
+bool CheckIndexes(const std::string& path, const std::string& memo, DbfFileSystem& fs, Output& out) {
+  std::unique_ptr<DbfTable> table = NewDbfTable(path, memo, false, &fs);
+  table->SetReadingOnly(true);
+  table->SetActive(true);
+  if (!table->IsActive()) return true;  // the table's own check told why
+  std::vector<DbfField> fields;
+  for (int f = 1; f <= table->GetFieldCount(); ++f) fields.push_back(table->GetField(f));
+  bool agree = true;
+  for (const FoundIndex& found : FindTableIndexes(path, table->GetHeader(), fields, fs)) {
+    if (found.Missing || !found.Readable) {
+      out.Put(found.File + ": " + (found.Missing ? "announced by the table, missing" : found.Error) + "\n");
+      agree = false;
+      continue;
+    }
+    std::string error;
+    std::unique_ptr<IndexFile> index = OpenIndexFile(found.File, found.Kind, fs, KeyFieldsOf(fields), &error);
+    if (!index) {
+      out.Put(found.File + ": " + error + "\n");
+      agree = false;
+      continue;
+    }
+    for (size_t tag = 0; tag < index->GetTags().size(); ++tag) {
+      for (const IndexTagProblem& p : CheckIndexTag(*index, tag, *table)) {
+        out.Put(found.File + " " + index->GetTags()[tag].Name + ": " +
+                (p.Record > 0 ? "record " + std::to_string(p.Record) + ": " : std::string()) + p.Text + "\n");
+        agree = false;
+      }
+    }
+  }
+  return agree;
+}
+
 int RunCheck(Invocation& run) {
   TableSession session;
   // The memo file is chosen as a load chooses it, without opening anything
@@ -271,7 +307,8 @@ int RunCheck(Invocation& run) {
   Output out;
   for (const DbfProblem& p : problems)
     out.Put((p.Record > 0 ? "record " + std::to_string(p.Record) + ": " : std::string()) + p.Text + "\n");
-  return problems.empty() ? 0 : 1;
+  const bool indexes_agree = CheckIndexes(run.Args[0], memo, session.FileSystem(), out);
+  return problems.empty() && indexes_agree ? 0 : 1;
 }
 
 int RunShow(Invocation& run) {

@@ -222,7 +222,12 @@ TEST_F(CliTest, IndexesAreListedWalkedAndKeepWritesBackUnlessForced) {
   const CliRun refused = Cli("set " + Table() + " 1 NAME Cy");
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.err.find("stale (" + Path("t.ntx") + ")"), std::string::npos) << refused.err;
+  EXPECT_EQ(Cli("check " + Table()).out, "");
   EXPECT_EQ(Cli("set --force " + Table() + " 1 NAME Cy").status, 0);
+  // The key the write left stale is found by the check.
+  const CliRun stale = Cli("check " + Table());
+  EXPECT_EQ(stale.status, 1);
+  EXPECT_EQ(stale.out, Path("t.ntx") + " t: record 1: the record is under the key 'Ann\\x09x', its values give 'Cy'\n");
 
   std::remove(Path("t.ntx").c_str());
   std::fstream table(Path("t.dbf"), std::ios::in | std::ios::out | std::ios::binary);
