@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -22,7 +23,7 @@ std::string Hex(const std::string& bytes) {
 DbfField Field(const char* name, char type, uint32_t offset, uint16_t length, uint8_t decimals = 0,
                uint8_t flags = 0) {
   DbfField f;
-  std::strncpy(reinterpret_cast<char*>(f.Name), name, 10);
+  std::memcpy(f.Name, name, std::min<size_t>(std::strlen(name), 10));
   f.Type = static_cast<uint8_t>(type);
   f.FieldPosition = offset;
   f.Length = length;
