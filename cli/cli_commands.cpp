@@ -113,9 +113,6 @@ std::string CodePageWhy(const TableSession& session, const Invocation& run) {
   return "nothing in the table tells; the default";
 }
 
-// Every tag counts as not maintained until index files are kept up to date.
-constexpr const char* kNotMaintained = "index files are not kept up to date yet";
-
 std::string FileName(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -138,7 +135,7 @@ void PutIndexesJson(std::ostringstream& out, const TableSession& session) {
           << ",\"descending\":" << (tag.Descending ? "true" : "false")
           << ",\"key_length\":" << tag.KeyLength << ",\"key_type\":" << JsonString(std::string(1, tag.KeyType))
           << ",\"collation\":" << JsonString(tag.Collation) << ",\"maintained\":false,\"reason\":"
-          << JsonString(kNotMaintained) << "}";
+          << JsonString(session.GetTagReason(index, tag)) << "}";
     }
     out << "]}";
     first = false;
@@ -159,7 +156,7 @@ void PutIndexesText(std::ostringstream& out, const TableSession& session) {
       if (!tag.ForExpr.empty()) out << "\tFOR " << tag.ForExpr;
       if (tag.Unique) out << "\tunique";
       if (tag.Descending) out << "\tdescending";
-      out << "\t" << tag.Collation << "\tnot maintained: " << kNotMaintained << "\n";
+      out << "\t" << tag.Collation << "\tnot maintained: " << session.GetTagReason(index, tag) << "\n";
     }
   }
 }

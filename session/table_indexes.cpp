@@ -1,5 +1,8 @@
 #include "table_indexes.h"
 
+#include "index_expression.h"
+#include "index_keys.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -144,6 +147,28 @@ std::vector<FoundIndex> FindTableIndexes(const std::string& table_file, const ui
   std::stable_partition(found.begin(), found.end(), [](const FoundIndex& f) { return f.Structural; });
   for (FoundIndex& l : loose) found.push_back(std::move(l));
   return found;
+}
+
+std::string WhyTagNotMaintained(const IndexTagInfo& tag, IndexKind kind, const std::vector<DbfField>& fields,
+                                const uint8_t* header) {
+  IndexTableShape shape;
+  shape.Fields = fields;
+  shape.Version = header[0];
+  shape.CodePage = CodePageOfLanguageDriver(header[29]);
+  const IndexExpression key = ParseIndexExpression(tag.Key, shape);
+  if (!key.IsSupported()) return "key: " + key.GetUnsupportedReason();
+  if (!tag.ForExpr.empty()) {
+    const IndexExpression condition = ParseIndexExpression(tag.ForExpr, shape);
+    if (!condition.IsSupported()) return "FOR condition: " + condition.GetUnsupportedReason();
+  }
+  if (tag.Collation != "MACHINE") return "collation " + tag.Collation + " is not the byte order";
+  const IndexKeyFormat format = kind == IndexKind::Ntx   ? IndexKeyFormat::Ntx
+                                : kind == IndexKind::Ndx ? IndexKeyFormat::Ndx
+                                : kind == IndexKind::Mdx ? IndexKeyFormat::Mdx
+                                                         : IndexKeyFormat::FoxPro;
+  const std::string problem = IndexKeyProblem(key, format);
+  if (!problem.empty()) return problem;
+  return "index files are not kept up to date yet";
 }
 
 }  // namespace tabulon

@@ -29,6 +29,11 @@ struct FoundIndex {
 std::vector<FoundIndex> FindTableIndexes(const std::string& table_file, const uint8_t* header,
                                          const std::vector<DbfField>& fields, DbfFileSystem& fs);
 
+// Why the program does not keep a tag up to date: a key or FOR condition
+// it does not evaluate, a national collation, a key the format cannot hold;
+// failing all those, that no index file is kept yet.
+std::string WhyTagNotMaintained(const IndexTagInfo& tag, IndexKind kind, const std::vector<DbfField>& fields,
+                                const uint8_t* header);
 // The table's fields as an index key sees them.
 std::vector<IndexKeyField> KeyFieldsOf(const std::vector<DbfField>& fields);
 

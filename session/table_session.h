@@ -100,6 +100,10 @@ class TableSession {
   // structural one (or its absence where the header announces it) and the
   // loose ones that belong to it.
   const std::vector<FoundIndex>& GetIndexes() const { return indexes_; }
+  // Why a tag of one of them is not kept up to date.
+  std::string GetTagReason(const FoundIndex& index, const IndexTagInfo& tag) const {
+    return WhyTagNotMaintained(tag, index.Kind, fields_, header_);
+  }
   // Whether a write would leave an index file stale: any index present,
   // readable or not (none is kept up to date yet).
   bool HasIndexesThatGoStale() const;

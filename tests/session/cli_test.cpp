@@ -229,6 +229,11 @@ TEST_F(CliTest, IndexesAreListedWalkedAndKeepWritesBackUnlessForced) {
   EXPECT_EQ(stale.status, 1);
   EXPECT_EQ(stale.out, Path("t.ntx") + " t: record 1: the record is under the key 'Ann\\x09x', its values give 'Cy'\n");
 
+  // A tag whose key the program does not evaluate says why it is not kept.
+  Write("u.ntx", test::MakeNtx("IIF(NAME='A',NAME,NAME)", 8, {{"Cy      ", 1}}));
+  EXPECT_NE(Cli("info --json " + Table()).out.find("\"reason\":\"key: function IIF is not supported\""),
+            std::string::npos);
+  std::remove(Path("u.ntx").c_str());
   std::remove(Path("t.ntx").c_str());
   std::fstream table(Path("t.dbf"), std::ios::in | std::ios::out | std::ios::binary);
   table.seekp(28).put('\x01');
