@@ -99,6 +99,7 @@ void MainWindow::ShowLoaded(const Outcome& loaded) {
   TableGrid->SetTopRow(0);
   TableGrid->SetLeftCol(0);
   TableGrid->SetCurrentCell(0, 0);
+  ShowIndexes();
   // The user goes on with the keys where the records are.
   if (Window->IsVisible()) TableGrid->SetFocus();
   Report(loaded);
@@ -144,9 +145,30 @@ void MainWindow::ReloadTable() {
   Report(reloaded);
 }
 
+void MainWindow::ShowIndexes() {
+  std::string line;
+  for (const FoundIndex& index : Session->IsLoaded() ? Session->GetIndexes() : std::vector<FoundIndex>()) {
+    const size_t cut = index.File.find_last_of("\\/");
+    line += (line.empty() ? texts::kIndexesPrefix : "; ") + index.File.substr(cut == std::string::npos ? 0 : cut + 1);
+    if (index.Missing) {
+      line += texts::kIndexMissing;
+    } else if (!index.Readable) {
+      line += texts::kIndexUnreadable;
+    } else {
+      std::string tags;
+      for (const IndexTagInfo& tag : index.Tags) tags += (tags.empty() ? "" : ", ") + tag.Name;
+      line += " (" + tags + ")";
+    }
+  }
+  if (!line.empty()) line += texts::kIndexesSuffix;
+  IndexLabel->SetText(line);
+  IndexBar->SetVisible(!line.empty());
+}
+
 void MainWindow::ClearTableView() {
   ForgetViewState();
   Window->SetText(texts::kMainCaption);
+  ShowIndexes();
   Session->ForgetShownRows();
   column_fields_.clear();
 }

@@ -208,6 +208,10 @@ void MainWindow::BuildButtonBar() {
   MemoButton = NewBarButton(bar, texts::kMemoButton, 509, 33);
   OemCheckBox = NewCheckBox(ButtonBar.get(), std::string(texts::kOemCheckBox));
   OemCheckBox->SetBounds(137, 3, 72, 22);
+  // Created after the bar, so that it sits just above it, under the table.
+  IndexBar = NewPanel(Window.get(), PanelOptions{Align::Bottom, 24, true});
+  IndexLabel = NewTitleLabel(*IndexBar, "");
+  IndexBar->Hide();
 }
 
 void MainWindow::WireEvents() {

@@ -140,6 +140,9 @@ class MainWindow {
   std::unique_ptr<Label> SearchTitle;
   std::unique_ptr<Panel> ButtonBar;
   std::unique_ptr<Label> StatusLabel;
+  // A line under the table naming its index files, shown when it has any.
+  std::unique_ptr<Panel> IndexBar;
+  std::unique_ptr<Label> IndexLabel;
   std::unique_ptr<Button> ZoomInButton;
   std::unique_ptr<Button> ZoomOutButton;
   std::unique_ptr<Button> DeleteButton;
@@ -204,6 +207,8 @@ class MainWindow {
   // The caption names the table shown and its record count.
   void ShowTableInCaption();
   bool HasMemoFields() const;
+  // The index line says which index files the table has, or goes away.
+  void ShowIndexes();
   // Before a write: where the table has index files a write leaves stale,
   // the first write asks whether to write, only read, or do nothing.
   // False when this write is not to be made.

@@ -74,6 +74,13 @@ constexpr const char* kRecordTooLongLimit = " больше допустимой 
 // date yet: + an index file's name.
 constexpr const char* kStaleIndexes =
     "У таблицы есть индексные файлы, которые программа пока не обновляет; запись не выполнена: ";
+// The line under a table with index files: kIndexesPrefix + each file's
+// name with its tags in brackets (or kIndexMissing, kIndexUnreadable),
+// separated by "; ", + kIndexesSuffix.
+constexpr const char* kIndexesPrefix = "Индексы: ";
+constexpr const char* kIndexMissing = " (объявлен, файла нет)";
+constexpr const char* kIndexUnreadable = " (не читается)";
+constexpr const char* kIndexesSuffix = " — программа их не обновляет.";
 // The first write to a table with such index files: Yes writes and leaves
 // them stale, No shows the table for reading only, Cancel does nothing.
 constexpr const char* kStaleIndexesQuestion =

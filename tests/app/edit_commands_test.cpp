@@ -882,6 +882,8 @@ TEST_F(EditCommandsTest, TheFirstWriteBesideIndexFilesAsksFirst) {
   const Bytes before = Read("staff.dbf");
   for (int answer : {kIdCancel, kIdNo}) {
     Load("staff.dbf");
+    EXPECT_EQ(win_->IndexLabel->GetText(), "Индексы: staff.ntx (staff) — программа их не обновляет.");
+    EXPECT_TRUE(win_->IndexBar->IsVisible());
     headless::QueueMessageBoxAnswer(answer);
     headless::ClickButton(*win_->AddButton);
     ASSERT_EQ(headless::GetMessageBoxes().size(), 1u) << answer;
@@ -897,6 +899,9 @@ TEST_F(EditCommandsTest, TheFirstWriteBesideIndexFilesAsksFirst) {
   EXPECT_EQ(headless::GetMessageBoxes().size(), 1u);
   EXPECT_EQ(StoredField(1, 1, 5), "Zoe  ");
   EXPECT_EQ(win_->TableGrid->RowCount(), 6);
+  std::filesystem::remove(Path("staff.ntx"));
+  Load("staff.dbf");
+  EXPECT_FALSE(win_->IndexBar->IsVisible());
 }
 
 }  // namespace
