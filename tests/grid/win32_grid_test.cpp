@@ -125,8 +125,8 @@ TEST_F(Win32Grid, ClickDoubleClickTypeAndEnterStoreTheText) {
   PostKey(e, VK_RETURN);
   EXPECT_EQ(grid->GetEditor(), nullptr);
   EXPECT_EQ(ends, 1);
-  EXPECT_EQ(seen, "\xA8\xEB\xEA\xE0 7");
-  EXPECT_EQ(grid->GetCell(1, 1).GetText(), "\xA8\xEB\xEA\xE0 7");
+  EXPECT_EQ(seen, "Ёлка 7");
+  EXPECT_EQ(grid->GetCell(1, 1).GetText(), "Ёлка 7");
   EXPECT_FALSE(IsWindowVisible(e));
   EXPECT_EQ(::GetParent(e), H(*grid));  // stays a hidden child of the grid
   EXPECT_EQ(::GetFocus(), H(*grid));

@@ -51,7 +51,7 @@ void Pump() {
 class Win32Form : public ::testing::Test {
  protected:
   void SetUp() override {
-    form = NewForm("\xD4\xEE\xF0\xEC\xE0");  // "Форма"
+    form = NewForm("Форма");
     form->SetPosition(40, 40);
     form->SetClientSize(400, 300);
     form->Show();
@@ -63,7 +63,7 @@ class Win32Form : public ::testing::Test {
 
 TEST_F(Win32Form, HoldsEveryControlKindInWindowsOfTheRightClass) {
   auto panel = NewPanel(form.get(), PanelOptions{Align::Top, 41, true});
-  auto label = NewLabel(panel.get(), "\xCC\xE0\xF1\xEA\xE0:");  // "Маска:"
+  auto label = NewLabel(panel.get(), "Маска:");
   auto button = NewButton(panel.get(), "OK");
   auto check = NewCheckBox(form.get(), "OEM");
   auto edit = NewEdit(form.get());
@@ -73,7 +73,7 @@ TEST_F(Win32Form, HoldsEveryControlKindInWindowsOfTheRightClass) {
   CustomControlOptions co;
   co.ClassName = "TabulonTestGrid";
   auto custom = NewCustomControl(form.get(), co);
-  auto menu = NewMenuBar(*form, {"\xD4\xE0\xE9\xEB", "(", "Open", ")", "Help"});
+  auto menu = NewMenuBar(*form, {"Файл", "(", "Open", ")", "Help"});
 
   EXPECT_EQ(ClassOf(*form), L"TabulonForm");
   EXPECT_EQ(ClassOf(*panel), L"TabulonPanel");
@@ -112,10 +112,10 @@ TEST_F(Win32Form, HoldsEveryControlKindInWindowsOfTheRightClass) {
   EXPECT_GT(label->GetWidth(), 10);
   EXPECT_GT(label->GetHeight(), 5);
 
-  list->AddLine("\xC0\xE1\xE2");  // "Абв"
+  list->AddLine("Абв");
   list->AddLine("two");
   EXPECT_EQ(list->GetCount(), 2);
-  EXPECT_EQ(list->GetLine(0), "\xC0\xE1\xE2");
+  EXPECT_EQ(list->GetLine(0), "Абв");
   list->SetItemIndex(1);
   EXPECT_EQ(list->GetItemIndex(), 1);
   combo->SetItems({"Char", "Memo"});
@@ -127,21 +127,20 @@ TEST_F(Win32Form, HoldsEveryControlKindInWindowsOfTheRightClass) {
   EXPECT_TRUE(check->IsChecked());
 }
 
-TEST_F(Win32Form, EditBoxesCarryWindows1251ThroughTheWideApi) {
+TEST_F(Win32Form, EditBoxesCarryUtf8ThroughTheWideApi) {
   auto edit = NewEdit(form.get());
-  std::string all;
-  for (int b = 0x20; b < 0x100; ++b) all += char(b);
+  const std::string all = "ASCII, Я ё№, é, 中";
   edit->SetText(all);
   EXPECT_EQ(edit->GetText(), all);
-  edit->SetText("\xDF \xB8\xB9");  // "Я ё№"
+  edit->SetText("Я ё№");
   EXPECT_EQ(WindowText(H(*edit)), L"\x042F \x0451\x2116");
 
-  // What the user types arrives as UTF-16 and reads back as 1251; a
-  // character 1251 lacks becomes '?'.
+  // What the user types arrives as UTF-16 and reads back as UTF-8, every
+  // character kept.
   edit->SetText("");
   TypeChar(*edit, L'\x0416');  // Ж
   TypeChar(*edit, L'\x4E2D');
-  EXPECT_EQ(edit->GetText(), "\xC6?");
+  EXPECT_EQ(edit->GetText(), "Ж中");
 }
 
 TEST_F(Win32Form, EditLimitTextCutsTypingButNotTheProgramsText) {
@@ -158,9 +157,9 @@ TEST_F(Win32Form, EditLimitTextCutsTypingButNotTheProgramsText) {
 
   memo->SetMaxLength(100);
   memo->Clear();
-  memo->Append("\xEF\xE5\xF0\xE2\xE0\xFF\r\n");  // "первая"
+  memo->Append("первая\r\n");
   memo->Append("2");
-  EXPECT_EQ(memo->GetText(), "\xEF\xE5\xF0\xE2\xE0\xFF\r\n2");
+  EXPECT_EQ(memo->GetText(), "первая\r\n2");
 }
 
 TEST_F(Win32Form, CustomControlScrollBarsKeepRangePageAndPosition) {
@@ -300,15 +299,15 @@ TEST_F(Win32Form, AListBoxTakesTensOfThousandsOfLinesAtOnce) {
 
 // What Ctrl+C and Ctrl+V go through: Unicode text on the clipboard, so
 // that other programs read the Cyrillic whatever their code page.
-TEST_F(Win32Form, TheClipboardCarriesWindows1251AsUnicode) {
-  ASSERT_TRUE(SetClipboardText("\xCA\xEE\xF2\t1\r\n"));  // "Кот", tab, 1
+TEST_F(Win32Form, TheClipboardCarriesUtf8AsUnicode) {
+  ASSERT_TRUE(SetClipboardText("Кот\t1\r\n"));
   ASSERT_TRUE(OpenClipboard(nullptr));
   HANDLE data = GetClipboardData(CF_UNICODETEXT);
   ASSERT_NE(data, nullptr);
   EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(GlobalLock(data))), L"\u041A\u043E\u0442\t1\r\n");
   GlobalUnlock(data);
   CloseClipboard();
-  // Text another program put there comes back in Windows-1251.
+  // Text another program put there comes back in UTF-8.
   const std::wstring other = L"\u0414\u0430 & no";  // "Да & no"
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (other.size() + 1) * sizeof(wchar_t));
   std::memcpy(GlobalLock(block), other.c_str(), (other.size() + 1) * sizeof(wchar_t));
@@ -317,7 +316,7 @@ TEST_F(Win32Form, TheClipboardCarriesWindows1251AsUnicode) {
   EmptyClipboard();
   SetClipboardData(CF_UNICODETEXT, block);
   CloseClipboard();
-  EXPECT_EQ(GetClipboardText(), "\xC4\xE0 & no");
+  EXPECT_EQ(GetClipboardText(), "Да & no");
 }
 
 TEST_F(Win32Form, ModalShowingDisablesTheOthersUntilTheCloseIsAccepted) {

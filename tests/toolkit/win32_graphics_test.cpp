@@ -82,11 +82,11 @@ TEST_F(Win32Paint, CanvasDrawsTextEdgesAndStretchedCopies) {
   EXPECT_EQ(PixelOf(*host, 79, 39), RGB(0, 0, 255));
 
   c.SetFont(Font("Arial", 10, kRussianCharSet));
-  Size one = c.MeasureText("\xC6");  // "Ж"
+  Size one = c.MeasureText("Ж");
   EXPECT_GT(one.Width, 0);
   EXPECT_GT(one.Height, 0);
   EXPECT_EQ(c.MeasureText("").Height, one.Height);
-  EXPECT_GT(c.MeasureText("\xC6\xC6").Width, one.Width);
+  EXPECT_GT(c.MeasureText("ЖЖ").Width, one.Width);
   c.SetBrushColor(NewRgb(255, 255, 255));
   EXPECT_GT(c.DrawText("&OK", Rect{0, 0, 40, 20}, kDtSingleLine | kDtCenter | kDtVCenter), 0);
 }
@@ -206,7 +206,7 @@ TEST(Win32MessageBox, ShowsCyrillicTextAndIsAnsweredFromTheTestProcess) {
   seen = BoxSeen{};
   UINT_PTR timer = SetTimer(nullptr, 0, 100, LookForBox);
   auto applet = NewApplet("tabulon");
-  applet->ShowMessage("\xD2\xE0\xE1\xEB\xE8\xF6\xE0 \xF3\xEF\xE0\xEA\xEE\xE2\xE0\xED\xE0");  // "Таблица упакована"
+  applet->ShowMessage("Таблица упакована");
   KillTimer(nullptr, timer);
   ASSERT_TRUE(seen.Found);
   EXPECT_EQ(seen.Caption, L"tabulon");
@@ -242,8 +242,8 @@ void CALLBACK LookForFileDialog(HWND, UINT, UINT_PTR, DWORD) {
 TEST(Win32FileDialog, GivesTheChosenPathInUtf8AndKeepsTheNameOnCancel) {
   auto dialog = NewFileDialog();
   dialog->SetMode(FileDialogMode::Save);
-  dialog->SetTitle("\xD4\xE0\xE9\xEB");
-  dialog->SetFilter("\xD2\xE0\xE1\xEB\xE8\xF6\xFB|*.dbf|\xC2\xF1\xE5|*.*");
+  dialog->SetTitle("Файл");
+  dialog->SetFilter("Таблицы|*.dbf|Все|*.*");
   dialog->SetInitialDir("C:\\");
   dialog->SetFileName("old.dbf");
 
