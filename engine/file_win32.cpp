@@ -177,7 +177,10 @@ class Win32FileSystem final : public DbfFileSystem {
     HANDLE h = CreateFileW(Widen(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     auto file = std::make_unique<Win32File>(h);
-    if (mode == DbfOpenMode::ReadWriteShared && !file->TryLock(kOwnWriterLockAt, 1))
+    // Only a writer of ours holding it refuses the open; a share whose
+    // server takes no locks that far out is opened as before.
+    if (mode == DbfOpenMode::ReadWriteShared && !file->TryLock(kOwnWriterLockAt, 1) &&
+        GetLastError() == ERROR_LOCK_VIOLATION)
       return nullptr;
     if (mode == DbfOpenMode::ReadOnlyNoFollow) {
       BY_HANDLE_FILE_INFORMATION info;
