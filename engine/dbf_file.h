@@ -75,7 +75,10 @@ struct DbfFileInfo {
 };
 
 enum class DbfOpenMode {
-  // Existing file, read and write; other processes may read but not write.
+  // Existing file, read and write (tables, memo files). Other programs may
+  // read and write it too, as the xBase programs sharing a table do: the
+  // byte-range locks keep the writes apart. A second writer of this
+  // program is refused.
   ReadWriteShared,
   // Created or replaced, read and write, no sharing.
   Create,
@@ -88,6 +91,9 @@ enum class DbfOpenMode {
   // refused rather than followed, and a FIFO, device or folder there is
   // refused without waiting for a writer (journals found beside a table).
   ReadOnlyNoFollow,
+  // Existing file, read and write; other programs may read but not write
+  // (a journal being finished).
+  ReadWriteExclusive,
 };
 
 // What makes a file the same file under any spelling of its name: device

@@ -556,7 +556,7 @@ bool DbfTable::ResumeRemoval(const std::string& journal_name, DbfStream& journal
       return false;
     done = progress.Done + n;
   }
-  auto writable = fs_.Open(journal_name, DbfOpenMode::ReadWriteShared);
+  auto writable = fs_.Open(journal_name, DbfOpenMode::ReadWriteExclusive);
   uint8_t header[kDbfHeaderSize];
   std::memcpy(header, saved.Header, kDbfHeaderSize);
   PutDbfRecordCount(header, GetDbfRecordCount(saved.Header) - 1);

@@ -138,12 +138,21 @@ class Win32File final : public DbfFile {
   HANDLE handle_;
 };
 
+// A byte this program's writers lock for as long as they hold a table or
+// memo file, so that two of them stay apart as flock keeps them on POSIX;
+// far past any file and every xBase program's lock offsets, and never read.
+constexpr uint64_t kOwnWriterLockAt = uint64_t{1} << 62;
+
 class Win32FileSystem final : public DbfFileSystem {
  public:
   std::unique_ptr<DbfFile> Open(const std::string& path, DbfOpenMode mode) override {
     DWORD access = GENERIC_READ, share = FILE_SHARE_READ, disposition = OPEN_EXISTING;
     switch (mode) {
       case DbfOpenMode::ReadWriteShared:
+        access |= GENERIC_WRITE;
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        break;
+      case DbfOpenMode::ReadWriteExclusive:
         access |= GENERIC_WRITE;
         break;
       case DbfOpenMode::Create:
@@ -168,6 +177,11 @@ class Win32FileSystem final : public DbfFileSystem {
     HANDLE h = CreateFileW(Widen(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     auto file = std::make_unique<Win32File>(h);
+    // Only a writer of ours holding it refuses the open; a share whose
+    // server takes no locks that far out is opened as before.
+    if (mode == DbfOpenMode::ReadWriteShared && !file->TryLock(kOwnWriterLockAt, 1) &&
+        GetLastError() == ERROR_LOCK_VIOLATION)
+      return nullptr;
     if (mode == DbfOpenMode::ReadOnlyNoFollow) {
       BY_HANDLE_FILE_INFORMATION info;
       if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||

@@ -128,6 +128,27 @@ TEST_F(PlatformFileTest, SecondWriterIsRefusedWhileATableIsOpen) {
   other->SetActive(false);
 }
 
+// Another xBase program keeps the table and its memo file open for writing
+// (relying on byte-range locks): the table is written beside it, and the
+// program can open both again meanwhile.
+TEST_F(PlatformFileTest, ATableOpenForWritingInAnotherProgramIsWritten) {
+  const std::string p = Path("shared.dbf"), m = Path("shared.dbt");
+  auto t = NewDbfTable(p, m, true);
+  ASSERT_TRUE(t->CreateTable(p, {"NAME=C4", "NOTE=M"}));
+  const auto peer = [](const std::string& path) {
+    return std::fstream(stdfs::u8path(path), std::ios::in | std::ios::out | std::ios::binary);
+  };
+  std::fstream held[] = {peer(p), peer(m)};
+  t->SetActive(true);
+  EXPECT_TRUE(t->IsActive() && !t->IsReadOnly() && held[0].is_open() && held[1].is_open());
+  EXPECT_TRUE(peer(p).is_open() && peer(m).is_open());
+  t->AppendBlank();
+  t->PostRecord();
+  const uint64_t end = t->HeaderSize() + t->RecordSize() + 1;  // one record, the end mark
+  t->SetActive(false);
+  EXPECT_EQ(Read(p).size(), end);
+}
+
 TEST_F(PlatformFileTest, TableRoundTripWithMemoOnDisk) {
   // A Cyrillic file name, given as UTF-8.
   std::string p = Path("\xd1\x82\xd0\xb5\xd1\x81\xd1\x82.dbf");
