@@ -496,12 +496,11 @@ void DbfTable::RemoveRecord(int32_t n) {
 
 // Takes out the record at the journal's region offset: the records after it
 // move forward one record, from done bytes of the move on, a piece at a
-// time. Each piece is named in the journal (flushed) before it is written,
-// and flushed after, so that a move cut off (killed, or by a power loss) is
-// resumed at a piece whose bytes are still to be found, the new ones where
-// they were written and the old ones one record further on. The journal
-// copies nothing, so the removal costs about one pass over the records
-// after it. Ends with the end-of-data byte and header (the new count).
+// time. Each piece is written to the journal and named there (each step
+// flushed) before it is written over its old place, and flushed after, so
+// that a move cut off (killed, or by a power loss that kept any part of
+// the piece's write) is resumed by writing that piece again whole from the
+// journal. Ends with the end-of-data byte and header (the new count).
 bool DbfTable::MoveRecordsForward(DbfFile& journal, const PackJournal& saved,
                                   const uint8_t* header, uint64_t done, uint64_t sequence) {
   const uint64_t at = saved.RegionOffset;
@@ -513,9 +512,9 @@ bool DbfTable::MoveRecordsForward(DbfFile& journal, const PackJournal& saved,
     piece.resize(n);
     const RemovalProgress progress{++sequence, done, 0};
     if (!DataStream->ReadExactAt(at + record + done, piece.data(), n)) return false;
-    if (!WriteRemovalProgress(journal, {progress.Sequence, done, PieceSum(piece.data(), n)}) ||
-        !journal.Flush() || !DataStream->WriteAt(at + done, piece.data(), n) ||
-        !DataStream->Flush())
+    if (!journal.WriteAt(kRemovalPieceAt, piece.data(), n) || !journal.Flush() ||
+        !WriteRemovalProgress(journal, {progress.Sequence, done, PieceSum(piece.data(), n)}) ||
+        !journal.Flush() || !DataStream->WriteAt(at + done, piece.data(), n) || !DataStream->Flush())
       return false;
     done += n;
   }
@@ -523,36 +522,25 @@ bool DbfTable::MoveRecordsForward(DbfFile& journal, const PackJournal& saved,
          DataStream->Flush();
 }
 
-// Finishes a removal cut off: the piece its journal names last is put
-// together from what reached its new place and what is still at its old
-// one, written whole, and the move goes on from there. False when the
-// piece cannot be found (nothing is written then).
+// Finishes a removal cut off: the piece its journal names last is written
+// again whole from the journal, and the move goes on after it. A journal
+// whose piece no longer sums to the slot's began to take the next piece,
+// which it does only once the named one was written and flushed.
 bool DbfTable::ResumeRemoval(const std::string& journal_name, DbfStream& journal,
                              const PackJournal& saved) {
   RemovalProgress progress;
   if (!ReadRemovalProgress(journal, &progress)) return false;
   const uint64_t at = saved.RegionOffset;
-  const uint64_t record = DecodeDbfHeader(saved.Header).RecordSize;
   const uint64_t moved = RemovalMoveLength(saved);
   uint64_t done = 0;
   if (progress.Sequence != 0) {
     if (progress.Done >= moved) return false;
     const size_t n = static_cast<size_t>(std::min<uint64_t>(kRemovalPiece, moved - progress.Done));
-    std::vector<uint8_t> written(n), old_place(n);
+    std::vector<uint8_t> piece(n);
     size_t got = 0;
-    if (!DataStream->ReadExactAt(at + progress.Done, written.data(), n) ||
-        !DataStream->ReadAt(at + record + progress.Done, old_place.data(), n, &got))
-      return false;
-    size_t reached = n;
-    // Past the end of a file already cut after the move, nothing is left
-    // of the old place: the piece was written whole.
-    if (PieceSum(written.data(), n) != progress.Sum &&
-        (got < n ||
-         !FindWrittenPrefix(written.data(), old_place.data(), n, progress.Sum, &reached)))
-      return false;
-    std::copy(old_place.begin() + static_cast<std::ptrdiff_t>(reached), old_place.end(),
-              written.begin() + static_cast<std::ptrdiff_t>(reached));
-    if (!DataStream->WriteAt(at + progress.Done, written.data(), n) || !DataStream->Flush())
+    if (!journal.ReadAt(kRemovalPieceAt, piece.data(), n, &got)) return false;
+    if (got == n && PieceSum(piece.data(), n) == progress.Sum &&
+        (!DataStream->WriteAt(at + progress.Done, piece.data(), n) || !DataStream->Flush()))
       return false;
     done = progress.Done + n;
   }

@@ -20,6 +20,7 @@ constexpr uint64_t kUntouchedTail = 64 * 1024;
 constexpr uint64_t kTrailerSize = 16;
 constexpr uint64_t kSlotsAt = kPrefixSize + kTrailerSize;  // a removal saves no bytes
 constexpr uint64_t kSlotSize = 32;
+static_assert(kRemovalPieceAt == kSlotsAt + 2 * kSlotSize, "the piece follows the progress slots");
 constexpr uint64_t kPieceBase = 0x9E3779B97F4A7C15ull;
 constexpr uint32_t kMaxNameLength = 255;
 constexpr size_t kChunk = 256 * 1024;
@@ -343,45 +344,6 @@ uint64_t PieceSum(const uint8_t* bytes, size_t n) {
           (PieceWord8(bytes + at + 16) + 1) * kPieceBase + PieceWord8(bytes + at + 24) + 1;
   for (; at < n; at += 8) sum = sum * kPieceBase + PieceWord(bytes + at, n - at) + 1;
   return sum;
-}
-
-bool FindWrittenPrefix(const uint8_t* written, const uint8_t* source, size_t n, uint64_t sum,
-                       size_t* count) {
-  if (n == 0) {
-    *count = 0;
-    return sum == 0;
-  }
-  // The base is odd, so it has an inverse modulo 2^64 (Newton's steps
-  // double the bits that are right): the weights are walked down from the
-  // first word's without keeping them.
-  uint64_t inverse = kPieceBase;
-  for (int i = 0; i < 6; ++i) inverse *= 2 - kPieceBase * inverse;
-  const size_t words = (n + 7) / 8;
-  uint64_t weight = 1, rest = 0;
-  for (size_t k = words; k-- > 0;) {
-    rest += (PieceWord(source + 8 * k, n - 8 * k) + 1) * weight;
-    weight *= kPieceBase;
-  }
-  weight *= inverse;  // the first word's
-  // Word k taken j bytes from written and the rest from source, with the
-  // words before it all written and those after it all from source.
-  uint64_t front = 0;
-  for (size_t k = 0; k < words; ++k, weight *= inverse) {
-    const size_t length = std::min<size_t>(8, n - 8 * k);
-    rest -= (PieceWord(source + 8 * k, length) + 1) * weight;
-    uint8_t mixed[8];
-    std::memcpy(mixed, source + 8 * k, length);
-    for (size_t j = 0;; ++j) {
-      if (front + (PieceWord(mixed, length) + 1) * weight + rest == sum) {
-        *count = 8 * k + j;
-        return true;
-      }
-      if (j == length) break;
-      mixed[j] = written[8 * k + j];
-    }
-    front += (PieceWord(written + 8 * k, length) + 1) * weight;
-  }
-  return false;
 }
 
 bool CopyStreamBytes(DbfStream& from, uint64_t from_at, DbfStream& to, uint64_t to_at,

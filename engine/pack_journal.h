@@ -28,15 +28,19 @@
 //   ..   8  FNV-1a 64 over every byte before it
 //   ..   8  "COMPLETE", written once everything before it is on the disk
 //
-// A removal (kind 1) saves no bytes: the record at the region's offset is
-// taken out by moving the records after it forward one record, a piece at
-// a time, and a removal cut off is finished rather than undone. Before each
-// piece is written, a progress slot after the marker names it (two slots
-// at 112 and 144, used in turn, so that a torn one leaves the other):
+// A removal (kind 1) saves no bytes of the table beforehand: the record at
+// the region's offset is taken out by moving the records after it forward
+// one record, a piece at a time, and a removal cut off is finished rather
+// than undone. Each piece's bytes are first written to the journal at 176
+// and flushed; then a progress slot after the marker names the piece (two
+// slots at 112 and 144, used in turn, so that a torn one leaves the other):
 //    0   8  sequence number (from 1)
 //    8   8  bytes of the move done before this piece
 //   16   8  PieceSum of the piece's bytes
 //   24   8  FNV-1a 64 of the 24 bytes before
+// and only then is the piece written to the table. However little of that
+// write the disk kept, and in whatever order of its pages, the piece is
+// written again whole from the journal.
 #pragma once
 
 #include <cstdint>
@@ -115,17 +119,12 @@ bool WriteRemovalProgress(DbfFile& journal, const RemovalProgress& progress);
 // The last whole progress slot of a removal journal (Sequence 0 when none).
 bool ReadRemovalProgress(DbfStream& journal, RemovalProgress* progress);
 
-// A sum of a piece of a removal's move that can also be taken over a piece
-// whose first bytes come from one place and the rest from another: a
-// polynomial in a fixed odd number, modulo 2^64.
-uint64_t PieceSum(const uint8_t* bytes, size_t n);
+// Where a removal's journal keeps the bytes of the piece being moved.
+constexpr uint64_t kRemovalPieceAt = 176;
 
-// Of a piece whose writing may have been cut off after any number of its
-// bytes: the count of its first bytes that reached written (its new place)
-// when the rest, unwritten, is still found in source (its old place), and
-// the sum of the whole piece is sum. False when no count fits.
-bool FindWrittenPrefix(const uint8_t* written, const uint8_t* source, size_t n, uint64_t sum,
-                       size_t* count);
+// The sum of a piece of a removal's move: a polynomial in a fixed odd
+// number, modulo 2^64.
+uint64_t PieceSum(const uint8_t* bytes, size_t n);
 
 // Copies length bytes from one stream position to another, in pieces.
 bool CopyStreamBytes(DbfStream& from, uint64_t from_at, DbfStream& to, uint64_t to_at,

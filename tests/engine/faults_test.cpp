@@ -611,5 +611,47 @@ TEST(FaultTest, PowerLossLeavesOldOrNewAndBulkWorkFlushesAFewTimes) {
   }
 }
 
+// A removal's piece written over its old place may reach the disk in any
+// part and any order of its pages: with a stretch in its middle never
+// kept, the next open still finishes the removal from the journal.
+TEST(FaultTest, ARemovalPieceKeptInAnyPartIsFinishedFromTheJournal) {
+  const MatrixFlavour& flavour = kMatrixFlavours[0];
+  auto remove = [&](MemoryFileSystem& fs) {
+    auto t = NewDbfTable("t.dbf", flavour.Memo, true, &fs);
+    t->SetActive(true);
+    t->RemoveRecord(2);
+    t->SetActive(false);
+  };
+  MemoryFileSystem clean;
+  WriteMatrixTable(clean, flavour);
+  const std::vector<uint8_t> before = clean.GetFile("t.dbf");
+  const std::vector<std::string> old = MatrixContents(clean, flavour);
+  remove(clean);
+  const std::vector<std::string> removed = MatrixContents(clean, flavour);
+  int torn = 0;
+  for (long n = 1;; ++n) {
+    MemoryFileSystem fs;
+    WriteMatrixTable(fs, flavour);
+    fs.ArmFault(FaultFlush, n, DbfFaultMode::FailPersistent);
+    remove(fs);
+    if (!fs.FaultFired()) break;
+    fs.DisarmFault();
+    // Once the journal is gone the move was flushed whole.
+    if (fs.ListFiles().size() < 2) continue;
+    std::vector<uint8_t> data = fs.GetFile("t.dbf");
+    size_t first = 0, last = std::min(data.size(), before.size());
+    while (first < last && data[first] == before[first]) ++first;
+    while (last > first && data[last - 1] == before[last - 1]) --last;
+    if (last - first < 3) continue;
+    const size_t from = first + (last - first) / 3, to = first + 2 * (last - first) / 3;
+    std::copy(before.begin() + long(from), before.begin() + long(to), data.begin() + long(from));
+    fs.SetFile("t.dbf", data);
+    ++torn;
+    const std::vector<std::string> after = MatrixContents(fs, flavour);
+    EXPECT_TRUE(after == removed || after == old) << "flush " << n;
+  }
+  EXPECT_GT(torn, 0);
+}
+
 }  // namespace
 }  // namespace tabulon
