@@ -138,6 +138,8 @@ void SetLocalTime(const LocalTime& time);  // fixed from now on
 void SetTempFolder(const std::string& folder);
 // What GetProgramArguments gives (none after a reset).
 void SetProgramArguments(const std::vector<std::string>& arguments);
+// What GetListSeparator gives ("," after a reset).
+void SetListSeparator(const std::string& separator);
 
 // --- Drawing ------------------------------------------------------------------------
 enum class CanvasOp : uint8_t { FillRect, FrameRect, DrawText, DrawEdge, DrawFocusRect, Rectangle, CopyRect };
