@@ -32,9 +32,13 @@ constexpr const char* kTableFilter = "Файлы dbf|*.dbf|Все Файлы|*.*
 constexpr const char* kCsvFilter = "Файлы CSV|*.csv|Все Файлы|*.*";
 // The export formats, each a description and pattern pair of the save
 // dialog's filter; SQLite and Excel only where the program writes them.
-constexpr const char* kExportCsvFilter = "CSV (UTF-8)|*.csv";
+// CSV: kExportCsvPrefix + separator + kExportCsvUtf8 or kExportCsvTableCodePage.
+constexpr const char* kExportCsvPrefix = "CSV, разделитель «";
+constexpr const char* kExportCsvUtf8 = "» (UTF-8)|*.csv";
+constexpr const char* kExportCsvTableCodePage = "», в кодировке таблицы|*.csv";
 constexpr const char* kExportJsonFilter = "JSON|*.json";
-constexpr const char* kExportSqlFilter = "Скрипт SQL|*.sql";
+constexpr const char* kExportPostgresFilter = "Скрипт SQL для PostgreSQL|*.sql";
+constexpr const char* kExportSqliteScriptFilter = "Скрипт SQL для SQLite|*.sql";
 constexpr const char* kExportSqliteFilter = "База SQLite|*.sqlite";
 constexpr const char* kExportXlsxFilter = "Книга Excel|*.xlsx";
 
@@ -223,9 +227,6 @@ constexpr const char* kReadOnlyRefused =
 
 // Export and import.
 constexpr const char* kExportNoTable = "Сначала загрузите таблицу, которую нужно выгрузить.";
-constexpr const char* kExportUnknownFormat =
-    "Формат не понятен по расширению имени файла. Выберите .csv, .json или .sql";
-constexpr const char* kExportLibraryFormats = ", .sqlite или .xlsx";
 constexpr const char* kExportWithDeleted = "Выгрузить и записи, помеченные удалёнными?";
 constexpr const char* kExportDone = "Выгрузка завершена, записей: ";  // + count + kIntoFile + file
 constexpr const char* kIntoFile = ". Файл: ";

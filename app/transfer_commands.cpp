@@ -14,7 +14,9 @@
 #include "main_window.h"
 #include "program.h"
 #include "system.h"
+#include "text.h"
 #include "texts.h"
+#include "utf8_length.h"
 
 namespace tabulon {
 
@@ -31,26 +33,63 @@ constexpr uint32_t kOpenOptions =
 constexpr uint32_t kSaveOptions =
     kOfnPathMustExist | kOfnHideReadOnly | kOfnOverwritePrompt | kOfnExplorer | kOfnEnableSizing | kOfnLongNames;
 
-// The extension of path, lower case (ASCII), without the dot.
-std::string ExtensionOf(const std::string& path) {
-  const size_t dot = path.rfind('.');
-  const size_t slash = path.find_last_of("\\/");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
-  std::string ext = path.substr(dot + 1);
-  for (char& c : ext) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return ext;
-}
-
 std::string FileNameOf(const std::string& path) {
   const size_t cut = path.find_last_of("\\/");
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-// CSV takes the user's list separator when it is one a CSV reader knows
-// (";" on Russian systems, where Excel expects it), "," otherwise.
-char CsvSeparator() {
+// What the save dialog's filter offers, in its order.
+enum class ExportFormat { CsvListSeparator, CsvOtherSeparator, CsvTableCodePage, Json, PostgresScript, SqliteScript, Sqlite, Xlsx };
+
+// CSV takes the user's list separator by default when it is one a CSV
+// reader knows (";" on Russian systems, where Excel expects it), "," when
+// it is another; the other of the two is offered beside it.
+char ListSeparator() {
   const std::string listed = GetListSeparator();
-  return listed == ";" || listed == "\t" ? listed[0] : ',';
+  return listed == ";" ? ';' : ',';
+}
+
+char OtherSeparator() { return ListSeparator() == ';' ? ',' : ';'; }
+
+std::string CsvFilter(char separator, const char* suffix) {
+  return texts::kExportCsvPrefix + std::string(1, separator) + suffix;
+}
+
+// The description and pattern pair of a format in the save dialog.
+std::string FormatFilter(ExportFormat format) {
+  switch (format) {
+    case ExportFormat::CsvListSeparator: return CsvFilter(ListSeparator(), texts::kExportCsvUtf8);
+    case ExportFormat::CsvOtherSeparator: return CsvFilter(OtherSeparator(), texts::kExportCsvUtf8);
+    case ExportFormat::CsvTableCodePage: return CsvFilter(ListSeparator(), texts::kExportCsvTableCodePage);
+    case ExportFormat::Json: return texts::kExportJsonFilter;
+    case ExportFormat::PostgresScript: return texts::kExportPostgresFilter;
+    case ExportFormat::SqliteScript: return texts::kExportSqliteScriptFilter;
+    case ExportFormat::Sqlite: return texts::kExportSqliteFilter;
+    case ExportFormat::Xlsx: return texts::kExportXlsxFilter;
+  }
+  return std::string();
+}
+
+// The encoding of a CSV file, told by its start: UTF-8 when every byte
+// beyond ASCII begins a valid sequence (a byte-order mark included);
+// otherwise the Russian code page its words read in, 1251 (what Excel
+// writes on Russian systems) when they say nothing.
+CsvEncoding GuessCsvEncoding(DbfFileSystem& fs, const std::string& path) {
+  constexpr size_t kSample = 64 * 1024;
+  std::unique_ptr<DbfFile> file = fs.Open(path, DbfOpenMode::ReadOnly);
+  std::string sample(kSample, '\0');
+  size_t got = 0;
+  if (!file || !file->Read(&sample[0], sample.size(), &got)) return CsvEncoding::Utf8;
+  sample.resize(got);
+  // A sequence the sample cuts in two is not held against it.
+  const size_t whole = got == kSample ? got - 3 : got;
+  bool utf8 = true;
+  for (size_t i = 0; i < whole && utf8; i += Utf8CharBytes(sample, i))
+    utf8 = uint8_t(sample[i]) < 0x80 || Utf8CharBytes(sample, i) > 1;
+  if (utf8) return CsvEncoding::Utf8;
+  CyrillicEvidence evidence;
+  AddCyrillicEvidence(sample, evidence);
+  return evidence.Oem > evidence.Ansi ? CsvEncoding::Dos866 : CsvEncoding::Windows1251;
 }
 
 }  // namespace
@@ -86,44 +125,48 @@ void MainWindow::ExportTable() {
     Tell(texts::kExportNoTable);
     return;
   }
-  const bool libraries = HasLibraryFormats();
-  std::string filter = std::string(texts::kExportCsvFilter) + "|" + texts::kExportJsonFilter + "|" + texts::kExportSqlFilter;
-  if (libraries) filter += std::string("|") + texts::kExportSqliteFilter + "|" + texts::kExportXlsxFilter;
+  std::vector<ExportFormat> formats = {ExportFormat::CsvListSeparator, ExportFormat::CsvOtherSeparator,
+                                       ExportFormat::CsvTableCodePage, ExportFormat::Json,
+                                       ExportFormat::PostgresScript, ExportFormat::SqliteScript};
+  if (HasLibraryFormats()) formats.insert(formats.end(), {ExportFormat::Sqlite, ExportFormat::Xlsx});
+  std::string filter;
+  for (ExportFormat format : formats) filter += (filter.empty() ? "" : "|") + FormatFilter(format);
   FileDialog->SetMode(FileDialogMode::Save);
   FileDialog->SetOptions(kSaveOptions);
   FileDialog->SetFilter(filter);
+  FileDialog->SetFilterIndex(1);
   // A name typed without extension takes the chosen format's.
   FileDialog->SetDefaultExt("csv");
-  const std::string table_file = Session->GetFileName();
-  const std::string name = ExportTableName(table_file);
+  const std::string name = ExportTableName(Session->GetFileName());
   FileDialog->SetFileName(name + ".csv");
   const bool chosen = FileDialog->Execute();
   const std::string out = FileDialog->GetFileName();
   // The next dialog of the window starts without this name.
   FileDialog->SetFileName("");
   if (!chosen) return;
-  const std::string format = ExtensionOf(out);
+  const int index = FileDialog->GetFilterIndex();
+  const ExportFormat format = index >= 1 && size_t(index) <= formats.size() ? formats[size_t(index) - 1] : formats[0];
 
   std::unique_ptr<ExportSink> sink;
-  if (format == "csv") {
-    CsvOptions csv;
-    csv.Separator = CsvSeparator();
-    sink = NewCsvSink(fs_, out, csv);
-  } else if (format == "json") {
-    sink = NewJsonSink(fs_, out);
-  } else if (format == "sql") {
-    sink = NewSqlSink(fs_, out, name, SqlDialect::Postgres);
-  } else if (format == "sqlite" || format == "db" || format == "sqlite3") {
-    sink = NewSqliteSink(out, name);
-  } else if (format == "xlsx") {
-    sink = NewXlsxSink(out);
-  }
-  if (!sink) {
-    Tell(std::string(texts::kExportUnknownFormat) + (libraries ? texts::kExportLibraryFormats : "") + ".");
-    return;
-  }
-
   ExportOptions options;
+  CsvOptions csv;
+  switch (format) {
+    case ExportFormat::CsvListSeparator:
+    case ExportFormat::CsvTableCodePage:
+    case ExportFormat::CsvOtherSeparator:
+      csv.Separator = format == ExportFormat::CsvOtherSeparator ? OtherSeparator() : ListSeparator();
+      options.TableCodePage = format == ExportFormat::CsvTableCodePage;
+      csv.ByteOrderMark = !options.TableCodePage;
+      sink = NewCsvSink(fs_, out, csv);
+      break;
+    case ExportFormat::Json: sink = NewJsonSink(fs_, out); break;
+    case ExportFormat::PostgresScript: sink = NewSqlSink(fs_, out, name, SqlDialect::Postgres); break;
+    case ExportFormat::SqliteScript: sink = NewSqlSink(fs_, out, name, SqlDialect::Sqlite); break;
+    case ExportFormat::Sqlite: sink = NewSqliteSink(out, name); break;
+    case ExportFormat::Xlsx: sink = NewXlsxSink(out); break;
+  }
+  if (!sink) return;  // offered only where the build writes it
+
   options.WithDeleted = program_.GetApplet().Ask(texts::kExportWithDeleted);
   // Rows marked in the view narrow the export to their records.
   for (int row : TableGrid->GetMarkedRows()) options.Records.push_back(int32_t(row) + 1);
@@ -144,12 +187,14 @@ void MainWindow::ImportTable() {
   FileDialog->SetMode(FileDialogMode::Open);
   FileDialog->SetOptions(kOpenOptions);
   FileDialog->SetFilter(texts::kCsvFilter);
+  FileDialog->SetFilterIndex(1);
   FileDialog->SetDefaultExt("");
   if (!FileDialog->Execute()) return;
   const std::string csv = FileDialog->GetFileName();
 
   std::vector<Outcome> refused;
   ImportOptions options;
+  options.Encoding = GuessCsvEncoding(fs_, csv);
   // A new table takes the code page the view shows tables in.
   options.Oem = OemCheckBox->IsChecked();
   options.OnRowRefused = [&refused](const Outcome& o) { refused.push_back(o); };

@@ -11,10 +11,13 @@ constexpr int kExportItem = 2;
 constexpr int kImportItem = 3;
 const std::string kBom = "\xEF\xBB\xBF";
 
+// "Привет" in code page 866: the table is shown as a DOS one.
+const std::string kOemWord = "\x8F\xE0\xA8\xA2\xA5\xE2";
+
 test::TableSpec Pets() {
   test::TableSpec t;
-  t.Fields = {{"NAME", 'C', 5}, {"AGE", 'N', 3}};
-  t.Records = {" Ann   42", "*Bob    7", " Cyd  -1 "};
+  t.Fields = {{"NAME", 'C', 6}, {"AGE", 'N', 3}};
+  t.Records = {" Ann    42", "*Bob     7", " " + kOemWord + " -1"};
   return t;
 }
 
@@ -24,37 +27,43 @@ using TransferTest = AppTest;
 
 TEST_F(TransferTest, ExportWritesTheChosenRecordsWithTheListSeparator) {
   struct Case {
-    const char* separator;
+    const char* separator;  // the user's list separator
+    int filter_index;       // the format chosen in the dialog (0: the first)
     int deleted_answer;
     int marked_row;  // -1: none
     bool escape;
-    std::string csv;  // empty: no file left
+    std::string out;  // empty: no file left
   } cases[] = {
-      {";", kIdNo, -1, false, kBom + "NAME;AGE\r\nAnn;42\r\nCyd;-1\r\n"},
-      {"|", kIdYes, -1, false, kBom + "NAME,AGE,_DELETED\r\nAnn,42,F\r\nBob,7,T\r\nCyd,-1,F\r\n"},
-      {";", kIdNo, 2, false, kBom + "NAME;AGE\r\nCyd;-1\r\n"},
-      {";", kIdNo, -1, true, ""},
+      {";", 0, kIdNo, -1, false, kBom + "NAME;AGE\r\nAnn;42\r\nПривет;-1\r\n"},
+      {"|", 0, kIdYes, -1, false, kBom + "NAME,AGE,_DELETED\r\nAnn,42,F\r\nBob,7,T\r\nПривет,-1,F\r\n"},
+      {";", 2, kIdNo, 2, false, kBom + "NAME,AGE\r\nПривет,-1\r\n"},
+      {";", 3, kIdNo, -1, false, "NAME;AGE\r\nAnn;42\r\n" + kOemWord + ";-1\r\n"},
+      {";", 4, kIdNo, 0, false, "[\n{\"NAME\":\"Ann\",\"AGE\":42}\n]\n"},
+      {";", 0, kIdNo, -1, true, ""},
   };
   Write("pets.dbf", test::MakeTable(Pets()));
   Load("pets.dbf");
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.csv);
+    SCOPED_TRACE(c.out);
     std::filesystem::remove(Path("pets.csv"));
     headless::ClearMessageBoxes();
     headless::SetListSeparator(c.separator);
     for (int row = 0; row < 3; ++row) win_->TableGrid->MarkRow(row, row == c.marked_row);
     headless::SetKeyDown(kVkEscape, c.escape);
-    headless::QueueFileDialogAnswer(Path("pets.csv"));
+    headless::QueueFileDialogAnswer(Path("pets.csv"), c.filter_index);
     headless::QueueMessageBoxAnswer(c.deleted_answer);
     headless::ChooseMenuItem(*win_->Window, kExportItem);
     headless::SetKeyDown(kVkEscape, false);
     const headless::FileDialogRecord& d = headless::GetFileDialogs().back();
     EXPECT_EQ(d.Mode, FileDialogMode::Save);
-    EXPECT_EQ(d.Filter.rfind("CSV (UTF-8)|*.csv|JSON|*.json|Скрипт SQL|*.sql", 0), 0u);
+    EXPECT_EQ(d.Filter.rfind(std::string("CSV, разделитель «") + (c.separator[0] == ';' ? ";" : ",") +
+                                 "» (UTF-8)|*.csv|CSV, разделитель «" + (c.separator[0] == ';' ? "," : ";"),
+                             0),
+              0u);
     EXPECT_EQ(Status(), "OK");
-    EXPECT_EQ(std::filesystem::exists(Path("pets.csv")), !c.csv.empty());
-    if (!c.csv.empty()) {
-      EXPECT_EQ(Text(Read("pets.csv")), c.csv);
+    EXPECT_EQ(std::filesystem::exists(Path("pets.csv")), !c.out.empty());
+    if (!c.out.empty()) {
+      EXPECT_EQ(Text(Read("pets.csv")), c.out);
     }
     // A question about deleted records, and a word at the end unless cancelled.
     ASSERT_EQ(headless::GetMessageBoxes().size(), c.escape ? 1u : 2u);
@@ -88,7 +97,8 @@ TEST_F(TransferTest, ImportShowsTheNewTableAppendsAndTellsRefusedLines) {
   EXPECT_EQ(win_->TableGrid->RowCount(), 2);
 
   // Without the bad line the same append is done.
-  std::ofstream(Path("more.csv"), std::ios::binary | std::ios::trunc) << "AGE,NAME\r\n5,Лис\r\n";
+  // In code page 1251 with ";", as Excel writes it on Russian systems.
+  std::ofstream(Path("more.csv"), std::ios::binary | std::ios::trunc) << "AGE;NAME\r\n5;\xCB\xE8\xF1\r\n";
   headless::QueueFileDialogAnswer(Path("more.csv"));
   headless::QueueMessageBoxAnswer(kIdYes);
   headless::ChooseMenuItem(*win_->Window, kImportItem);

@@ -128,9 +128,10 @@ struct FileDialogRecord {
   uint32_t Options = 0;
   WindowHandle Owner = nullptr;
 };
-// The next dialog's answer: a path (UTF-8) or nullopt for Cancel. A dialog
+// The next dialog's answer: a path (UTF-8) or nullopt for Cancel, and the
+// filter pair the user chose (1-based; 0 leaves the one shown). A dialog
 // with no answer queued is cancelled.
-void QueueFileDialogAnswer(std::optional<std::string> path);
+void QueueFileDialogAnswer(std::optional<std::string> path, int filter_index = 0);
 const std::vector<FileDialogRecord>& GetFileDialogs();
 
 // --- System services ------------------------------------------------------------
