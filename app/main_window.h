@@ -15,7 +15,6 @@
 // memo editor, the pack), a click on another is refused.
 #pragma once
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -228,9 +227,6 @@ class MainWindow {
   std::string OutcomeText(const Outcome& outcome) const;
   // Why one line of a CSV file was refused, without its line number.
   std::string LineRefusal(const Outcome& outcome) const;
-  // A progress callback for the session's long work: the status shows the
-  // word and the percentage, messages are processed, and Escape stops it.
-  std::function<bool(uint64_t, uint64_t)> ProgressShown(const char* word);
   // A CSV import's refused lines told: their count and the first of them.
   void TellRefusedLines(const std::vector<Outcome>& refused);
   // What a refused value of field f should have been, as a message naming

@@ -227,6 +227,8 @@ constexpr const char* kReadOnlyRefused =
 
 // Export and import.
 constexpr const char* kExportNoTable = "Сначала загрузите таблицу, которую нужно выгрузить.";
+constexpr const char* kExportOverTable =
+    "Выгрузка заменила бы саму таблицу или её мемо-файл. Выберите другое имя.";
 constexpr const char* kExportWithDeleted = "Выгрузить и записи, помеченные удалёнными?";
 constexpr const char* kExportDone = "Выгрузка завершена, записей: ";  // + count + kIntoFile + file
 constexpr const char* kIntoFile = ". Файл: ";

@@ -3,6 +3,7 @@
 // and a CSV file read into a new table or onto the table shown. The
 // session does the work; the window chooses the files, asks what the user
 // wants, shows the progress and lets Escape stop it.
+#include <cctype>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -92,22 +93,62 @@ CsvEncoding GuessCsvEncoding(DbfFileSystem& fs, const std::string& path) {
   return evidence.Oem > evidence.Ansi ? CsvEncoding::Dos866 : CsvEncoding::Windows1251;
 }
 
-}  // namespace
+// Escape during a long work stops it. The table view, which has the focus
+// then, notes the key as it comes; a key held down is seen on its own.
+class EscapeWatch {
+ public:
+  explicit EscapeWatch(Control& view) : view_(view), saved_(view.OnKeyDown) {
+    view.OnKeyDown = [this](Control& sender, int& key, uint32_t shift) {
+      if (key != kVkEscape) {
+        if (saved_) saved_(sender, key, shift);
+        return;
+      }
+      pressed_ = true;
+      key = 0;
+    };
+  }
+  ~EscapeWatch() { view_.OnKeyDown = saved_; }
+  EscapeWatch(const EscapeWatch&) = delete;
+  EscapeWatch& operator=(const EscapeWatch&) = delete;
+  bool Pressed() const { return pressed_ || GetKeyState(kVkEscape) < 0; }
 
-std::function<bool(uint64_t, uint64_t)> MainWindow::ProgressShown(const char* word) {
+ private:
+  Control& view_;
+  std::function<void(Control&, int&, uint32_t)> saved_;
+  bool pressed_ = false;
+};
+
+// The session's progress callback: the status shows the word and the
+// percentage, at most a few times a second; messages are processed so
+// that the window repaints and Escape reaches the watch.
+std::function<bool(uint64_t, uint64_t)> ProgressShown(Label& status, Applet& applet, const EscapeWatch& escape,
+                                                     const char* word) {
   auto shown = std::make_shared<std::chrono::steady_clock::time_point>();
-  return [this, word, shown](uint64_t done, uint64_t total) {
+  return [&status, &applet, &escape, word, shown](uint64_t done, uint64_t total) {
     const auto now = std::chrono::steady_clock::now();
     if (*shown == std::chrono::steady_clock::time_point{} || now - *shown >= kProgressInterval) {
       *shown = now;
       const uint64_t percent = total == 0 ? 100 : done * 100 / total;
-      StatusLabel->SetText(std::string(word) + " " + std::to_string(percent) + "%");
-      StatusLabel->Update();
+      status.SetText(std::string(word) + " " + std::to_string(percent) + "%");
+      status.Update();
     }
-    program_.GetApplet().ProcessMessages();
-    return GetKeyState(kVkEscape) >= 0;
+    applet.ProcessMessages();
+    return !escape.Pressed();
   };
 }
+
+// Whether two paths name the same file as far as their text tells
+// (letters compared without case, as Windows names files).
+bool SamePath(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const char x = a[i] == '\\' ? '/' : a[i], y = b[i] == '\\' ? '/' : b[i];
+    if (x != y && !(std::isalpha(uint8_t(x)) && std::tolower(uint8_t(x)) == std::tolower(uint8_t(y)))) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 void MainWindow::TellRefusedLines(const std::vector<Outcome>& refused) {
   std::string text = texts::kRowsRefusedPrefix + std::to_string(refused.size()) + texts::kRowsRefusedMiddle;
@@ -144,6 +185,11 @@ void MainWindow::ExportTable() {
   // The next dialog of the window starts without this name.
   FileDialog->SetFileName("");
   if (!chosen) return;
+  // Written beside and renamed into place, the export would replace them.
+  if (SamePath(out, Session->GetFileName()) || SamePath(out, Session->GetMemoFileName())) {
+    Tell(texts::kExportOverTable);
+    return;
+  }
   const int index = FileDialog->GetFilterIndex();
   const ExportFormat format = index >= 1 && size_t(index) <= formats.size() ? formats[size_t(index) - 1] : formats[0];
 
@@ -170,7 +216,8 @@ void MainWindow::ExportTable() {
   options.WithDeleted = program_.GetApplet().Ask(texts::kExportWithDeleted);
   // Rows marked in the view narrow the export to their records.
   for (int row : TableGrid->GetMarkedRows()) options.Records.push_back(int32_t(row) + 1);
-  options.OnProgress = ProgressShown(texts::kStatusExport);
+  EscapeWatch escape(*TableGrid);
+  options.OnProgress = ProgressShown(*StatusLabel, program_.GetApplet(), escape, texts::kStatusExport);
   const Outcome o = ::tabulon::ExportTable(*Session, options, *sink);
   SetStatus(texts::kStatusOk);
   // Stopped with Escape: the user knows, and no file was left.
@@ -198,7 +245,8 @@ void MainWindow::ImportTable() {
   // A new table takes the code page the view shows tables in.
   options.Oem = OemCheckBox->IsChecked();
   options.OnRowRefused = [&refused](const Outcome& o) { refused.push_back(o); };
-  options.OnProgress = ProgressShown(texts::kStatusImport);
+  EscapeWatch escape(*TableGrid);
+  options.OnProgress = ProgressShown(*StatusLabel, program_.GetApplet(), escape, texts::kStatusImport);
   auto finish = [&](const Outcome& o) {
     SetStatus(texts::kStatusOk);
     if (o.Reason == Refusal::Cancelled) return false;

@@ -69,6 +69,12 @@ TEST_F(TransferTest, ExportWritesTheChosenRecordsWithTheListSeparator) {
     ASSERT_EQ(headless::GetMessageBoxes().size(), c.escape ? 1u : 2u);
     EXPECT_EQ(headless::GetMessageBoxes()[0].Text, texts::kExportWithDeleted);
   }
+  // Never onto the table itself, whatever the case of its name.
+  const test::Bytes table = Read("pets.dbf");
+  headless::QueueFileDialogAnswer(Path("PETS.DBF"));
+  headless::ChooseMenuItem(*win_->Window, kExportItem);
+  EXPECT_EQ(headless::GetMessageBoxes().back().Text, texts::kExportOverTable);
+  EXPECT_EQ(Read("pets.dbf"), table);
 }
 
 TEST_F(TransferTest, ImportShowsTheNewTableAppendsAndTellsRefusedLines) {
