@@ -230,8 +230,7 @@ constexpr const char* kExportNoTable = "Сначала загрузите таб
 constexpr const char* kExportOverTable =
     "Выгрузка заменила бы саму таблицу или её мемо-файл. Выберите другое имя.";
 constexpr const char* kExportWithDeleted = "Выгрузить и записи, помеченные удалёнными?";
-constexpr const char* kExportDone = "Выгрузка завершена, записей: ";  // + count + kIntoFile + file
-constexpr const char* kIntoFile = ". Файл: ";
+constexpr const char* kExportDone = "Выгрузка завершена, файл записан: ";  // + file name
 // Import: kImportFieldsPrefix + the field lines + kImportRowsPrefix + rows + kImportFieldsSuffix.
 constexpr const char* kImportFieldsPrefix = "Поля новой таблицы:\r\n";
 constexpr const char* kImportRowsPrefix = "\r\nСтрок в файле: ";

@@ -223,8 +223,7 @@ void MainWindow::ExportTable() {
   // Stopped with Escape: the user knows, and no file was left.
   if (o.Reason == Refusal::Cancelled) return;
   if (!Report(o)) return;
-  const size_t records = options.Records.empty() ? Session->GetRecordCount() : options.Records.size();
-  Tell(texts::kExportDone + std::to_string(records) + texts::kIntoFile + FileNameOf(out));
+  Tell(texts::kExportDone + FileNameOf(out));
 }
 
 void MainWindow::ImportTable() {
