@@ -68,18 +68,17 @@ std::string MainWindow::OutcomeText(const Outcome& o) const {
     case Refusal::None: return o.EngineCode != 0 ? EngineMessage(o.EngineCode, o.EngineText) : std::string();
     case Refusal::NoTable:
     case Refusal::NoSuchRecord:
-    case Refusal::NoSuchField:
-    // Export and import are worded by their own commands.
-    case Refusal::Cancelled:
-    case Refusal::CannotRead:
-    case Refusal::CannotWrite:
-    case Refusal::TableExists:
-    case Refusal::UnknownColumn:
-    case Refusal::NoColumns:
+    case Refusal::NoSuchField: return std::string();
+    case Refusal::Cancelled: return texts::kCancelled;
+    case Refusal::CannotRead: return texts::kCannotRead + o.Detail + (o.Text.empty() ? "" : " (" + o.Text + ")");
+    case Refusal::CannotWrite: return texts::kCannotWrite + o.Detail + (o.Text.empty() ? "" : " (" + o.Text + ")");
+    case Refusal::TableExists: return texts::kTableExists + o.Detail;
+    case Refusal::UnknownColumn: return texts::kUnknownColumn + o.Detail;
+    case Refusal::NoColumns: return texts::kNoColumns;
     case Refusal::UnclosedQuote:
     case Refusal::ValueCount:
-    case Refusal::TextTooLong:
-    case Refusal::RowsRefused: return std::string();
+    case Refusal::TextTooLong: return texts::kLinePrefix + row + ": " + LineRefusal(o);
+    case Refusal::RowsRefused: return texts::kRowsRefusedPrefix + std::to_string(o.Size) + texts::kRowsRefusedMiddle;
     case Refusal::ReadOnly: return texts::kReadOnlyRefused;
     case Refusal::TableChanged: return texts::kTableChanged;
     case Refusal::Locked: return o.Record > 0 ? texts::kRecordLocked : texts::kTableLocked;
@@ -108,6 +107,21 @@ std::string MainWindow::OutcomeText(const Outcome& o) const {
              std::to_string(o.Limit);
   }
   return std::string();
+}
+
+std::string MainWindow::LineRefusal(const Outcome& o) const {
+  switch (o.Reason) {
+    case Refusal::UnclosedQuote: return texts::kUnclosedQuote;
+    case Refusal::ValueCount:
+      return texts::kValueCountPrefix + std::to_string(o.Size) + texts::kValueCountMiddle + std::to_string(o.Limit) + ".";
+    case Refusal::TextTooLong: {
+      const std::string name = o.Field >= 1 && o.Field <= Session->GetFieldCount() ? Session->GetFieldTitle(o.Field)
+                                                                                    : std::to_string(o.Field);
+      return texts::kFieldPrefix + name + texts::kTextTooLongPrefix + std::to_string(o.Size) +
+             texts::kTextTooLongMiddle + std::to_string(o.Limit) + ".";
+    }
+    default: return OutcomeText(o);
+  }
 }
 
 bool MainWindow::Report(const Outcome& o) {

@@ -129,6 +129,7 @@ bool MainWindow::ChooseTableFile(FileDialogMode mode) {
   FileDialog->SetOptions(mode == FileDialogMode::Open ? kTableDialogOptions
                                                       : kTableDialogOptions & ~kOfnFileMustExist);
   FileDialog->SetFilter(texts::kTableFilter);
+  FileDialog->SetFilterIndex(1);
   FileDialog->SetDefaultExt("");  // a name without extension is used as typed
   return FileDialog->Execute();
 }

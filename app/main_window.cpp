@@ -215,13 +215,15 @@ void MainWindow::BuildButtonBar() {
 }
 
 void MainWindow::WireEvents() {
-  MainMenu->OnItemClick = [this](MenuBar&, int index) {
-    switch (index) {
-      case 1: LoadTable(); break;
-      case 2: ShowHelp(); break;
-      case 3: ShowAbout(); break;
-      default: break;
-    }
+  // Items are told apart by their captions, wherever the template puts them.
+  MainMenu->OnItemClick = [this](MenuBar& menu, int index) {
+    if (index < 0 || size_t(index) >= menu.GetItems().size()) return;
+    const std::string& item = menu.GetItems()[size_t(index)].Caption;
+    if (item == texts::kLoadItem) LoadTable();
+    else if (item == texts::kExportItem) ExportTable();
+    else if (item == texts::kImportItem) ImportTable();
+    else if (item == texts::kHelpItem) ShowHelp();
+    else if (item == texts::kAboutItem) ShowAbout();
   };
   TableGrid->OnResize = [this](Control&) { SpreadColumns(); };
   // The view shows the table's records as the file holds them when drawn.

@@ -108,6 +108,12 @@ class MainWindow {
   XLGridEditor BeginFieldEdit(int col, int row);
   void CreateNewTable();
 
+  // Export and import (transfer_commands.cpp): the loaded table out to a
+  // file of a format its extension names, and a CSV file into a new table
+  // or onto the table shown.
+  void ExportTable();
+  void ImportTable();
+
   // The field (1-based) that table view column col shows.
   int FieldOfColumn(int col) const;
   // A command is running (and may be processing pending messages).
@@ -224,6 +230,10 @@ class MainWindow {
   bool Report(const Outcome& outcome);
   // A command's outcome in the user's words (UTF-8).
   std::string OutcomeText(const Outcome& outcome) const;
+  // Why one line of a CSV file was refused, without its line number.
+  std::string LineRefusal(const Outcome& outcome) const;
+  // A CSV import's refused lines told: their count and the first of them.
+  void TellRefusedLines(const std::vector<Outcome>& refused);
   // What a refused value of field f should have been, as a message naming
   // the field as its column is titled.
   std::string ValueRefusal(int field) const;

@@ -18,10 +18,29 @@ constexpr const char* kHelpCaption = "Справка";
 constexpr const char* kAboutCaption = "О программе";
 
 // The menu bar template: "(" and ")" open and close a submenu.
-constexpr const char* kMenuTemplate[] = {"Файл", "(", "Заерузить", ")", "Справка", "О программе"};
+constexpr const char* kMenuTemplate[] = {"Файл",    "(",       "Заерузить", "Экспорт…",
+                                         "Импорт…", ")", "Справка",   "О программе"};
+// The items the menu's clicks are told apart by.
+constexpr const char* kLoadItem = "Заерузить";
+constexpr const char* kExportItem = "Экспорт…";
+constexpr const char* kImportItem = "Импорт…";
+constexpr const char* kHelpItem = "Справка";
+constexpr const char* kAboutItem = "О программе";
 
 // File dialogs.
 constexpr const char* kTableFilter = "Файлы dbf|*.dbf|Все Файлы|*.*";
+constexpr const char* kCsvFilter = "Файлы CSV|*.csv|Все Файлы|*.*";
+// The export formats, each a description and pattern pair of the save
+// dialog's filter; SQLite and Excel only where the program writes them.
+// CSV: kExportCsvPrefix + separator + kExportCsvUtf8 or kExportCsvTableCodePage.
+constexpr const char* kExportCsvPrefix = "CSV, разделитель «";
+constexpr const char* kExportCsvUtf8 = "» (UTF-8)|*.csv";
+constexpr const char* kExportCsvTableCodePage = "», в кодировке таблицы|*.csv";
+constexpr const char* kExportJsonFilter = "JSON|*.json";
+constexpr const char* kExportPostgresFilter = "Скрипт SQL для PostgreSQL|*.sql";
+constexpr const char* kExportSqliteScriptFilter = "Скрипт SQL для SQLite|*.sql";
+constexpr const char* kExportSqliteFilter = "База SQLite|*.sqlite";
+constexpr const char* kExportXlsxFilter = "Книга Excel|*.xlsx";
 
 // Buttons, labels and check boxes.
 constexpr const char* kAddButton = "+";
@@ -59,6 +78,9 @@ constexpr const char* kStatusError = "ERROR";
 constexpr const char* kStatusSearch = "ПОИСК";
 // Shown instead of "OK" while the table is open for reading only.
 constexpr const char* kStatusReadOnly = "ЧТЕНИЕ";
+// During an export or import, + " " + percent + "%".
+constexpr const char* kStatusExport = "ЭКСПОРТ";
+constexpr const char* kStatusImport = "ИМПОРТ";
 
 // Messages.
 constexpr const char* kEnterNamePrefix = "Введите имя для ";         // + row + kColumnSuffix
@@ -209,6 +231,40 @@ constexpr const char* kPackClearedPrefix = "Очищены ссылки на м�
 // locked or read-only file).
 constexpr const char* kReadOnlyRefused =
     "Таблица открыта только для чтения: изменения в неё не записываются.";
+
+// Export and import.
+constexpr const char* kExportNoTable = "Сначала загрузите таблицу, которую нужно выгрузить.";
+constexpr const char* kExportOverTable =
+    "Выгрузка заменила бы саму таблицу или её мемо-файл. Выберите другое имя.";
+constexpr const char* kExportWithDeleted = "Выгрузить и записи, помеченные удалёнными?";
+constexpr const char* kExportDone = "Выгрузка завершена, файл записан: ";  // + file name
+// Import: kImportFieldsPrefix + the field lines + kImportRowsPrefix + rows + kImportFieldsSuffix.
+constexpr const char* kImportFieldsPrefix = "Поля новой таблицы:\r\n";
+constexpr const char* kImportRowsPrefix = "\r\nСтрок в файле: ";
+constexpr const char* kImportFieldsSuffix = ". Создать таблицу?";
+// With a table shown: + its name + kImportAppendSuffix.
+constexpr const char* kImportAppendPrefix = "Добавить строки файла в показанную таблицу ";
+constexpr const char* kImportAppendSuffix = "?\r\n\r\nНет — создать из файла новую таблицу.";
+constexpr const char* kImportAppended = "Добавлено записей: ";
+// Lines refused: kRowsRefusedPrefix + count + kRowsRefusedMiddle, then the
+// first of them, each kLinePrefix + line + ": " + reason.
+constexpr const char* kRowsRefusedPrefix = "Строк отклонено: ";
+constexpr const char* kRowsRefusedMiddle = ". Ничего не записано.";
+constexpr const char* kLinePrefix = "Строка ";
+constexpr const char* kCancelled = "Работа прервана, ничего не записано.";
+constexpr const char* kCannotRead = "Файл не читается: ";    // + file (+ " (" + why + ")")
+constexpr const char* kCannotWrite = "Файл не записан: ";  // + file (+ " (" + why + ")")
+constexpr const char* kTableExists =
+    "Таблица с таким именем уже есть, импорт её не заменяет; ничего не записано: ";  // + table
+constexpr const char* kUnknownColumn = "В таблице нет поля для столбца файла: ";       // + column
+constexpr const char* kNoColumns = "В файле нет строки заголовка с именами столбцов.";
+constexpr const char* kUnclosedQuote = "кавычка открыта и не закрыта.";
+// kValueCountPrefix + values + kValueCountMiddle + columns + ".".
+constexpr const char* kValueCountPrefix = "значений ";
+constexpr const char* kValueCountMiddle = ", а столбцов в заголовке ";
+// kFieldPrefix + name + kTextTooLongPrefix + characters + kTextTooLongMiddle + the field's size + ".".
+constexpr const char* kTextTooLongPrefix = ": знаков ";
+constexpr const char* kTextTooLongMiddle = ", а поле вмещает ";
 
 // The help and about window texts, lines ended by CR LF.
 std::string HelpText();

@@ -47,6 +47,10 @@ std::unique_ptr<ExportSink> NewSqliteSink(const std::string& path, const std::st
 // records than a sheet holds continue on further sheets.
 std::unique_ptr<ExportSink> NewXlsxSink(const std::string& path);
 
+// Whether this build writes SQLite and XLSX (their writers are not null),
+// so that a front end offers those formats only where they work.
+bool HasLibraryFormats();
+
 // The name of the table an export makes of a table file: its name without
 // folder and extension.
 std::string ExportTableName(const std::string& table_file);

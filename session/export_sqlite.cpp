@@ -113,6 +113,9 @@ class SqliteSink final : public ExportSink {
 
 }  // namespace
 
+// Linked with export_xlsx.cpp: both libraries or neither.
+bool HasLibraryFormats() { return true; }
+
 std::unique_ptr<ExportSink> NewSqliteSink(const std::string& path, const std::string& table) {
   return std::make_unique<SqliteSink>(path, table);
 }

@@ -41,6 +41,10 @@ class FileDialog {
   uint32_t GetOptions() const { return options_; }
   void SetOwner(WindowHandle owner) { owner_ = owner; }
   WindowHandle GetOwner() const { return owner_; }
+  // The filter pair chosen (1-based, as the platform counts them): the one
+  // shown on entry, and the user's choice after Execute.
+  void SetFilterIndex(int index) { filter_index_ = index; }
+  int GetFilterIndex() const { return filter_index_; }
   void SetMode(FileDialogMode mode) { mode_ = mode; }
   FileDialogMode GetMode() const { return mode_; }
 
@@ -57,6 +61,7 @@ class FileDialog {
   uint32_t options_ = kOfnHideReadOnly | kOfnExplorer | kOfnEnableSizing;
   WindowHandle owner_ = nullptr;
   FileDialogMode mode_ = FileDialogMode::Open;
+  int filter_index_ = 1;
 };
 
 std::unique_ptr<FileDialog> NewFileDialog();

@@ -1,5 +1,6 @@
 // System services: local time, the temporary-files folder, the path of
-// the program's own executable and the arguments it was started with.
+// the program's own executable, the arguments it was started with and the
+// user's list separator.
 #pragma once
 
 #include <string>
@@ -27,5 +28,8 @@ std::string GetProgramPath();
 // The arguments after the program's name (UTF-8), as the shell or Windows
 // gave them: a file opened with the program arrives as the first.
 std::vector<std::string> GetProgramArguments();
+// The user's list separator (UTF-8), as the regional settings give it:
+// ";" on Russian systems, "," on most others.
+std::string GetListSeparator();
 
 }  // namespace tabulon

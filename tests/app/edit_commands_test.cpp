@@ -838,7 +838,7 @@ TEST_F(EditCommandsTest, AMenuCommandWritesAnEditInProgressFirst) {
   headless::PressKey(*w.TableGrid, kVkF2);
   w.TextCellEditor->SetText("Dora");
   headless::QueueModalAction([](Form& modal) { headless::PressCloseBox(modal); });
-  headless::ChooseMenuItem(*w.Window, 2);  // "Справка"
+  headless::ChooseMenuItem(*w.Window, 4);  // "Справка"
   EXPECT_EQ(w.TableGrid->GetEditor(), nullptr);
   EXPECT_EQ(StoredField(4, 1, 5), "Dora ");
   w.TableGrid->SetCurrentCell(0, 2);

@@ -49,14 +49,16 @@ TEST_F(MainWindowTest, StartsWithAnEmptyViewAndTheNewTableArea) {
   EXPECT_EQ(w.SavedColWidth, 0);
   EXPECT_EQ(w.SavedRowHeight, 0);
 
-  // The menu: "Файл" opens the submenu holding the load item only.
+  // The menu: "Файл" opens the submenu of the load, export and import items.
   const auto& items = w.MainMenu->GetItems();
-  ASSERT_EQ(items.size(), 4u);
+  ASSERT_EQ(items.size(), 6u);
   EXPECT_TRUE(items[0].HasSubmenu);
-  EXPECT_EQ(items[1].Parent, 0);
+  for (int i : {1, 2, 3}) EXPECT_EQ(items[size_t(i)].Parent, 0);
   EXPECT_EQ(items[1].Caption, "Заерузить");
-  EXPECT_EQ(items[2].Parent, -1);
-  EXPECT_EQ(items[3].Parent, -1);
+  EXPECT_EQ(items[2].Caption, "Экспорт…");
+  EXPECT_EQ(items[3].Caption, "Импорт…");
+  EXPECT_EQ(items[4].Parent, -1);
+  EXPECT_EQ(items[5].Parent, -1);
 
   // The dialog starts in the program's folder and belongs to the window.
   const std::string folder = w.FileDialog->GetInitialDir();
@@ -126,7 +128,7 @@ TEST_F(MainWindowTest, HelpAndAboutOpenAnyNumberOfTimes) {
   EXPECT_EQ(help.HelpText->GetBounds(), (Rect{0, 0, 458, 374}));
 
   for (int round = 0; round < 2; ++round) {
-    for (auto [index, form] : {std::pair<int, Form*>{2, help.Window.get()}, {3, about.Window.get()}}) {
+    for (auto [index, form] : {std::pair<int, Form*>{4, help.Window.get()}, {5, about.Window.get()}}) {
       bool was_shown = false;
       headless::QueueModalAction([&, f = form](Form& modal) {
         was_shown = &modal == f && f->IsVisible() && !headless::IsWindowEnabled(*win_->Window);

@@ -68,7 +68,7 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         script.step = 5;
         break;
       }
-      PostMessageW(H(*main.Window), WM_COMMAND, MenuBar::kMenuCommandBase + 2, 0);  // "Справка"
+      PostMessageW(H(*main.Window), WM_COMMAND, MenuBar::kMenuCommandBase + 4, 0);  // "Справка"
       ++script.step;
       break;
     case 3:

@@ -13,7 +13,8 @@ struct DialogState {
   std::vector<headless::MessageBoxRecord> Boxes;
   std::function<void(const headless::MessageBoxRecord&)> BoxHook;
   std::deque<int> BoxAnswers;
-  std::deque<std::optional<std::string>> Answers;
+  // A path (none: Cancel) and the filter pair chosen (0: as shown).
+  std::deque<std::pair<std::optional<std::string>, int>> Answers;
   std::vector<headless::FileDialogRecord> Dialogs;
 };
 
@@ -48,10 +49,11 @@ bool FileDialog::Execute() {
                                                          default_ext_, options_, owner_});
   auto& answers = Dialogs().Answers;
   if (answers.empty()) return false;
-  std::optional<std::string> answer = answers.front();
+  const auto [answer, filter_index] = answers.front();
   answers.pop_front();
   if (!answer) return false;
   file_name_ = *answer;
+  if (filter_index > 0) filter_index_ = filter_index;
   return true;
 }
 
@@ -60,7 +62,9 @@ namespace headless {
 const std::vector<MessageBoxRecord>& GetMessageBoxes() { return Dialogs().Boxes; }
 void ClearMessageBoxes() { Dialogs().Boxes.clear(); }
 void SetMessageBoxHook(std::function<void(const MessageBoxRecord&)> hook) { Dialogs().BoxHook = std::move(hook); }
-void QueueFileDialogAnswer(std::optional<std::string> path) { Dialogs().Answers.push_back(std::move(path)); }
+void QueueFileDialogAnswer(std::optional<std::string> path, int filter_index) {
+  Dialogs().Answers.emplace_back(std::move(path), filter_index);
+}
 const std::vector<FileDialogRecord>& GetFileDialogs() { return Dialogs().Dialogs; }
 void ResetDialogs() { Dialogs() = DialogState{}; }
 

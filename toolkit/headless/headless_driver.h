@@ -128,9 +128,10 @@ struct FileDialogRecord {
   uint32_t Options = 0;
   WindowHandle Owner = nullptr;
 };
-// The next dialog's answer: a path (UTF-8) or nullopt for Cancel. A dialog
+// The next dialog's answer: a path (UTF-8) or nullopt for Cancel, and the
+// filter pair the user chose (1-based; 0 leaves the one shown). A dialog
 // with no answer queued is cancelled.
-void QueueFileDialogAnswer(std::optional<std::string> path);
+void QueueFileDialogAnswer(std::optional<std::string> path, int filter_index = 0);
 const std::vector<FileDialogRecord>& GetFileDialogs();
 
 // --- System services ------------------------------------------------------------
@@ -138,6 +139,8 @@ void SetLocalTime(const LocalTime& time);  // fixed from now on
 void SetTempFolder(const std::string& folder);
 // What GetProgramArguments gives (none after a reset).
 void SetProgramArguments(const std::vector<std::string>& arguments);
+// What GetListSeparator gives ("," after a reset).
+void SetListSeparator(const std::string& separator);
 
 // --- Drawing ------------------------------------------------------------------------
 enum class CanvasOp : uint8_t { FillRect, FrameRect, DrawText, DrawEdge, DrawFocusRect, Rectangle, CopyRect };

@@ -17,6 +17,7 @@ struct SystemState {
   LocalTime Time;
   std::string TempFolder;
   std::vector<std::string> Arguments;
+  std::string ListSeparator = ",";
 };
 
 SystemState& System() {
@@ -74,9 +75,13 @@ std::string GetProgramPath() {
 
 std::vector<std::string> GetProgramArguments() { return System().Arguments; }
 
+std::string GetListSeparator() { return System().ListSeparator; }
+
 namespace headless {
 
 void SetProgramArguments(const std::vector<std::string>& arguments) { System().Arguments = arguments; }
+
+void SetListSeparator(const std::string& separator) { System().ListSeparator = separator; }
 
 void SetLocalTime(const LocalTime& time) {
   System().FixedTime = true;

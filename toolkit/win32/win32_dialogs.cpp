@@ -38,7 +38,7 @@ bool FileDialog::Execute() {
   ofn.lStructSize = sizeof(ofn);
   ofn.hwndOwner = AsHwnd(owner_);
   ofn.lpstrFilter = filter_.empty() ? nullptr : filter.c_str();
-  ofn.nFilterIndex = 1;
+  ofn.nFilterIndex = DWORD(filter_index_ > 0 ? filter_index_ : 1);
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = DWORD(file.size());
   ofn.lpstrInitialDir = dir.empty() ? nullptr : dir.c_str();
@@ -48,6 +48,7 @@ bool FileDialog::Execute() {
   BOOL chosen = mode_ == FileDialogMode::Save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
   if (!chosen) return false;
   file_name_ = WideToUtf8(file.data());
+  filter_index_ = int(ofn.nFilterIndex);
   return true;
 }
 

@@ -1,5 +1,5 @@
-// Local time, the temporary-files folder, the program's own path and its
-// arguments.
+// Local time, the temporary-files folder, the program's own path, its
+// arguments and the user's list separator.
 #include <vector>
 
 #include "system.h"
@@ -40,6 +40,12 @@ std::string GetProgramPath() {
     if (n < buffer.size()) return WideToUtf8(buffer.data());
     buffer.resize(buffer.size() * 2);
   }
+}
+
+std::string GetListSeparator() {
+  wchar_t separator[8] = {};  // at most three characters and the end
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLIST, separator, 8) == 0) return ",";
+  return WideToUtf8(separator);
 }
 
 }  // namespace tabulon
