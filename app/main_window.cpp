@@ -211,6 +211,10 @@ void MainWindow::BuildButtonBar() {
   // Created after the bar, so that it sits just above it, under the table.
   IndexBar = NewPanel(Window.get(), PanelOptions{Align::Bottom, 24, true});
   IndexLabel = NewTitleLabel(*IndexBar, "");
+  // As wide as the bar, whatever the text: a measured width may fall short
+  // of the drawn one by a character.
+  IndexLabel->SetAutoSize(false);
+  IndexLabel->SetBounds(8, 6, std::max(0, IndexBar->GetClientSize().Width - 16), 16);
   IndexBar->Hide();
 }
 
