@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "main_window.h"
+#include "program.h"
 #include "text.h"
 #include "texts.h"
 
@@ -99,6 +100,7 @@ void MainWindow::ShowLoaded(const Outcome& loaded) {
   TableGrid->SetTopRow(0);
   TableGrid->SetLeftCol(0);
   TableGrid->SetCurrentCell(0, 0);
+  OfferToClearMissingIndexFlag();
   ShowIndexes();
   // The user goes on with the keys where the records are.
   if (Window->IsVisible()) TableGrid->SetFocus();
@@ -144,6 +146,14 @@ void MainWindow::ReloadTable() {
   }
   FillGrid();
   Report(reloaded);
+}
+
+void MainWindow::OfferToClearMissingIndexFlag() {
+  bool missing = false;
+  for (const FoundIndex& index : Session->GetIndexes()) missing = missing || (index.Structural && index.Missing);
+  if (!missing || Session->IsReadOnly() || !program_.GetApplet().Ask(texts::kClearStructuralFlagQuestion)) return;
+  // One byte of the header; the programs that own the table open it again.
+  Report(Session->ClearStructuralIndexFlag());
 }
 
 void MainWindow::ShowIndexes() {

@@ -213,6 +213,9 @@ class MainWindow {
   // The caption names the table shown and its record count.
   void ShowTableInCaption();
   bool HasMemoFields() const;
+  // A structural index the header announces and nobody finds makes the
+  // applications that own the table refuse it: the user may clear the flag.
+  void OfferToClearMissingIndexFlag();
   // The index line says which index files the table has, or goes away.
   void ShowIndexes();
   // Before a write: where the table has index files a write leaves stale,

@@ -103,6 +103,10 @@ constexpr const char* kIndexesPrefix = "Индексы: ";
 constexpr const char* kIndexMissing = " (объявлен, файла нет)";
 constexpr const char* kIndexUnreadable = " (не читается)";
 constexpr const char* kIndexesSuffix = " — программа их не обновляет.";
+// A structural index announced by the header but missing (Yes clears the flag).
+constexpr const char* kClearStructuralFlagQuestion =
+    "Заголовок таблицы объявляет структурный индекс (.cdx или .mdx), но его файла нет; программы, "
+    "которым принадлежит таблица, её не откроют. Снять этот признак в заголовке?";
 // The first write to a table with such index files: Yes writes and leaves
 // them stale, No shows the table for reading only, Cancel does nothing.
 constexpr const char* kStaleIndexesQuestion =

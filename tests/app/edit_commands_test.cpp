@@ -902,6 +902,24 @@ TEST_F(EditCommandsTest, TheFirstWriteBesideIndexFilesAsksFirst) {
   std::filesystem::remove(Path("staff.ntx"));
   Load("staff.dbf");
   EXPECT_FALSE(win_->IndexBar->IsVisible());
+
+  // A structural index announced and missing: the load offers to clear the
+  // flag; "No" keeps the byte, "Yes" clears it alone.
+  Bytes flagged = Read("staff.dbf");
+  flagged[28] = 1;
+  Write("staff.dbf", flagged);
+  for (int answer : {kIdNo, kIdYes}) {
+    headless::ClearMessageBoxes();
+    headless::QueueMessageBoxAnswer(answer);
+    Load("staff.dbf");
+    ASSERT_EQ(headless::GetMessageBoxes().size(), 1u);
+    EXPECT_EQ(headless::GetMessageBoxes()[0].Text, texts::kClearStructuralFlagQuestion);
+    Bytes now = Read("staff.dbf");
+    EXPECT_EQ(now[28], answer == kIdYes ? 0 : 1);
+    now[28] = 1;
+    EXPECT_EQ(now, flagged);
+  }
+  EXPECT_FALSE(win_->IndexBar->IsVisible());
 }
 
 }  // namespace
