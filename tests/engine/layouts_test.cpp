@@ -24,16 +24,16 @@ const std::string kLongName = "CUSTOMER_POSTAL_ADDRESS_LINE_ONE";  // 32 letters
 
 TEST(LayoutsTest, Dbase7TablesAreReadEditedAppendedAndPacked) {
   // NAME C4, ID + (next 3), COUNT I, RATE O, STAMP @, NOTE M10.
-  test::Dbase7Spec spec;
-  spec.Fields = {{kLongName, 'C', 4}, {"ID", '+', 4}, {"COUNT", 'I', 4},
+  test::Dbase7Layout layout;
+  layout.Fields = {{kLongName, 'C', 4}, {"ID", '+', 4}, {"COUNT", 'I', 4},
                  {"RATE", 'O', 8},    {"STAMP", '@', 8}, {"NOTE", 'M', 10}};
-  spec.NextAutoincrement = {0, 3};
+  layout.NextAutoincrement = {0, 3};
   const std::string stamp = Hex("42 CC B2 0E 03 40 DF 00");  // 16.08.2000 17:21:41
-  spec.Records = {" ann " + Hex("80 00 00 01 80 00 00 07 BF F8 00 00 00 00 00 00") + stamp + "         1",
+  layout.Records = {" ann " + Hex("80 00 00 01 80 00 00 07 BF F8 00 00 00 00 00 00") + stamp + "         1",
                   " bob " + Hex("80 00 00 02 7F FF FF FF 40 07 FF FF FF FF FF FF") + std::string(8, '\0') +
                       std::string(10, ' ')};
   MemoryFileSystem fs;
-  fs.SetFile("t.dbf", test::MakeDbase7Table(spec));
+  fs.SetFile("t.dbf", test::MakeDbase7Table(layout));
   fs.SetFile("t.dbt", test::MakeDbt4(512, {"first note"}));
   const size_t header = 68 + 48 * 6 + 1, record = 1 + 4 + 4 + 4 + 8 + 8 + 10;
 
@@ -108,7 +108,7 @@ TEST(LayoutsTest, FaultyHeadersAreReadAsOtherReadersReadThem) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    test::TableSpec s;
+    test::TableLayout s;
     s.Fields = {{"NAME", 'C', 5}, {"AGE", 'N', 3}};
     s.Records = {" ALICE 30", " BOB   41", " CAROL 52"};
     s.HeaderSize = c.header_size;

@@ -16,7 +16,7 @@ using test::Bytes;
 using test::MakeTable;
 using test::Ref;
 using test::Slice;
-using test::TableSpec;
+using test::TableLayout;
 
 // Counts the opens of the files it passes on to.
 class CountingFileSystem final : public DbfFileSystem {
@@ -53,7 +53,7 @@ struct Staff {
   static constexpr size_t kRecordSize = 1 + 6 + 5 + 8 + 10;
 
   explicit Staff(uint8_t driver = 0) {
-    TableSpec t;
+    TableLayout t;
     t.Version = 0x83;
     t.Fields = {{"NAME", 'C', 6}, {"QTY", 'N', 5, 1}, {"BORN", 'D', 8}, {"NOTE", 'M', 10}};
     t.Records = {" Ann     1.519990101" + Ref(1), " Bob     2.519990102" + Ref(0)};
@@ -230,10 +230,10 @@ TEST(TableSession, TablesAreShownAndWrittenInThePageTheirFilesName) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     MemoryFileSystem fs;
-    TableSpec spec;
-    spec.Fields = {{"NAME", 'C', 6}};
-    spec.Records = {" " + c.stored};
-    Bytes table = MakeTable(spec);
+    TableLayout layout;
+    layout.Fields = {{"NAME", 'C', 6}};
+    layout.Records = {" " + c.stored};
+    Bytes table = MakeTable(layout);
     table[29] = c.driver;
     fs.SetFile("t.dbf", table);
     if (c.cpg) fs.SetFile("t.cpg", Bytes(c.cpg, c.cpg + std::strlen(c.cpg)));
