@@ -173,4 +173,44 @@ std::string IndexText(const uint8_t* p, size_t n) {
   return std::string(reinterpret_cast<const char*>(p), length);
 }
 
+namespace {
+
+class OneTagIndex final : public IndexFile {
+ public:
+  OneTagIndex(IndexKind kind, const std::string& path, IndexBytes bytes, const IndexTagInfo& tag, uint64_t root,
+              size_t page_size, IndexPageDecoder decode)
+      : IndexFile(kind, path), bytes_(std::move(bytes)), root_(root), page_size_(page_size),
+        decode_(std::move(decode)) {
+    tags_.push_back(tag);
+  }
+
+  bool Walk(size_t tag, const std::function<bool(const IndexEntry&)>& each) override {
+    if (tag >= tags_.size()) return Fail("no tag " + std::to_string(tag + 1));
+    std::vector<uint8_t> page;
+    const IndexNodeReader read = [&](uint64_t offset, IndexNode* node, std::string* why) {
+      if (!bytes_.Read(offset, page_size_, page)) {
+        *why = "page at " + std::to_string(offset) + " lies past the end of the file";
+        return false;
+      }
+      return decode_(page.data(), node, why);
+    };
+    std::string why;
+    return WalkIndexTree(root_, read, each, &why) || Fail(why);
+  }
+
+ private:
+  IndexBytes bytes_;
+  uint64_t root_;
+  size_t page_size_;
+  IndexPageDecoder decode_;
+};
+
+}  // namespace
+
+std::unique_ptr<IndexFile> NewOneTagIndex(IndexKind kind, const std::string& path, IndexBytes bytes,
+                                          const IndexTagInfo& tag, uint64_t root, size_t page_size,
+                                          IndexPageDecoder decode) {
+  return std::make_unique<OneTagIndex>(kind, path, std::move(bytes), tag, root, page_size, std::move(decode));
+}
+
 }  // namespace tabulon

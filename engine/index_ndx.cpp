@@ -55,35 +55,6 @@ bool DecodeNdxNode(const uint8_t* page, const NdxHeader& header, IndexNode* node
   return true;
 }
 
-namespace {
-
-class NdxIndex final : public IndexFile {
- public:
-  NdxIndex(const std::string& path, IndexBytes bytes, const NdxHeader& header)
-      : IndexFile(IndexKind::Ndx, path), bytes_(std::move(bytes)), header_(header) {}
-  void AddTag(const IndexTagInfo& tag) { tags_.push_back(tag); }
-
-  bool Walk(size_t tag, const std::function<bool(const IndexEntry&)>& each) override {
-    if (tag >= tags_.size()) return Fail("no tag " + std::to_string(tag + 1));
-    std::vector<uint8_t> page;
-    const IndexNodeReader read = [&](uint64_t offset, IndexNode* node, std::string* why) {
-      if (!bytes_.Read(offset, kNdxPageSize, page)) {
-        *why = "page at " + std::to_string(offset) + " lies past the end of the file";
-        return false;
-      }
-      return DecodeNdxNode(page.data(), header_, node, why);
-    };
-    std::string why;
-    return WalkIndexTree(uint64_t{header_.RootPage} * kNdxPageSize, read, each, &why) || Fail(why);
-  }
-
- private:
-  IndexBytes bytes_;
-  NdxHeader header_;
-};
-
-}  // namespace
-
 std::unique_ptr<IndexFile> OpenNdxIndex(const std::string& path, IndexBytes bytes, std::string* error) {
   std::vector<uint8_t> first;
   NdxHeader h;
@@ -91,7 +62,6 @@ std::unique_ptr<IndexFile> OpenNdxIndex(const std::string& path, IndexBytes byte
     *error = path + ": not a dBase III index file";
     return nullptr;
   }
-  auto index = std::make_unique<NdxIndex>(path, std::move(bytes), h);
   IndexTagInfo tag;
   tag.Name = IndexBaseName(path);
   tag.Key = h.Key;
@@ -100,8 +70,11 @@ std::unique_ptr<IndexFile> OpenNdxIndex(const std::string& path, IndexBytes byte
   // Numeric and date keys share the double encoding; the header does not
   // tell them apart.
   tag.KeyType = h.KeyType == 0 ? 'C' : 'N';
-  index->AddTag(tag);
-  return index;
+  const uint64_t root = uint64_t{h.RootPage} * kNdxPageSize;
+  return NewOneTagIndex(IndexKind::Ndx, path, std::move(bytes), tag, root, kNdxPageSize,
+                        [h](const uint8_t* page, IndexNode* node, std::string* why) {
+                          return DecodeNdxNode(page, h, node, why);
+                        });
 }
 
 }  // namespace tabulon

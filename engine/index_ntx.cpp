@@ -62,35 +62,6 @@ bool DecodeNtxNode(const uint8_t* page, const NtxHeader& header, IndexNode* node
   return true;
 }
 
-namespace {
-
-class NtxIndex final : public IndexFile {
- public:
-  NtxIndex(const std::string& path, IndexBytes bytes, const NtxHeader& header)
-      : IndexFile(IndexKind::Ntx, path), bytes_(std::move(bytes)), header_(header) {}
-  void AddTag(const IndexTagInfo& tag) { tags_.push_back(tag); }
-
-  bool Walk(size_t tag, const std::function<bool(const IndexEntry&)>& each) override {
-    if (tag >= tags_.size()) return Fail("no tag " + std::to_string(tag + 1));
-    std::vector<uint8_t> page;
-    const IndexNodeReader read = [&](uint64_t offset, IndexNode* node, std::string* why) {
-      if (!bytes_.Read(offset, kNtxPageSize, page)) {
-        *why = "page at " + std::to_string(offset) + " lies past the end of the file";
-        return false;
-      }
-      return DecodeNtxNode(page.data(), header_, node, why);
-    };
-    std::string why;
-    return WalkIndexTree(header_.Root, read, each, &why) || Fail(why);
-  }
-
- private:
-  IndexBytes bytes_;
-  NtxHeader header_;
-};
-
-}  // namespace
-
 std::unique_ptr<IndexFile> OpenNtxIndex(const std::string& path, IndexBytes bytes,
                                         const std::vector<IndexKeyField>& fields, std::string* error) {
   std::vector<uint8_t> first;
@@ -99,7 +70,6 @@ std::unique_ptr<IndexFile> OpenNtxIndex(const std::string& path, IndexBytes byte
     *error = path + ": not a Clipper index file";
     return nullptr;
   }
-  auto index = std::make_unique<NtxIndex>(path, std::move(bytes), h);
   IndexTagInfo tag;
   tag.Name = h.TagName.empty() ? IndexBaseName(path) : h.TagName;
   tag.Key = h.Key;
@@ -108,8 +78,10 @@ std::unique_ptr<IndexFile> OpenNtxIndex(const std::string& path, IndexBytes byte
   tag.Descending = h.Descending;
   tag.KeyLength = h.KeyLength;
   tag.KeyType = ResolveKeyType(h.Key, fields);
-  index->AddTag(tag);
-  return index;
+  return NewOneTagIndex(IndexKind::Ntx, path, std::move(bytes), tag, h.Root, kNtxPageSize,
+                        [h](const uint8_t* page, IndexNode* node, std::string* why) {
+                          return DecodeNtxNode(page, h, node, why);
+                        });
 }
 
 }  // namespace tabulon

@@ -38,6 +38,14 @@ using IndexNodeReader = std::function<bool(uint64_t offset, IndexNode* node, std
 bool WalkIndexTree(uint64_t root, const IndexNodeReader& read, const std::function<bool(const IndexEntry&)>& each,
                    std::string* why);
 
+// Decodes one page of a tag; false, with why set, when it is not one.
+using IndexPageDecoder = std::function<bool(const uint8_t* page, IndexNode* node, std::string* why)>;
+// A file of one tag whose pages are all page_size bytes, its tree rooted at
+// byte offset root (Clipper's .ntx, dBase III's .ndx).
+std::unique_ptr<IndexFile> NewOneTagIndex(IndexKind kind, const std::string& path, IndexBytes bytes,
+                                          const IndexTagInfo& tag, uint64_t root, size_t page_size,
+                                          IndexPageDecoder decode);
+
 // The readers of each family.
 std::unique_ptr<IndexFile> OpenFoxIndex(const std::string& path, IndexKind kind, IndexBytes bytes,
                                         const std::vector<IndexKeyField>& fields, std::string* error);

@@ -12,7 +12,6 @@ namespace tabulon {
 namespace {
 
 constexpr int kMaxNumberWidth = 20;
-constexpr int kMaxTextWidth = 254;
 constexpr uint64_t kProgressEvery = 4096;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -89,7 +88,7 @@ struct ColumnEvidence {
     } else if (Number && Whole + (Decimals > 0 ? Decimals + 1 : 0) <= kMaxNumberWidth) {
       row.OtherType = "N";
       row.Size = std::to_string(Whole + (Decimals > 0 ? Decimals + 1 : 0)) + "," + std::to_string(Decimals);
-    } else if (Bytes <= size_t(kMaxTextWidth) && !Lines) {
+    } else if (Bytes <= size_t(kMaxTextFieldSize) && !Lines) {
       row.Type = NewFieldType::Text;
       row.Size = std::to_string(Bytes);
     } else {

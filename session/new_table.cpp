@@ -8,9 +8,6 @@ namespace tabulon {
 
 namespace {
 
-// The widest Character field every dBase reader takes.
-constexpr int64_t kMaxTextSize = 254;
-
 Outcome RowRefused(Refusal reason, int row) {
   Outcome o = Refused(reason);
   o.Row = row;
@@ -39,7 +36,7 @@ Outcome TableSession::CheckNewTable(const std::vector<NewFieldRow>& rows, bool o
       // The engine would silently make another size of one it cannot write.
       const bool digits = size.find_first_not_of("0123456789") == std::string::npos;
       const int64_t value = digits && size.size() <= 9 ? ParseLeadingInteger(size) : 0;
-      if (value < 1 || value > kMaxTextSize) {
+      if (value < 1 || value > kMaxTextFieldSize) {
         Outcome o = RowRefused(Refusal::TextSize, row);
         o.Detail = AnsiToUtf8(size);
         return o;

@@ -54,6 +54,9 @@ struct SearchHit {
 // type, None when none was chosen; any other type's text is passed on as
 // it is (OtherType).
 enum class NewFieldType { None, Text, Memo, Other };
+// The widest Character field every dBase reader takes: a new table's
+// Text field, an imported column.
+constexpr int kMaxTextFieldSize = 254;
 struct NewFieldRow {
   std::string Name;
   std::string Size;
