@@ -57,7 +57,7 @@ void Reload(benchmark::State& state, const std::string& path, int expected_rows)
 
 // 65,535 records of 20 fields of 10 characters.
 void WriteWideTable(const std::string& path) {
-  test::TableSpec t;
+  test::TableLayout t;
   for (int f = 0; f < 20; ++f) t.Fields.push_back({"F" + std::to_string(f), f % 4 == 3 ? 'N' : 'C', 10});
   t.Records.reserve(65535);
   for (int r = 0; r < 65535; ++r) {
@@ -88,7 +88,7 @@ void BM_LoadMemoTable(benchmark::State& state) {
   std::vector<std::string> texts;
   for (int r = 0; r < 20000; ++r) texts.push_back(std::string(2048, char('a' + r % 26)));
   const std::vector<uint32_t> blocks = test::DbtBlocks(texts);
-  test::TableSpec t;
+  test::TableLayout t;
   t.Version = 0x83;
   t.Fields = {{"NAME", 'C', 20}, {"NOTE", 'M', 10}};
   for (int r = 0; r < 20000; ++r) t.Records.push_back(" " + Padded("name" + std::to_string(r), 20) + test::Ref(blocks[size_t(r)]));
@@ -118,7 +118,7 @@ void Search(benchmark::State& state, const std::string& path, const std::string&
 void BM_SearchCyrillicLetter(benchmark::State& state) {
   const test::TempFolder temp("tabulon-bench");
   const std::string folder = temp.Path();
-  test::TableSpec t;
+  test::TableLayout t;
   t.Fields = {{"NAME", 'C', 20}, {"N", 'N', 6}};
   t.Records.reserve(65535);
   const std::string with_k[] = {"\xEA\xEE\xF2 ", "\xCA\xE0\xF1\xFF "};  // "кот", "Кася"
@@ -137,7 +137,7 @@ BENCHMARK(BM_SearchCyrillicLetter)->Unit(benchmark::kMillisecond)->Iterations(5)
 void BM_SearchManyStars(benchmark::State& state) {
   const test::TempFolder temp("tabulon-bench");
   const std::string folder = temp.Path();
-  test::TableSpec t;
+  test::TableLayout t;
   t.Fields = {{"TEXT", 'C', 200}};
   t.Records.reserve(65535);
   for (int r = 0; r < 65535; ++r)

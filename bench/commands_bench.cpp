@@ -36,7 +36,7 @@ void WriteMemoTable(const std::string& folder) {
   std::vector<std::string> texts;
   for (int r = 0; r < 50000; ++r) texts.push_back("memo text of record " + std::to_string(r));
   const std::vector<uint32_t> blocks = test::DbtBlocks(texts);
-  test::TableSpec t;
+  test::TableLayout t;
   t.Version = 0x83;
   t.Fields = {{"NAME", 'C', 20}, {"NOTE", 'M', 10}, {"N", 'N', 8}};
   for (int r = 0; r < 50000; ++r)
@@ -65,7 +65,7 @@ BENCHMARK(BM_PackMemoTable)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_AppendAndDeleteInALongTable(benchmark::State& state) {
   const test::TempFolder temp("tabulon-bench");
   const std::string folder = temp.Path();
-  test::TableSpec t;
+  test::TableLayout t;
   for (int f = 0; f < 10; ++f) t.Fields.push_back({"F" + std::to_string(f), 'C', 10});
   for (int r = 0; r < 65534; ++r) {
     std::string rec = " ";
@@ -88,7 +88,7 @@ BENCHMARK(BM_AppendAndDeleteInALongTable)->Unit(benchmark::kMillisecond)->Iterat
 void BM_FirstScreenWithIndexes(benchmark::State& state) {
   const test::TempFolder temp("tabulon-bench");
   const std::string folder = temp.Path();
-  test::TableSpec t;
+  test::TableLayout t;
   t.Version = 0x30;
   for (int f = 0; f < 10; ++f) t.Fields.push_back({"F" + std::to_string(f), 'C', 10});
   test::IndexKeys keys;

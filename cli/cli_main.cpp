@@ -13,7 +13,7 @@ namespace tabulon::cli {
 
 namespace {
 
-struct CommandSpec {
+struct CommandEntry {
   const char* Name;
   const char* Usage;
   const char* Help;
@@ -22,7 +22,7 @@ struct CommandSpec {
   int (*Run)(Invocation&);
 };
 
-const CommandSpec kCommands[] = {
+const CommandEntry kCommands[] = {
     {"info", "info [--json] TABLE",
      "Prints the table's flavour, record count, last update, code page (and why), fields, memo file and "
      "index files (each tag with its key, FOR condition, order, collation, and whether it is kept up to "
@@ -91,13 +91,13 @@ constexpr const char* kCommonOptions =
     "                        (they are not kept up to date yet; writes are refused otherwise)\n"
     "  --help                this text\n";
 
-void PrintCommandHelp(const CommandSpec& c) {
+void PrintCommandHelp(const CommandEntry& c) {
   std::printf("usage: tabulon-cli %s\n\n%s\n\n%s", c.Usage, c.Help, kCommonOptions);
 }
 
 void PrintHelp() {
   std::printf("usage: tabulon-cli COMMAND [OPTIONS] ARGUMENTS\n\nCommands:\n");
-  for (const CommandSpec& c : kCommands) std::printf("  %s\n", c.Usage);
+  for (const CommandEntry& c : kCommands) std::printf("  %s\n", c.Usage);
   std::printf("\n'tabulon-cli COMMAND --help' tells more of one command.\n%s", kCommonOptions);
 }
 
@@ -115,8 +115,8 @@ int Main(int argc, char** argv) {
     PrintHelp();
     return 0;
   }
-  const CommandSpec* command = nullptr;
-  for (const CommandSpec& c : kCommands)
+  const CommandEntry* command = nullptr;
+  for (const CommandEntry& c : kCommands)
     if (name == c.Name) command = &c;
   if (!command) return Usage("unknown command '" + name + "'");
 

@@ -38,8 +38,8 @@ void Write(const std::string& folder, const std::string& name, uint8_t mode, con
 const std::vector<std::string> kTexts = {"first memo", std::string(600, 'x'), "third", ""};
 
 // Four records, the second marked deleted, memo references to the texts.
-TableSpec Memos(uint8_t version, const std::vector<uint32_t>& blocks, bool binary_refs) {
-  TableSpec s;
+TableLayout Memos(uint8_t version, const std::vector<uint32_t>& blocks, bool binary_refs) {
+  TableLayout s;
   s.Version = version;
   s.Fields = {{"NAME", 'C', 6}, {"N", 'N', 5, 1}, {"D", 'D', 8}, {"L", 'L', 1},
               {"NOTE", 'M', static_cast<uint8_t>(binary_refs ? 4 : 10)}};
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
   }
 
   // Visual FoxPro binary fields, a nullable Varchar and _NullFlags.
-  TableSpec vfp;
+  TableLayout vfp;
   vfp.Version = 0x32;
   vfp.Fields = {{"I", 'I', 4}, {"B", 'B', 8}, {"Y", 'Y', 8}, {"T", 'T', 8},
                 {"V", 'V', 6}, {"G", 'G', 4}, {"_NullFlags", '0', 1}};
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
   Write(folder, "seed_32_binary", 0, vfp_table, MakeFpt(64, {}));
 
   // A Character field longer than 255 (length 300 = 44 + 256 x 1).
-  TableSpec wide;
+  TableLayout wide;
   wide.Version = 0x03;
   wide.Fields = {{"LONG", 'C', 44, 1}, {"K", 'C', 2}};
   wide.RecordSize = 1 + 300 + 2;
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
   Write(folder, "seed_03_long_char", 0, MakeTable(wide), {});
 
   // dBase III with a memo field and no memo file written yet.
-  TableSpec plain;
+  TableLayout plain;
   plain.Version = 0x03;
   plain.Fields = {{"A", 'C', 3}, {"M", 'M', 10}};
   plain.Records = {" one         1", " two          "};

@@ -18,14 +18,14 @@ using test::MakeFpt;
 using test::MakeTable;
 using test::Ref;
 using test::Slice;
-using test::TableSpec;
+using test::TableLayout;
 
 // NAME C5, AGE N3, BORN D8, OK L1, NOTE M10: a dBase III memo table.
 constexpr size_t kHeader = 32 + 32 * 5 + 1;
 constexpr size_t kRecord = 1 + 5 + 3 + 8 + 1 + 10;
 
-TableSpec Staff(uint8_t version, const std::vector<uint32_t>& blocks) {
-  TableSpec t;
+TableLayout Staff(uint8_t version, const std::vector<uint32_t>& blocks) {
+  TableLayout t;
   t.Version = version;
   t.Fields = {{"NAME", 'C', 5}, {"AGE", 'N', 3}, {"BORN", 'D', 8}, {"OK", 'L', 1}, {"NOTE", 'M', 10}};
   const char* names[] = {"Ann", "Bob", "Cy", "Dan", "Eve"};
@@ -155,7 +155,7 @@ TEST_F(EditCommandsTest, DosTablesTakeTypedTextInTheirCodePage) {
       blocks.clear();
       Write(base + ".fpt", MakeFpt(64, notes, &blocks));
     }
-    TableSpec t;
+    TableLayout t;
     t.Version = version;
     t.Fields = {{"NAME", 'C', 8}};
     if (memo) t.Fields.push_back({"NOTE", 'M', 10});
@@ -337,7 +337,7 @@ TEST_F(EditCommandsTest, AppendAndDeleteRefillTheView) {
   headless::ClearMessageBoxes();
 
   // An empty table: "X" removes nothing.
-  TableSpec empty = Staff(0x03, {});
+  TableLayout empty = Staff(0x03, {});
   empty.Fields.pop_back();
   Write("empty.dbf", MakeTable(empty));
   Load("empty.dbf");
@@ -790,7 +790,7 @@ TEST_F(EditCommandsTest, MemoEditsWithoutTheMemoFileAreRefusedAloud) {
 // written; a binary Integer shows and takes decimal text; a field of
 // binary data shows a marker and opens no editor.
 TEST_F(EditCommandsTest, TypedValuesAreCheckedAndBinaryFieldsKeepTheirForm) {
-  TableSpec t;
+  TableLayout t;
   t.Version = 0x30;
   t.Fields = {{"SUMMA", 'N', 10, 2}, {"COUNT", 'I', 4}, {"PIC", 'G', 4}};
   t.Records = {"        1.5" + std::string("\x01\0\0\0", 4) + std::string("\x03\0\0\0", 4)};

@@ -10,26 +10,26 @@
 namespace tabulon {
 namespace {
 
-using test::FieldSpec;
+using test::FieldLayout;
 using test::MakeDbt;
 using test::MakeFpt;
 using test::MakeTable;
 using test::Ref;
-using test::TableSpec;
+using test::TableLayout;
 
 // "Привет" in code page 866.
 const std::string kOemWord = "\x8F\xE0\xA8\xA2\xA5\xE2";
 
-TableSpec People() {
-  TableSpec t;
+TableLayout People() {
+  TableLayout t;
   t.Fields = {{"NAME", 'C', 8}, {"BORN", 'D', 8}, {"AGE", 'N', 3}, {"OK", 'L', 1}};
   t.Records = {" Ann     19800102 42T", "*Bob     19991231  7F", "            ", " " + kOemWord};
   return t;
 }
 
 // A dBase III memo table: NAME, NOTE (memo).
-TableSpec MemoTable(uint8_t version, const std::vector<uint32_t>& blocks) {
-  TableSpec t;
+TableLayout MemoTable(uint8_t version, const std::vector<uint32_t>& blocks) {
+  TableLayout t;
   t.Version = version;
   t.Fields = {{"NAME", 'C', 4}, {"NOTE", 'M', 10}};
   for (size_t i = 0; i < blocks.size(); ++i) t.Records.push_back(" r" + std::to_string(i) + "  " + Ref(blocks[i]));
@@ -149,7 +149,7 @@ TEST_F(LoadTableTest, MemoFileChoiceAndMemoCells) {
 }
 
 TEST_F(LoadTableTest, OemDisplayChangesAtTheNextFill) {
-  TableSpec t = People();
+  TableLayout t = People();
   t.Fields[0].Name = "\x88\x8C\x9F";  // "ИМЯ" in code page 866
   Write("people.dbf", MakeTable(t));
   Load("people.dbf");
@@ -210,7 +210,7 @@ TEST_F(LoadTableTest, TheOemBoxFollowsTheCodePageOfTheLoadedTable) {
     }
     // The title "ГОР" in the code page of the text.
     const bool in_dos = c.name == dos || c.memo == dos, in_win = c.name == win || c.memo.find(win) == 0;
-    TableSpec t;
+    TableLayout t;
     t.Version = c.version;
     t.Fields = {{in_dos ? "\x83\x8E\x90" : in_win ? "\xC3\xCE\xD0" : "NAME", 'C', 8},
                 {"NOTE", memo ? 'M' : 'C', 10}};
@@ -237,7 +237,7 @@ TEST_F(LoadTableTest, EmptyTablesAndReloadBeforeAnyTable) {
   EXPECT_EQ(Status(), "OK");
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
 
-  TableSpec t = People();
+  TableLayout t = People();
   t.Records.clear();
   Write("empty.dbf", MakeTable(t));
   Load("empty.dbf");
@@ -329,7 +329,7 @@ TEST_F(LoadTableTest, ATableThatCannotBeWrittenIsShownForReadingOnly) {
 // its last record takes an edit; the view holds nothing per record.
 TEST_F(LoadTableTest, ATableBeyond65535RecordsIsReachableToItsLastRecord) {
   constexpr int kRecords = 70000;
-  TableSpec t;
+  TableLayout t;
   t.Fields = {{"N", 'N', 6}, {"NAME", 'C', 8}};
   for (int i = 1; i <= kRecords; ++i) {
     const std::string n = std::to_string(i);

@@ -10,7 +10,7 @@ namespace {
 using test::Bytes;
 using test::GetLittle32;
 using test::MakeTable;
-using test::TableSpec;
+using test::TableLayout;
 
 class NewTableTest : public AppTest {
  protected:
@@ -70,7 +70,7 @@ TEST_F(NewTableTest, TheCountGivesThatManyEmptyRows) {
 
 TEST_F(NewTableTest, CreatesADbaseIiiTableWithItsMemoFileAndNoRecords) {
   MainWindow& w = *win_;
-  TableSpec old;
+  TableLayout old;
   old.Fields = {{"X", 'C', 2}};
   old.Records = {" ab"};
   Write("old.dbf", MakeTable(old));
@@ -161,7 +161,7 @@ TEST_F(NewTableTest, RowsAreCheckedInOrderAndTheFirstIncompleteOneIsNamed) {
 TEST_F(NewTableTest, ACancelledDialogCreatesNothingAndKeepsTheFileNames) {
   MainWindow& w = *win_;
   const std::vector<std::string> notes = {"note"};
-  TableSpec old;
+  TableLayout old;
   old.Version = 0x83;
   old.Fields = {{"NOTE", 'M', 10}};
   old.Records = {" " + test::Ref(1)};
@@ -181,7 +181,7 @@ TEST_F(NewTableTest, ANameWithoutExtensionIsUsedExactlyAndTheMemoFileFollowsIt) 
   MainWindow& w = *win_;
   // A table with a memo file loaded before: its memo file is never the
   // new table's.
-  TableSpec old;
+  TableLayout old;
   old.Version = 0x83;
   old.Fields = {{"NOTE", 'M', 10}};
   Write("old.dbf", MakeTable(old));
@@ -216,7 +216,7 @@ TEST_F(NewTableTest, ANameWithoutExtensionIsUsedExactlyAndTheMemoFileFollowsIt) 
 
 TEST_F(NewTableTest, AFileChosenForReplacementIsChangedByTheCreationOnly) {
   MainWindow& w = *win_;
-  TableSpec old;
+  TableLayout old;
   old.Fields = {{"X", 'C', 2}};
   old.Records = {" ab", " cd"};
   Write("old.dbf", MakeTable(old));

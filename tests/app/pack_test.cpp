@@ -14,7 +14,7 @@ using test::MakeFpt;
 using test::MakeTable;
 using test::Ref;
 using test::Slice;
-using test::TableSpec;
+using test::TableLayout;
 
 class PackTest : public AppTest {
  protected:
@@ -27,8 +27,8 @@ class PackTest : public AppTest {
   }
 };
 
-TableSpec Plain() {
-  TableSpec t;
+TableLayout Plain() {
+  TableLayout t;
   t.Fields = {{"N", 'N', 2}, {"D", 'D', 8}};
   t.Records = {"  119990101", "* 219990102", "  319990103", "* 419990104", "  519990105"};
   return t;
@@ -54,7 +54,7 @@ TEST_F(PackTest, TablesWithoutMemoArePackedInPlaceAndEndAfterTheirRecords) {
 
 TEST_F(PackTest, EveryDBaseFlavourIsPacked) {
   for (uint8_t version : {0x04, 0x05}) {
-    TableSpec t = Plain();
+    TableLayout t = Plain();
     t.Version = version;
     Write("plain.dbf", MakeTable(t));
     Load("plain.dbf");
@@ -65,7 +65,7 @@ TEST_F(PackTest, EveryDBaseFlavourIsPacked) {
   // dBase IV with memo: the flavour kept.
   const std::vector<std::string> texts = {"kept", "gone"};
   const std::vector<uint32_t> blocks = test::DbtBlocks(texts);
-  TableSpec t;
+  TableLayout t;
   t.Version = 0x84;
   t.Fields = {{"NOTE", 'M', 10}};
   t.Records = {"*" + Ref(blocks[1]), " " + Ref(blocks[0])};
@@ -83,7 +83,7 @@ TEST_F(PackTest, EveryDBaseFlavourIsPacked) {
 TEST_F(PackTest, MemoTablesKeepTheirFlavourAndOnlyTheLiveTexts) {
   const std::vector<std::string> texts = {"one", "", "three", std::string(700, 'x')};
   const std::vector<uint32_t> blocks = test::DbtBlocks(texts);
-  TableSpec t;
+  TableLayout t;
   t.Version = 0x83;
   t.Fields = {{"NAME", 'C', 4}, {"NOTE", 'M', 10}, {"WHEN", 'D', 8}};
   t.Records = {" a   " + Ref(blocks[0]) + "20010101", "*b   " + Ref(blocks[1]) + "20010102",
@@ -116,7 +116,7 @@ TEST_F(PackTest, MemoTablesKeepTheirFlavourAndOnlyTheLiveTexts) {
 TEST_F(PackTest, FoxProTablesKeepTheirBlockSize) {
   std::vector<uint32_t> blocks;
   Write("fox.fpt", MakeFpt(32, {"keep", "drop", "also kept"}, &blocks));
-  TableSpec t;
+  TableLayout t;
   t.Version = 0xF5;
   t.Fields = {{"NOTE", 'M', 10}};
   t.Records = {" " + Ref(blocks[0]), "*" + Ref(blocks[1]), " " + Ref(blocks[2])};
@@ -132,7 +132,7 @@ TEST_F(PackTest, FoxProTablesKeepTheirBlockSize) {
 }
 
 TEST_F(PackTest, UnknownFlavoursAndMissingMemoFilesChangeNothing) {
-  TableSpec t = Plain();
+  TableLayout t = Plain();
   t.Version = 0x02;
   Write("odd.dbf", MakeTable(t));
   const Bytes odd = Read("odd.dbf");
@@ -160,7 +160,7 @@ TEST_F(PackTest, UnknownFlavoursAndMissingMemoFilesChangeNothing) {
 // Visual FoxPro tables carry the memo flavour's byte with or without memo
 // fields. Fields with binary data in the memo file keep their blocks.
 TEST_F(PackTest, MemoFlavoursWithoutTextFieldsAndBinaryFieldsArePacked) {
-  TableSpec t = Plain();
+  TableLayout t = Plain();
   t.Version = 0x30;
   Write("vfp.dbf", MakeTable(t));
   Load("vfp.dbf");
@@ -171,7 +171,7 @@ TEST_F(PackTest, MemoFlavoursWithoutTextFieldsAndBinaryFieldsArePacked) {
 
   std::vector<uint32_t> blocks;
   Write("ole.fpt", MakeFpt(64, {"dropped", "text", "picture"}, &blocks));
-  TableSpec g;
+  TableLayout g;
   g.Version = 0xF5;
   g.Fields = {{"NOTE", 'M', 10}, {"PIC", 'G', 10}};
   g.Records = {"*" + Ref(blocks[0]) + Ref(0), " " + Ref(blocks[1]) + Ref(blocks[2])};
@@ -191,7 +191,7 @@ TEST_F(PackTest, MemoFlavoursWithoutTextFieldsAndBinaryFieldsArePacked) {
 // A memo reference that cannot be read: the pack asks whether to clear
 // such references; "No" packs nothing, "Yes" packs and names them.
 TEST_F(PackTest, ABrokenMemoReferenceIsClearedOnlyWhenTheUserSaysSo) {
-  TableSpec t;
+  TableLayout t;
   t.Version = 0x83;
   t.Fields = {{"NOTE", 'M', 10}};
   t.Records = {" " + Ref(1), "*" + Ref(0), " " + Ref(9)};
@@ -236,7 +236,7 @@ TEST_F(PackTest, AnUntrustedJournalIsSetAsideAndTold) {
 TEST_F(PackTest, AnInterruptedPackIsMendedByTheNextOpen) {
   const std::vector<std::string> texts = {"alpha", "beta", "gamma"};
   const std::vector<uint32_t> blocks = test::DbtBlocks(texts);
-  TableSpec t;
+  TableLayout t;
   t.Version = 0x83;
   t.Fields = {{"NOTE", 'M', 10}};
   t.Records = {" " + Ref(blocks[0]), "*" + Ref(blocks[1]), " " + Ref(blocks[2])};

@@ -6,19 +6,19 @@
 namespace tabulon {
 namespace {
 
-using test::FieldSpec;
+using test::FieldLayout;
 using test::MakeDbt;
 using test::MakeTable;
 using test::Ref;
-using test::TableSpec;
+using test::TableLayout;
 
 // "Кот" in Windows-1251 and in code page 866.
 const std::string kAnsiCat = "\xCA\xEE\xF2";
 const std::string kOemCat = "\x8A\xAE\xE2";
 
 // NAME C8 and AGE N3; ten records, the fourth marked deleted.
-TableSpec Animals() {
-  TableSpec t;
+TableLayout Animals() {
+  TableLayout t;
   t.Fields = {{"NAME", 'C', 8}, {"AGE", 'N', 3}};
   t.Records = {" abc       1", " ABC      22", " xabc    333", "*a        42",
                " ab        5", "           ", " " + kAnsiCat + "       7",
@@ -106,7 +106,7 @@ TEST_F(SearchTest, CyrillicMasksMatchValuesAsTheViewShowsThem) {
 
 TEST_F(SearchTest, MemoFieldsAreSearchedByTheirWholeText) {
   const std::vector<std::string> texts = {"first note", "the second\r\nnote", "other"};
-  TableSpec t;
+  TableLayout t;
   t.Version = 0x83;
   t.Fields = {{"NAME", 'C', 4}, {"NOTE", 'M', 10}};
   const std::vector<uint32_t> blocks = test::DbtBlocks(texts);
@@ -130,7 +130,7 @@ TEST_F(SearchTest, MemoFieldsAreSearchedByTheirWholeText) {
 }
 
 TEST_F(SearchTest, AMovedColumnSearchesTheFieldItShows) {
-  TableSpec t;
+  TableLayout t;
   t.Fields = {{"A", 'C', 3}, {"B", 'C', 3}, {"C", 'C', 3}};
   t.Records = {" a1 b1 c1", " a2 b2 c2"};
   Write("abc.dbf", MakeTable(t));
@@ -197,7 +197,7 @@ TEST_F(SearchTest, ADoubleClickedHitBecomesTheCurrentRowInTheCurrentColumn) {
 
   // Records added by another program since the view was filled: their hits
   // have no row to go to, and the view does not move to another record.
-  TableSpec longer = Animals();
+  TableLayout longer = Animals();
   longer.Records.push_back(" new      11");
   Write("animals.dbf", MakeTable(longer));
   EXPECT_EQ(Search(0, "new"), (Hits{"11"}));
@@ -209,7 +209,7 @@ TEST_F(SearchTest, ADoubleClickedHitBecomesTheCurrentRowInTheCurrentColumn) {
 // Many hits reach the list in one batch; beyond what the view has rows
 // for, the list stops and says so.
 TEST_F(SearchTest, HitsFillTheListAtOnceUpToTheViewsRows) {
-  TableSpec t;
+  TableLayout t;
   t.Fields = {{"N", 'C', 5}};
   for (int i = 1; i <= 65537; ++i) t.Records.push_back(" " + std::to_string(100000 + i).substr(1));
   Write("many.dbf", MakeTable(t));

@@ -14,8 +14,8 @@ const std::string kBom = "\xEF\xBB\xBF";
 // "Привет" in code page 866: the table is shown as a DOS one.
 const std::string kOemWord = "\x8F\xE0\xA8\xA2\xA5\xE2";
 
-test::TableSpec Pets() {
-  test::TableSpec t;
+test::TableLayout Pets() {
+  test::TableLayout t;
   t.Fields = {{"NAME", 'C', 6}, {"AGE", 'N', 3}};
   t.Records = {" Ann    42", "*Bob     7", " " + kOemWord + " -1"};
   return t;

@@ -106,7 +106,7 @@ class Win32Commands : public ::testing::Test {
 };
 
 TEST_F(Win32Commands, ACellEditedByDoubleClickTypingAndEnterReachesTheFile) {
-  test::TableSpec t;
+  test::TableLayout t;
   t.Fields = {{"CITY", 'C', 8}, {"SIZE", 'N', 4}};
   t.Records = {" Omsk    1172", " Tver     424"};
   const std::string path = Path("tabulon-edit-test.dbf");
@@ -130,7 +130,7 @@ TEST_F(Win32Commands, ACellEditedByDoubleClickTypingAndEnterReachesTheFile) {
 TEST_F(Win32Commands, PackRebuildsAMemoTable) {
   const std::vector<std::string> texts = {"first", "dropped", "third"};
   const std::vector<uint32_t> blocks = test::DbtBlocks(texts);
-  test::TableSpec t;
+  test::TableLayout t;
   t.Version = 0x83;
   t.Fields = {{"NAME", 'C', 4}, {"NOTE", 'M', 10}};
   t.Records = {" a   " + test::Ref(blocks[0]), "*b   " + test::Ref(blocks[1]), " c   " + test::Ref(blocks[2])};
@@ -169,7 +169,7 @@ TEST_F(Win32Commands, PackRebuildsAMemoTable) {
 // every byte. (A read-only attribute would not do here: the tests may run
 // with the rights to write anyway.)
 TEST_F(Win32Commands, ATableHeldByAnotherProgramIsShownAndWritesAreRefused) {
-  test::TableSpec t;
+  test::TableLayout t;
   t.Fields = {{"CITY", 'C', 8}};
   t.Records = {" Omsk    "};
   const std::string path = Path("tabulon-readonly-test.dbf");

@@ -88,7 +88,7 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 TEST(Win32Program, LoadsATableThroughTheOpenDialogAndShowsHelp) {
-  test::TableSpec t;
+  test::TableLayout t;
   t.Fields = {{"CITY", 'C', 10}, {"SIZE", 'N', 6}};
   t.Records = {" Omsk        1172", " Tver         424"};
   const test::Bytes bytes = test::MakeTable(t);
@@ -126,7 +126,7 @@ TEST(Win32Program, LoadsATableThroughTheOpenDialogAndShowsHelp) {
 // A DOS table (code page 866, no language driver) checks the OEM box as it
 // loads, and its Cyrillic title and value are shown converted.
 TEST(Win32Program, ADosTableLoadedThroughTheDialogIsShownConverted) {
-  test::TableSpec t;
+  test::TableLayout t;
   t.Fields = {{"\x83\x8E\x90\x8E\x84", 'C', 10}};  // "ГОРОД"
   t.Records = {" \x8C\xAE\xE1\xAA\xA2\xA0", " \x92\xA2\xA5\xE0\xEC"};  // "Москва", "Тверь"
   const std::string path = GetTempFolder() + "tabulon-dos-test.dbf";

@@ -139,7 +139,7 @@ TEST_F(CreateTest, CreationFailsOnAFileThatIsOpen) {
 }
 
 TEST_F(CreateTest, StructureLinesAndCopy) {
-  test::TableSpec s;
+  test::TableLayout s;
   s.Version = 0xF5;
   s.Fields = {{"NAME", 'C', 12}, {"D", 'D', 8}, {"AMT", 'N', 9, 2}, {"OK", 'L', 1},
               {"NOTE", 'M', 10}, {"F", 'F', 6, 1}};

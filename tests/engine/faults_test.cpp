@@ -25,7 +25,7 @@ using test::GetLittle32;
 using test::MakeTable;
 using test::Ref;
 using test::Slice;
-using test::TableSpec;
+using test::TableLayout;
 
 struct Outcome {
   bool fired;
@@ -59,15 +59,15 @@ Bytes Header(const Bytes& file) {
   return h;
 }
 
-TableSpec Notes(uint8_t version) {
-  TableSpec s;
+TableLayout Notes(uint8_t version) {
+  TableLayout s;
   s.Version = version;
   s.Fields = {{"ID", 'C', 3}, {"NOTE", 'M', 10}};
   return s;
 }
 
 TEST(FaultTest, FieldEditAndPost) {
-  TableSpec s;
+  TableLayout s;
   s.Fields = {{"A", 'C', 4}, {"B", 'C', 4}};
   s.Records = {" r1  x   ", " r2  y   ", " r3  z   "};
   const Bytes original = MakeTable(s);
@@ -99,7 +99,7 @@ TEST(FaultTest, FieldEditAndPost) {
 }
 
 TEST(FaultTest, AppendKeepsCountAndRecordsConsistent) {
-  TableSpec s;
+  TableLayout s;
   s.Fields = {{"A", 'C', 4}};
   s.Records = {" one", " two"};
   const Bytes original = MakeTable(s);
@@ -130,7 +130,7 @@ TEST(FaultTest, AppendKeepsCountAndRecordsConsistent) {
 // its header keeps every byte but the next-free number.
 void CheckMemoWrite(uint8_t version, const Bytes& memo, const std::string& old_ref,
                     const std::string& old_text) {
-  TableSpec s = Notes(version);
+  TableLayout s = Notes(version);
   s.Records = {" r1 " + old_ref};
   const Bytes table = MakeTable(s);
   const std::string text(300, 'n');
@@ -176,7 +176,7 @@ TEST(FaultTest, FptMemoWriteToNewBlocks) {
 }
 
 TEST(FaultTest, PackNeverLosesOrDuplicatesALiveRecord) {
-  TableSpec s;
+  TableLayout s;
   s.Fields = {{"A", 'C', 3}};
   std::vector<std::string> live;
   for (int i = 0; i < 12; ++i) {
@@ -218,7 +218,7 @@ TEST(FaultTest, PackNeverLosesOrDuplicatesALiveRecord) {
 // 12,000 six-byte records: larger than the 64 KiB read window, so that the
 // pack reads the file after the open and the failed reads are real ones.
 TEST(FaultTest, PackWithOneFailedReadOrWriteStaysExact) {
-  TableSpec s;
+  TableLayout s;
   s.Fields = {{"A", 'C', 5}};
   for (int i = 0; i < 12000; ++i) s.Records.push_back((i % 2 ? "*" : " ") + std::to_string(10000 + i));
   const Bytes original = MakeTable(s);
@@ -255,7 +255,7 @@ TEST(FaultTest, PackWithOneFailedReadOrWriteStaysExact) {
 // turn, coming up short or failing from then on: the removal is finished,
 // at once or by the next open, from wherever it stopped.
 TEST(FaultTest, ARemovalOfManyPiecesIsFinishedFromWhereItStopped) {
-  TableSpec s;
+  TableLayout s;
   s.Fields = {{"A", 'C', 127}};
   for (int i = 0; i < 135000; ++i) s.Records.push_back(" " + std::to_string(i));
   const Bytes old_table = MakeTable(s);
@@ -336,7 +336,7 @@ MatrixFiles MakeMatrixFiles(const MatrixFlavour& flavour) {
   } else if (*flavour.Memo) {
     memo = test::MakeFpt(64, texts, &blocks);
   }
-  TableSpec s;
+  TableLayout s;
   s.Version = flavour.Version;
   s.Fields = {{"NAME", 'C', 40}, {"N", 'N', 6}, {"NOTE", *flavour.Memo ? 'M' : 'C', 10}};
   for (int r = 0; r < kMatrixRecords; ++r) {

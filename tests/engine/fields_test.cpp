@@ -12,9 +12,9 @@
 namespace tabulon {
 namespace {
 
-using test::FieldSpec;
+using test::FieldLayout;
 using test::MakeTable;
-using test::TableSpec;
+using test::TableLayout;
 
 // Bytes written as hexadecimal pairs: "01 00 FF".
 std::string Hex(const std::string& pairs) {
@@ -27,7 +27,7 @@ std::string Hex(const std::string& pairs) {
 class FieldsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TableSpec s;
+    TableLayout s;
     s.Fields = {{"C5", 'C', 5}, {"N5", 'N', 5}, {"N82", 'N', 8, 2}, {"D", 'D', 8},
                 {"L", 'L', 1},  {"M", 'M', 10}, {"F", 'F', 6},     {"N33", 'N', 3, 3}};
     s.Records = {std::string(1 + 5 + 5 + 8 + 8 + 1 + 10 + 6 + 3, ' ')};
@@ -135,7 +135,7 @@ TEST_F(FieldsTest, NameAreaEndsAtNulOrAfterTenBytes) {
   const std::pair<std::string, std::string> names[] = {
       {std::string("ABC\0\0\0\0\0\0\0\0", 11), "ABC"}, {"ABCDEFGHIJK", "ABCDEFGHIJ"}, {std::string(11, '\0'), ""}};
   for (const auto& [stored, read] : names) {
-    TableSpec s;
+    TableLayout s;
     s.Fields = {{stored, 'C', 5}};
     fs.SetFile("n.dbf", MakeTable(s));
     auto named = NewDbfTable("n.dbf", "", true, &fs);
@@ -148,7 +148,7 @@ TEST_F(FieldsTest, NameAreaEndsAtNulOrAfterTenBytes) {
 // it stores (nullopt: refused with error 28 and nothing changed).
 struct ValueCase {
   uint8_t Version;
-  FieldSpec Field;
+  FieldLayout Field;
   std::string Stored;
   std::string Shown;
   std::string Typed;
@@ -156,9 +156,9 @@ struct ValueCase {
 };
 
 TEST(FieldTextTest, EveryLayoutReadsChecksAndEncodesTypedText) {
-  const FieldSpec n82{"N", 'N', 8, 2}, n5{"N", 'N', 5}, d8{"D", 'D', 8}, l1{"L", 'L', 1};
-  const FieldSpec i4{"I", 'I', 4}, y8{"Y", 'Y', 8}, b8{"B", 'B', 8}, o8{"O", 'O', 8};
-  const FieldSpec t8{"T", 'T', 8}, at8{"AT", '@', 8}, plus4{"P", '+', 4};
+  const FieldLayout n82{"N", 'N', 8, 2}, n5{"N", 'N', 5}, d8{"D", 'D', 8}, l1{"L", 'L', 1};
+  const FieldLayout i4{"I", 'I', 4}, y8{"Y", 'Y', 8}, b8{"B", 'B', 8}, o8{"O", 'O', 8};
+  const FieldLayout t8{"T", 'T', 8}, at8{"AT", '@', 8}, plus4{"P", '+', 4};
   const std::string zeros8(8, '\0');
   const std::nullopt_t refused = std::nullopt;
   const ValueCase cases[] = {
@@ -232,7 +232,7 @@ TEST(FieldTextTest, EveryLayoutReadsChecksAndEncodesTypedText) {
   };
   for (const ValueCase& c : cases) {
     SCOPED_TRACE(std::string(1, c.Field.Type) + " [" + c.Stored + "] <- [" + c.Typed + "]");
-    TableSpec layout;
+    TableLayout layout;
     layout.Version = c.Version;
     layout.Fields = {c.Field};
     layout.Records = {" " + c.Stored};
@@ -261,7 +261,7 @@ TEST(FieldTextTest, EveryLayoutReadsChecksAndEncodesTypedText) {
 // last byte, a null value reads as blank until a value is typed into it,
 // and a blank record holds zero bytes where values are binary.
 TEST(FieldTextTest, NullFlagsMarkShortVarcharsAndNullValues) {
-  TableSpec layout;
+  TableLayout layout;
   layout.Version = 0x32;
   layout.Fields = {{"V", 'V', 6}, {"I", 'I', 4}, {"_NULLFLAGS", '0', 1}};
   layout.Records = {" " + Hex("61 62 00 00 00 02") + Hex("05 00 00 00") + Hex("05")};

@@ -12,12 +12,12 @@ using test::Bytes;
 using test::GetLittle32;
 using test::MakeTable;
 using test::Slice;
-using test::TableSpec;
+using test::TableLayout;
 
 class MaintenanceTest : public ::testing::Test {
  protected:
   std::unique_ptr<DbfTable> Open(std::vector<std::string> records, bool end_marker = true) {
-    TableSpec s;
+    TableLayout s;
     s.Fields = {{"V", 'C', 4}};
     s.Records = std::move(records);
     s.EndMarker = end_marker;

@@ -17,14 +17,14 @@ using test::MakeFpt;
 using test::MakeTable;
 using test::Ref;
 using test::Slice;
-using test::TableSpec;
+using test::TableLayout;
 
 class MemoTest : public ::testing::Test {
  protected:
   // A table with fields ID (C3) and NOTE (M10, or M4 for Visual FoxPro).
   std::unique_ptr<DbfTable> Open(uint8_t version, const std::vector<std::string>& refs,
                                  const Bytes& memo, const char* memo_name = "t.memo") {
-    TableSpec s;
+    TableLayout s;
     s.Version = version;
     bool vfp = version >= 0x30 && version <= 0x32;
     s.Fields = {{"ID", 'C', 3}, {"NOTE", 'M', static_cast<uint8_t>(vfp ? 4 : 10)}};
@@ -361,7 +361,7 @@ TEST_F(MemoTest, AMemoFileThatCannotBeWrittenOpensTheTableForReadingOnly) {
 
 TEST_F(MemoTest, ReferenceTooWideForItsFieldIsRefused) {
   // A four-character memo field in a dBase table cannot hold block 10000.
-  TableSpec s;
+  TableLayout s;
   s.Version = 0x83;
   s.Fields = {{"NOTE", 'M', 4}};
   s.Records = {"     "};

@@ -15,10 +15,10 @@ namespace {
 
 using test::Bytes;
 using test::MakeTable;
-using test::TableSpec;
+using test::TableLayout;
 
-TableSpec People() {
-  TableSpec s;
+TableLayout People() {
+  TableLayout s;
   s.Fields = {{"name", 'C', 5}, {"AGE", 'N', 3}};
   s.Records = {" ALICE 30", " BOB   41", "*CAROL 52"};
   return s;
@@ -61,7 +61,7 @@ TEST_F(OpenTest, MovesBetweenRecordsIncludingMarkedOnes) {
 }
 
 TEST_F(OpenTest, EmptyTableLeavesNoCurrentRecordAndError16) {
-  TableSpec s = People();
+  TableLayout s = People();
   s.Records.clear();
   auto t = Open(MakeTable(s));
   ASSERT_TRUE(t->IsActive());
@@ -104,7 +104,7 @@ TEST_F(OpenTest, ABlankBufferIsNeverPostedOverTheLastRecord) {
 }
 
 TEST_F(OpenTest, RecordsAreLocatedWithTheHeaderSizeNotTheDescriptorScan) {
-  TableSpec s = People();
+  TableLayout s = People();
   s.HeaderSize = 32 * 2 + 33 + 263;  // room after the terminator, as Visual FoxPro leaves
   auto t = Open(MakeTable(s));
   EXPECT_EQ(t->GetFieldCount(), 2);
@@ -237,24 +237,24 @@ TEST_F(OpenTest, RefusesFilesItCannotWorkOnSafelyAndSaysWhy) {
   no_terminator.resize(32 + 64);  // ends inside the descriptor area
   cases.push_back({"no terminator", no_terminator, "The file ends before its records: t.dbf"});
   cases.push_back({"shorter than a header", Bytes(20, 0x03), not_table.c_str()});
-  TableSpec many;
+  TableLayout many;
   for (int i = 0; i < 256; ++i) many.Fields.push_back({"F" + std::to_string(i), 'C', 1});
   cases.push_back({"256 descriptors", MakeTable(many), not_table.c_str()});
-  TableSpec small_header = People();
+  TableLayout small_header = People();
   small_header.HeaderSize = 64;
   cases.push_back({"header size below the descriptors", MakeTable(small_header), not_table.c_str()});
-  TableSpec small_record = People();
+  TableLayout small_record = People();
   small_record.RecordSize = 7;  // one byte short is read (layouts_test.cpp)
   cases.push_back({"record size below the fields", MakeTable(small_record), sizes.c_str()});
-  TableSpec long_char;
+  TableLayout long_char;
   long_char.Fields = {{"TEXT", 'C', 44, 1}, {"N", 'N', 3}};  // 300 or 44 characters
   long_char.RecordSize = 100;
   cases.push_back({"long field agreeing with neither reading", MakeTable(long_char), sizes.c_str()});
-  TableSpec short_file = People();
+  TableLayout short_file = People();
   short_file.CountInHeader = 5;  // promises two records the file does not hold
   short_file.EndMarker = false;
   cases.push_back({"records missing", MakeTable(short_file), "The file ends before its records: t.dbf"});
-  TableSpec dbase2 = People();
+  TableLayout dbase2 = People();
   dbase2.Version = 0x02;
   cases.push_back({"dBase II", MakeTable(dbase2), "Table version not supported: dBase II"});
 
@@ -273,7 +273,7 @@ TEST_F(OpenTest, RefusesFilesItCannotWorkOnSafelyAndSaysWhy) {
 }
 
 TEST_F(OpenTest, WideAndLongTablesAreReadAtTheirTrueLayout) {
-  TableSpec s;
+  TableLayout s;
   for (int i = 0; i < 255; ++i) s.Fields.push_back({"F" + std::to_string(i), 'C', 250});
   s.Records = {" x"};
   auto t = Open(MakeTable(s));  // 255 fields, a record of 63,751 bytes
@@ -283,7 +283,7 @@ TEST_F(OpenTest, WideAndLongTablesAreReadAtTheirTrueLayout) {
   t->SetActive(false);
 
   // A Character field of 300 (44 + 256 x 1) as Clipper and FoxPro write it.
-  TableSpec wide;
+  TableLayout wide;
   wide.Fields = {{"TEXT", 'C', 44, 1}, {"N", 'N', 3}};
   wide.Records = {" " + std::string(299, 'a') + "b" + "  7"};
   wide.RecordSize = 1 + 300 + 3;

@@ -26,7 +26,7 @@ namespace {
 
 namespace stdfs = std::filesystem;
 using test::Bytes;
-using test::TableSpec;
+using test::TableLayout;
 
 class Folder {
  public:
@@ -123,7 +123,7 @@ struct Case {
 // Records of 100 bytes, every third marked deleted; memo flavours with a
 // text of a few hundred bytes per record.
 void WriteTable(const Case& c, const std::string& table_file, const std::string& memo_file) {
-  TableSpec s;
+  TableLayout s;
   s.Version = c.Version;
   s.Fields = {{"NAME", 'C', 89}};
   std::vector<std::string> texts;

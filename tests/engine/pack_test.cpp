@@ -17,12 +17,12 @@ namespace tabulon {
 namespace {
 
 using test::Bytes;
-using test::FieldSpec;
+using test::FieldLayout;
 using test::GetLittle32;
 using test::MakeTable;
 using test::Ref;
 using test::Slice;
-using test::TableSpec;
+using test::TableLayout;
 
 std::string Le32(uint32_t v) {
   return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
@@ -49,7 +49,7 @@ const Flavour kFlavours[] = {
 // binary bytes). Everything of a dropped record says "DROPPED".
 struct Fixture {
   Bytes Table, Memo;
-  std::vector<FieldSpec> Fields;
+  std::vector<FieldLayout> Fields;
   std::vector<std::string> Records;
 };
 
@@ -81,7 +81,7 @@ Fixture MakeFixture(const Flavour& flavour) {
   if (*flavour.Memo) f.Fields.push_back({"NOTE", 'M', static_cast<uint8_t>(vfp ? 4 : 10)});
   if (flavour.Version == 0xF5) f.Fields.push_back({"PIC", 'G', 10});
   if (!*flavour.Memo) f.Fields.push_back({"N", 'N', 3});
-  TableSpec s;
+  TableLayout s;
   s.Version = flavour.Version;
   s.Fields = f.Fields;
   for (int i = 0; i < 6; ++i) {

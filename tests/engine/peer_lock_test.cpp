@@ -56,7 +56,7 @@ TEST(PeerLocks, EveryWriteRefusedWhileAnotherProgramHoldsItsLocks) {
   for (const Family& f : families) {
     const bool vfp = f.Version == 0x30;
     const std::string memo = folder.Path(f.Version == 0x83 ? "t.dbt" : "t.fpt");
-    test::TableSpec layout;
+    test::TableLayout layout;
     layout.Version = f.Version;
     layout.Fields = {{"NAME", 'C', 11}, {"NOTES", 'M', uint8_t(vfp ? 4 : 10)}};
     layout.HeaderSize = vfp ? 97 + 263 : 97;

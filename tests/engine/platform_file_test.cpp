@@ -104,7 +104,7 @@ TEST_F(PlatformFileTest, IdentityFolderFlushAndOpensThatFollowNoLink) {
 
 TEST_F(PlatformFileTest, SecondWriterIsRefusedWhileATableIsOpen) {
   std::string p = Path("t.dbf");
-  test::TableSpec s;
+  test::TableLayout s;
   s.Fields = {{"A", 'C', 2}};
   s.Records = {" ab"};
   Write(p, test::MakeTable(s));

@@ -98,7 +98,7 @@ struct Flavour {
 bool WritePacked(const std::string& dir, const Flavour& fl, Expected* e) {
   const bool vfp = fl.version == 0x30;
   const bool memo = fl.memo_ext != nullptr;
-  test::TableSpec s;
+  test::TableLayout s;
   s.Version = fl.version;
   s.Fields = {{"NAME", 'C', 10}, {"N", 'N', 5}};
   if (memo) s.Fields.push_back({"NOTE", 'M', static_cast<uint8_t>(vfp ? 4 : 10)});

@@ -18,7 +18,7 @@ namespace {
 using test::Bytes;
 using test::MakeTable;
 using test::Ref;
-using test::TableSpec;
+using test::TableLayout;
 
 struct CliRun {
   int status = -1;
@@ -30,7 +30,7 @@ class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(folder_.Path().empty());
-    TableSpec t;
+    TableLayout t;
     t.Version = 0x83;
     t.Fields = {{"NAME", 'C', 8}, {"QTY", 'N', 5, 1}, {"NOTE", 'M', 10}};
     t.Records = {" Ann\tx     1.5" + Ref(1), "*Bob       2.5" + Ref(0)};
@@ -82,7 +82,7 @@ const std::vector<std::pair<std::string, std::string>> kTransferTables = {
     {"oem", "866"}, {"ansi", "1251"}, {"vfp", "1251"}};
 
 void CliTest::WriteTransferTables() const {
-  TableSpec oem;
+  TableLayout oem;
   oem.Version = 0x83;
   oem.Fields = {{"NAME", 'C', 12}, {"SUM", 'N', 8, 2}, {"DAY", 'D', 8}, {"OK", 'L', 1}, {"NOTE", 'M', 10}};
   oem.Records = {" \x88\xa2\xa0\xad\xae\xa2" + std::string(6, ' ') + "  123.4519991231T" + Ref(1),
@@ -92,13 +92,13 @@ void CliTest::WriteTransferTables() const {
   table[29] = 0x65;
   Write("oem.dbf", table);
   Write("oem.dbt", test::MakeDbt({"\x87\xa0\xac\xa5\xe2\xaa\xa0, \"\xe1\xe2\xe0\xae\xaa\xa0\"\r\n\xa2\xe2\xae\xe0\xa0\xef"}));
-  TableSpec ansi;
+  TableLayout ansi;
   ansi.Fields = {{"NAME", 'C', 12}, {"QTY", 'N', 5}, {"OK", 'L', 1}};
   ansi.Records = {" \xcc\xe0\xf0\xe8\xff, \"\xcc\"" + std::string(5, ' ') + "-7F", " ;x" + std::string(16, ' ')};
   table = MakeTable(ansi);
   table[29] = 0xC9;
   Write("ansi.dbf", table);
-  TableSpec vfp;
+  TableLayout vfp;
   vfp.Version = 0x30;
   vfp.HeaderSize = 32 * 5 + 33 + 263;
   vfp.Fields = {{"ID", 'I', 4}, {"PRICE", 'Y', 8}, {"RATE", 'B', 8}, {"AT", 'T', 8}, {"NOTE", 'M', 4}};
@@ -299,7 +299,7 @@ TEST_F(CliTest, CommandsAnswerWithTheirStatusAndOneLineWhenRefused) {
 }
 
 TEST_F(CliTest, CheckListsEveryProblemAndChangesNothing) {
-  TableSpec t;
+  TableLayout t;
   t.Version = 0x83;
   t.Fields = {{"NOTE", 'M', 10}};
   t.Records = {" " + Ref(1), "X" + Ref(0), " " + Ref(9)};

@@ -17,7 +17,7 @@ struct Folder {
   MemoryFileSystem fs;
   TableSession session{&fs};
   Folder(uint8_t version, uint8_t flags, const std::vector<std::pair<std::string, Bytes>>& files) {
-    test::TableSpec t;
+    test::TableLayout t;
     t.Version = version;
     t.Fields = {{"NAME", 'C', 8}, {"CITY", 'C', 8}};
     t.Records = {" Ann     Oslo    "};

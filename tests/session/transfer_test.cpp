@@ -27,7 +27,7 @@ struct Dos {
   MemoryFileSystem fs;
   TableSession session{&fs};
   Dos() {
-    test::TableSpec t;
+    test::TableLayout t;
     t.Version = 0x83;
     t.Fields = {{"\x88\x8c\x9f", 'C', 8}, {"N", 'N', 4, 1}, {"D", 'D', 8}, {"L", 'L', 1}, {"M", 'M', 10}};
     t.Records = {" \x8f\xa5\xe2\xe0;\"1\"  .520230231?" + Ref(1), "*x" + std::string(11, ' ') + "19991231T" + Ref(0)};

@@ -16,9 +16,9 @@ namespace tabulon::test {
 constexpr int kLargeTableFields = 20;
 
 // Field f (0-based) of the large table: the kinds repeat every five fields.
-inline FieldSpec LargeTableField(int f) {
-  static const FieldSpec kinds[] = {{"", 'C', 10}, {"", 'N', 8}, {"", 'C', 6}, {"", 'D', 8}, {"", 'L', 1}};
-  FieldSpec field = kinds[f % 5];
+inline FieldLayout LargeTableField(int f) {
+  static const FieldLayout kinds[] = {{"", 'C', 10}, {"", 'N', 8}, {"", 'C', 6}, {"", 'D', 8}, {"", 'L', 1}};
+  FieldLayout field = kinds[f % 5];
   field.Name = "F" + std::to_string(f);
   return field;
 }
@@ -28,7 +28,7 @@ inline FieldSpec LargeTableField(int f) {
 inline std::string LargeTableRecord(uint32_t r) {
   std::string record = " ";
   for (int f = 0; f < kLargeTableFields; ++f) {
-    const FieldSpec field = LargeTableField(f);
+    const FieldLayout field = LargeTableField(f);
     std::string value;
     switch (field.Type) {
       case 'C':
@@ -54,7 +54,7 @@ inline std::string LargeTableRecord(uint32_t r) {
 // Writes the dBase III table of the given number of records; false when
 // the file could not be written whole.
 inline bool WriteLargeTable(const std::string& path, uint32_t records) {
-  TableSpec table;
+  TableLayout table;
   for (int f = 0; f < kLargeTableFields; ++f) table.Fields.push_back(LargeTableField(f));
   table.CountInHeader = int(records);
   table.EndMarker = false;

@@ -11,16 +11,16 @@ namespace tabulon::test {
 
 using Bytes = std::vector<uint8_t>;
 
-struct FieldSpec {
+struct FieldLayout {
   std::string Name;
   char Type;
   uint8_t Length;
   uint8_t Decimals = 0;
 };
 
-struct TableSpec {
+struct TableLayout {
   uint8_t Version = 0x03;
-  std::vector<FieldSpec> Fields;
+  std::vector<FieldLayout> Fields;
   std::vector<std::string> Records;  // whole records, deletion flag first
   int HeaderSize = -1;               // -1: 32 x fields + 33
   int RecordSize = -1;               // -1: 1 + sum of lengths
@@ -46,7 +46,7 @@ inline uint32_t GetBig32(const Bytes& b, size_t at) {
          b[at + 3];
 }
 
-inline Bytes MakeTable(const TableSpec& layout) {
+inline Bytes MakeTable(const TableLayout& layout) {
   const size_t n = layout.Fields.size();
   int record_size = 1;
   for (const auto& f : layout.Fields) record_size += f.Length;
@@ -63,7 +63,7 @@ inline Bytes MakeTable(const TableSpec& layout) {
   // Visual FoxPro counts a field's displacement from the deletion flag.
   uint32_t offset = layout.Version >= 0x30 && layout.Version <= 0x32 ? 1 : 0;
   for (size_t i = 0; i < n; ++i) {
-    const FieldSpec& f = layout.Fields[i];
+    const FieldLayout& f = layout.Fields[i];
     size_t d = 32 + 32 * i;
     for (size_t k = 0; k < f.Name.size() && k < 11; ++k) b[d + k] = static_cast<uint8_t>(f.Name[k]);
     b[d + 11] = static_cast<uint8_t>(f.Type);
@@ -88,15 +88,15 @@ inline Bytes MakeTable(const TableSpec& layout) {
 // the language driver name at 32, then 48-byte descriptors (name of up to
 // 32 bytes, type at 32, length at 33, decimals at 34, the next
 // autoincrement value at 40, little-endian) and 0x0D.
-struct Dbase7Spec {
+struct Dbase7Layout {
   uint8_t Version = 0x8C;
-  std::vector<FieldSpec> Fields;
+  std::vector<FieldLayout> Fields;
   std::vector<uint32_t> NextAutoincrement;  // by field; missing ones are 0
   std::vector<std::string> Records;         // whole records, deletion flag first
   std::string DriverName = "DBWINUS0";
 };
 
-inline Bytes MakeDbase7Table(const Dbase7Spec& s) {
+inline Bytes MakeDbase7Table(const Dbase7Layout& s) {
   const size_t n = s.Fields.size();
   size_t record_size = 1;
   for (const auto& f : s.Fields) record_size += f.Length;
@@ -111,7 +111,7 @@ inline Bytes MakeDbase7Table(const Dbase7Spec& s) {
   PutLittle(b, 10, record_size, 2);
   std::copy(s.DriverName.begin(), s.DriverName.end(), b.begin() + 32);
   for (size_t i = 0; i < n; ++i) {
-    const FieldSpec& f = s.Fields[i];
+    const FieldLayout& f = s.Fields[i];
     const size_t d = 68 + 48 * i;
     std::copy(f.Name.begin(), f.Name.begin() + std::min<size_t>(f.Name.size(), 32), b.begin() + d);
     b[d + 32] = static_cast<uint8_t>(f.Type);
