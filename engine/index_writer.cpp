@@ -1,0 +1,52 @@
+#include "index_writer.h"
+
+#include <algorithm>
+
+namespace tabulon {
+
+IndexKeyFormat IndexKeyFormatOf(IndexKind kind) {
+  switch (kind) {
+    case IndexKind::Ntx: return IndexKeyFormat::Ntx;
+    case IndexKind::Ndx: return IndexKeyFormat::Ndx;
+    case IndexKind::Mdx: return IndexKeyFormat::Mdx;
+    default: return IndexKeyFormat::FoxPro;
+  }
+}
+
+std::unique_ptr<IndexTagWriter> OpenIndexTagWriter(IndexKind kind, IndexPages& pages, const IndexTagInfo& tag,
+                                                   IndexValueType type, std::string* error) {
+  switch (kind) {
+    case IndexKind::Ntx: return OpenNtxTagWriter(pages, tag, type, error);
+    case IndexKind::Ndx: return OpenNdxTagWriter(pages, tag, type, error);
+    case IndexKind::Mdx: return OpenMdxTagWriter(pages, tag, type, error);
+    default: return OpenFoxTagWriter(kind, pages, tag, type, error);
+  }
+}
+
+void SortIndexEntries(std::vector<IndexEntry>& entries, IndexKind kind, const IndexTagInfo& tag,
+                      IndexValueType type) {
+  const IndexKeyFormat format = IndexKeyFormatOf(kind);
+  // Every family keeps a descending tag's keys in ascending order and
+  // walks them backwards; only the walk differs.
+  (void)tag;
+  std::stable_sort(entries.begin(), entries.end(), [&](const IndexEntry& a, const IndexEntry& b) {
+    const int order = CompareIndexKeys(a.Key, b.Key, format, type);
+    return order != 0 ? order < 0 : a.Record < b.Record;
+  });
+}
+
+bool BuildIndexFile(IndexKind kind, DbfFile& old, const std::vector<IndexTagInfo>& tags,
+                    const std::vector<std::vector<IndexEntry>>& entries, DbfFile& out, std::string* error) {
+  if (tags.size() != entries.size()) {
+    *error = "each tag needs its entries";
+    return false;
+  }
+  switch (kind) {
+    case IndexKind::Ntx: return BuildNtxIndexFile(old, tags, entries, out, error);
+    case IndexKind::Ndx: return BuildNdxIndexFile(old, tags, entries, out, error);
+    case IndexKind::Mdx: return BuildMdxIndexFile(old, tags, entries, out, error);
+    default: return BuildFoxIndexFile(kind, old, tags, entries, out, error);
+  }
+}
+
+}  // namespace tabulon
