@@ -26,12 +26,14 @@ std::unique_ptr<IndexTagWriter> OpenIndexTagWriter(IndexKind kind, IndexPages& p
 void SortIndexEntries(std::vector<IndexEntry>& entries, IndexKind kind, const IndexTagInfo& tag,
                       IndexValueType type) {
   const IndexKeyFormat format = IndexKeyFormatOf(kind);
-  // Every family keeps a descending tag's keys in ascending order and
-  // walks them backwards; only the walk differs.
-  (void)tag;
+  // Clipper keeps a descending tag's keys in descending order (equal keys
+  // still by record); the other families keep them ascending and walk
+  // them backwards.
+  const bool reversed = kind == IndexKind::Ntx && tag.Descending;
   std::stable_sort(entries.begin(), entries.end(), [&](const IndexEntry& a, const IndexEntry& b) {
     const int order = CompareIndexKeys(a.Key, b.Key, format, type);
-    return order != 0 ? order < 0 : a.Record < b.Record;
+    if (order != 0) return reversed ? order > 0 : order < 0;
+    return a.Record < b.Record;
   });
 }
 
