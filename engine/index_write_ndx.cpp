@@ -305,7 +305,7 @@ class NdxTagWriter : public IndexTagWriter {
       size_t i = FirstNotBelow(step.node, key);
       for (IndexEntry last; i < keys.size() && Compare(keys[i].Key, key) == 0; ++i) {
         if (!Highest(step.node.Children[i], &last)) return false;
-        if (Order(key, record, last) <= 0) break;
+        if (Compare(last.Key, key) != 0 || Order(key, record, last) <= 0) break;
       }
       step.index = i;
       at = step.node.Children[i];
@@ -314,21 +314,14 @@ class NdxTagWriter : public IndexTagWriter {
   }
 
   bool Holds(const std::string& key, bool* held) {
-    uint64_t at = uint64_t{header_.RootPage} * kNdxPageSize;
-    for (size_t depth = 0; depth < kMaxDepth; ++depth) {
-      IndexNode node;
-      if (!Load(at, &node)) return false;
-      const size_t i = FirstNotBelow(node, key);
-      if (node.Children.empty()) {
-        *held = i < node.Keys.size() && Compare(node.Keys[i].Key, key) == 0;
-        return true;
-      }
-      at = node.Children[i];
-    }
-    return Fail("the index is damaged");
+    std::vector<Step> path;
+    *held = false;
+    return FindAmongEqual(uint64_t{header_.RootPage} * kNdxPageSize, key, 0, &path, held);
   }
 
-  // Every entry of key below page, in whatever order of records.
+  // Every entry of key below page, in whatever order of records; record 0
+  // for any. Also right of a parent's key equal to key: another program
+  // may leave a parent's key above the highest key below it.
   bool FindAmongEqual(uint64_t page, const std::string& key, uint32_t record, std::vector<Step>* path, bool* hit) {
     Step step{page, {}, 0};
     if (path->size() >= kMaxDepth) return Fail("the index is damaged");
@@ -338,7 +331,7 @@ class NdxTagWriter : public IndexTagWriter {
     if (path->back().node.Children.empty()) {
       const auto& keys = path->back().node.Keys;
       for (; i < keys.size() && Compare(keys[i].Key, key) == 0; ++i)
-        if (keys[i].Record == record) {
+        if (keys[i].Record == record || record == 0) {
           path->back().index = i;
           *hit = true;
           return true;
