@@ -23,17 +23,24 @@ std::unique_ptr<IndexTagWriter> OpenIndexTagWriter(IndexKind kind, IndexPages& p
   }
 }
 
-void SortIndexEntries(std::vector<IndexEntry>& entries, IndexKind kind, const IndexTagInfo& tag,
-                      IndexValueType type) {
-  const IndexKeyFormat format = IndexKeyFormatOf(kind);
+bool IsStoredDescending(IndexKind kind, const IndexTagInfo& tag) {
   // Clipper keeps a descending tag's keys in descending order (equal keys
   // still by record); the other families keep them ascending and walk
   // them backwards.
-  const bool reversed = kind == IndexKind::Ntx && tag.Descending;
+  return kind == IndexKind::Ntx && tag.Descending;
+}
+
+int CompareIndexEntryKeys(const std::string& a, const std::string& b, IndexKind kind, const IndexTagInfo& tag,
+                          IndexValueType type) {
+  const int order = CompareIndexKeys(a, b, IndexKeyFormatOf(kind), type);
+  return IsStoredDescending(kind, tag) ? -order : order;
+}
+
+void SortIndexEntries(std::vector<IndexEntry>& entries, IndexKind kind, const IndexTagInfo& tag,
+                      IndexValueType type) {
   std::stable_sort(entries.begin(), entries.end(), [&](const IndexEntry& a, const IndexEntry& b) {
-    const int order = CompareIndexKeys(a.Key, b.Key, format, type);
-    if (order != 0) return reversed ? order > 0 : order < 0;
-    return a.Record < b.Record;
+    const int order = CompareIndexEntryKeys(a.Key, b.Key, kind, tag, type);
+    return order != 0 ? order < 0 : a.Record < b.Record;
   });
 }
 
