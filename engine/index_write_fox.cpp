@@ -68,10 +68,18 @@ class FoxTagWriter final : public IndexTagWriter {
 
   bool Remove(const std::string& key, uint32_t record, bool* found) override {
     if (found) *found = false;
-    // From the first entry of the key on, along the equal keys: other
-    // programs may keep them in any order of records.
+    // Where the order by record puts it; failing that, from the first entry
+    // of the key on along the equal keys: other programs may keep them in
+    // any order of records.
     std::vector<Level> path;
-    if (!Descend(IndexEntry{key, 0}, &path)) return false;
+    if (!Descend(IndexEntry{key, record}, &path)) return false;
+    const Level& at = path.back();
+    if (at.Index < at.Node.Keys.size() && at.Node.Keys[at.Index].Record == record &&
+        CompareKeys(at.Node.Keys[at.Index].Key, key) == 0) {
+      // Found where it belongs: the loop below takes it at once.
+    } else if (!Descend(IndexEntry{key, 0}, &path)) {
+      return false;
+    }
     for (;;) {
       Level& leaf = path.back();
       for (; leaf.Index < leaf.Node.Keys.size(); ++leaf.Index) {

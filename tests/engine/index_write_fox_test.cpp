@@ -33,6 +33,7 @@ struct WriteCase {
   IndexKind Kind;
   bool Old = false;       // the uncompressed .idx
   bool Rebuilt = false;   // written by BuildIndexFile before the edits
+  bool Reversed = false;  // equal keys by descending record, all removed first
   uint32_t MaxRecord;     // record numbers drawn up to this
   std::vector<TagPlan> Tags;
 };
@@ -146,11 +147,12 @@ TEST_F(IndexWriteFoxTest, RandomEditsKeepEveryTagInOrder) {
       price{"PRICE", IndexValueType::Numeric, 8, false, true}, day{"DAY", IndexValueType::Date, 8}, wide{"NAME", IndexValueType::Character, 15};
   // Tags in name order, the order a compound file's directory gives them.
   const std::vector<WriteCase> cases = {
-      {"tags.cdx", IndexKind::Cdx, false, false, 60000, {code, day, name, price}},
-      {"rebuilt.cdx", IndexKind::Cdx, false, true, 3000000, {code, name, price}},
-      {"compact.idx", IndexKind::Idx, false, false, 4000000000u, {wide}},
-      {"rebuilt.idx", IndexKind::Idx, false, true, 5000, {price}},
-      {"old.idx", IndexKind::Idx, true, false, 9000000, {name}},
+      {"tags.cdx", IndexKind::Cdx, false, false, false, 60000, {code, day, name, price}},
+      {"others.cdx", IndexKind::Cdx, false, false, true, 70000, {day, name}},
+      {"rebuilt.cdx", IndexKind::Cdx, false, true, false, 3000000, {code, name, price}},
+      {"compact.idx", IndexKind::Idx, false, false, false, 4000000000u, {wide}},
+      {"rebuilt.idx", IndexKind::Idx, false, true, false, 5000, {price}},
+      {"old.idx", IndexKind::Idx, true, false, true, 9000000, {name}},
   };
   std::mt19937 random(26);
   for (const WriteCase& c : cases) {
@@ -170,6 +172,10 @@ TEST_F(IndexWriteFoxTest, RandomEditsKeepEveryTagInOrder) {
       std::sort(want[t].begin(), want[t].end(), Before);
       test::FoxTag tag{plan.Name, plan.Name, "", "", plan.Length, plan.Unique, plan.Descending, {}};
       for (const IndexEntry& e : want[t]) tag.Keys.emplace_back(e.Key, e.Record);
+      if (c.Reversed)
+        std::sort(tag.Keys.begin(), tag.Keys.end(), [](const auto& a, const auto& b) {
+          return a.first != b.first ? a.first < b.first : a.second > b.second;
+        });
       // BuildIndexFile starts from a header only: one key, then the entries.
       if (c.Rebuilt) tag.Keys.resize(1);
       fox.push_back(tag);
@@ -196,6 +202,15 @@ TEST_F(IndexWriteFoxTest, RandomEditsKeepEveryTagInOrder) {
       std::string error;
       writers.push_back(OpenIndexTagWriter(c.Kind, pages, index->GetTags()[i], c.Tags[i].Type, &error));
       ASSERT_TRUE(writers.back()) << error;
+    }
+    // Other programs' order of equal keys: each entry still found.
+    for (size_t t = 0; c.Reversed && t < c.Tags.size(); ++t) {
+      std::shuffle(want[t].begin(), want[t].end(), random);
+      for (const IndexEntry& e : want[t]) {
+        bool found = false;
+        ASSERT_TRUE(writers[t]->Remove(e.Key, e.Record, &found) && found) << e.Record;
+      }
+      want[t].clear();
     }
     // Growing, shrinking (pages emptied and freed), growing again (reused).
     for (int step = 0; step < 6000; ++step) {
