@@ -6,12 +6,14 @@
 //   tag header (1024, compact; .cdx: one per tag, found through the tag
 //   directory, itself a compact tag at offset 0 whose keys are the tag
 //   names and whose record numbers are the tag headers' offsets):
-//     0 root (LE4)  4 free list (LE4)  12 key length (LE2)  14 options
+//     0 root (LE4)  4 free list (LE4; the file's first header holds the
+//     file's list)  8 change counter (BE4)  12 key length (LE2)  14 options
 //     (0x01 unique, 0x08 FOR, 0x20 compact, 0x40 compound)  494 collation
 //     name (8, NUL-padded; none: machine order)  502 descending (LE2)
 //     506 FOR length (LE2)  510 key length in the pool (LE2)  512 key
 //     expression, NUL, FOR expression
-//   uncompressed .idx header (512): 0 root, 12 key length, 14 options,
+//   uncompressed .idx header (512): 0 root, 4 free list, 8 end of the
+//     file, 12 key length, 14 options,
 //     16 key expression (220), 236 FOR expression (220)
 //   node: 0 attributes (LE2: 1 root, 2 leaf)  2 key count (LE2)  4 left
 //     (LE4)  8 right (LE4); then
