@@ -6,12 +6,14 @@
 //   tag header (1024, compact; .cdx: one per tag, found through the tag
 //   directory, itself a compact tag at offset 0 whose keys are the tag
 //   names and whose record numbers are the tag headers' offsets):
-//     0 root (LE4)  4 free list (LE4)  12 key length (LE2)  14 options
+//     0 root (LE4)  4 free list (LE4; the file's first header holds the
+//     file's list)  8 change counter (BE4)  12 key length (LE2)  14 options
 //     (0x01 unique, 0x08 FOR, 0x20 compact, 0x40 compound)  494 collation
 //     name (8, NUL-padded; none: machine order)  502 descending (LE2)
 //     506 FOR length (LE2)  510 key length in the pool (LE2)  512 key
 //     expression, NUL, FOR expression
-//   uncompressed .idx header (512): 0 root, 12 key length, 14 options,
+//   uncompressed .idx header (512): 0 root, 4 free list, 8 end of the
+//     file, 12 key length, 14 options,
 //     16 key expression (220), 236 FOR expression (220)
 //   node: 0 attributes (LE2: 1 root, 2 leaf)  2 key count (LE2)  4 left
 //     (LE4)  8 right (LE4); then
@@ -103,6 +105,29 @@ bool DecodeFoxHeader(const uint8_t* bytes, size_t size, FoxHeader* header);
 // fill restores a compact leaf's trailing bytes (a blank for character keys).
 bool DecodeFoxNode(const uint8_t* page, const FoxHeader& header, uint8_t fill, IndexNode* node,
                    std::string* why);
+// Encoding. A sibling pointer with no page is kFoxNone; a free page holds
+// the next free page's offset in its first 4 bytes (LE, 0 at the end), the
+// list's head is at offset 4 of the file's first header.
+constexpr uint32_t kFoxNone = 0xFFFFFFFFu;
+constexpr uint16_t kFoxRootNode = 1, kFoxLeafNode = 2;
+// A compact leaf's entry: the duplicate and trailing counts take the bits
+// the key length needs (each, at the entry's top), the record all the rest
+// of the fewest whole bytes that hold the page's largest record.
+struct FoxLeafBits {
+  unsigned RecordBits = 0, DuplicateBits = 0, TrailingBits = 0, EntrySize = 0;
+};
+FoxLeafBits FoxLeafLayout(size_t key_length, uint32_t largest_record);
+// The node's first 12 bytes.
+void EncodeFoxNodeHead(uint8_t* page, uint16_t attributes, size_t count, uint32_t left, uint32_t right);
+// count entries (each key_length bytes, in order) as a compact leaf's
+// bytes from 12 on; false, the page untouched, when they do not fit.
+bool EncodeFoxLeaf(const IndexEntry* entries, size_t count, size_t key_length, uint8_t fill, uint8_t* page);
+// Fixed items from byte 12: an interior node's (children not null; compact
+// ones carry the record too) or an uncompressed leaf's; false when more
+// than FoxItemsPerPage.
+bool EncodeFoxItems(const IndexEntry* entries, const uint64_t* children, size_t count, size_t key_length,
+                    bool compact, uint8_t* page);
+size_t FoxItemsPerPage(size_t key_length, bool compact, bool leaf);
 
 // Clipper.
 constexpr size_t kNtxPageSize = 1024;
