@@ -206,8 +206,11 @@ Outcome TableSession::Reindex(const std::string& index_file) {
   if (!opened.IsDone()) return opened;
   Outcome o = RefuseWhenReadOnly();
   bool named = index_file.empty();
-  // No other program writes the table while its indexes are built.
+  // No other program writes the table while its indexes are built, and no
+  // handle of the keeper's holds a file being replaced.
   if (o.IsDone() && !table_->LockTable()) o = EngineOutcome();
+  table_->SetRecordFollower(nullptr);
+  keeper_.reset();
   for (const FoundIndex& index : indexes_) {
     if (!o.IsDone()) break;
     if (index.Missing || (!index_file.empty() && !IsSameIndexFile(index.File, index_file))) continue;
