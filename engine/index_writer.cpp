@@ -26,11 +26,12 @@ std::unique_ptr<IndexTagWriter> OpenIndexTagWriter(IndexKind kind, IndexPages& p
 void SortIndexEntries(std::vector<IndexEntry>& entries, IndexKind kind, const IndexTagInfo& tag,
                       IndexValueType type) {
   const IndexKeyFormat format = IndexKeyFormatOf(kind);
-  // Every family keeps a descending tag's keys in ascending order and
-  // walks them backwards; only the walk differs.
-  (void)tag;
+  // The other families keep a descending tag's keys in ascending order
+  // and walk them backwards; dBase IV stores them descending (equal keys
+  // still by ascending record).
+  const int sign = kind == IndexKind::Mdx && tag.Descending ? -1 : 1;
   std::stable_sort(entries.begin(), entries.end(), [&](const IndexEntry& a, const IndexEntry& b) {
-    const int order = CompareIndexKeys(a.Key, b.Key, format, type);
+    const int order = sign * CompareIndexKeys(a.Key, b.Key, format, type);
     return order != 0 ? order < 0 : a.Record < b.Record;
   });
 }
