@@ -70,21 +70,32 @@ std::vector<uint32_t> PerlWalk(const std::string& path, const std::string& tag) 
 }
 
 // Every block after the header's four pages is a tag's header, in its
-// tree, or in the free list, once; the header counts them all.
+// tree, or in the free list, once; the header counts them all. A branch's
+// keys are the highest keys below them.
 void CheckBlocks(const Bytes& f) {
   const size_t block = f[22] | f[23] << 8, used = GetLittle32(f, 32);
   EXPECT_EQ(used * 512, f.size());
   std::set<uint32_t> seen;
   const auto take = [&](uint32_t page) { return page * 512 + block <= f.size() && seen.insert(page).second; };
-  std::function<void(uint32_t, size_t)> tree = [&](uint32_t page, size_t item) {
-    ASSERT_TRUE(take(page)) << page;
-    const uint32_t n = GetLittle32(f, page * 512), last = GetLittle32(f, page * 512 + 8 + n * item);
-    for (uint32_t i = 0; last != 0 && i <= n; ++i) tree(GetLittle32(f, page * 512 + 8 + i * item), item);
+  size_t item = 0, length = 0;
+  std::function<std::string(uint32_t)> tree = [&](uint32_t page) {
+    if (!take(page)) {
+      ADD_FAILURE() << "block " << page << " twice or outside";
+      return std::string();
+    }
+    const size_t at = page * 512, n = GetLittle32(f, at), last = GetLittle32(f, at + 8 + n * item);
+    std::string highest = n ? test::Slice(f, at + 8 + (n - 1) * item + 4, length) : "";
+    for (size_t i = 0; last != 0 && i <= n; ++i) {
+      highest = tree(GetLittle32(f, at + 8 + i * item));
+      EXPECT_TRUE(i == n || test::Slice(f, at + 8 + i * item + 4, length) == highest) << "branch " << page;
+    }
+    return highest;
   };
   for (size_t t = 0; t < size_t(f[28]); ++t) {
     const uint32_t header = GetLittle32(f, 544 + 32 * t);
     EXPECT_TRUE(take(header));
-    tree(GetLittle32(f, header * 512), f[header * 512 + 18]);
+    item = f[header * 512 + 18], length = f[header * 512 + 12];
+    tree(GetLittle32(f, header * 512));
   }
   for (uint32_t p = GetLittle32(f, 36); p != 0 && seen.size() < used; p = GetLittle32(f, p * 512 + 4))
     EXPECT_TRUE(take(p)) << "free " << p;
