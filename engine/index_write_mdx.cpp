@@ -86,35 +86,7 @@ class MdxTagWriter final : public IndexTagWriter {
       if (!Search(root, key, nullptr, path, &found)) return false;
       if (found) return true;  // the first entry of a key stays the only one
     }
-    // Down to the place of (key, record): past children whose highest
-    // entry lies before it.
-    path.clear();
-    for (uint32_t page = root;;) {
-      if (path.size() >= kMaxDepth) return Fail("the tag's blocks point in a loop");
-      MdxStep step;
-      if (!Read(page, &step.Node)) return false;
-      const MdxNode& node = step.Node;
-      size_t i = 0;
-      if (node.Leaf) {
-        while (i < node.Keys.size() && Before(node.Keys[i], node.Pointers[i], key, record)) ++i;
-        step.Index = i;
-        path.push_back(std::move(step));
-        break;
-      }
-      for (; i < node.Keys.size(); ++i) {
-        const int order = Order(node.Keys[i], key);
-        if (order > 0) break;
-        if (order < 0) continue;
-        bool any = false;
-        std::string last;
-        uint32_t last_record = 0;
-        if (!LastEntry(node.Pointers[i], &any, &last, &last_record)) return false;
-        if (any && !Before(last, last_record, key, record)) break;
-      }
-      step.Index = i;
-      page = node.Pointers[i];
-      path.push_back(std::move(step));
-    }
+    if (!Descend(root, key, record, path)) return false;
     MdxNode& leaf = path.back().Node;
     leaf.Keys.insert(leaf.Keys.begin() + long(path.back().Index), key);
     leaf.Pointers.insert(leaf.Pointers.begin() + long(path.back().Index), record);
@@ -170,9 +142,17 @@ class MdxTagWriter final : public IndexTagWriter {
     if (found) *found = false;
     uint32_t root = 0;
     MdxPath path;
-    bool held = false;
-    if (!CheckKey(key) || !Get(header_at_, &root) || !Search(root, key, &record, path, &held)) return false;
-    if (!held) return true;
+    if (!CheckKey(key) || !Get(header_at_, &root) || !Descend(root, key, record, path)) return false;
+    const MdxStep& place = path.back();
+    bool held = place.Index < place.Node.Keys.size() && place.Node.Pointers[place.Index] == record &&
+                Order(place.Node.Keys[place.Index], key) == 0;
+    if (!held) {
+      // Not where it belongs: files of other programs may order equal
+      // keys otherwise.
+      path.clear();
+      if (!Search(root, key, &record, path, &held)) return false;
+      if (!held) return true;
+    }
     if (found) *found = true;
     size_t level = path.size() - 1;
     MdxNode& leaf = path[level].Node;
@@ -306,21 +286,62 @@ class MdxTagWriter final : public IndexTagWriter {
     std::memset(buffer_.data(), 0, block_);
     PutLe32(buffer_.data() + kMdxNextFree, first);
     const uint32_t pages_per_block = uint32_t(block_ / kMdxPageSize);
-    if (!pages_.Write(uint64_t{page} * kMdxPageSize, buffer_.data(), block_)) return Fail("the index file cannot be changed");
-    return Put(kMdxFirstFree, page) && Put(header_at_ + kMdxTagPages, held >= pages_per_block ? held - pages_per_block : 0);
+    if (!pages_.Write(uint64_t{page} * kMdxPageSize, buffer_.data(), block_))
+      return Fail("the index file cannot be changed");
+    return Put(kMdxFirstFree, page) &&
+           Put(header_at_ + kMdxTagPages, held >= pages_per_block ? held - pages_per_block : 0);
   }
 
-  // The last entry under page (*any false when there is none).
-  bool LastEntry(uint32_t page, bool* any, std::string* key, uint32_t* record) {
-    MdxNode node;
-    for (size_t depth = 0; depth < kMaxDepth; ++depth) {
-      if (!Read(page, &node)) return false;
+  // Down to the place of (key, record): path ends at the leaf, Index the
+  // first entry not before it. Among children whose keys equal key, the
+  // first whose last entry is not before it (by halves: equal keys may
+  // fill many blocks).
+  bool Descend(uint32_t root, const std::string& key, uint32_t record, MdxPath& path) {
+    path.clear();
+    for (uint32_t page = root;;) {
+      if (path.size() >= kMaxDepth) return Fail("the tag's blocks point in a loop");
+      MdxStep step;
+      if (!Read(page, &step.Node)) return false;
+      const MdxNode& node = step.Node;
+      size_t i = 0;
       if (node.Leaf) {
-        *any = !node.Keys.empty();
-        if (*any) *key = node.Keys.back(), *record = node.Pointers.back();
+        while (i < node.Keys.size() && Before(node.Keys[i], node.Pointers[i], key, record)) ++i;
+        step.Index = i;
+        path.push_back(std::move(step));
         return true;
       }
-      page = node.Pointers.back();
+      while (i < node.Keys.size() && Order(node.Keys[i], key) < 0) ++i;
+      size_t equal_end = i;
+      while (equal_end < node.Keys.size() && Order(node.Keys[equal_end], key) == 0) ++equal_end;
+      for (size_t past = equal_end; i < past;) {
+        const size_t middle = i + (past - i) / 2;
+        bool after = false;
+        if (!LastIsAfter(node.Pointers[middle], key, record, &after)) return false;
+        if (after) past = middle;
+        else i = middle + 1;
+      }
+      step.Index = i;
+      page = node.Pointers[i];
+      path.push_back(std::move(step));
+    }
+  }
+
+  // Whether the last entry under page is not before (key, record).
+  bool LastIsAfter(uint32_t page, const std::string& key, uint32_t record, bool* after) {
+    for (size_t depth = 0; depth < kMaxDepth; ++depth) {
+      const uint8_t* b = buffer_.data();
+      if (page == 0 || !pages_.Read(uint64_t{page} * kMdxPageSize, block_, buffer_.data()))
+        return Fail("block at page " + std::to_string(page) + " lies outside the index file");
+      const size_t count = IndexLe32(b);
+      if (count > (block_ - 12) / h_.ItemSize) return Fail("block at page " + std::to_string(page) + " overflows");
+      const uint32_t last = IndexLe32(b + 8 + count * h_.ItemSize);
+      if (last == 0) {
+        const uint8_t* item = b + 8 + (count > 0 ? count - 1 : 0) * h_.ItemSize;
+        *after = count > 0 && !Before(std::string(reinterpret_cast<const char*>(item + 4), h_.KeyLength),
+                                      IndexLe32(item), key, record);
+        return true;
+      }
+      page = last;
     }
     return Fail("the tag's blocks point in a loop");
   }
@@ -459,7 +480,8 @@ std::unique_ptr<IndexTagWriter> OpenMdxTagWriter(IndexPages& pages, const IndexT
     return nullptr;
   }
   std::vector<uint8_t> block(file.BlockSize, 0);
-  const size_t readable = size_t(std::min<uint64_t>(file.BlockSize, pages.GetSize() - std::min(pages.GetSize(), tag.HeaderOffset)));
+  const uint64_t size = pages.GetSize();
+  const size_t readable = size_t(std::min<uint64_t>(file.BlockSize, size - std::min(size, tag.HeaderOffset)));
   MdxTagHeader h;
   if (readable < kMdxPageSize || !pages.Read(tag.HeaderOffset, readable, block.data()) ||
       !DecodeMdxTagHeader(block.data(), readable, &h)) {

@@ -24,7 +24,7 @@ using test::GetLittle32;
 struct TagCase {
   const char* Name;
   IndexValueType Type;
-  uint16_t Length, PerBlock;  // PerBlock: keys per block, 0 as many as fit
+  uint16_t Length, PerBlock;  // keys per block; 0: as many as fit
   bool Unique, Descending;
 };
 const TagCase kTags[] = {{"CHAR", IndexValueType::Character, 8, 4, false, false},
@@ -124,9 +124,8 @@ void CheckWalks(const std::string& path, const std::vector<std::vector<Entry>>& 
   CheckBlocks(Load(path));
 }
 
-std::vector<IndexTagInfo> TagsOf(const std::string& path) {
-  std::string error;
-  auto index = OpenIndexFile(path, IndexKind::Mdx, PlatformFileSystem(), {}, &error);
+std::vector<IndexTagInfo> TagsOf(const std::string& path, std::string* error) {
+  auto index = OpenIndexFile(path, IndexKind::Mdx, PlatformFileSystem(), {}, error);
   return index ? index->GetTags() : std::vector<IndexTagInfo>();
 }
 
@@ -157,9 +156,10 @@ TEST(IndexWriteMdxTest, RandomEditsThenRebuild) {
       if (kTags[t].PerBlock) test::PutLittle(bytes, header + 14, kTags[t].PerBlock, 2);
     }
     std::string path = folder.Path(rebuilt_first ? "a.mdx" : "b.mdx"), error;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     auto file = PlatformFileSystem().Open(path, DbfOpenMode::ReadWriteShared);
-    std::vector<IndexTagInfo> tags = TagsOf(path);
+    std::vector<IndexTagInfo> tags = TagsOf(path, &error);
     if (rebuilt_first) {
       std::vector<std::vector<IndexEntry>> entries(std::size(kTags));
       for (size_t t = 0; t < std::size(kTags); ++t) {
@@ -167,14 +167,12 @@ TEST(IndexWriteMdxTest, RandomEditsThenRebuild) {
         std::shuffle(entries[t].begin(), entries[t].end(), random);
         SortIndexEntries(entries[t], IndexKind::Mdx, tags[t], kTags[t].Type);
       }
-      path = folder.Path("a2.mdx");
-      auto out = PlatformFileSystem().Open(path, DbfOpenMode::Create);
-      ASSERT_TRUE(out && BuildIndexFile(IndexKind::Mdx, *file, tags, entries, *out, &error)) << error;
-      out->Close();
+      auto out = PlatformFileSystem().Open(path = folder.Path("a2.mdx"), DbfOpenMode::Create);
+      ASSERT_TRUE(out && BuildIndexFile(IndexKind::Mdx, *file, tags, entries, *out, &error) && out->Close()) << error;
       file = PlatformFileSystem().Open(path, DbfOpenMode::ReadWriteShared);
-      tags = TagsOf(path);
+      tags = TagsOf(path, &error);
     }
-    ASSERT_TRUE(file && tags.size() == std::size(kTags));
+    ASSERT_TRUE(file && tags.size() == std::size(kTags)) << error;
     IndexPages pages(*file);
     ASSERT_TRUE(pages.Open());
     std::vector<std::unique_ptr<IndexTagWriter>> writers;
@@ -183,32 +181,24 @@ TEST(IndexWriteMdxTest, RandomEditsThenRebuild) {
       ASSERT_TRUE(writers.back()) << error;
     }
     bool done = false;
-    for (uint32_t r = 0; !rebuilt_first && r < 9; ++r) {
-      ASSERT_TRUE(writers[0]->Remove(odd.Key, 900000 - r, &done) && done) << r;
-    }
+    for (uint32_t r = 0; !rebuilt_first && r < 9; ++r)
+      ASSERT_TRUE(writers[0]->Remove(odd.Key, 900000 - r, &done) && done);
     // Random edits, then DAT emptied and filled again.
     for (int op = 0; op < 4000; ++op) {
       const size_t t = op < 3000 ? random() % std::size(kTags) : 2;
       std::vector<Entry>& held = model[t];
       const bool insert = op < 3000 ? random() % 5 < 3 : op >= 3800;
-      if (insert) {
-        const Entry e = Make(kTags[t], int(random() % 120), next++);
-        const bool present = std::any_of(held.begin(), held.end(), [&](const Entry& h) { return h.Key == e.Key; });
-        ASSERT_TRUE(writers[t]->Insert(e.Key, e.Record, &done)) << writers[t]->GetErrorText();
-        ASSERT_EQ(done, !(kTags[t].Unique && present)) << op;
-        if (done) held.push_back(e);
-      } else if (!held.empty() && random() % 8 != 0) {
-        const size_t at = random() % held.size();
-        ASSERT_TRUE(writers[t]->Remove(held[at].Key, held[at].Record, &done)) << writers[t]->GetErrorText();
-        ASSERT_TRUE(done) << op;
-        held.erase(held.begin() + long(at));
-      } else {
-        ASSERT_TRUE(writers[t]->Remove(Make(kTags[t], int(random() % 120), 0).Key, next + 1, &done));
-        ASSERT_FALSE(done) << op;
-      }
-      if (op % 300 == 0) {
-        ASSERT_TRUE(pages.WriteOut());
-      }
+      const Entry e = Make(kTags[t], int(random() % 120), insert ? next++ : next + 1);
+      const bool present = std::any_of(held.begin(), held.end(), [&](const Entry& h) { return h.Key == e.Key; });
+      const size_t at = held.empty() || random() % 8 == 0 ? held.size() : random() % held.size();
+      const Entry& gone = at < held.size() ? held[at] : e;  // an absent entry now and then
+      ASSERT_TRUE(insert ? writers[t]->Insert(e.Key, e.Record, &done)
+                         : writers[t]->Remove(gone.Key, gone.Record, &done))
+          << writers[t]->GetErrorText();
+      ASSERT_EQ(done, insert ? !(kTags[t].Unique && present) : at < held.size()) << op;
+      if (insert && done) held.push_back(e);
+      if (!insert && done) held.erase(held.begin() + long(at));
+      ASSERT_TRUE(op % 300 != 0 || pages.WriteOut());
     }
     ASSERT_TRUE(pages.WriteOut());
     file.reset();
@@ -216,19 +206,18 @@ TEST(IndexWriteMdxTest, RandomEditsThenRebuild) {
     std::vector<std::vector<IndexEntry>> walked;
     CheckWalks(path, model, &walked);
     // Written anew from its own walk: the same tags, walked the same.
-    auto old = PlatformFileSystem().Open(path, DbfOpenMode::ReadOnly);
     const std::string again = path + "-again.mdx";
+    auto old = PlatformFileSystem().Open(path, DbfOpenMode::ReadOnly);
     auto out = PlatformFileSystem().Open(again, DbfOpenMode::Create);
-    ASSERT_TRUE(old && out && BuildIndexFile(IndexKind::Mdx, *old, tags, walked, *out, &error)) << error;
-    out->Close();
+    ASSERT_TRUE(old && out && BuildIndexFile(IndexKind::Mdx, *old, tags, walked, *out, &error) && out->Close())
+        << error;
     CheckWalks(again, model);
     const Bytes before = Load(path), after = Load(again);
-    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 32, after.begin()));
-    for (size_t t = 0; t < std::size(kTags); ++t) {
-      const size_t a = GetLittle32(before, 544 + 32 * t) * 512, b = GetLittle32(after, 544 + 32 * t) * 512;
-      EXPECT_TRUE(std::equal(before.begin() + long(a) + 8, before.begin() + long(a) + 246, after.begin() + long(b) + 8));
-      EXPECT_TRUE(std::equal(before.begin() + 548 + long(t) * 32, before.begin() + 576 + long(t) * 32,
-                             after.begin() + 548 + long(t) * 32));
+    EXPECT_EQ(test::Slice(before, 0, 32), test::Slice(after, 0, 32));
+    for (size_t t = 0, a, b; t < std::size(kTags); ++t) {
+      a = GetLittle32(before, 544 + 32 * t) * 512, b = GetLittle32(after, 544 + 32 * t) * 512;
+      EXPECT_EQ(test::Slice(before, a + 8, 238) + test::Slice(before, 548 + 32 * t, 28),
+                test::Slice(after, b + 8, 238) + test::Slice(after, 548 + 32 * t, 28));
     }
   }
 }
