@@ -30,11 +30,17 @@
 // Clipper .ntx (pages of 1024, pointers are byte offsets):
 //   header: 0 signature (LE2: 6, or 3 for older)  4 root (LE4)  8 next free
 //   (LE4)  12 item size (LE2)  14 key length (LE2)  16 decimals (LE2)  18
-//   keys per page (LE2)  22 key expression (256)  278 unique  280
+//   keys per page (LE2)  20 half of it, the fewest a page other than the
+//   root keeps (LE2)  22 key expression (256)  278 unique  280
 //   descending  282 FOR expression (256)  538 tag name (12)
-//   page: 0 key count (LE2)  2 offsets of the items (LE2 each, count + 1);
+//   page: 0 key count (LE2)  2 offsets of the items (LE2 each, keys per
+//   page + 1 of them);
 //   item: child page (LE4, 0: none)  record (LE4)  key. Keys of interior
-//   pages are records too: child 0, key 0, child 1, ..., child count.
+//   pages are records too: child 0, key 0, child 1, ..., child count; the
+//   last item's record is 0. A free page: count 0, its first item's child
+//   the next free page (the header's next free is the first).
+//   A descending tag keeps its keys in descending order, equal keys by
+//   record number ascending.
 //
 // dBase III .ndx (pages of 512, pointers are page numbers):
 //   header: 0 root page (LE4)  4 page count (LE4)  12 key length (LE2)  14
@@ -42,7 +48,8 @@
 //   as an IEEE double)  18 item size (LE2)  23 unique  24 key expression
 //   page: 0 key count (LE4); items from 4: child page (LE4, 0 in a leaf)
 //   record (LE4)  key. An interior page has count + 1 children, the last
-//   with no key; its keys are copies.
+//   with no key; its keys are copies, each the highest key below its
+//   child, with record 0. No free list: the page count is the next page.
 //
 // dBase IV .mdx (pages of 512, blocks of one or more pages, pointers are
 // page numbers):
@@ -107,13 +114,24 @@ bool DecodeFoxNode(const uint8_t* page, const FoxHeader& header, uint8_t fill, I
 // Clipper.
 constexpr size_t kNtxPageSize = 1024;
 struct NtxHeader {
-  uint64_t Root = 0;
-  uint16_t ItemSize = 0, KeyLength = 0, Decimals = 0, MaxItems = 0;
+  uint64_t Root = 0, NextFree = 0;
+  uint16_t ItemSize = 0, KeyLength = 0, Decimals = 0, MaxItems = 0, HalfItems = 0;
   bool Unique = false, Descending = false;
   std::string Key, For, TagName;
 };
 bool DecodeNtxHeader(const uint8_t* bytes, NtxHeader* header);
 bool DecodeNtxNode(const uint8_t* page, const NtxHeader& header, IndexNode* node, std::string* why);
+// A page's key count and its table of offsets, each slot its own item in
+// slot order (Clipper shuffles them instead; any table of distinct items
+// reads the same); items put in place (slot up to count; key null for the
+// last child of an interior page). The caller clears the page first.
+void EncodeNtxPage(uint8_t* page, const NtxHeader& header, size_t count);
+void EncodeNtxItem(uint8_t* page, const NtxHeader& header, size_t slot, uint64_t child, uint32_t record,
+                   const char* key);
+// A whole page from a node: a leaf when node.Children is empty.
+void EncodeNtxNode(const IndexNode& node, const NtxHeader& header, uint8_t* page);
+// The header's tree pointers: root and first free page (byte offsets).
+void EncodeNtxPointers(uint8_t* header, uint64_t root, uint64_t next_free);
 
 // dBase III.
 constexpr size_t kNdxPageSize = 512;
@@ -125,6 +143,16 @@ struct NdxHeader {
 };
 bool DecodeNdxHeader(const uint8_t* bytes, NdxHeader* header);
 bool DecodeNdxNode(const uint8_t* page, const NdxHeader& header, IndexNode* node, std::string* why);
+// A page's key count, and items put in place (child page number, 0 in a
+// leaf; key null for the last child of an interior page) on a page the
+// caller cleared.
+void EncodeNdxPage(uint8_t* page, size_t count);
+void EncodeNdxItem(uint8_t* page, const NdxHeader& header, size_t slot, uint32_t child_page, uint32_t record,
+                   const char* key);
+// A whole page from a node (children as byte offsets, as decoded).
+void EncodeNdxNode(const IndexNode& node, const NdxHeader& header, uint8_t* page);
+// The header's root page and page count (the next page to add).
+void EncodeNdxPointers(uint8_t* header, uint32_t root_page, uint32_t page_count);
 
 // dBase IV.
 constexpr size_t kMdxHeaderSize = 544;

@@ -26,13 +26,14 @@ std::unique_ptr<IndexTagWriter> OpenIndexTagWriter(IndexKind kind, IndexPages& p
 void SortIndexEntries(std::vector<IndexEntry>& entries, IndexKind kind, const IndexTagInfo& tag,
                       IndexValueType type) {
   const IndexKeyFormat format = IndexKeyFormatOf(kind);
-  // The other families keep a descending tag's keys in ascending order
-  // and walk them backwards; dBase IV stores them descending (equal keys
-  // still by ascending record).
-  const int sign = kind == IndexKind::Mdx && tag.Descending ? -1 : 1;
+  // Clipper and dBase IV keep a descending tag's keys in descending order
+  // (equal keys still by ascending record); the other families keep them
+  // ascending and walk them backwards.
+  const bool reversed = (kind == IndexKind::Ntx || kind == IndexKind::Mdx) && tag.Descending;
   std::stable_sort(entries.begin(), entries.end(), [&](const IndexEntry& a, const IndexEntry& b) {
-    const int order = sign * CompareIndexKeys(a.Key, b.Key, format, type);
-    return order != 0 ? order < 0 : a.Record < b.Record;
+    const int order = CompareIndexKeys(a.Key, b.Key, format, type);
+    if (order != 0) return reversed ? order > 0 : order < 0;
+    return a.Record < b.Record;
   });
 }
 
