@@ -132,8 +132,13 @@ class MdxTagWriter final : public IndexTagWriter {
       parent.Node.Keys.insert(parent.Node.Keys.begin() + long(parent.Index), separator);
       parent.Node.Pointers.insert(parent.Node.Pointers.begin() + long(parent.Index) + 1, right.Page);
     }
-    const uint8_t has_keys = 1;
-    if (!pages_.Write(header_at_ + kMdxHasKeys, &has_keys, 1) || (split && !MarkLeaves())) return false;
+    // The header's "has keys" mark, written only when it changes.
+    uint8_t has_keys = 0;
+    const uint8_t yes = 1;
+    if (!pages_.Read(header_at_ + kMdxHasKeys, 1, &has_keys)) return Fail("the index file cannot be read");
+    if (has_keys == 0 && !pages_.Write(header_at_ + kMdxHasKeys, &yes, 1))
+      return Fail("the index file cannot be changed");
+    if (split && !MarkLeaves()) return false;
     if (added) *added = true;
     return true;
   }
