@@ -161,6 +161,9 @@ size_t DbfTable::BufferedRecordSize() const {
 void DbfTable::CloseStreams() {
   // Released while the stream that holds them is open.
   table_hold_.reset();
+  // A journal still open belongs to writes that were not finished: it stays
+  // on the disk for the next open.
+  write_journal_.reset();
   if (DataStream) DataStream->Close();
   if (MemoStream) MemoStream->Close();
   DataStream.reset();
