@@ -205,7 +205,7 @@ void DbfTable::SetActive(bool value) {
     CloseStreams();
     return;
   }
-  if (!ReadOnly && (!RecoverPass() || !RecoverWrite())) {
+  if (!ReadOnly && !RecoverUnderLock()) {
     CloseStreams();
     return;
   }
@@ -230,6 +230,23 @@ void DbfTable::SetActive(bool value) {
       }
     }
   }
+}
+
+// A journal is applied holding the table's lock, as a pass would: another
+// program that holds it may be reading or writing the records, and the
+// open waits for a later try.
+bool DbfTable::RecoverUnderLock() {
+  if (!fs_.Exists(PackJournalName(FileName)) && !fs_.Exists(WriteJournalName(FileName)))
+    return RecoverWrite();
+  uint8_t header[kDbfHeaderSize] = {};
+  DbfLockHold hold;
+  DbfLockRegion refused;
+  if (!DataStream->ReadExactAt(0, header, sizeof header) ||
+      !hold.Take(DataStream, LockRegionsFor(header, DbfLockScope::Table, 0), &refused)) {
+    SetError(DbfLockedElsewhere, "table");
+    return false;
+  }
+  return RecoverPass() && RecoverWrite();
 }
 
 bool DbfTable::RefusedReadOnly() {

@@ -367,6 +367,7 @@ class DbfTable {
   bool StoreMemoReference(int32_t n, uint64_t block);
   bool RecoverPass();
   bool RecoverWrite();
+  bool RecoverUnderLock();
   bool FollowRecordWrite(uint32_t record, uint64_t offset, const uint8_t* now, bool appended);
   bool FlushTableWrites();
   bool BeginRenumber();

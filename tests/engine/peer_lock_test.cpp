@@ -3,6 +3,7 @@
 // both files byte for byte as they were, and goes through once it lets go.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -84,6 +85,22 @@ TEST(PeerLocks, EveryWriteRefusedWhileAnotherProgramHoldsItsLocks) {
           EXPECT_EQ(ReadFile(dbf) == table && ReadFile(memo) == memo_bytes, held);
         }
       }
+    }
+    // A journal left beside the table is dealt with (here: set aside) only
+    // under the table's lock; until then the open is refused.
+    WriteFile(dbf, table);
+    for (bool held : {true, false}) {
+      SCOPED_TRACE(testing::Message() << f.Name << ", journal, held " << held);
+      WriteFile(dbf + "~write", Bytes(100, 'x'));
+      test::Peer peer(dbf, f.Table[0], f.Table[1]);
+      if (!held) peer.Release();
+      auto t = NewDbfTable(dbf, memo, false);
+      t->SetActive(true);
+      EXPECT_EQ(t->GetErrorCode(), held ? DbfLockedElsewhere : DbfPackJournalSetAside) << t->GetErrorText();
+      EXPECT_EQ(t->IsActive(), !held);
+      EXPECT_EQ(std::ifstream(dbf + "~write").good(), held);
+      t->SetActive(false);
+      std::remove((dbf + "~write-rejected").c_str());
     }
   }
 }
