@@ -158,7 +158,9 @@ size_t DbfTable::BufferedRecordSize() const {
 }
 
 void DbfTable::CloseStreams() {
-  // Released while the stream that holds them is open.
+  // Released while the stream that holds them is open, after the writes
+  // made under them.
+  if (DataStream) DataStream->SetGathering(false);
   table_hold_.reset();
   if (DataStream) DataStream->Close();
   if (MemoStream) MemoStream->Close();
@@ -249,10 +251,16 @@ bool DbfTable::LockTable() {
   auto hold = std::make_unique<DbfLockHold>();
   if (!LockForWrite(*hold, DbfLockScope::Table, 0)) return false;
   table_hold_ = std::move(hold);
+  DataStream->SetGathering(true);
   return true;
 }
 
-void DbfTable::UnlockTable() { table_hold_.reset(); }
+void DbfTable::UnlockTable() {
+  if (!table_hold_) return;
+  // The writes of the run reach the file before other programs may look.
+  if (!DataStream->SetGathering(false)) SetError(DbfWriteRecordError, "0");
+  table_hold_.reset();
+}
 
 namespace {
 
