@@ -151,12 +151,12 @@ TEST_F(CliTest, WorkbookRecordsPastASheetsRowsGoOnOverFurtherSheets) {
   t.Fields = {{"N", 'N', 3}};
   for (int r = 1; r <= 7; ++r) t.Records.push_back("   " + std::to_string(r));
   Write("n.dbf", MakeTable(t));
-  std::ofstream(Path("sheets.py")) << R"(import re, sys, zipfile
+  std::ofstream(Path("sheets.py")) << R"py(import re, sys, zipfile
 z = zipfile.ZipFile(sys.argv[1])
 for n, name in enumerate(re.findall(r'<sheet name="([^"]+)"', z.read('xl/workbook.xml').decode()), 1):
     sheet = z.read('xl/worksheets/sheet%d.xml' % n).decode()
     cells = re.findall(r'<row [^>]*><c r="A\d+"[^>]*>(?:<v>([^<]*)|<is><t>([^<]*))', sheet)
-    print(name, sheet.count('<row '), ','.join(a + b for a, b in cells), 'state="frozen"' in sheet))";
+    print(name, sheet.count('<row '), ','.join(a + b for a, b in cells), 'state="frozen"' in sheet))py";
   TableSession session;
   ASSERT_TRUE(session.Load(Path("n.dbf")).IsDone());
   for (const auto& [rows, sheets] : std::vector<std::pair<uint32_t, std::string>>{
