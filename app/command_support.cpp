@@ -92,6 +92,7 @@ std::string MainWindow::OutcomeText(const Outcome& o) const {
              texts::kNoCharInCodePageSuffix;
     case Refusal::PackMemoMissing: return texts::kPackMemoMissing + o.Detail;
     case Refusal::StaleIndexes: return texts::kStaleIndexes + o.Detail;
+    case Refusal::NoSuchIndex: return texts::kNoSuchIndex + o.Detail;
     case Refusal::EnterName: return texts::kEnterNamePrefix + row + texts::kColumnSuffix;
     case Refusal::EnterSize: return texts::kEnterSizePrefix + row + texts::kColumnSuffix;
     case Refusal::ChooseType: return texts::kChooseTypePrefix + row + texts::kColumnSuffix;

@@ -35,6 +35,7 @@ std::string EngineMessage(uint8_t code, const std::string& engine_text) {
     case DbfPackJournalSetAside: return texts::kPackJournalSetAside + detail;
     case DbfJournalMemoMissing: return texts::kJournalMemoMissing + detail;
     case DbfJournalNameTaken: return texts::kJournalNameTaken + detail;
+    case DbfWriteIndexError: return texts::kWriteIndexError + detail;
     case DbfPackBrokenMemo: return texts::kPackBrokenMemoPrefix + detail + texts::kPackBrokenMemoSuffix;
     case DbfLockedElsewhere: return detail == "table" ? texts::kTableLocked : texts::kRecordLocked;
     default: return engine_text;

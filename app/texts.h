@@ -95,7 +95,8 @@ constexpr const char* kRecordTooLongLimit = " больше допустимой 
 // A write to a table with index files the program does not keep up to
 // date yet: + an index file's name.
 constexpr const char* kStaleIndexes =
-    "У таблицы есть индексные файлы, которые программа пока не обновляет; запись не выполнена: ";
+    "У таблицы есть индексы, которые программа не обновляет; запись не выполнена: ";
+constexpr const char* kNoSuchIndex = "Это не индексный файл таблицы: ";
 // The line under a table with index files: kIndexesPrefix + each file's
 // name with its tags in brackets (or kIndexMissing, kIndexUnreadable),
 // separated by "; ", + kIndexesSuffix.
@@ -110,7 +111,7 @@ constexpr const char* kClearStructuralFlagQuestion =
 // The first write to a table with such index files: Yes writes and leaves
 // them stale, No shows the table for reading only, Cancel does nothing.
 constexpr const char* kStaleIndexesQuestion =
-    "У таблицы есть индексные файлы, которые программа пока не обновляет: после записи программа, "
+    "У таблицы есть индексы, которые программа не обновляет: после записи программа, "
     "которой принадлежит таблица, может не найти записи, пока индексы не будут перестроены.\r\n\r\n"
     "Да — записывать, индексы устареют.\r\nНет — открыть таблицу только для чтения.\r\n"
     "Отмена — ничего не делать.";
@@ -216,6 +217,8 @@ constexpr const char* kJournalNeedsWrite =
     "там, где она доступна для записи: ";
 // A cut-off pack whose journal names a memo file that is not beside the
 // table: + its name.
+// An index file kept with the table could not be written; + the reason.
+constexpr const char* kWriteIndexError = "Индексный файл не записан, запись будет отменена при следующем открытии: ";
 constexpr const char* kJournalMemoMissing =
     "Упаковка таблицы была прервана; чтобы вернуть таблицу, нужен мемо-файл, которого нет рядом с "
     "ней. Таблица не открыта: ";

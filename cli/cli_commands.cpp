@@ -134,8 +134,9 @@ void PutIndexesJson(std::ostringstream& out, const TableSession& session) {
           << ",\"for\":" << JsonString(tag.ForExpr) << ",\"unique\":" << (tag.Unique ? "true" : "false")
           << ",\"descending\":" << (tag.Descending ? "true" : "false")
           << ",\"key_length\":" << tag.KeyLength << ",\"key_type\":" << JsonString(std::string(1, tag.KeyType))
-          << ",\"collation\":" << JsonString(tag.Collation) << ",\"maintained\":false,\"reason\":"
-          << JsonString(session.GetTagReason(index, tag)) << "}";
+          << ",\"collation\":" << JsonString(tag.Collation)
+          << ",\"maintained\":" << (session.GetTagReason(index, tag).empty() ? "true" : "false")
+          << ",\"reason\":" << JsonString(session.GetTagReason(index, tag)) << "}";
     }
     out << "]}";
     first = false;
@@ -156,7 +157,8 @@ void PutIndexesText(std::ostringstream& out, const TableSession& session) {
       if (!tag.ForExpr.empty()) out << "\tFOR " << tag.ForExpr;
       if (tag.Unique) out << "\tunique";
       if (tag.Descending) out << "\tdescending";
-      out << "\t" << tag.Collation << "\tnot maintained: " << session.GetTagReason(index, tag) << "\n";
+      const std::string reason = session.GetTagReason(index, tag);
+      out << "\t" << tag.Collation << (reason.empty() ? "\tmaintained" : "\tnot maintained: " + reason) << "\n";
     }
   }
 }
@@ -481,6 +483,18 @@ int RunSetFlag(Invocation& run) {
   TableSession session;
   if (!LoadTable(session, run)) return 1;
   return Finish(session, session.ClearStructuralIndexFlag());
+}
+
+int RunReindex(Invocation& run) {
+  TableSession session;
+  if (!LoadTable(session, run)) return 1;
+  std::string path;
+  if (run.Args.size() > 1) {
+    path = run.Args[1];
+    for (const FoundIndex& index : session.GetIndexes())
+      if (!index.Missing && FileName(index.File) == FileName(path)) path = index.File;
+  }
+  return Finish(session, session.Reindex(path));
 }
 
 }  // namespace tabulon::cli

@@ -45,6 +45,7 @@ int RunPack(Invocation& run);
 int RunMemo(Invocation& run);
 int RunWalk(Invocation& run);
 int RunSetFlag(Invocation& run);
+int RunReindex(Invocation& run);
 int RunExport(Invocation& run);
 int RunImport(Invocation& run);
 

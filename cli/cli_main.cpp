@@ -62,6 +62,11 @@ const CommandEntry kCommands[] = {
      "Clears the header's flag that announces a structural index file (.cdx or .mdx), so that programs "
      "which refuse a table whose announced index is missing open it again. Writes that one byte only.",
      1, 1, RunSetFlag},
+    {"reindex", "reindex TABLE [INDEX]",
+     "Builds the table's index files (or the one named, by path or name) anew from its records: each "
+     "tag the program keeps up to date from the table, the others as they are. Each file is written "
+     "beside the old one and takes its place whole.",
+     1, 2, RunReindex},
     {"export",
      "export TABLE OUT [--format csv|json|sqlite|sql|xlsx] [--encoding utf-8|utf-8-no-bom|table] "
      "[--separator ,|;|tab] [--dialect postgres|sqlite] [--deleted]",
@@ -87,8 +92,8 @@ constexpr const char* kCommonOptions =
     "  --code-page PAGE      the code page the table's text is read and stored in: 866, 1251, 1252,\n"
     "                        cp850, OEM 852, utf-8, ... (by default the table's own: its .cpg file,\n"
     "                        its text, its language-driver byte, else 1251)\n"
-    "  --force               write even when the table has index files the write leaves stale\n"
-    "                        (they are not kept up to date yet; writes are refused otherwise)\n"
+    "  --force               write even when the table has index tags the write leaves stale\n"
+    "                        (tags the program does not keep up to date; writes are refused otherwise)\n"
     "  --help                this text\n";
 
 void PrintCommandHelp(const CommandEntry& c) {

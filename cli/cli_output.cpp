@@ -120,6 +120,7 @@ std::string DescribeOutcome(const TableSession& session, const Outcome& o) {
     case Refusal::StaleIndexes:
       return where + "the table has index files that a write would leave stale (" + o.Detail +
              "); nothing written (--force writes anyway)";
+    case Refusal::NoSuchIndex: return o.Detail + " is not an index file of the table";
     case Refusal::EnterName: return "row " + std::to_string(o.Row) + ": no field name";
     case Refusal::EnterSize: return "row " + std::to_string(o.Row) + ": no field size";
     case Refusal::ChooseType: return "row " + std::to_string(o.Row) + ": no field type";

@@ -6,6 +6,7 @@
 
 #include "dbf_header.h"
 #include "dbf_table.h"
+#include "write_journal.h"
 #include "field_definition.h"
 
 namespace tabulon {

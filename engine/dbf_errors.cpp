@@ -45,6 +45,7 @@ const char* const kMessages[kDbfErrorCodeCount] = {
     "The name of the pack journal is taken by another file:",
     "A memo reference cannot be read. Rec #",
     "Locked by another program:",
+    "An index file could not be written:",
 };
 
 }  // namespace

@@ -66,9 +66,12 @@ enum DbfErrorCode : uint8_t {
   // Another program holds the lock a write needs (the record's, or the
   // table's); nothing was written. Detail: the record number, or "table".
   DbfLockedElsewhere = 37,
+  // An index file kept with the table could not be written; the write is
+  // put back, with the index files, at the next open. Detail: the reason.
+  DbfWriteIndexError = 38,
 };
 
-constexpr int kDbfErrorCodeCount = 38;
+constexpr int kDbfErrorCodeCount = 39;
 
 // The message of a code; empty for 0 and for numbers outside the table.
 const char* DbfErrorMessage(uint8_t code);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dbf_table.h"
+#include "write_journal.h"
 
 namespace tabulon {
 

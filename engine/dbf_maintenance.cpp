@@ -6,6 +6,7 @@
 #include "dbf_header.h"
 #include "dbf_locks.h"
 #include "dbf_table.h"
+#include "write_journal.h"
 
 namespace tabulon {
 
@@ -45,6 +46,15 @@ void DbfTable::AppendBlank() {
   RecordModified = false;
   if (!NumberAutoincrements()) {
     SetError(DbfAppendBlankError, detail);
+    RecNo = static_cast<int32_t>(old_count);
+    ReadRecord();
+    return;
+  }
+  // The followers take the new record, its autoincrement values set,
+  // before it is written. (An append put back at the next open leaves the
+  // counters past the numbers it took, as a deleted record does.)
+  if (follower_ && !FollowRecordWrite(count, RecordOffset(RecNo), RecordBuffer, true)) {
+    SetError(DbfWriteIndexError, follower_->GetErrorText());
     RecNo = static_cast<int32_t>(old_count);
     ReadRecord();
     return;

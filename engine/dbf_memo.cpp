@@ -12,6 +12,7 @@
 
 #include "dbf_locks.h"
 #include "dbf_table.h"
+#include "write_journal.h"
 #include "memo_blocks.h"
 
 namespace tabulon {

@@ -21,6 +21,7 @@
 #include "dbf_header.h"
 #include "dbf_locks.h"
 #include "dbf_table.h"
+#include "write_journal.h"
 #include "memo_rebuild.h"
 #include "pack_journal.h"
 
@@ -394,9 +395,13 @@ int32_t DbfTable::Pack(const DbfPackOptions& options, std::vector<DbfBrokenMemo>
 
   const uint32_t start = with_memo ? 1 : (first_dropped ? first_dropped : count + 1);
   const uint64_t region = start <= count ? RecordOffset(static_cast<int32_t>(start)) : records_end;
+  if (!BeginRenumber()) return fail(0);
   std::unique_ptr<DbfFile> journal;
   PackJournal saved;
-  if (!StartPass(region, with_memo, "0", &journal, &saved)) return 0;
+  if (!StartPass(region, with_memo, "0", &journal, &saved)) {
+    EndRenumber(false);
+    return 0;
+  }
 
   std::unique_ptr<DbfStream> old_memo;
   std::unique_ptr<MemoRebuild> memo;
@@ -410,6 +415,7 @@ int32_t DbfTable::Pack(const DbfPackOptions& options, std::vector<DbfBrokenMemo>
   auto undo = [&](uint32_t done) {
     if (old_memo) old_memo->Close();
     UndoPass(std::move(journal));
+    EndRenumber(false);
     if (cleared) cleared->clear();
     return fail(done);
   };
@@ -459,6 +465,7 @@ int32_t DbfTable::Pack(const DbfPackOptions& options, std::vector<DbfBrokenMemo>
   if (old_memo) old_memo->Close();
   if (!CommitPass(std::move(journal), with_memo)) return fail(count);
   if (kept < count) HeaderModified = true;
+  EndRenumber(true);
   return static_cast<int32_t>(count);
 }
 
@@ -476,22 +483,36 @@ void DbfTable::RemoveRecord(int32_t n) {
   DbfLockHold hold;
   if (!LockForWrite(hold, DbfLockScope::Table, 0)) return;
   EndPass();
+  if (!BeginRenumber()) {
+    SetError(DbfWriteRecordError, detail);
+    return;
+  }
   std::unique_ptr<DbfFile> journal;
   PackJournal saved;
   saved.Kind = kRemoval;
-  if (!StartPass(RecordOffset(n), false, detail, &journal, &saved)) return;
+  if (!StartPass(RecordOffset(n), false, detail, &journal, &saved)) {
+    EndRenumber(false);
+    return;
+  }
   SetRecordCount(count - 1);
   if (!MoveRecordsForward(*journal, saved, Header, 0, 0)) {
     SetError(DbfWriteRecordError, detail);
-    // Finished now if the files allow it, else by the next open.
+    // Finished now if the files allow it, else by the next open, which
+    // builds the index files anew.
     UndoPass(std::move(journal));
+    write_journal_.reset();
     return;
   }
   if (!CommitPass(std::move(journal), false)) {
     SetError(DbfWriteRecordError, detail);
+    write_journal_.reset();
     return;
   }
   HeaderModified = true;
+  // The header's new count reaches the disk before the index files name
+  // the records by their new numbers.
+  if (!FlushTableWrites()) return;
+  EndRenumber(true);
 }
 
 // Takes out the record at the journal's region offset: the records after it

@@ -7,6 +7,7 @@
 #include "dbf_header.h"
 #include "dbf_locks.h"
 #include "dbf_table.h"
+#include "write_journal.h"
 #include "pack_journal.h"
 
 namespace tabulon {
@@ -198,12 +199,12 @@ void DbfTable::SetActive(bool value) {
   }
   // A pack cut off is finished or undone before anything is read. Read
   // only, it cannot be: the half-packed file is not shown.
-  if (ReadOnly && fs_.Exists(PackJournalName(FileName))) {
+  if (ReadOnly && (fs_.Exists(PackJournalName(FileName)) || fs_.Exists(WriteJournalName(FileName)))) {
     SetError(DbfJournalNeedsWrite, FileName);
     CloseStreams();
     return;
   }
-  if (!ReadOnly && !RecoverPass()) {
+  if (!ReadOnly && (!RecoverPass() || !RecoverWrite())) {
     CloseStreams();
     return;
   }
@@ -437,7 +438,27 @@ bool DbfTable::NumberAutoincrements() {
   return true;
 }
 
+// With files following the records, their changes are saved in the
+// journal before the table's writes are flushed, and written after: the
+// journal's removal commits both.
 bool DbfTable::FlushWrites() {
+  if (!write_journal_ || !Active || ReadOnly || !DataStream) return FlushTableWrites();
+  const bool saved = !follower_ || !follower_->HasChanges() ||
+                     (follower_->SaveChanges(*write_journal_) && write_journal_->Flush());
+  if (saved && FlushTableWrites() && (!follower_ || follower_->WriteChanges()) && write_journal_->Commit()) {
+    write_journal_.reset();
+    return true;
+  }
+  // Put back, table and indexes, by the next open.
+  if (follower_) {
+    if (ErrorCode == 0) SetError(DbfWriteIndexError, follower_->GetErrorText());
+    follower_->DropChanges();
+  }
+  write_journal_.reset();
+  return false;
+}
+
+bool DbfTable::FlushTableWrites() {
   if (!Active || ReadOnly || !DataStream) return true;
   if (MemoStream && MemoStream->HasUnflushedWrites() && !MemoStream->Flush()) {
     SetError(DbfWriteMemoError, "0");
@@ -530,6 +551,10 @@ bool DbfTable::StoreRecord() {
   if (static_cast<uint32_t>(RecNo) <= count_on_disk_ && MemoStream &&
       MemoStream->HasUnflushedWrites() && !MemoStream->Flush())
     return false;
+  if (follower_ && !FollowRecordWrite(static_cast<uint32_t>(RecNo), offset, RecordBuffer, false)) {
+    SetError(DbfWriteIndexError, follower_->GetErrorText());
+    return false;
+  }
   HeaderModified = true;
   return DataStream->WriteAt(offset, RecordBuffer, BufferedRecordSize());
 }
@@ -546,7 +571,7 @@ void DbfTable::WriteRecord() {
     AcceptChange();
   } else {
     DbfLockHold hold;
-    if (LockForWrite(hold, DbfLockScope::Record, RecNo) && !StoreRecord())
+    if (LockForWrite(hold, DbfLockScope::Record, RecNo) && !StoreRecord() && ErrorCode != DbfWriteIndexError)
       SetError(DbfWriteRecordError, std::to_string(RecNo));
   }
   RecordModified = false;

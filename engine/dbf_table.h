@@ -31,6 +31,7 @@
 #include "dbf_stream.h"
 #include "field_values.h"
 #include "memo_blocks.h"
+#include "record_follower.h"
 
 namespace tabulon {
 
@@ -131,6 +132,7 @@ bool PutMemoReference(uint8_t version, const DbfField& field, uint8_t* record, u
 
 struct PackJournal;
 struct MemoFileHeader;
+class WriteJournal;
 class DbfLockHold;
 enum class DbfLockScope;
 
@@ -175,6 +177,16 @@ class DbfTable {
   // DbfJournalNeedsWrite meanwhile). For a second reader of a table that
   // another DbfTable works on.
   void SetReadingOnly(bool value) { ReadingOnly = value; }
+  // Set while the table is open, to keep files beside it in step with its
+  // records (null: none). The follower outlives the writes it follows.
+  void SetRecordFollower(DbfRecordFollower* follower) { follower_ = follower; }
+  // The files an open found named by a rebuild journal (a pack or removal
+  // cut off before its index files were built anew): the caller builds
+  // them and then removes the journal (RemoveWriteJournal).
+  const std::vector<std::string>& GetPendingRebuild() const { return pending_rebuild_; }
+  // Record n's stored bytes (RecordSize() of them), without moving the
+  // current record; false when it cannot be read.
+  bool ReadRecordAt(uint32_t n, uint8_t* out);
   // Whether a change of the current record is posted before it moves.
   void SetAutoPost(bool value) { AutoPost = value; }
 
@@ -356,6 +368,11 @@ class DbfTable {
   bool AppendMemo(int32_t n, const MemoFileHeader& header, const std::string& text);
   bool StoreMemoReference(int32_t n, uint64_t block);
   bool RecoverPass();
+  bool RecoverWrite();
+  bool FollowRecordWrite(uint32_t record, uint64_t offset, const uint8_t* now, bool appended);
+  bool FlushTableWrites();
+  bool BeginRenumber();
+  bool EndRenumber(bool renumbered);
   bool ApplyJournal(DbfStream& journal, const PackJournal& saved, const std::string& memo_file);
   std::string JournalMemoFile(const PackJournal& saved);
   bool IsSameFile(const std::string& a, const std::string& b);
@@ -387,6 +404,9 @@ class DbfTable {
   uint32_t count_on_disk_ = 0;
   // An appended record is not yet counted by the header on disk.
   bool count_pending_ = false;
+  DbfRecordFollower* follower_ = nullptr;
+  std::unique_ptr<WriteJournal> write_journal_;
+  std::vector<std::string> pending_rebuild_;
   bool buffer_holds_record_ = true;
   uint8_t refusal_code_ = 0;
   std::string refusal_detail_;

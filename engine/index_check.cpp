@@ -4,18 +4,10 @@
 
 #include "index_expression.h"
 #include "index_keys.h"
+#include "index_writer.h"
 
 namespace tabulon {
 namespace {
-
-IndexKeyFormat FormatOf(IndexKind kind) {
-  switch (kind) {
-    case IndexKind::Ntx: return IndexKeyFormat::Ntx;
-    case IndexKind::Ndx: return IndexKeyFormat::Ndx;
-    case IndexKind::Mdx: return IndexKeyFormat::Mdx;
-    default: return IndexKeyFormat::FoxPro;
-  }
-}
 
 // Key bytes as a reader can print them: printable ASCII kept, the rest in
 // hex, the blanks that pad the key left out.
@@ -51,12 +43,20 @@ std::vector<IndexTagProblem> CheckIndexTag(IndexFile& index, size_t tag, DbfTabl
     add(0, "not checked: " + (key.IsSupported() ? condition : key).GetUnsupportedReason());
     return problems;
   }
-  const IndexKeyFormat format = FormatOf(index.GetKind());
+  const IndexKeyFormat format = IndexKeyFormatOf(index.GetKind());
   const uint32_t count = table.RecordCount();
   std::vector<std::string> keys(size_t(count) + 1);
   std::vector<bool> held(size_t(count) + 1, false);
   std::set<std::string> held_keys;
+  std::string previous;
+  bool first = true;
   const bool walked = index.Walk(tag, [&](const IndexEntry& e) {
+    // A key out of order is one a search never finds.
+    if (!first && CompareIndexEntryKeys(previous, e.Key, index.GetKind(), info, key.GetResultType()) > 0 &&
+        !add(e.Record, "the key '" + Printable(e.Key) + "' is out of order after '" + Printable(previous) + "'"))
+      return false;
+    first = false;
+    previous = e.Key;
     if (e.Record == 0 || e.Record > count)
       return add(e.Record, "a key points past the table's " + std::to_string(count) + " records");
     if (held[e.Record]) return add(e.Record, "the record is in the tag twice");

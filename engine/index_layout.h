@@ -6,12 +6,14 @@
 //   tag header (1024, compact; .cdx: one per tag, found through the tag
 //   directory, itself a compact tag at offset 0 whose keys are the tag
 //   names and whose record numbers are the tag headers' offsets):
-//     0 root (LE4)  4 free list (LE4)  12 key length (LE2)  14 options
+//     0 root (LE4)  4 free list (LE4; the file's first header holds the
+//     file's list)  8 change counter (BE4)  12 key length (LE2)  14 options
 //     (0x01 unique, 0x08 FOR, 0x20 compact, 0x40 compound)  494 collation
 //     name (8, NUL-padded; none: machine order)  502 descending (LE2)
 //     506 FOR length (LE2)  510 key length in the pool (LE2)  512 key
 //     expression, NUL, FOR expression
-//   uncompressed .idx header (512): 0 root, 12 key length, 14 options,
+//   uncompressed .idx header (512): 0 root, 4 free list, 8 end of the
+//     file, 12 key length, 14 options,
 //     16 key expression (220), 236 FOR expression (220)
 //   node: 0 attributes (LE2: 1 root, 2 leaf)  2 key count (LE2)  4 left
 //     (LE4)  8 right (LE4); then
@@ -30,11 +32,17 @@
 // Clipper .ntx (pages of 1024, pointers are byte offsets):
 //   header: 0 signature (LE2: 6, or 3 for older)  4 root (LE4)  8 next free
 //   (LE4)  12 item size (LE2)  14 key length (LE2)  16 decimals (LE2)  18
-//   keys per page (LE2)  22 key expression (256)  278 unique  280
+//   keys per page (LE2)  20 half of it, the fewest a page other than the
+//   root keeps (LE2)  22 key expression (256)  278 unique  280
 //   descending  282 FOR expression (256)  538 tag name (12)
-//   page: 0 key count (LE2)  2 offsets of the items (LE2 each, count + 1);
+//   page: 0 key count (LE2)  2 offsets of the items (LE2 each, keys per
+//   page + 1 of them);
 //   item: child page (LE4, 0: none)  record (LE4)  key. Keys of interior
-//   pages are records too: child 0, key 0, child 1, ..., child count.
+//   pages are records too: child 0, key 0, child 1, ..., child count; the
+//   last item's record is 0. A free page: count 0, its first item's child
+//   the next free page (the header's next free is the first).
+//   A descending tag keeps its keys in descending order, equal keys by
+//   record number ascending.
 //
 // dBase III .ndx (pages of 512, pointers are page numbers):
 //   header: 0 root page (LE4)  4 page count (LE4)  12 key length (LE2)  14
@@ -42,7 +50,8 @@
 //   as an IEEE double)  18 item size (LE2)  23 unique  24 key expression
 //   page: 0 key count (LE4); items from 4: child page (LE4, 0 in a leaf)
 //   record (LE4)  key. An interior page has count + 1 children, the last
-//   with no key; its keys are copies.
+//   with no key; its keys are copies, each the highest key below its
+//   child, with record 0. No free list: the page count is the next page.
 //
 // dBase IV .mdx (pages of 512, blocks of one or more pages, pointers are
 // page numbers):
@@ -96,17 +105,51 @@ bool DecodeFoxHeader(const uint8_t* bytes, size_t size, FoxHeader* header);
 // fill restores a compact leaf's trailing bytes (a blank for character keys).
 bool DecodeFoxNode(const uint8_t* page, const FoxHeader& header, uint8_t fill, IndexNode* node,
                    std::string* why);
+// Encoding. A sibling pointer with no page is kFoxNone; a free page holds
+// the next free page's offset in its first 4 bytes (LE, 0 at the end), the
+// list's head is at offset 4 of the file's first header.
+constexpr uint32_t kFoxNone = 0xFFFFFFFFu;
+constexpr uint16_t kFoxRootNode = 1, kFoxLeafNode = 2;
+// A compact leaf's entry: the duplicate and trailing counts take the bits
+// the key length needs (each, at the entry's top), the record all the rest
+// of the fewest whole bytes that hold the page's largest record.
+struct FoxLeafBits {
+  unsigned RecordBits = 0, DuplicateBits = 0, TrailingBits = 0, EntrySize = 0;
+};
+FoxLeafBits FoxLeafLayout(size_t key_length, uint32_t largest_record);
+// The node's first 12 bytes.
+void EncodeFoxNodeHead(uint8_t* page, uint16_t attributes, size_t count, uint32_t left, uint32_t right);
+// count entries (each key_length bytes, in order) as a compact leaf's
+// bytes from 12 on; false, the page untouched, when they do not fit.
+bool EncodeFoxLeaf(const IndexEntry* entries, size_t count, size_t key_length, uint8_t fill, uint8_t* page);
+// Fixed items from byte 12: an interior node's (children not null; compact
+// ones carry the record too) or an uncompressed leaf's; false when more
+// than FoxItemsPerPage.
+bool EncodeFoxItems(const IndexEntry* entries, const uint64_t* children, size_t count, size_t key_length,
+                    bool compact, uint8_t* page);
+size_t FoxItemsPerPage(size_t key_length, bool compact, bool leaf);
 
 // Clipper.
 constexpr size_t kNtxPageSize = 1024;
 struct NtxHeader {
-  uint64_t Root = 0;
-  uint16_t ItemSize = 0, KeyLength = 0, Decimals = 0, MaxItems = 0;
+  uint64_t Root = 0, NextFree = 0;
+  uint16_t ItemSize = 0, KeyLength = 0, Decimals = 0, MaxItems = 0, HalfItems = 0;
   bool Unique = false, Descending = false;
   std::string Key, For, TagName;
 };
 bool DecodeNtxHeader(const uint8_t* bytes, NtxHeader* header);
 bool DecodeNtxNode(const uint8_t* page, const NtxHeader& header, IndexNode* node, std::string* why);
+// A page's key count and its table of offsets, each slot its own item in
+// slot order (Clipper shuffles them instead; any table of distinct items
+// reads the same); items put in place (slot up to count; key null for the
+// last child of an interior page). The caller clears the page first.
+void EncodeNtxPage(uint8_t* page, const NtxHeader& header, size_t count);
+void EncodeNtxItem(uint8_t* page, const NtxHeader& header, size_t slot, uint64_t child, uint32_t record,
+                   const char* key);
+// A whole page from a node: a leaf when node.Children is empty.
+void EncodeNtxNode(const IndexNode& node, const NtxHeader& header, uint8_t* page);
+// The header's tree pointers: root and first free page (byte offsets).
+void EncodeNtxPointers(uint8_t* header, uint64_t root, uint64_t next_free);
 
 // dBase III.
 constexpr size_t kNdxPageSize = 512;
@@ -118,6 +161,16 @@ struct NdxHeader {
 };
 bool DecodeNdxHeader(const uint8_t* bytes, NdxHeader* header);
 bool DecodeNdxNode(const uint8_t* page, const NdxHeader& header, IndexNode* node, std::string* why);
+// A page's key count, and items put in place (child page number, 0 in a
+// leaf; key null for the last child of an interior page) on a page the
+// caller cleared.
+void EncodeNdxPage(uint8_t* page, size_t count);
+void EncodeNdxItem(uint8_t* page, const NdxHeader& header, size_t slot, uint32_t child_page, uint32_t record,
+                   const char* key);
+// A whole page from a node (children as byte offsets, as decoded).
+void EncodeNdxNode(const IndexNode& node, const NdxHeader& header, uint8_t* page);
+// The header's root page and page count (the next page to add).
+void EncodeNdxPointers(uint8_t* header, uint32_t root_page, uint32_t page_count);
 
 // dBase IV.
 constexpr size_t kMdxHeaderSize = 544;

@@ -8,10 +8,12 @@ bool DecodeNtxHeader(const uint8_t* bytes, NtxHeader* header) {
   NtxHeader h;
   const uint32_t signature = IndexLe16(bytes);
   h.Root = IndexLe32(bytes + 4);
+  h.NextFree = IndexLe32(bytes + 8);
   h.ItemSize = static_cast<uint16_t>(IndexLe16(bytes + 12));
   h.KeyLength = static_cast<uint16_t>(IndexLe16(bytes + 14));
   h.Decimals = static_cast<uint16_t>(IndexLe16(bytes + 16));
   h.MaxItems = static_cast<uint16_t>(IndexLe16(bytes + 18));
+  h.HalfItems = static_cast<uint16_t>(IndexLe16(bytes + 20));
   h.Key = IndexText(bytes + 22, 256);
   h.Unique = bytes[278] != 0;
   h.Descending = bytes[280] != 0;

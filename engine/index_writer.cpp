@@ -23,14 +23,23 @@ std::unique_ptr<IndexTagWriter> OpenIndexTagWriter(IndexKind kind, IndexPages& p
   }
 }
 
+bool IsStoredDescending(IndexKind kind, const IndexTagInfo& tag) {
+  // Clipper keeps a descending tag's keys in descending order (equal keys
+  // still by record); the other families keep them ascending and walk
+  // them backwards.
+  return kind == IndexKind::Ntx && tag.Descending;
+}
+
+int CompareIndexEntryKeys(const std::string& a, const std::string& b, IndexKind kind, const IndexTagInfo& tag,
+                          IndexValueType type) {
+  const int order = CompareIndexKeys(a, b, IndexKeyFormatOf(kind), type);
+  return IsStoredDescending(kind, tag) ? -order : order;
+}
+
 void SortIndexEntries(std::vector<IndexEntry>& entries, IndexKind kind, const IndexTagInfo& tag,
                       IndexValueType type) {
-  const IndexKeyFormat format = IndexKeyFormatOf(kind);
-  // Every family keeps a descending tag's keys in ascending order and
-  // walks them backwards; only the walk differs.
-  (void)tag;
   std::stable_sort(entries.begin(), entries.end(), [&](const IndexEntry& a, const IndexEntry& b) {
-    const int order = CompareIndexKeys(a.Key, b.Key, format, type);
+    const int order = CompareIndexEntryKeys(a.Key, b.Key, kind, tag, type);
     return order != 0 ? order < 0 : a.Record < b.Record;
   });
 }

@@ -61,6 +61,11 @@ class IndexTagWriter {
 std::unique_ptr<IndexTagWriter> OpenIndexTagWriter(IndexKind kind, IndexPages& pages, const IndexTagInfo& tag,
                                                    IndexValueType type, std::string* error);
 
+// Whether the family keeps a descending tag's keys in descending order;
+// and the order of two keys in the tag (negative: a first).
+bool IsStoredDescending(IndexKind kind, const IndexTagInfo& tag);
+int CompareIndexEntryKeys(const std::string& a, const std::string& b, IndexKind kind, const IndexTagInfo& tag,
+                          IndexValueType type);
 // Puts entries in tag's order.
 void SortIndexEntries(std::vector<IndexEntry>& entries, IndexKind kind, const IndexTagInfo& tag,
                       IndexValueType type);

@@ -40,10 +40,12 @@ enum class Refusal {
   // Packing a table whose memo blocks cannot be carried over: its memo
   // file is missing (Detail: the file looked for).
   PackMemoMissing,
-  // A write to a table with index files, none of which is kept up to date
-  // yet (or one that cannot be read): it would leave them stale. Refused
+  // A write to a table with index tags the writes do not keep true (or an
+  // index file that cannot be read): it would leave them stale. Refused
   // until the caller allows it for the session; Detail: an index file.
   StaleIndexes,
+  // An index file named that is not one of the table's; Detail: the name.
+  NoSuchIndex,
   // Field rows of a new table (Row, 1-based; OtherRow for SameName):
   EnterName,
   EnterSize,

@@ -1,5 +1,7 @@
 #include "table_indexes.h"
 
+#include "index_keeper.h"
+
 #include "index_expression.h"
 #include "index_keys.h"
 
@@ -149,12 +151,24 @@ std::vector<FoundIndex> FindTableIndexes(const std::string& table_file, const ui
   return found;
 }
 
-std::string WhyTagNotMaintained(const IndexTagInfo& tag, IndexKind kind, const std::vector<DbfField>& fields,
-                                const uint8_t* header) {
+std::vector<size_t> FoundIndex::GetMaintainedTags() const {
+  std::vector<size_t> tags;
+  for (size_t t = 0; t < Tags.size(); ++t)
+    if (IsMaintained(t)) tags.push_back(t);
+  return tags;
+}
+
+IndexTableShape IndexTableShapeOfHeader(const std::vector<DbfField>& fields, const uint8_t* header) {
   IndexTableShape shape;
   shape.Fields = fields;
   shape.Version = header[0];
   shape.CodePage = CodePageOfLanguageDriver(header[29]);
+  return shape;
+}
+
+std::string WhyTagNotMaintained(const IndexTagInfo& tag, IndexKind kind, const std::vector<DbfField>& fields,
+                                const uint8_t* header) {
+  const IndexTableShape shape = IndexTableShapeOfHeader(fields, header);
   const IndexExpression key = ParseIndexExpression(tag.Key, shape);
   if (!key.IsSupported()) return "key: " + key.GetUnsupportedReason();
   if (!tag.ForExpr.empty()) {
@@ -166,9 +180,22 @@ std::string WhyTagNotMaintained(const IndexTagInfo& tag, IndexKind kind, const s
                                 : kind == IndexKind::Ndx ? IndexKeyFormat::Ndx
                                 : kind == IndexKind::Mdx ? IndexKeyFormat::Mdx
                                                          : IndexKeyFormat::FoxPro;
-  const std::string problem = IndexKeyProblem(key, format);
-  if (!problem.empty()) return problem;
-  return "index files are not kept up to date yet";
+  return IndexKeyProblem(key, format);
+}
+
+void JudgeTableIndexes(std::vector<FoundIndex>& indexes, const std::vector<DbfField>& fields, const uint8_t* header,
+                       DbfFileSystem& fs) {
+  for (FoundIndex& index : indexes) {
+    index.Reasons.clear();
+    for (const IndexTagInfo& tag : index.Tags) index.Reasons.push_back(WhyTagNotMaintained(tag, index.Kind, fields, header));
+    const std::vector<size_t> kept = index.GetMaintainedTags();
+    if (kept.empty() || !index.Readable) continue;
+    // The file must open for writing, and its family be one the engine
+    // writes.
+    IndexKeeper probe(fs);
+    if (probe.AddFile(index.File, index.Kind, kept, IndexTableShapeOfHeader(fields, header))) continue;
+    for (size_t t : kept) index.Reasons[t] = probe.GetErrorText();
+  }
 }
 
 }  // namespace tabulon

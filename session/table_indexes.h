@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dbf_table.h"
+#include "index_expression.h"
 #include "index_file.h"
 
 namespace tabulon {
@@ -22,6 +23,11 @@ struct FoundIndex {
   bool Readable = false;
   std::string Error;
   std::vector<IndexTagInfo> Tags;
+  // Why each tag is not kept true by the program's writes ("": it is).
+  std::vector<std::string> Reasons;
+  bool IsMaintained(size_t tag) const { return tag < Reasons.size() && Reasons[tag].empty(); }
+  // The tags kept true, by number.
+  std::vector<size_t> GetMaintainedTags() const;
 };
 
 // The indexes of the table at table_file with this header and fields,
@@ -30,10 +36,16 @@ std::vector<FoundIndex> FindTableIndexes(const std::string& table_file, const ui
                                          const std::vector<DbfField>& fields, DbfFileSystem& fs);
 
 // Why the program does not keep a tag up to date: a key or FOR condition
-// it does not evaluate, a national collation, a key the format cannot hold;
-// failing all those, that no index file is kept yet.
+// it does not evaluate, a national collation, a key the format cannot
+// hold; "" when it does.
 std::string WhyTagNotMaintained(const IndexTagInfo& tag, IndexKind kind, const std::vector<DbfField>& fields,
                                 const uint8_t* header);
+// Fills each found index's Reasons: the tag's own, or why its file cannot
+// be written when the tag would be kept.
+void JudgeTableIndexes(std::vector<FoundIndex>& indexes, const std::vector<DbfField>& fields, const uint8_t* header,
+                       DbfFileSystem& fs);
+// The shape index keys see of a table with these fields and header.
+IndexTableShape IndexTableShapeOfHeader(const std::vector<DbfField>& fields, const uint8_t* header);
 // The table's fields as an index key sees them.
 std::vector<IndexKeyField> KeyFieldsOf(const std::vector<DbfField>& fields);
 

@@ -2,6 +2,8 @@
 // page its text is shown in, and how its files looked to the user.
 #include "table_session.h"
 
+#include "write_journal.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -127,19 +129,113 @@ Outcome TableSession::Reload() {
 
 void TableSession::FindIndexes() {
   indexes_ = FindTableIndexes(file_name_, header_, fields_, fs_);
+  JudgeTableIndexes(indexes_, fields_, header_, fs_);
 }
+
+namespace {
+
+bool GoesStale(const FoundIndex& index) {
+  if (index.Missing) return false;
+  if (!index.Readable) return true;
+  for (size_t t = 0; t < index.Tags.size(); ++t)
+    if (!index.IsMaintained(t)) return true;
+  return false;
+}
+
+}  // namespace
 
 bool TableSession::HasIndexesThatGoStale() const {
   for (const FoundIndex& index : indexes_)
-    if (!index.Missing) return true;
+    if (GoesStale(index)) return true;
   return false;
+}
+
+// With the table open for writing: every kept tag follows its writes.
+void TableSession::FollowWithIndexes() {
+  table_->SetRecordFollower(nullptr);
+  keeper_.reset();
+  if (table_->IsReadOnly() || reading_only_chosen_) return;
+  auto keeper = std::make_unique<IndexKeeper>(fs_);
+  const IndexTableShape shape = IndexTableShapeOfHeader(fields_, header_);
+  for (const FoundIndex& index : indexes_) {
+    const std::vector<size_t> kept = index.GetMaintainedTags();
+    // A file that cannot be kept now goes stale under the user's word.
+    if (!kept.empty() && index.Readable) keeper->AddFile(index.File, index.Kind, kept, shape);
+  }
+  if (keeper->IsEmpty()) return;
+  keeper_ = std::move(keeper);
+  table_->SetRecordFollower(keeper_.get());
+}
+
+// A pack or removal cut off before its index files were built anew: they
+// are built now, from the table as its recovery left it.
+Outcome TableSession::FinishRebuild() {
+  if (table_->GetPendingRebuild().empty()) return Outcome{};
+  if (indexes_.empty()) FindIndexes();
+  Outcome o;
+  for (const std::string& path : table_->GetPendingRebuild()) {
+    for (const FoundIndex& index : indexes_) {
+      if (index.File != path || !index.Readable) continue;
+      std::string why;
+      if (!RebuildIndexFile(*table_, path, index.Kind, index.GetMaintainedTags(), fs_, &why)) {
+        o.Kind = OutcomeKind::Failed;
+        o.EngineCode = DbfWriteIndexError;
+        o.EngineText = DbfErrorMessage(DbfWriteIndexError) + std::string(" ") + path + ": " + why;
+        return o;
+      }
+    }
+  }
+  if (!RemoveWriteJournal(fs_, file_name_)) {
+    o.Kind = OutcomeKind::Failed;
+    o.EngineCode = DbfNoWriteAccess;
+    o.EngineText = DbfErrorMessage(DbfNoWriteAccess) + std::string(" ") + WriteJournalName(file_name_);
+  }
+  return o;
+}
+
+// The same file under either spelling: by identity where the file
+// system gives one, else by name without case.
+bool TableSession::IsSameIndexFile(const std::string& a, const std::string& b) {
+  DbfFileIdentity first, second;
+  if (fs_.GetIdentity(a, &first) && fs_.GetIdentity(b, &second)) return first == second;
+  return a == b;
+}
+
+Outcome TableSession::Reindex(const std::string& index_file) {
+  Outcome opened = OpenTable();
+  if (!opened.IsDone()) return opened;
+  Outcome o = RefuseWhenReadOnly();
+  bool named = index_file.empty();
+  // No other program writes the table while its indexes are built, and no
+  // handle of the keeper's holds a file being replaced.
+  if (o.IsDone() && !table_->LockTable()) o = EngineOutcome();
+  table_->SetRecordFollower(nullptr);
+  keeper_.reset();
+  for (const FoundIndex& index : indexes_) {
+    if (!o.IsDone()) break;
+    if (index.Missing || (!index_file.empty() && !IsSameIndexFile(index.File, index_file))) continue;
+    named = true;
+    std::string why;
+    if (!index.Readable) why = index.Error;
+    else if (RebuildIndexFile(*table_, index.File, index.Kind, index.GetMaintainedTags(), fs_, &why)) continue;
+    o.Kind = OutcomeKind::Failed;
+    o.EngineCode = DbfWriteIndexError;
+    o.EngineText = DbfErrorMessage(DbfWriteIndexError) + std::string(" ") + index.File + ": " + why;
+  }
+  table_->UnlockTable();
+  CloseTable();
+  if (o.IsDone() && !named) {
+    o = Refused(Refusal::NoSuchIndex);
+    o.Detail = index_file;
+  }
+  return o;
 }
 
 Outcome TableSession::RefuseStaleIndexes() const {
   if (indexes_may_go_stale_ || !HasIndexesThatGoStale()) return Outcome{};
   Outcome o = Refused(Refusal::StaleIndexes);
   for (const FoundIndex& index : indexes_)
-    if (!index.Missing && o.Detail.empty()) o.Detail = index.File;
+    if (GoesStale(index) && o.Detail.empty()) o.Detail = index.File;
   return o;
 }
 
@@ -173,6 +269,12 @@ Outcome TableSession::OpenTable() {
   }
   loaded_ = true;
   ReadStructure();
+  Outcome rebuilt = FinishRebuild();
+  if (!rebuilt.IsDone()) {
+    table_->SetActive(false);
+    return rebuilt;
+  }
+  FollowWithIndexes();
   // A journal found beside the table and set aside: the table opened as it
   // is, and the user hears where the journal went.
   Outcome done;
@@ -187,6 +289,8 @@ Outcome TableSession::OpenTable() {
 void TableSession::CloseTable() {
   const bool was_open = table_->IsActive();
   if (was_open) table_->SetActive(false);
+  table_->SetRecordFollower(nullptr);
+  keeper_.reset();
   ReadStructure();
   // The header the table just wrote is the file's: no open needed.
   seen_ = was_open ? SnapshotWithHeader(table_->GetHeader(), *table_, fs_) : TakeSnapshot(*table_, fs_);

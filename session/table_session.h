@@ -32,6 +32,7 @@
 #include "dbf_table.h"
 #include "session_outcome.h"
 #include "table_files.h"
+#include "index_keeper.h"
 #include "table_indexes.h"
 
 namespace tabulon {
@@ -103,13 +104,17 @@ class TableSession {
   // structural one (or its absence where the header announces it) and the
   // loose ones that belong to it.
   const std::vector<FoundIndex>& GetIndexes() const { return indexes_; }
-  // Why a tag of one of them is not kept up to date.
+  // Why a tag of one of them is not kept up to date ("" when it is).
   std::string GetTagReason(const FoundIndex& index, const IndexTagInfo& tag) const {
-    return WhyTagNotMaintained(tag, index.Kind, fields_, header_);
+    const size_t t = size_t(&tag - index.Tags.data());
+    return t < index.Reasons.size() ? index.Reasons[t] : std::string();
   }
-  // Whether a write would leave an index file stale: any index present,
-  // readable or not (none is kept up to date yet).
+  // Whether a write would leave an index file stale: an index present that
+  // cannot be read, or a tag the writes do not keep true.
   bool HasIndexesThatGoStale() const;
+  // Builds the index files anew from the table (the one at index_file, or
+  // all found): the kept tags from the records, the others as they are.
+  Outcome Reindex(const std::string& index_file = std::string());
   // Writes are refused with StaleIndexes while HasIndexesThatGoStale,
   // unless allowed here for the rest of the session (the user chose to
   // write and leave them stale).
@@ -301,6 +306,11 @@ class TableSession {
   std::map<int32_t, ShownRecord> shown_;
   std::vector<FoundIndex> indexes_;
   bool indexes_may_go_stale_ = false;
+  // Keeps the index tags true while a command has the table open.
+  std::unique_ptr<IndexKeeper> keeper_;
+  void FollowWithIndexes();
+  Outcome FinishRebuild();
+  bool IsSameIndexFile(const std::string& a, const std::string& b);
   // Of the view's fields while it reads records: memo or not, and layout.
   mutable std::vector<std::pair<bool, DbfValueLayout>> kinds_;
 };

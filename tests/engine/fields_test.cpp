@@ -329,9 +329,10 @@ TEST(ErrorMessagesTest, EveryCodeExactly) {
                             "A cut-off pack must be undone with its memo file, which is not there:",
                             "The name of the pack journal is taken by another file:",
                             "A memo reference cannot be read. Rec #",
-                            "Locked by another program:"};
-  for (int code = 0; code < 38; ++code) EXPECT_STREQ(DbfErrorMessage(code), expected[code]);
-  EXPECT_STREQ(DbfErrorMessage(38), "");
+                            "Locked by another program:",
+                            "An index file could not be written:"};
+  for (int code = 0; code < 39; ++code) EXPECT_STREQ(DbfErrorMessage(code), expected[code]);
+  EXPECT_STREQ(DbfErrorMessage(39), "");
   MemoryFileSystem fs;
   auto t = NewDbfTable("", "", true, &fs);
   t->SetError(DbfConvertError, "abc");
