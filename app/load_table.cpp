@@ -158,6 +158,7 @@ void MainWindow::OfferToClearMissingIndexFlag() {
 
 void MainWindow::ShowIndexes() {
   std::string line;
+  bool all_kept = true;
   for (const FoundIndex& index : Session->IsLoaded() ? Session->GetIndexes() : std::vector<FoundIndex>()) {
     const size_t cut = index.File.find_last_of("\\/");
     line += (line.empty() ? texts::kIndexesPrefix : "; ") + index.File.substr(cut == std::string::npos ? 0 : cut + 1);
@@ -165,13 +166,18 @@ void MainWindow::ShowIndexes() {
       line += texts::kIndexMissing;
     } else if (!index.Readable) {
       line += texts::kIndexUnreadable;
+      all_kept = false;
     } else {
       std::string tags;
-      for (const IndexTagInfo& tag : index.Tags) tags += (tags.empty() ? "" : ", ") + tag.Name;
+      for (size_t t = 0; t < index.Tags.size(); ++t) {
+        tags += (tags.empty() ? "" : ", ") + index.Tags[t].Name;
+        if (!index.IsMaintained(t)) tags += texts::kTagNotKept;
+        all_kept = all_kept && index.IsMaintained(t);
+      }
       line += " (" + tags + ")";
     }
   }
-  if (!line.empty()) line += texts::kIndexesSuffix;
+  if (!line.empty()) line += all_kept ? texts::kIndexesKept : texts::kIndexesNotKept;
   IndexLabel->SetText(line);
   IndexBar->SetVisible(!line.empty());
 }

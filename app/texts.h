@@ -99,11 +99,15 @@ constexpr const char* kStaleIndexes =
 constexpr const char* kNoSuchIndex = "Это не индексный файл таблицы: ";
 // The line under a table with index files: kIndexesPrefix + each file's
 // name with its tags in brackets (or kIndexMissing, kIndexUnreadable),
-// separated by "; ", + kIndexesSuffix.
+// separated by "; ", each tag the writes do not keep true followed by
+// kTagNotKept; then kIndexesKept when every tag is kept, kIndexesNotKept
+// when not.
 constexpr const char* kIndexesPrefix = "Индексы: ";
 constexpr const char* kIndexMissing = " (объявлен, файла нет)";
 constexpr const char* kIndexUnreadable = " (не читается)";
-constexpr const char* kIndexesSuffix = " — программа их не обновляет.";
+constexpr const char* kTagNotKept = "!";
+constexpr const char* kIndexesKept = " — обновляются при каждой записи.";
+constexpr const char* kIndexesNotKept = " — отмеченные «!» программа не обновляет.";
 // A structural index announced by the header but missing (Yes clears the flag).
 constexpr const char* kClearStructuralFlagQuestion =
     "Заголовок таблицы объявляет структурный индекс (.cdx или .mdx), но его файла нет; программы, "

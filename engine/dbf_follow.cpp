@@ -22,8 +22,9 @@ bool DbfTable::ReadRecordAt(uint32_t n, uint8_t* out) {
 bool DbfTable::FollowRecordWrite(uint32_t record, uint64_t offset, const uint8_t* now, bool appended) {
   const size_t size = RecordSize();
   std::vector<uint8_t> old(size + 1);
-  const bool had = !appended && record <= count_on_disk_ && DataStream->ReadExactAt(offset, old.data(), size);
-  if (!appended && !had && record <= count_on_disk_) return false;
+  // A record appended earlier in this run is on the disk already, blank,
+  // and its keys with it.
+  if (!appended && !DataStream->ReadExactAt(offset, old.data(), size)) return false;
   if (!write_journal_) {
     auto journal = std::make_unique<WriteJournal>(fs_, FileName);
     std::vector<uint8_t> header(HeaderSize());
@@ -33,7 +34,14 @@ bool DbfTable::FollowRecordWrite(uint32_t record, uint64_t offset, const uint8_t
       return false;
     write_journal_ = std::move(journal);
   }
-  if (!follower_->OnRecordChange(*this, record, had ? old.data() : nullptr, now)) return false;
+  if (!follower_->OnRecordChange(*this, record, appended ? nullptr : old.data(), now)) {
+    // Some tags may hold the change and others not: nothing of the run is
+    // written to the index files, and its journal stays for the next open
+    // to put back what the run wrote to the table.
+    follower_->DropChanges();
+    write_journal_.reset();
+    return false;
+  }
   const uint64_t saved_size = write_journal_->GetFileSize(0);
   if (offset >= saved_size) return true;
   // What the write covers of the file as the journal began.

@@ -163,6 +163,9 @@ void DbfTable::CloseStreams() {
   // made under them.
   if (DataStream) DataStream->SetGathering(false);
   table_hold_.reset();
+  // A journal still open belongs to writes that were not finished: it stays
+  // on the disk for the next open.
+  write_journal_.reset();
   if (DataStream) DataStream->Close();
   if (MemoStream) MemoStream->Close();
   DataStream.reset();

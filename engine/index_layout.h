@@ -56,14 +56,21 @@
 // dBase IV .mdx (pages of 512, blocks of one or more pages, pointers are
 // page numbers):
 //   header: 20 pages per block (LE2)  22 block size in bytes (LE2)  26 tag
-//   entry size  28 tags in use (LE2); tag entries from 544: header page
-//   (LE4), name (11), key format, threads (3), reserved, key type
-//   tag header: 0 root page (LE4)  8 key format (0x08 descending, 0x40
-//   unique)  9 key type ('C', 'N', 'D')  12 key length (LE2)  14 keys per
-//   block (LE2)  18 item size (LE2)  23 unique  24 key expression  245 FOR
-//   present  762 FOR expression
-//   block: 0 key count (LE4)  8 items: pointer (LE4)  key; a branch has one
-//   more pointer after its keys (nonzero), a leaf's pointers are records.
+//   entry size  28 tags in use (LE2)  32 pages in use, the end of the
+//   file (LE4)  36 first free block's page (LE4, 0: none); tag entries
+//   from 544: header page (LE4), name (11), key format, threads (3),
+//   reserved, key type
+//   tag header: 0 root page (LE4)  4 pages the tag holds (LE4)  8 key
+//   format (0x08 descending, 0x40 unique)  9 key type ('C', 'N', 'D')  12
+//   key length (LE2)  14 keys per block (LE2)  18 item size (LE2)  23
+//   unique  24 key expression  245 FOR present  246 has keys  248 first
+//   leaf's page (LE4)  252 last leaf's page (LE4)  762 FOR expression
+//   block: 0 key count (LE4)  4 next free block's page, in a free block
+//   (LE4)  8 items: pointer (LE4)  key; a branch has one more pointer
+//   after its keys (nonzero), a leaf's pointers are records. A branch's
+//   key is the highest key below its pointer; the last pointer has none.
+//   A descending tag keeps its keys in descending order (equal keys still
+//   by ascending record).
 #pragma once
 
 #include <cstddef>
@@ -189,7 +196,7 @@ struct MdxTagHeader {
   uint32_t RootPage = 0;
   uint8_t KeyFormat = 0;
   char KeyType = '?';
-  uint16_t KeyLength = 0, ItemSize = 0;
+  uint16_t KeyLength = 0, ItemSize = 0, KeysPerBlock = 0;
   bool Unique = false;
   std::string Key, For;
 };
@@ -199,6 +206,16 @@ MdxTagEntry DecodeMdxTagEntry(const uint8_t* bytes);
 bool DecodeMdxTagHeader(const uint8_t* bytes, size_t size, MdxTagHeader* header);
 bool DecodeMdxNode(const uint8_t* block, size_t block_size, const MdxTagHeader& header, IndexNode* node,
                    std::string* why);
+constexpr size_t kMdxPagesInUse = 32, kMdxFirstFree = 36, kMdxNextFree = 4;
+constexpr size_t kMdxTagPages = 4, kMdxHasKeys = 246, kMdxFirstLeaf = 248, kMdxLastLeaf = 252;
+// The keys a block holds at most: the header's count, and what fits with
+// the pointer after the last key.
+size_t MdxBlockCapacity(const MdxTagHeader& header, size_t block_size);
+// Encoders: into a zeroed block, its key count, item i (a record or child
+// page, and a key of the tag's key length), a branch's last pointer.
+void EncodeMdxCount(uint8_t* block, uint32_t count);
+void EncodeMdxItem(uint8_t* block, size_t i, const MdxTagHeader& header, uint32_t pointer, const std::string& key);
+void EncodeMdxLastPointer(uint8_t* block, size_t count, const MdxTagHeader& header, uint32_t pointer);
 
 // Little- and big-endian numbers, and NUL-ended text of at most n bytes.
 uint32_t IndexLe16(const uint8_t* p);

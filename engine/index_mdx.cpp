@@ -31,6 +31,7 @@ bool DecodeMdxTagHeader(const uint8_t* bytes, size_t size, MdxTagHeader* header)
   h.KeyType = static_cast<char>(bytes[9]);
   h.KeyLength = static_cast<uint16_t>(IndexLe16(bytes + 12));
   h.ItemSize = static_cast<uint16_t>(IndexLe16(bytes + 18));
+  h.KeysPerBlock = static_cast<uint16_t>(IndexLe16(bytes + 14));
   h.Unique = bytes[23] != 0 || (h.KeyFormat & 0x40) != 0;
   h.Key = IndexText(bytes + 24, 220);
   if (bytes[245] != 0 && size > 762) h.For = IndexText(bytes + 762, size - 762);

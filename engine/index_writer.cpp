@@ -24,10 +24,10 @@ std::unique_ptr<IndexTagWriter> OpenIndexTagWriter(IndexKind kind, IndexPages& p
 }
 
 bool IsStoredDescending(IndexKind kind, const IndexTagInfo& tag) {
-  // Clipper keeps a descending tag's keys in descending order (equal keys
-  // still by record); the other families keep them ascending and walk
-  // them backwards.
-  return kind == IndexKind::Ntx && tag.Descending;
+  // Clipper and dBase IV keep a descending tag's keys in descending order
+  // (equal keys still by ascending record); the other families keep them
+  // ascending and walk them backwards.
+  return (kind == IndexKind::Ntx || kind == IndexKind::Mdx) && tag.Descending;
 }
 
 int CompareIndexEntryKeys(const std::string& a, const std::string& b, IndexKind kind, const IndexTagInfo& tag,
@@ -38,7 +38,22 @@ int CompareIndexEntryKeys(const std::string& a, const std::string& b, IndexKind 
 
 void SortIndexEntries(std::vector<IndexEntry>& entries, IndexKind kind, const IndexTagInfo& tag,
                       IndexValueType type) {
-  std::stable_sort(entries.begin(), entries.end(), [&](const IndexEntry& a, const IndexEntry& b) {
+  const bool reversed = IsStoredDescending(kind, tag);
+  const IndexKeyFormat format = IndexKeyFormatOf(kind);
+  // Record numbers make the order total, so no stable sort is needed; keys
+  // that sort as their bytes (all but dBase's numbers and dates) are
+  // compared as such, the cost of a rebuild being mostly this sort.
+  const bool bytes = format == IndexKeyFormat::FoxPro || format == IndexKeyFormat::Ntx ||
+                     type == IndexValueType::Character || type == IndexValueType::Logical;
+  if (bytes) {
+    std::sort(entries.begin(), entries.end(), [reversed](const IndexEntry& a, const IndexEntry& b) {
+      const int order = a.Key.compare(b.Key);
+      if (order != 0) return reversed ? order > 0 : order < 0;
+      return a.Record < b.Record;
+    });
+    return;
+  }
+  std::sort(entries.begin(), entries.end(), [&](const IndexEntry& a, const IndexEntry& b) {
     const int order = CompareIndexEntryKeys(a.Key, b.Key, kind, tag, type);
     return order != 0 ? order < 0 : a.Record < b.Record;
   });

@@ -4,6 +4,7 @@
 
 #include "index_expression.h"
 #include "index_keys.h"
+#include "index_writer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,6 +13,13 @@
 namespace tabulon {
 
 namespace {
+
+// A path's file name without folder and extension.
+std::string IndexBaseOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  return name.substr(0, name.find_last_of('.'));
+}
 
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -183,11 +191,16 @@ std::string WhyTagNotMaintained(const IndexTagInfo& tag, IndexKind kind, const s
   return IndexKeyProblem(key, format);
 }
 
-void JudgeTableIndexes(std::vector<FoundIndex>& indexes, const std::vector<DbfField>& fields, const uint8_t* header,
-                       DbfFileSystem& fs) {
+void JudgeTableIndexes(const std::string& table_file, std::vector<FoundIndex>& indexes,
+                       const std::vector<DbfField>& fields, const uint8_t* header, DbfFileSystem& fs) {
+  const std::string base = Upper(IndexBaseOf(table_file));
   for (FoundIndex& index : indexes) {
     index.Reasons.clear();
     for (const IndexTagInfo& tag : index.Tags) index.Reasons.push_back(WhyTagNotMaintained(tag, index.Kind, fields, header));
+    // A loose file named for another table may be that table's, with the
+    // same field names: it is never written with this table's keys.
+    if (!index.Structural && Upper(IndexBaseOf(index.File)) != base)
+      for (size_t t : index.GetMaintainedTags()) index.Reasons[t] = "the file is named for another table";
     const std::vector<size_t> kept = index.GetMaintainedTags();
     if (kept.empty() || !index.Readable) continue;
     // The file must open for writing, and its family be one the engine

@@ -40,10 +40,11 @@ std::vector<FoundIndex> FindTableIndexes(const std::string& table_file, const ui
 // hold; "" when it does.
 std::string WhyTagNotMaintained(const IndexTagInfo& tag, IndexKind kind, const std::vector<DbfField>& fields,
                                 const uint8_t* header);
-// Fills each found index's Reasons: the tag's own, or why its file cannot
-// be written when the tag would be kept.
-void JudgeTableIndexes(std::vector<FoundIndex>& indexes, const std::vector<DbfField>& fields, const uint8_t* header,
-                       DbfFileSystem& fs);
+// Fills each found index's Reasons: the tag's own; that a loose file is
+// named for another table; or why its file cannot be written when the
+// tag would be kept.
+void JudgeTableIndexes(const std::string& table_file, std::vector<FoundIndex>& indexes,
+                       const std::vector<DbfField>& fields, const uint8_t* header, DbfFileSystem& fs);
 // The shape index keys see of a table with these fields and header.
 IndexTableShape IndexTableShapeOfHeader(const std::vector<DbfField>& fields, const uint8_t* header);
 // The table's fields as an index key sees them.

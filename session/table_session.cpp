@@ -129,7 +129,7 @@ Outcome TableSession::Reload() {
 
 void TableSession::FindIndexes() {
   indexes_ = FindTableIndexes(file_name_, header_, fields_, fs_);
-  JudgeTableIndexes(indexes_, fields_, header_, fs_);
+  JudgeTableIndexes(file_name_, indexes_, fields_, header_, fs_);
 }
 
 namespace {

@@ -873,16 +873,17 @@ TEST_F(EditCommandsTest, LocksOfAnotherProgramAreToldAndNothingIsWritten) {
   EXPECT_EQ(headless::GetMessageBoxes()[1].Text, "Таблица занята другой программой");
 }
 
-// A table whose index files the program does not keep: the first write
+// A table with an index tag the program does not keep: the first write
 // asks; "No" shows it for reading only, "Yes" writes on without asking
-// again, "Cancel" leaves it all as it was; a load asks afresh.
+// again, "Cancel" leaves it all as it was; a load asks afresh. A kept tag
+// asks nothing.
 TEST_F(EditCommandsTest, TheFirstWriteBesideIndexFilesAsksFirst) {
   WriteStaff();
-  Write("staff.ntx", test::MakeNtx("NAME", 5, {{"Ann  ", 1}, {"Bob  ", 2}}));
+  Write("staff.ntx", test::MakeNtx("IIF(NAME='A',NAME,NAME)", 5, {{"Ann  ", 1}, {"Bob  ", 2}}));
   const Bytes before = Read("staff.dbf");
   for (int answer : {kIdCancel, kIdNo}) {
     Load("staff.dbf");
-    EXPECT_EQ(win_->IndexLabel->GetText(), "Индексы: staff.ntx (staff) — программа их не обновляет.");
+    EXPECT_EQ(win_->IndexLabel->GetText(), "Индексы: staff.ntx (staff!) — отмеченные «!» программа не обновляет.");
     EXPECT_TRUE(win_->IndexBar->IsVisible());
     headless::QueueMessageBoxAnswer(answer);
     headless::ClickButton(*win_->AddButton);
@@ -902,6 +903,13 @@ TEST_F(EditCommandsTest, TheFirstWriteBesideIndexFilesAsksFirst) {
   std::filesystem::remove(Path("staff.ntx"));
   Load("staff.dbf");
   EXPECT_FALSE(win_->IndexBar->IsVisible());
+  Write("name.ntx", test::MakeNtx("NAME", 5, {}));
+  headless::ClearMessageBoxes();
+  Load("staff.dbf");
+  EXPECT_EQ(win_->IndexLabel->GetText(), "Индексы: name.ntx (name) — обновляются при каждой записи.");
+  EditCell(0, 0, "Al");
+  EXPECT_TRUE(headless::GetMessageBoxes().empty());
+  std::filesystem::remove(Path("name.ntx"));
 
   // A structural index announced and missing: the load offers to clear the
   // flag; "No" keeps the byte, "Yes" clears it alone.
