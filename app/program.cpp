@@ -10,6 +10,7 @@ Program::Program(DbfFileSystem* fs)
     : applet_(NewApplet(texts::kAppletCaption)),
       main_window_(std::make_unique<MainWindow>(*this, fs)),
       memo_editor_(std::make_unique<MemoEditorWindow>()),
+      csv_import_(std::make_unique<CsvImportWindow>()),
       help_(std::make_unique<HelpWindow>()),
       about_(std::make_unique<AboutWindow>()) {}
 

@@ -1,4 +1,4 @@
-// Program: the applet and its four windows, made in start-up order and
+// Program: the applet and its windows, made in start-up order and
 // destroyed in reverse when the program ends.
 #pragma once
 
@@ -6,6 +6,7 @@
 
 #include "applet.h"
 #include "dbf_file.h"
+#include "csv_import_window.h"
 #include "info_windows.h"
 #include "main_window.h"
 #include "memo_editor_window.h"
@@ -26,6 +27,7 @@ class Program {
   Applet& GetApplet() { return *applet_; }
   MainWindow& GetMainWindow() { return *main_window_; }
   MemoEditorWindow& GetMemoEditorWindow() { return *memo_editor_; }
+  CsvImportWindow& GetCsvImportWindow() { return *csv_import_; }
   HelpWindow& GetHelpWindow() { return *help_; }
   AboutWindow& GetAboutWindow() { return *about_; }
 
@@ -35,6 +37,7 @@ class Program {
   std::unique_ptr<Applet> applet_;
   std::unique_ptr<MainWindow> main_window_;
   std::unique_ptr<MemoEditorWindow> memo_editor_;
+  std::unique_ptr<CsvImportWindow> csv_import_;
   std::unique_ptr<HelpWindow> help_;
   std::unique_ptr<AboutWindow> about_;
 };

@@ -257,6 +257,15 @@ constexpr const char* kImportFieldsSuffix = ". Создать таблицу?";
 constexpr const char* kImportAppendPrefix = "Добавить строки файла в показанную таблицу ";
 constexpr const char* kImportAppendSuffix = "?\r\n\r\nНет — создать из файла новую таблицу.";
 constexpr const char* kImportAppended = "Добавлено записей: ";
+// The import's questions of a CSV file.
+constexpr const char* kCsvImportCaption = "Импорт CSV";
+constexpr const char* kCsvSeparatorLabel = "Разделитель:";
+constexpr const char* kCsvSeparators[] = {"; (точка с запятой)", ", (запятая)", "Табуляция"};
+constexpr const char* kCsvCodePageLabel = "Кодировка:";
+// Then the numbers of the other pages the program knows.
+constexpr const char* kCsvFirstCodePages[] = {"UTF-8", "866 (DOS)", "1251 (Windows)"};
+constexpr const char* kCsvImportOkButton = "Далее";
+constexpr const char* kCsvImportCancelButton = "Отмена";
 // Lines refused: kRowsRefusedPrefix + count + kRowsRefusedMiddle, then the
 // first of them, each kLinePrefix + line + ": " + reason.
 constexpr const char* kRowsRefusedPrefix = "Строк отклонено: ";

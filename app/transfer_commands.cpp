@@ -2,7 +2,8 @@
 // script (and SQLite or Excel where the program links their libraries),
 // and a CSV file read into a new table or onto the table shown. The
 // session does the work; the window chooses the files, asks what the user
-// wants, shows the progress and lets Escape stop it.
+// wants (for a CSV file its separator and code page, and a new table's
+// fields), shows the progress and lets Escape stop it.
 #include <cctype>
 #include <chrono>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "csv_import.h"
+#include "csv_import_window.h"
 #include "export_formats.h"
 #include "input.h"
 #include "main_window.h"
@@ -238,9 +240,19 @@ void MainWindow::ImportTable() {
   if (!FileDialog->Execute()) return;
   const std::string csv = FileDialog->GetFileName();
 
+  // How the file is read: what its start suggests, as the user confirms
+  // or changes it.
+  const CsvEncoding guessed = GuessCsvEncoding(fs_, csv);
+  CsvReader probe(fs_, csv, guessed);
+  const char separator = probe.Open() ? probe.GetSeparator() : ',';
+  CsvImportWindow& reading = program_.GetCsvImportWindow();
+  if (!reading.Ask(FileNameOf(csv), separator, guessed, 0)) return;
+
   std::vector<Outcome> refused;
   ImportOptions options;
-  options.Encoding = GuessCsvEncoding(fs_, csv);
+  options.Encoding = reading.GetEncoding();
+  options.CodePage = reading.GetCodePage();
+  options.Separator = reading.GetSeparator();
   // A new table takes the code page the view shows tables in.
   options.Oem = OemCheckBox->IsChecked();
   options.OnRowRefused = [&refused](const Outcome& o) { refused.push_back(o); };

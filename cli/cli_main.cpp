@@ -78,7 +78,7 @@ const CommandEntry kCommands[] = {
      "SQLite. xlsx: typed cells, further sheets past 1048575 records. --deleted: records marked deleted "
      "too, with a last column _DELETED. OUT is replaced only once it is whole.",
      2, 2, RunExport},
-    {"import", "import CSV TABLE [--append] [--dry-run] [--encoding utf-8|866|1251] [--separator ,|;|tab]",
+    {"import", "import CSV TABLE [--append] [--dry-run] [--encoding utf-8|866|1251|PAGE] [--separator ,|;|tab]",
      "Reads a CSV file (UTF-8, or the code page given; the separator found in its header line unless "
      "given) into a new table TABLE, its fields inferred from the data (866 text with --code-page 866), or "
      "with --append adds its lines to TABLE, columns matched to fields by name. Every line is checked first; "

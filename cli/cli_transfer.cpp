@@ -4,6 +4,7 @@
 
 #include "cli_commands.h"
 #include "cli_output.h"
+#include "code_pages.h"
 #include "csv_import.h"
 #include "export_formats.h"
 #include "table_session.h"
@@ -95,7 +96,13 @@ int RunImport(Invocation& run) {
   ImportOptions options;
   if (run.Encoding == "866") options.Encoding = CsvEncoding::Dos866;
   else if (run.Encoding == "1251") options.Encoding = CsvEncoding::Windows1251;
-  else if (!run.Encoding.empty() && run.Encoding != "utf-8") return Usage("--encoding takes utf-8, 866 or 1251");
+  else if (!run.Encoding.empty() && run.Encoding != "utf-8") {
+    // Any other single-byte page the program knows, by its number or name.
+    options.Encoding = CsvEncoding::CodePage;
+    options.CodePage = CodePageOfName(run.Encoding);
+    if (options.CodePage == 0 || options.CodePage == kUtf8CodePage)
+      return Usage("--encoding takes utf-8, 866, 1251 or another code page (1252, koi8-r, ...)");
+  }
   if (!run.Separator.empty() && (options.Separator = SeparatorOf(run.Separator)) == 0)
     return Usage("--separator takes ',', ';' or tab");
   options.DryRun = run.DryRun;

@@ -10,6 +10,8 @@ namespace {
 // Large enough that a full scan of a table is dominated by copying, small
 // enough to be cheap to refill for the random reads of a memo file.
 constexpr size_t kWindowSize = 64 * 1024;
+// Gathered writes go on in pieces of about this size.
+constexpr size_t kGatherSize = 1024 * 1024;
 
 }  // namespace
 
@@ -32,8 +34,30 @@ void DbfStream::Forget() {
   for (Window& w : windows_) w.length = 0;
 }
 
+bool DbfStream::SendGathered() {
+  if (gathered_.empty()) return true;
+  const bool ok = file_->WriteAt(gathered_at_, gathered_.data(), gathered_.size());
+  gathered_.clear();
+  if (!ok) {
+    // Writes that came before and reported success are lost: no flush may
+    // say they are on disk, or a count written after it would cover them.
+    lost_ = true;
+    // What reached the file is unknown: read it afresh next time.
+    Forget();
+    uint64_t real = 0;
+    if (file_->GetSize(&real)) size_ = real;
+  }
+  return ok;
+}
+
+bool DbfStream::SetGathering(bool on) {
+  gathering_ = on;
+  return !file_ || SendGathered();
+}
+
 bool DbfStream::Fill(Window& window, uint64_t position) {
   window.length = 0;
+  if (!SendGathered()) return false;
   if (window.bytes.empty()) window.bytes.resize(kWindowSize);
   size_t total = 0;
   while (total < kWindowSize) {
@@ -55,6 +79,7 @@ bool DbfStream::ReadAt(uint64_t position, void* data, size_t n, size_t* got) {
   auto* out = static_cast<uint8_t*>(data);
   if (n > kWindowSize / 2) {
     // Large reads (long memos) bypass the windows.
+    if (!SendGathered()) return false;
     while (*got < n) {
       size_t part = 0;
       if (!file_->ReadAt(position + *got, out + *got, n - *got, &part)) return false;
@@ -87,7 +112,17 @@ bool DbfStream::WriteAt(uint64_t position, const void* data, size_t n) {
   if (!file_) return false;
   if (n == 0) return true;
   unflushed_ = true;
-  if (!file_->WriteAt(position, data, n)) {
+  if (gathering_) {
+    // A write that starts inside the gathered bytes or right after them
+    // joins them; any other sends them on first.
+    const bool joins = !gathered_.empty() && position >= gathered_at_ &&
+                       position - gathered_at_ <= gathered_.size();
+    if (!joins && !SendGathered()) return false;
+    if (gathered_.empty()) gathered_at_ = position;
+    const size_t at = static_cast<size_t>(position - gathered_at_);
+    if (gathered_.size() < at + n) gathered_.resize(at + n);
+    std::memcpy(gathered_.data() + at, data, n);
+  } else if (!file_->WriteAt(position, data, n)) {
     // What reached the file is unknown: read it afresh next time.
     Forget();
     uint64_t real = 0;
@@ -103,11 +138,12 @@ bool DbfStream::WriteAt(uint64_t position, const void* data, size_t n) {
                   static_cast<size_t>(end - begin));
   }
   size_ = std::max(size_, position + n);
-  return true;
+  return gathered_.size() < kGatherSize || SendGathered();
 }
 
 bool DbfStream::SetSize(uint64_t size) {
   if (!file_) return false;
+  if (!SendGathered()) return false;
   Forget();
   unflushed_ = true;
   if (!file_->SetSize(size)) {
@@ -120,14 +156,16 @@ bool DbfStream::SetSize(uint64_t size) {
 }
 
 bool DbfStream::Flush() {
-  if (!file_ || !file_->Flush()) return false;
+  if (!file_ || !SendGathered() || lost_ || !file_->Flush()) return false;
   unflushed_ = false;
   return true;
 }
 
 bool DbfStream::Close() {
   if (!file_) return true;
-  bool ok = file_->Close();
+  const bool sent = SendGathered();
+  gathering_ = false;
+  bool ok = file_->Close() && sent;
   file_.reset();
   Forget();
   return ok;

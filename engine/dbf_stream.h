@@ -5,8 +5,10 @@
 // position, read-ahead so that walking the records of a table costs one
 // system call per window instead of one per record, and the file size kept
 // up to date by its own writes. Writes go straight to the file before the
-// call returns; the windows only ever serve reads and are patched by the
-// writes that overlap them. There are two windows, the least recently used
+// call returns, unless gathered (SetGathering): then writes that continue
+// or overlap one another are kept and reach the file in large pieces, in
+// their order, before any read, resize, flush or close. The windows only
+// ever serve reads and are patched by the writes that overlap them. There are two windows, the least recently used
 // one refilled, because memo reads alternate between the memo header and
 // the memo itself.
 #pragma once
@@ -43,6 +45,12 @@ class DbfStream {
   // successful Flush: what it changed may not survive a power loss yet.
   bool HasUnflushedWrites() const { return unflushed_; }
   bool Close();
+  // Gathering writes: a run of appends costs a system call per piece
+  // rather than two per record. A write the file refused shows as a false
+  // from the call that sent the gathered bytes on (a write, a read, Flush,
+  // Close, or SetGathering(false)), and every Flush after it fails: the
+  // writes gathered before it are lost. Off by default.
+  bool SetGathering(bool on);
   // DbfFile's byte-range locks.
   bool TryLock(uint64_t offset, uint64_t length) { return file_ && file_->TryLock(offset, length); }
   bool Unlock(uint64_t offset, uint64_t length) { return file_ && file_->Unlock(offset, length); }
@@ -66,6 +74,8 @@ class DbfStream {
   };
   bool Fill(Window& window, uint64_t position);
   void Forget();
+  // The gathered bytes to the file; false when it refused them.
+  bool SendGathered();
 
   std::unique_ptr<DbfFile> file_;
   uint64_t size_ = 0;
@@ -73,6 +83,10 @@ class DbfStream {
   Window windows_[2];
   uint64_t clock_ = 0;
   bool unflushed_ = false;
+  bool gathering_ = false;
+  bool lost_ = false;
+  std::vector<uint8_t> gathered_;
+  uint64_t gathered_at_ = 0;
 };
 
 // Four bytes at the current position, most significant first (FoxPro memo

@@ -159,7 +159,9 @@ size_t DbfTable::BufferedRecordSize() const {
 }
 
 void DbfTable::CloseStreams() {
-  // Released while the stream that holds them is open.
+  // Released while the stream that holds them is open, after the writes
+  // made under them.
+  if (DataStream) DataStream->SetGathering(false);
   table_hold_.reset();
   // A journal still open belongs to writes that were not finished: it stays
   // on the disk for the next open.
@@ -270,10 +272,16 @@ bool DbfTable::LockTable() {
   auto hold = std::make_unique<DbfLockHold>();
   if (!LockForWrite(*hold, DbfLockScope::Table, 0)) return false;
   table_hold_ = std::move(hold);
+  DataStream->SetGathering(true);
   return true;
 }
 
-void DbfTable::UnlockTable() { table_hold_.reset(); }
+void DbfTable::UnlockTable() {
+  if (!table_hold_) return;
+  // The writes of the run reach the file before other programs may look.
+  if (!DataStream->SetGathering(false)) SetError(DbfWriteRecordError, "0");
+  table_hold_.reset();
+}
 
 namespace {
 

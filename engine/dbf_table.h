@@ -284,7 +284,9 @@ class DbfTable {
   // import's appends), so that the writes between take none of their own:
   // other programs wait for the whole run rather than each record. False,
   // with DbfLockedElsewhere set, when another program holds one. Closing
-  // the table releases them too.
+  // the table releases them too. Meanwhile the data file's writes are
+  // gathered into large ones (DbfStream::SetGathering): a write the file
+  // refuses shows at the latest at FlushWrites, before any count covers it.
   bool LockTable();
   void UnlockTable();
 

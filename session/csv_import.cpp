@@ -309,7 +309,7 @@ Outcome CheckAndAppend(TableSession& session, CsvReader& reader, const ImportOpt
 }  // namespace
 
 Outcome PlanCsvTable(DbfFileSystem& fs, const std::string& csv, const ImportOptions& options, ImportPlan* plan) {
-  CsvReader reader(fs, csv, options.Encoding, options.Separator);
+  CsvReader reader(fs, csv, options.Encoding, options.Separator, options.CodePage);
   Passes passes(options, 1);
   return PlanWithReader(reader, csv, options, passes, plan);
 }
@@ -322,7 +322,7 @@ Outcome ImportCsvToNewTable(TableSession& session, const std::string& csv, const
     o.Detail = table;
     return o;
   }
-  CsvReader reader(fs, csv, options.Encoding, options.Separator);
+  CsvReader reader(fs, csv, options.Encoding, options.Separator, options.CodePage);
   Passes passes(options, 2);
   Outcome planned = PlanWithReader(reader, csv, options, passes, plan);
   if (!planned.IsDone()) return planned;
@@ -360,7 +360,7 @@ Outcome ImportCsvToNewTable(TableSession& session, const std::string& csv, const
 
 Outcome AppendCsv(TableSession& session, const std::string& csv, const ImportOptions& options, uint64_t* rows) {
   if (!session.IsLoaded()) return Refused(Refusal::NoTable);
-  CsvReader reader(session.FileSystem(), csv, options.Encoding, options.Separator);
+  CsvReader reader(session.FileSystem(), csv, options.Encoding, options.Separator, options.CodePage);
   Passes passes(options, 2);
   return CheckAndAppend(session, reader, options, passes, false, rows);
 }

@@ -20,6 +20,8 @@ namespace tabulon {
 
 struct ImportOptions {
   CsvEncoding Encoding = CsvEncoding::Utf8;
+  // The page of CsvEncoding::CodePage.
+  int CodePage = 0;
   char Separator = 0;  // 0: detected from the header line
   // A new table's text in code page 866 (otherwise 1251).
   bool Oem = false;

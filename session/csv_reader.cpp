@@ -1,5 +1,6 @@
 #include "csv_reader.h"
 
+#include "code_pages.h"
 #include "text.h"
 
 namespace tabulon {
@@ -16,8 +17,13 @@ bool IsAscii(const std::string& text) {
 
 }  // namespace
 
-CsvReader::CsvReader(DbfFileSystem& fs, std::string path, CsvEncoding encoding, char separator)
-    : fs_(fs), path_(std::move(path)), encoding_(encoding), separator_(separator), given_separator_(separator) {}
+CsvReader::CsvReader(DbfFileSystem& fs, std::string path, CsvEncoding encoding, char separator, int code_page)
+    : fs_(fs),
+      path_(std::move(path)),
+      encoding_(encoding),
+      code_page_(code_page),
+      separator_(separator),
+      given_separator_(separator) {}
 
 CsvReader::~CsvReader() {
   if (file_) file_->Close();
@@ -86,6 +92,10 @@ void CsvReader::DetectSeparator() {
 
 void CsvReader::Decode(std::string& value) const {
   if (encoding_ == CsvEncoding::Utf8 || IsAscii(value)) return;
+  if (encoding_ == CsvEncoding::CodePage) {
+    value = DecodeText(code_page_, value);
+    return;
+  }
   value = AnsiToUtf8(encoding_ == CsvEncoding::Dos866 ? OemToAnsi(value) : value);
 }
 

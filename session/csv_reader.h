@@ -13,13 +13,15 @@
 
 namespace tabulon {
 
-enum class CsvEncoding { Utf8, Dos866, Windows1251 };
+// CodePage: another single-byte page the program knows (code_pages.h),
+// given as a number beside it.
+enum class CsvEncoding { Utf8, Dos866, Windows1251, CodePage };
 
 class CsvReader {
  public:
   // separator 0: the one of ',', ';' and tab that the first line holds
   // most of outside quotes (',' when it holds none).
-  CsvReader(DbfFileSystem& fs, std::string path, CsvEncoding encoding, char separator = 0);
+  CsvReader(DbfFileSystem& fs, std::string path, CsvEncoding encoding, char separator = 0, int code_page = 0);
   ~CsvReader();
   CsvReader(const CsvReader&) = delete;
   CsvReader& operator=(const CsvReader&) = delete;
@@ -49,6 +51,7 @@ class CsvReader {
   DbfFileSystem& fs_;
   std::string path_;
   CsvEncoding encoding_;
+  int code_page_;
   char separator_;
   const char given_separator_;
   std::unique_ptr<DbfFile> file_;

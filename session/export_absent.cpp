@@ -5,7 +5,7 @@
 namespace tabulon {
 
 std::unique_ptr<ExportSink> NewSqliteSink(const std::string&, const std::string&) { return nullptr; }
-std::unique_ptr<ExportSink> NewXlsxSink(const std::string&) { return nullptr; }
+std::unique_ptr<ExportSink> NewXlsxSink(const std::string&, uint32_t) { return nullptr; }
 bool HasLibraryFormats() { return false; }
 
 }  // namespace tabulon

@@ -7,6 +7,7 @@
 // and are null in a build without them.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -44,8 +45,10 @@ std::string SqlColumnType(const ExportColumn& column, SqlDialect dialect);
 std::unique_ptr<ExportSink> NewSqliteSink(const std::string& path, const std::string& table);
 
 // A workbook of typed cells (dates as dates), the header row frozen; more
-// records than a sheet holds continue on further sheets.
-std::unique_ptr<ExportSink> NewXlsxSink(const std::string& path);
+// records than a sheet holds (sheet_rows, its header included) continue on
+// further sheets, each with the header row.
+constexpr uint32_t kXlsxSheetRows = 1048576;
+std::unique_ptr<ExportSink> NewXlsxSink(const std::string& path, uint32_t sheet_rows = kXlsxSheetRows);
 
 // Whether this build writes SQLite and XLSX (their writers are not null),
 // so that a front end offers those formats only where they work.

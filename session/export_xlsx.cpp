@@ -3,6 +3,7 @@
 // records takes the memory of one row.
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "export_file.h"
@@ -12,8 +13,6 @@ namespace tabulon {
 
 namespace {
 
-// Rows of a sheet, the header included.
-constexpr lxw_row_t kSheetRows = 1048576;
 // Characters of a cell.
 constexpr size_t kCellCharacters = 32767;
 
@@ -28,7 +27,8 @@ std::string CellText(const std::string& text) {
 
 class XlsxSink final : public ExportSink {
  public:
-  explicit XlsxSink(const std::string& path) : path_(path), part_(PartFileName(path)) {}
+  XlsxSink(const std::string& path, uint32_t sheet_rows)
+      : path_(path), part_(PartFileName(path)), sheet_rows_(std::max<uint32_t>(sheet_rows, 2)) {}
   ~XlsxSink() override {
     if (book_) Abandon();
   }
@@ -38,7 +38,7 @@ class XlsxSink final : public ExportSink {
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
     // Parts of a workbook past 4 GB need ZIP64.
-    options.use_zip64 = records >= kSheetRows ? LXW_TRUE : LXW_FALSE;
+    options.use_zip64 = records >= kXlsxSheetRows ? LXW_TRUE : LXW_FALSE;
     book_ = workbook_new_opt(part_.c_str(), &options);
     if (!book_) return false;
     header_ = workbook_add_format(book_);
@@ -59,7 +59,7 @@ class XlsxSink final : public ExportSink {
   }
 
   bool Write(const std::vector<ExportCell>& cells) override {
-    if (row_ == kSheetRows && !NewSheet()) return false;
+    if (row_ >= sheet_rows_ && !NewSheet()) return false;
     for (size_t i = 0; i < cells.size(); ++i) {
       const ExportCell& cell = cells[i];
       const lxw_col_t col = lxw_col_t(i);
@@ -147,6 +147,8 @@ class XlsxSink final : public ExportSink {
 
   std::string path_;
   std::string part_;
+  // Rows of a sheet, the header included (at least one record's).
+  lxw_row_t sheet_rows_;
   std::vector<ExportColumn> columns_;
   lxw_workbook* book_ = nullptr;
   lxw_worksheet* sheet_ = nullptr;
@@ -160,6 +162,8 @@ class XlsxSink final : public ExportSink {
 
 }  // namespace
 
-std::unique_ptr<ExportSink> NewXlsxSink(const std::string& path) { return std::make_unique<XlsxSink>(path); }
+std::unique_ptr<ExportSink> NewXlsxSink(const std::string& path, uint32_t sheet_rows) {
+  return std::make_unique<XlsxSink>(path, sheet_rows);
+}
 
 }  // namespace tabulon

@@ -59,6 +59,13 @@ bool IsKnownCodePage(int code_page) {
   return code_page == kUtf8CodePage || code_page == kDosRussianCodePage || FindTable(code_page) != nullptr;
 }
 
+std::vector<int> GetSingleByteCodePages() {
+  std::vector<int> pages;
+  for (size_t i = 0; i < kSingleByteCodePageCount; ++i) pages.push_back(kSingleByteCodePages[i].Number);
+  std::sort(pages.begin(), pages.end());
+  return pages;
+}
+
 bool IsDosCodePage(int code_page) {
   // 437 to 869 (874, Thai, is the Windows page too).
   return code_page >= 437 && code_page < 874;

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tabulon {
 
@@ -17,6 +18,8 @@ constexpr int kDosRussianCodePage = 866;
 constexpr int kWindowsRussianCodePage = 1251;
 
 bool IsKnownCodePage(int code_page);
+// Every known page but UTF-8 and 866, in the order of their numbers.
+std::vector<int> GetSingleByteCodePages();
 // The DOS ("OEM") pages.
 bool IsDosCodePage(int code_page);
 // The page of the other family for the same letters: 866 and 1251, 850

@@ -14,16 +14,18 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-TEST(TextsTest, HelpHasFiftyLinesWithTheirSpaces) {
+TEST(TextsTest, HelpHasItsLinesWithTheirSpaces) {
   std::vector<std::string> help = Lines(texts::HelpText());
-  ASSERT_EQ(help.size(), 50u);
+  ASSERT_EQ(help.size(), 58u);
   EXPECT_EQ(help[0], std::string(40, ' ') + "Табулон");
   EXPECT_EQ(help[1], "");
   EXPECT_EQ(help[8], "файлами мемо  полей, расширения  DBT и FPT.  ");
   EXPECT_EQ(help[27], "Кнопки, + -добавляет пустую строку, Х -удаляет выделенную");
   EXPECT_EQ(help[30], "<=>   -увеличивает  выбранную  ячейку в   таблице, ");
   EXPECT_EQ(help[48], "базы.   ");
-  EXPECT_EQ(help[49], "");
+  EXPECT_EQ(help[49], "Экспорт и импорт.");
+  EXPECT_NE(help[53].find("разделитель и кодировку"), std::string::npos);
+  EXPECT_EQ(help[57], "");
 }
 
 TEST(TextsTest, AboutHasSevenLines) {

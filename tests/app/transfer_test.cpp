@@ -25,6 +25,15 @@ std::string Text(const test::Bytes& bytes) { return std::string(bytes.begin(), b
 
 using TransferTest = AppTest;
 
+// The separator and code page asked of a CSV file: check looks at them and
+// may choose others; then the user goes on.
+void GoOnReading(Program& program, std::function<void(CsvImportWindow&)> check = nullptr) {
+  headless::QueueModalAction([&program, check](Form&) {
+    if (check) check(program.GetCsvImportWindow());
+    headless::ClickButton(*program.GetCsvImportWindow().OkButton);
+  });
+}
+
 TEST_F(TransferTest, ExportWritesTheChosenRecordsWithTheListSeparator) {
   struct Case {
     const char* separator;  // the user's list separator
@@ -80,6 +89,7 @@ TEST_F(TransferTest, ExportWritesTheChosenRecordsWithTheListSeparator) {
 TEST_F(TransferTest, ImportShowsTheNewTableAppendsAndTellsRefusedLines) {
   std::ofstream(Path("in.csv"), std::ios::binary) << "NAME,AGE\r\nЁж,3\r\nКот,12\r\n";
   headless::QueueFileDialogAnswer(Path("in.csv"));
+  GoOnReading(*program_);
   headless::QueueMessageBoxAnswer(kIdYes);  // the fields as inferred
   headless::QueueFileDialogAnswer(Path("new.dbf"));
   headless::ChooseMenuItem(*win_->Window, kImportItem);
@@ -94,6 +104,7 @@ TEST_F(TransferTest, ImportShowsTheNewTableAppendsAndTellsRefusedLines) {
   std::ofstream(Path("more.csv"), std::ios::binary) << "NAME,AGE\r\nЁж,3\r\nЁж,3,4\r\n";
   headless::ClearMessageBoxes();
   headless::QueueFileDialogAnswer(Path("more.csv"));
+  GoOnReading(*program_);
   headless::QueueMessageBoxAnswer(kIdYes);  // append
   headless::ChooseMenuItem(*win_->Window, kImportItem);
   ASSERT_EQ(headless::GetMessageBoxes().size(), 2u);
@@ -106,11 +117,59 @@ TEST_F(TransferTest, ImportShowsTheNewTableAppendsAndTellsRefusedLines) {
   // In code page 1251 with ";", as Excel writes it on Russian systems.
   std::ofstream(Path("more.csv"), std::ios::binary | std::ios::trunc) << "AGE;NAME\r\n5;\xCB\xE8\xF1\r\n";
   headless::QueueFileDialogAnswer(Path("more.csv"));
+  GoOnReading(*program_);
   headless::QueueMessageBoxAnswer(kIdYes);
   headless::ChooseMenuItem(*win_->Window, kImportItem);
   ASSERT_EQ(win_->TableGrid->RowCount(), 3);
   EXPECT_EQ(Cell(0, 2), "Лис");
   EXPECT_EQ(headless::GetMessageBoxes().back().Text, "Добавлено записей: 1");
+}
+
+TEST_F(TransferTest, ImportAsksSeparatorAndCodePageAndEscapeLeavesEveryFileAsItWas) {
+  // Tab-separated KOI8-R: the tab found, a Russian page guessed, KOI8-R chosen.
+  std::ofstream(Path("in.csv"), std::ios::binary) << "NAME\tAGE\r\n\xEB\xCF\xD4\t12\r\n";
+  headless::QueueFileDialogAnswer(Path("in.csv"));
+  GoOnReading(*program_, [](CsvImportWindow& reading) {
+    EXPECT_EQ(reading.SeparatorBox->GetText(), "Табуляция");
+    EXPECT_NE(reading.CodePageBox->GetText(), "UTF-8");
+    int koi8 = -1;
+    for (int i = 0; i < reading.CodePageBox->GetCount(); ++i)
+      if (reading.CodePageBox->GetItem(i) == "20866") koi8 = i;
+    ASSERT_GT(koi8, 2);
+    headless::ChooseItem(*reading.CodePageBox, koi8);
+  });
+  headless::QueueMessageBoxAnswer(kIdYes);
+  headless::QueueFileDialogAnswer(Path("new.dbf"));
+  headless::ChooseMenuItem(*win_->Window, kImportItem);
+  EXPECT_EQ(Cell(0, 0), "Кот");
+
+  // Escape during a long import: into a new table, no file left; onto the
+  // table shown, the table as it was.
+  std::string lines = "NAME,AGE\r\n";
+  for (int i = 0; i < 9000; ++i) lines += "x,1\r\n";
+  std::ofstream(Path("long.csv"), std::ios::binary) << lines;
+  const test::Bytes table = Read("new.dbf");
+  const auto files = std::distance(std::filesystem::directory_iterator(Path("")), {});
+  for (const bool append : {false, true}) {
+    SCOPED_TRACE(append);
+    // Pressed at the last question, so that the work itself is stopped.
+    headless::SetMessageBoxHook([append](const headless::MessageBoxRecord& box) {
+      if ((box.Text.rfind(texts::kImportFieldsPrefix, 0) == 0) != append) headless::SetKeyDown(kVkEscape, true);
+    });
+    headless::QueueFileDialogAnswer(Path("long.csv"));
+    GoOnReading(*program_);
+    headless::QueueMessageBoxAnswer(append ? kIdYes : kIdNo);
+    if (!append) {
+      headless::QueueMessageBoxAnswer(kIdYes);  // the new table's fields
+      headless::QueueFileDialogAnswer(Path("long.dbf"));
+    }
+    headless::ChooseMenuItem(*win_->Window, kImportItem);
+    headless::SetMessageBoxHook(nullptr);
+    headless::SetKeyDown(kVkEscape, false);
+    EXPECT_EQ(Status(), "OK");
+    EXPECT_EQ(Read("new.dbf"), table);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("")), {}), files);
+  }
 }
 
 }  // namespace

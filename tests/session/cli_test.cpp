@@ -1,16 +1,19 @@
 // tabulon-cli as a script runs it: arguments, standard input and output,
 // exit status, on tables in a folder of the test's own. What the commands
-// write is the session's, tested with it; here, what the command line adds.
+// write is the session's, tested with it; here, what the command line adds,
+// and the workbook writer's sheets, read back as another program reads them.
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
 
+#include "export_formats.h"
 #include "support/index_bytes.h"
 #include "support/peer_lock.h"
 #include "support/table_bytes.h"
 #include "support/temp_folder.h"
+#include "table_session.h"
 
 namespace tabulon {
 namespace {
@@ -141,6 +144,30 @@ TEST_F(CliTest, ExportsEveryFormatAsDbfreadDecodesTheTable) {
 
 // CSV to a new table and back gives the same text; lines that do not fit
 // are named, and then nothing is written.
+// More records than a sheet holds (the sheet made small) go on over further
+// sheets, each with its header row frozen: per sheet its name, rows, first cells.
+TEST_F(CliTest, WorkbookRecordsPastASheetsRowsGoOnOverFurtherSheets) {
+  TableLayout t;
+  t.Fields = {{"N", 'N', 3}};
+  for (int r = 1; r <= 7; ++r) t.Records.push_back("   " + std::to_string(r));
+  Write("n.dbf", MakeTable(t));
+  std::ofstream(Path("sheets.py")) << R"py(import re, sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+for n, name in enumerate(re.findall(r'<sheet name="([^"]+)"', z.read('xl/workbook.xml').decode()), 1):
+    sheet = z.read('xl/worksheets/sheet%d.xml' % n).decode()
+    cells = re.findall(r'<row [^>]*><c r="A\d+"[^>]*>(?:<v>([^<]*)|<is><t>([^<]*))', sheet)
+    print(name, sheet.count('<row '), ','.join(a + b for a, b in cells), 'state="frozen"' in sheet))py";
+  TableSession session;
+  ASSERT_TRUE(session.Load(Path("n.dbf")).IsDone());
+  for (const auto& [rows, sheets] : std::vector<std::pair<uint32_t, std::string>>{
+           {4, "Sheet1 4 N,1,2,3 True\nSheet2 4 N,4,5,6 True\nSheet3 2 N,7 True\n"},
+           {kXlsxSheetRows, "Sheet1 8 N,1,2,3,4,5,6,7 True\n"}}) {
+    auto sink = NewXlsxSink(Path("n.xlsx"), rows);
+    ASSERT_TRUE(sink && ExportTable(session, ExportOptions{}, *sink).IsDone());
+    EXPECT_EQ(Run("/usr/bin/python3 " + Path("sheets.py") + " " + Path("n.xlsx")).out, sheets);
+  }
+}
+
 TEST_F(CliTest, CsvComesBackThroughANewTableAndRefusedLinesWriteNothing) {
   WriteTransferTables();
   for (const auto& [table, code_page] : kTransferTables) {
