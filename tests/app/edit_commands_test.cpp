@@ -903,13 +903,13 @@ TEST_F(EditCommandsTest, TheFirstWriteBesideIndexFilesAsksFirst) {
   std::filesystem::remove(Path("staff.ntx"));
   Load("staff.dbf");
   EXPECT_FALSE(win_->IndexBar->IsVisible());
-  Write("name.ntx", test::MakeNtx("NAME", 5, {}));
+  Write("staff.ntx", test::MakeNtx("NAME", 5, {}));
   headless::ClearMessageBoxes();
   Load("staff.dbf");
-  EXPECT_EQ(win_->IndexLabel->GetText(), "Индексы: name.ntx (name) — обновляются при каждой записи.");
+  EXPECT_EQ(win_->IndexLabel->GetText(), "Индексы: staff.ntx (staff) — обновляются при каждой записи.");
   EditCell(0, 0, "Al");
   EXPECT_TRUE(headless::GetMessageBoxes().empty());
-  std::filesystem::remove(Path("name.ntx"));
+  std::filesystem::remove(Path("staff.ntx"));
 
   // A structural index announced and missing: the load offers to clear the
   // flag; "No" keeps the byte, "Yes" clears it alone.
