@@ -150,11 +150,7 @@ bool TableSession::HasIndexesThatGoStale() const {
   return false;
 }
 
-// With the table open for writing: every kept tag follows its writes.
-void TableSession::FollowWithIndexes() {
-  table_->SetRecordFollower(nullptr);
-  keeper_.reset();
-  if (table_->IsReadOnly() || reading_only_chosen_) return;
+std::unique_ptr<IndexKeeper> TableSession::NewIndexKeeper() const {
   auto keeper = std::make_unique<IndexKeeper>(fs_);
   const IndexTableShape shape = IndexTableShapeOfHeader(fields_, header_);
   for (const FoundIndex& index : indexes_) {
@@ -162,9 +158,25 @@ void TableSession::FollowWithIndexes() {
     // A file that cannot be kept now goes stale under the user's word.
     if (!kept.empty() && index.Readable) keeper->AddFile(index.File, index.Kind, kept, shape);
   }
-  if (keeper->IsEmpty()) return;
-  keeper_ = std::move(keeper);
-  table_->SetRecordFollower(keeper_.get());
+  if (keeper->IsEmpty()) keeper.reset();
+  return keeper;
+}
+
+// With the table open for writing: every kept tag follows its writes.
+void TableSession::FollowWithIndexes() {
+  table_->SetRecordFollower(nullptr);
+  keeper_.reset();
+  if (table_->IsReadOnly() || reading_only_chosen_) return;
+  keeper_ = NewIndexKeeper();
+  if (keeper_) table_->SetRecordFollower(keeper_.get());
+}
+
+Outcome TableSession::FollowIndexesOf(DbfTable& table, std::unique_ptr<IndexKeeper>* keeper) const {
+  Outcome stale = RefuseStaleIndexes();
+  if (!stale.IsDone()) return stale;
+  *keeper = NewIndexKeeper();
+  table.SetRecordFollower(keeper->get());
+  return stale;
 }
 
 // A pack or removal cut off before its index files were built anew: they
