@@ -155,8 +155,11 @@ std::unique_ptr<IndexKeeper> TableSession::NewIndexKeeper() const {
   const IndexTableShape shape = IndexTableShapeOfHeader(fields_, header_);
   for (const FoundIndex& index : indexes_) {
     const std::vector<size_t> kept = index.GetMaintainedTags();
-    // A file that cannot be kept now goes stale under the user's word.
-    if (!kept.empty() && index.Readable) keeper->AddFile(index.File, index.Kind, kept, shape);
+    // A file that cannot be kept now goes stale under the user's word;
+    // else the writes are refused.
+    if (!kept.empty() && index.Readable && !keeper->AddFile(index.File, index.Kind, kept, shape) &&
+        !indexes_may_go_stale_)
+      keeper->RefuseFile(index.File, index.Kind, kept);
   }
   if (keeper->IsEmpty()) keeper.reset();
   return keeper;
