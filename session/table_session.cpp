@@ -270,6 +270,10 @@ Outcome TableSession::ClearStructuralIndexFlag() {
 Outcome TableSession::OpenTable() {
   if (file_name_.empty()) return Refused(Refusal::NoTable);
   ClearEngineError();
+  // No handle of an earlier keeper's (a pack that closed the table) may
+  // hold an index file the open puts back or builds anew.
+  table_->SetRecordFollower(nullptr);
+  keeper_.reset();
   // Opening also finishes or undoes a pass that was cut off.
   table_->SetActive(true);
   if (!table_->IsActive()) {

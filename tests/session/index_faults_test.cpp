@@ -138,22 +138,26 @@ TEST(IndexFaults, APowerLossOrAFailureAtAnyStepLeavesTableAndIndexesOldOrNewToge
         ASSERT_EQ(Problems(after), "");
       }
     }
-    // Each operation of the write failing in turn: the next load finds
-    // the table and its index files agreeing.
-    for (long n = 1;; ++n) {
-      SCOPED_TRACE("operation " + std::to_string(n) + " failed");
-      MemoryFileSystem failing;
-      failing.SetFiles(start);
-      TableSession first(&failing);
-      ASSERT_TRUE(first.Load("d/t.dbf").IsDone());
-      failing.ArmFault(FaultAll, n, DbfFaultMode::FailOnce);
-      c.Write(first);
-      const bool fired = failing.FaultFired();
-      failing.DisarmFault();
-      TableSession reopened(&failing);
-      ASSERT_TRUE(reopened.Load("d/t.dbf").IsDone());
-      ASSERT_EQ(Problems(failing), "");
-      if (!fired) break;
+    // Each operation of the write failing in turn, alone or with every
+    // later one: the next load finds the table and its index files
+    // agreeing, while the failed session still exists.
+    for (DbfFaultMode mode : {DbfFaultMode::FailOnce, DbfFaultMode::FailPersistent}) {
+      for (long n = 1;; ++n) {
+        SCOPED_TRACE("operation " + std::to_string(n) + (mode == DbfFaultMode::FailOnce ? " failed" : " on failed"));
+        MemoryFileSystem failing;
+        failing.SetFiles(start);
+        TableSession first(&failing);
+        ASSERT_TRUE(first.Load("d/t.dbf").IsDone());
+        failing.ArmFault(FaultAll, n, mode);
+        c.Write(first);
+        const bool fired = failing.FaultFired();
+        failing.DisarmFault();
+        TableSession reopened(&failing);
+        const Outcome loaded = reopened.Load("d/t.dbf");
+        ASSERT_TRUE(loaded.IsDone()) << loaded.EngineText;
+        ASSERT_EQ(Problems(failing), "");
+        if (!fired) break;
+      }
     }
   }
 }
