@@ -248,9 +248,12 @@ bool RebuildIndexFile(DbfTable& table, const std::string& path, IndexKind kind, 
     if (tag.Unique) {
       // The first record of each key, in record order, as a build takes it.
       size_t kept = 0;
-      for (size_t i = 0; i < into.size(); ++i)
-        if (kept == 0 || CompareIndexKeys(into[kept - 1].Key, into[i].Key, format, type) != 0)
-          into[kept++] = std::move(into[i]);
+      // (An entry never moves onto itself: that would empty its key.)
+      for (size_t i = 0; i < into.size(); ++i) {
+        if (kept > 0 && CompareIndexKeys(into[kept - 1].Key, into[i].Key, format, type) == 0) continue;
+        if (kept != i) into[kept] = std::move(into[i]);
+        ++kept;
+      }
       into.resize(kept);
     }
   }

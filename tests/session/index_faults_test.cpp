@@ -85,9 +85,11 @@ TEST(IndexFaults, APowerLossOrAFailureAtAnyStepLeavesTableAndIndexesOldOrNewToge
   Bytes table = test::MakeTable(layout), table7 = test::MakeDbase7Table(layout7);
   table[28] = table7[28] = 0x01;
   const Bytes cdx = test::MakeCdx({{"NAME", "NAME", "", "", 8, false, false, {}},
-                                   {"LIVE", "UPPER(NAME)", ".NOT. DELETED()", "", 8, false, false, {}}});
+                                   {"LIVE", "UPPER(NAME)", ".NOT. DELETED()", "", 8, false, false, {}},
+                                   {"ONCE", "NAME", ".NOT. DELETED()", "", 8, true, false, {}},
+                                   {"BACK", "QTY", "", "", 8, false, true, {}}});
   const Bytes ntx = test::MakeNtx("QTY", 4, {});
-  const Bytes mdx = test::MakeMdx({{"NAME", "NAME", "", 8, false, false, {}}});
+  const Bytes mdx = test::MakeMdx({{"NAME", "NAME", "", 8, false, false, {}}, {"BACK", "NAME", "", 8, false, true, {}}});
   std::mt19937 random(11);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
