@@ -116,11 +116,16 @@ bool ReadEntries(DbfStream& in, ReadJournal* j) {
 }
 
 // The table can be a state of the write: same flavour and record layout,
-// same descriptors.
+// same descriptors, and for a put-back write no fewer records.
 bool FitsTable(DbfStream& data, const ReadJournal& j) {
   uint8_t now[kDbfHeaderSize];
   if (!data.ReadExactAt(0, now, sizeof now)) return false;
   if (now[0] != j.Header[0] || std::memcmp(now + 8, j.Header + 8, 4) != 0) return false;
+  // A write put back only changes records and appends: a shorter file, or
+  // fewer records counted, is another table (one restored from a backup).
+  if (j.Kind == WriteJournalKind::PutBack &&
+      (data.GetSize() < j.DataSize || GetDbfRecordCount(now) < GetDbfRecordCount(j.Header)))
+    return false;
   uint64_t sum = 0;
   const DbfHeaderFields h = DecodeDbfHeader(now);
   return DescriptorSum(data, h.HeaderSize, &sum) && sum == j.Descriptors;

@@ -13,6 +13,7 @@
 #include "support/index_bytes.h"
 #include "support/table_bytes.h"
 #include "table_session.h"
+#include "write_journal.h"
 
 namespace tabulon {
 namespace {
@@ -161,6 +162,44 @@ TEST(IndexFaults, APowerLossOrAFailureAtAnyStepLeavesTableAndIndexesOldOrNewToge
         if (!fired) break;
       }
     }
+  }
+}
+
+// A journal left beside the table puts back only a table that can be a
+// state of its write; another one (renamed field, fewer records) opens as
+// it is, and the journal is set aside.
+TEST(IndexFaults, AJournalPutsBackOnlyTheTableItWasWrittenFor) {
+  test::TableLayout layout;
+  layout.Fields = {{"NAME", 'C', 8}};
+  layout.Records = {" Ann     ", " Bob     ", " Cy      "};
+  const Bytes table = test::MakeTable(layout);
+  layout.Fields[0].Name = "NICK";
+  const Bytes renamed = test::MakeTable(layout);
+  layout.Fields[0].Name = "NAME";
+  layout.Records.pop_back();
+  const Bytes shorter = test::MakeTable(layout);
+  const struct {
+    const char* Name;
+    const Bytes& Now;
+    bool PutBack;
+  } cases[] = {{"the same table", table, true}, {"a field renamed", renamed, false}, {"a record fewer", shorter, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    MemoryFileSystem fs;
+    fs.SetFile("d/t.dbf", table);
+    {
+      auto data = DbfStream::Open(fs.Open("d/t.dbf", DbfOpenMode::ReadOnly));
+      WriteJournal journal(fs, "d/t.dbf");
+      const uint8_t old[] = " Old     ";
+      ASSERT_TRUE(journal.Begin(WriteJournalKind::PutBack, *data, uint16_t(table.size() - 1 - 27)) &&
+                  journal.SaveBytes(0, table.size() - 1 - 27, old, 9) && journal.Flush());
+    }
+    fs.SetFile("d/t.dbf", c.Now);
+    TableSession session(&fs);
+    ASSERT_TRUE(session.Load("d/t.dbf").IsDone());
+    EXPECT_EQ(Records(fs)[0], c.PutBack ? " Old     " : " Ann     ");
+    EXPECT_EQ(fs.HasFile("d/t.dbf~write-rejected"), !c.PutBack);
+    EXPECT_FALSE(fs.HasFile("d/t.dbf~write"));
   }
 }
 
