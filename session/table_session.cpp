@@ -272,8 +272,10 @@ Outcome TableSession::OpenTable() {
   ClearEngineError();
   // No handle of an earlier keeper's (a pack that closed the table) may
   // hold an index file the open puts back or builds anew.
-  table_->SetRecordFollower(nullptr);
-  keeper_.reset();
+  if (!table_->IsActive()) {
+    table_->SetRecordFollower(nullptr);
+    keeper_.reset();
+  }
   // Opening also finishes or undoes a pass that was cut off.
   table_->SetActive(true);
   if (!table_->IsActive()) {
