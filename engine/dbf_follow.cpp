@@ -34,20 +34,23 @@ bool DbfTable::FollowRecordWrite(uint32_t record, uint64_t offset, const uint8_t
       return false;
     write_journal_ = std::move(journal);
   }
-  if (!follower_->OnRecordChange(*this, record, appended ? nullptr : old.data(), now)) {
-    // Some tags may hold the change and others not: nothing of the run is
-    // written to the index files, and its journal stays for the next open
-    // to put back what the run wrote to the table.
-    follower_->DropChanges();
-    write_journal_.reset();
-    return false;
-  }
+  // Some tags may hold the change and others not: nothing of the run is
+  // written to the index files.
+  if (!follower_->OnRecordChange(*this, record, appended ? nullptr : old.data(), now)) return DropFollowedRun();
   const uint64_t saved_size = write_journal_->GetFileSize(0);
   if (offset >= saved_size) return true;
   // What the write covers of the file as the journal began.
   const size_t n = size_t(std::min<uint64_t>(size + 1, saved_size - offset));
-  return DataStream->ReadExactAt(offset, old.data(), n) && write_journal_->SaveBytes(0, offset, old.data(), n) &&
-         write_journal_->Flush();
+  if (DataStream->ReadExactAt(offset, old.data(), n) && write_journal_->SaveBytes(0, offset, old.data(), n) &&
+      write_journal_->Flush())
+    return true;
+  return DropFollowedRun();
+}
+
+bool DbfTable::DropFollowedRun() {
+  if (follower_) follower_->DropChanges();
+  write_journal_.reset();
+  return false;
 }
 
 // A pack or a removal renumbers the records: the follower's files are

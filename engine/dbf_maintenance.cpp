@@ -63,6 +63,7 @@ void DbfTable::AppendBlank() {
   std::vector<uint8_t> bytes(RecordBuffer, RecordBuffer + size);
   bytes.push_back(kEndOfData);
   if (!DataStream->WriteAt(RecordOffset(RecNo), bytes.data(), bytes.size())) {
+    if (follower_) DropFollowedRun();
     SetError(DbfAppendBlankError, detail);
     RecNo = static_cast<int32_t>(old_count);
     ReadRecord();

@@ -510,8 +510,11 @@ void DbfTable::RemoveRecord(int32_t n) {
   }
   HeaderModified = true;
   // The header's new count reaches the disk before the index files name
-  // the records by their new numbers.
-  if (!FlushTableWrites()) return;
+  // the records by their new numbers; else the next open builds them.
+  if (!FlushTableWrites()) {
+    write_journal_.reset();
+    return;
+  }
   EndRenumber(true);
 }
 

@@ -576,7 +576,8 @@ bool DbfTable::StoreRecord() {
     return false;
   }
   HeaderModified = true;
-  return DataStream->WriteAt(offset, RecordBuffer, BufferedRecordSize());
+  if (DataStream->WriteAt(offset, RecordBuffer, BufferedRecordSize())) return true;
+  return follower_ ? DropFollowedRun() : false;
 }
 
 void DbfTable::WriteRecord() {

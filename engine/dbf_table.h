@@ -371,6 +371,10 @@ class DbfTable {
   bool RecoverWrite();
   bool RecoverUnderLock();
   bool FollowRecordWrite(uint32_t record, uint64_t offset, const uint8_t* now, bool appended);
+  // A followed write that failed after the followers took it: their
+  // changes are dropped, and the journal stays for the next open to put
+  // back what the run wrote to the table.
+  bool DropFollowedRun();
   bool FlushTableWrites();
   bool BeginRenumber();
   bool EndRenumber(bool renumbered);

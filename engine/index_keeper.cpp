@@ -24,6 +24,7 @@ struct IndexKeeper::File {
   std::unique_ptr<DbfFile> Handle;
   std::unique_ptr<IndexPages> Pages;
   std::vector<Tag> Tags;
+  std::string Refused;  // why it is not kept: changes are refused
 };
 
 namespace {
@@ -74,6 +75,15 @@ bool IndexKeeper::AddFile(const std::string& path, IndexKind kind, const std::ve
   return true;
 }
 
+void IndexKeeper::RefuseFile(const std::string& path, IndexKind kind, const std::vector<size_t>& tags) {
+  auto file = std::make_unique<File>();
+  file->Path = path;
+  file->Kind = kind;
+  file->Numbers = tags;
+  file->Refused = error_.empty() ? path + ": cannot be kept" : error_;
+  files_.push_back(std::move(file));
+}
+
 bool IndexKeeper::OpenFile(File& file) {
   file.Tags.clear();
   file.Pages.reset();
@@ -101,9 +111,11 @@ bool IndexKeeper::OpenFile(File& file) {
 }
 
 bool IndexKeeper::OnRecordChange(DbfTable& table, uint32_t record, const uint8_t* old, const uint8_t* now) {
-  for (auto& file : files_)
+  for (auto& file : files_) {
+    if (!file->Refused.empty()) return Fail(file->Refused);
     for (Tag& tag : file->Tags)
       if (!ChangeTag(table, tag, record, old, now)) return false;
+  }
   return true;
 }
 
@@ -189,6 +201,7 @@ bool IndexKeeper::Rebuild(DbfTable& table) {
     std::string why;
     if (!RebuildIndexFile(table, file->Path, file->Kind, file->Numbers, fs_, &why)) return Fail(file->Path + ": " + why);
     if (!OpenFile(*file)) return false;
+    file->Refused.clear();
   }
   return true;
 }
@@ -235,9 +248,12 @@ bool RebuildIndexFile(DbfTable& table, const std::string& path, IndexKind kind, 
     if (tag.Unique) {
       // The first record of each key, in record order, as a build takes it.
       size_t kept = 0;
-      for (size_t i = 0; i < into.size(); ++i)
-        if (kept == 0 || CompareIndexKeys(into[kept - 1].Key, into[i].Key, format, type) != 0)
-          into[kept++] = std::move(into[i]);
+      // (An entry never moves onto itself: that would empty its key.)
+      for (size_t i = 0; i < into.size(); ++i) {
+        if (kept > 0 && CompareIndexKeys(into[kept - 1].Key, into[i].Key, format, type) == 0) continue;
+        if (kept != i) into[kept] = std::move(into[i]);
+        ++kept;
+      }
       into.resize(kept);
     }
   }

@@ -30,6 +30,10 @@ class IndexKeeper final : public DbfRecordFollower {
   // read; nothing of the file is kept then.
   bool AddFile(const std::string& path, IndexKind kind, const std::vector<size_t>& tags,
                const IndexTableShape& shape);
+  // After AddFile failed for it: the file cannot be kept now, so every
+  // change of a record is refused (why: AddFile's error); a renumbering
+  // still builds it anew, and keeps it from then on if it opens.
+  void RefuseFile(const std::string& path, IndexKind kind, const std::vector<size_t>& tags);
   bool IsEmpty() const { return files_.empty(); }
 
   bool OnRecordChange(DbfTable& table, uint32_t record, const uint8_t* old, const uint8_t* now) override;

@@ -41,12 +41,18 @@ std::string BasePart(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The descriptors' sum: what makes a journal this table's.
+// The descriptors' sum: what makes a journal this table's. A dBase 7
+// descriptor's next autoincrement value changes with every append of the
+// write, so it is left out.
 bool DescriptorSum(DbfStream& data, uint16_t header_size, uint64_t* sum) {
   if (header_size < kDbfHeaderSize) return false;
-  std::vector<uint8_t> bytes(header_size - kDbfHeaderSize);
-  if (!data.ReadExactAt(kDbfHeaderSize, bytes.data(), bytes.size())) return false;
-  *sum = Fnv(bytes.data(), bytes.size());
+  std::vector<uint8_t> bytes(header_size);
+  if (!data.ReadExactAt(0, bytes.data(), bytes.size())) return false;
+  if (bytes[0] == 0x04 || bytes[0] == 0x8C)
+    for (size_t at = kDbase7HeaderSize + kDbase7NextAutoincrementAt; at + 4 <= bytes.size();
+         at += kDbase7DescriptorSize)
+      std::memset(bytes.data() + at, 0, 4);
+  *sum = Fnv(bytes.data() + kDbfHeaderSize, bytes.size() - kDbfHeaderSize);
   return true;
 }
 
@@ -110,11 +116,16 @@ bool ReadEntries(DbfStream& in, ReadJournal* j) {
 }
 
 // The table can be a state of the write: same flavour and record layout,
-// same descriptors.
+// same descriptors, and for a put-back write no fewer records.
 bool FitsTable(DbfStream& data, const ReadJournal& j) {
   uint8_t now[kDbfHeaderSize];
   if (!data.ReadExactAt(0, now, sizeof now)) return false;
   if (now[0] != j.Header[0] || std::memcmp(now + 8, j.Header + 8, 4) != 0) return false;
+  // A write put back only changes records and appends: a shorter file, or
+  // fewer records counted, is another table (one restored from a backup).
+  if (j.Kind == WriteJournalKind::PutBack &&
+      (data.GetSize() < j.DataSize || GetDbfRecordCount(now) < GetDbfRecordCount(j.Header)))
+    return false;
   uint64_t sum = 0;
   const DbfHeaderFields h = DecodeDbfHeader(now);
   return DescriptorSum(data, h.HeaderSize, &sum) && sum == j.Descriptors;

@@ -18,7 +18,8 @@
 //   16   8  the data file's size when the journal began
 //   24  32  the data file's first 32 bytes then
 //   56   8  FNV-1a 64 of the field descriptors (bytes 32 to the header's
-//           size), which no write changes
+//           size), which no write changes but for dBase 7's next
+//           autoincrement values, summed as zero
 //   64      entries, each: length n (LE4), n bytes, FNV-1a 64 of the
 //           length and the bytes (LE8); a journal ends at its first entry
 //           that is not whole. An entry's first byte says what it is:

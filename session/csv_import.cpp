@@ -285,6 +285,9 @@ Outcome CheckAndAppend(TableSession& session, CsvReader& reader, const ImportOpt
     if (!reader.Open() || !reader.Next(titles)) return CannotRead(reader.GetPath());
   }
   Outcome o;
+  // Every kept index tag follows the appended lines, under the table's
+  // journal; the keeper outlives the table's writes.
+  std::unique_ptr<IndexKeeper> keeper;
   auto table = NewDbfTable(session.GetFileName(), session.GetMemoFileName(), false, &session.FileSystem());
   if (refused == 0) {
     table->SetActive(true);
@@ -293,6 +296,7 @@ Outcome CheckAndAppend(TableSession& session, CsvReader& reader, const ImportOpt
     table->ClearError();
     if (table->IsReadOnly()) o = Refused(Refusal::ReadOnly);
     else if (!table->LockTable()) o = Refused(Refusal::Locked);
+    if (o.IsDone()) o = session.FollowIndexesOf(*table, &keeper);
     if (o.IsDone()) o = RunLines(session, reader, fields, options, passes, table.get(), scratch, rows, &refused);
     if (o.IsDone() && !table->FlushWrites()) o = EngineFailure(*table);
     table->SetActive(false);

@@ -150,21 +150,36 @@ bool TableSession::HasIndexesThatGoStale() const {
   return false;
 }
 
+std::unique_ptr<IndexKeeper> TableSession::NewIndexKeeper() const {
+  auto keeper = std::make_unique<IndexKeeper>(fs_);
+  const IndexTableShape shape = IndexTableShapeOfHeader(fields_, header_);
+  for (const FoundIndex& index : indexes_) {
+    const std::vector<size_t> kept = index.GetMaintainedTags();
+    // A file that cannot be kept now goes stale under the user's word;
+    // else the writes are refused.
+    if (!kept.empty() && index.Readable && !keeper->AddFile(index.File, index.Kind, kept, shape) &&
+        !indexes_may_go_stale_)
+      keeper->RefuseFile(index.File, index.Kind, kept);
+  }
+  if (keeper->IsEmpty()) keeper.reset();
+  return keeper;
+}
+
 // With the table open for writing: every kept tag follows its writes.
 void TableSession::FollowWithIndexes() {
   table_->SetRecordFollower(nullptr);
   keeper_.reset();
   if (table_->IsReadOnly() || reading_only_chosen_) return;
-  auto keeper = std::make_unique<IndexKeeper>(fs_);
-  const IndexTableShape shape = IndexTableShapeOfHeader(fields_, header_);
-  for (const FoundIndex& index : indexes_) {
-    const std::vector<size_t> kept = index.GetMaintainedTags();
-    // A file that cannot be kept now goes stale under the user's word.
-    if (!kept.empty() && index.Readable) keeper->AddFile(index.File, index.Kind, kept, shape);
-  }
-  if (keeper->IsEmpty()) return;
-  keeper_ = std::move(keeper);
-  table_->SetRecordFollower(keeper_.get());
+  keeper_ = NewIndexKeeper();
+  if (keeper_) table_->SetRecordFollower(keeper_.get());
+}
+
+Outcome TableSession::FollowIndexesOf(DbfTable& table, std::unique_ptr<IndexKeeper>* keeper) const {
+  Outcome stale = RefuseStaleIndexes();
+  if (!stale.IsDone()) return stale;
+  *keeper = NewIndexKeeper();
+  table.SetRecordFollower(keeper->get());
+  return stale;
 }
 
 // A pack or removal cut off before its index files were built anew: they
@@ -255,6 +270,12 @@ Outcome TableSession::ClearStructuralIndexFlag() {
 Outcome TableSession::OpenTable() {
   if (file_name_.empty()) return Refused(Refusal::NoTable);
   ClearEngineError();
+  // No handle of an earlier keeper's (a pack that closed the table) may
+  // hold an index file the open puts back or builds anew.
+  if (!table_->IsActive()) {
+    table_->SetRecordFollower(nullptr);
+    keeper_.reset();
+  }
   // Opening also finishes or undoes a pass that was cut off.
   table_->SetActive(true);
   if (!table_->IsActive()) {

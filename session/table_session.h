@@ -120,6 +120,10 @@ class TableSession {
   // write and leave them stale).
   void SetIndexesMayGoStale(bool value) { indexes_may_go_stale_ = value; }
   bool GetIndexesMayGoStale() const { return indexes_may_go_stale_; }
+  // For writes through another open of the table (an import): refused
+  // with StaleIndexes as the session's own writes are; else *keeper (null
+  // when no tag is kept) follows table's writes, and must outlive them.
+  Outcome FollowIndexesOf(DbfTable& table, std::unique_ptr<IndexKeeper>* keeper) const;
   // Clears the header's structural-index flag (byte 28, bit 0x01), so that
   // programs that refuse a table whose announced index is missing open it
   // again; one byte written, and the table reloaded.
@@ -308,6 +312,8 @@ class TableSession {
   bool indexes_may_go_stale_ = false;
   // Keeps the index tags true while a command has the table open.
   std::unique_ptr<IndexKeeper> keeper_;
+  // A keeper of every kept tag (null when none).
+  std::unique_ptr<IndexKeeper> NewIndexKeeper() const;
   void FollowWithIndexes();
   Outcome FinishRebuild();
   bool IsSameIndexFile(const std::string& a, const std::string& b);
