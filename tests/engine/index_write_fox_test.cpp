@@ -13,6 +13,7 @@
 
 #include "index_writer.h"
 #include "support/index_bytes.h"
+#include "support/perl_walk.h"
 #include "support/index_pages.h"
 #include "support/temp_folder.h"
 
@@ -53,16 +54,6 @@ std::string RandomKey(const TagPlan& tag, std::mt19937& random) {
   else
     value.Number = tag.Type == IndexValueType::Date ? 2450000 + pick : (pick - 30) * 1.25;
   return EncodeIndexValue(value, IndexKeyFormat::FoxPro, tag.Length, 0);
-}
-
-std::vector<uint32_t> PerlWalk(const std::string& path, const char* type, const std::string& tag) {
-  const std::string command = "perl " TABULON_SOURCE_DIR "/tests/interop/walk_index.pl '" + path + "' " + type +
-                              (tag.empty() ? "" : " '" + tag + "'") + " 2>/dev/null";
-  std::vector<uint32_t> records;
-  FILE* pipe = popen(command.c_str(), "r");
-  for (unsigned r; pipe && std::fscanf(pipe, "%u", &r) == 1;) records.push_back(r);
-  if (pipe) pclose(pipe);
-  return records;
 }
 
 void WriteAll(const std::string& path, const Bytes& bytes) {
@@ -121,7 +112,7 @@ void Check(const std::string& path, IndexKind kind, bool old, bool linked, const
                            [](const IndexEntry& a, const IndexEntry& b) { return !Before(a, b) && !Before(b, a); }));
     const bool character = plans.empty() || plans[t].Type == IndexValueType::Character;
     if (kind == IndexKind::Cdx || old) {
-      EXPECT_EQ(Records(walked), PerlWalk(path, character ? "C" : "N", kind == IndexKind::Cdx ? tag.Name : ""));
+      EXPECT_EQ(Records(walked), test::PerlWalk(path, character ? 'C' : 'N', kind == IndexKind::Cdx ? tag.Name : ""));
     }
     if (linked && !old) {
       test::IndexFileKeys chain = test::ReadCdxTag(bytes, uint32_t(tag.HeaderOffset), character ? ' ' : 0);

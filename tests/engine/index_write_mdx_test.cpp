@@ -13,6 +13,7 @@
 
 #include "index_writer.h"
 #include "support/index_bytes.h"
+#include "support/perl_walk.h"
 #include "support/temp_folder.h"
 
 namespace tabulon {
@@ -57,16 +58,6 @@ void Sort(const TagCase& tag, std::vector<Entry>& entries) {
 Bytes Load(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-std::vector<uint32_t> PerlWalk(const std::string& path, const std::string& tag) {
-  const std::string command =
-      "perl " TABULON_SOURCE_DIR "/tests/interop/walk_index.pl '" + path + "' C '" + tag + "' 2>/dev/null";
-  std::vector<uint32_t> records;
-  FILE* pipe = popen(command.c_str(), "r");
-  for (unsigned r; pipe && std::fscanf(pipe, "%u", &r) == 1;) records.push_back(r);
-  if (pipe) pclose(pipe);
-  return records;
 }
 
 // Every block after the header's four pages is a tag's header, in its
@@ -119,7 +110,7 @@ void CheckWalks(const std::string& path, const std::vector<std::vector<Entry>>& 
       return true;
     })) << index->GetErrorText();
     EXPECT_EQ(got, want) << kTags[t].Name;
-    EXPECT_EQ(PerlWalk(path, kTags[t].Name), want) << kTags[t].Name;
+    EXPECT_EQ(test::PerlWalk(path, 'C', kTags[t].Name), want) << kTags[t].Name;
   }
   CheckBlocks(Load(path));
 }

@@ -11,6 +11,7 @@
 
 #include "index_writer.h"
 #include "support/index_bytes.h"
+#include "support/perl_walk.h"
 #include "support/temp_folder.h"
 
 namespace tabulon {
@@ -20,16 +21,6 @@ using test::Bytes;
 using test::IndexKeys;
 
 const std::string kFixtures = TABULON_SOURCE_DIR "/tests/data/indexes/perl-xbase/";
-
-std::vector<uint32_t> PerlWalk(const std::string& path, char type) {
-  const std::string command = "perl " TABULON_SOURCE_DIR "/tests/interop/walk_index.pl '" + path + "' " +
-                              std::string(1, type) + " 2>/dev/null";
-  std::vector<uint32_t> records;
-  FILE* pipe = popen(command.c_str(), "r");
-  for (unsigned r; pipe && std::fscanf(pipe, "%u", &r) == 1;) records.push_back(r);
-  if (pipe) pclose(pipe);
-  return records;
-}
 
 std::vector<IndexEntry> EngineWalk(const std::string& path, IndexKind kind, std::vector<IndexTagInfo>* tags) {
   std::string error;
@@ -93,7 +84,7 @@ class IndexWriteTest : public ::testing::TestWithParam<WriteCase> {
     ASSERT_EQ(walked.size(), reference.size());
     for (size_t i = 0; i < walked.size(); ++i)
       ASSERT_TRUE(walked[i].Key == reference[i].Key && walked[i].Record == reference[i].Record) << "entry " << i;
-    EXPECT_EQ(PerlWalk(path, GetParam().Type), records);
+    EXPECT_EQ(test::PerlWalk(path, GetParam().Type), records);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].Key + (got[0].Unique ? "|unique" : "") + (got[0].Descending ? "|descending" : ""), tags);
   }
@@ -224,7 +215,7 @@ TEST(IndexRebuildTest, FixturesWalkTheSame) {
     ASSERT_EQ(again.size(), 1u);
     EXPECT_EQ(again[0].Key + again[0].ForExpr + std::to_string(again[0].Unique) + std::to_string(again[0].KeyLength),
               tags[0].Key + tags[0].ForExpr + std::to_string(tags[0].Unique) + std::to_string(tags[0].KeyLength));
-    EXPECT_EQ(PerlWalk(rebuilt, type), PerlWalk(path, type));
+    EXPECT_EQ(test::PerlWalk(rebuilt, type), test::PerlWalk(path, type));
   }
 }
 

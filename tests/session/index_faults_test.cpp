@@ -9,8 +9,8 @@
 
 #include "csv_import.h"
 #include "file_memory.h"
-#include "index_check.h"
 #include "support/index_bytes.h"
+#include "support/index_problems.h"
 #include "support/table_bytes.h"
 #include "table_session.h"
 #include "write_journal.h"
@@ -19,6 +19,10 @@ namespace tabulon {
 namespace {
 
 using test::Bytes;
+
+std::string Problems(MemoryFileSystem& fs) {
+  return test::IndexProblems(fs, "d/t.dbf", {"d/t.cdx", "d/t.ntx", "d/t.mdx"}, {{"NAME", 'C'}, {"QTY", 'N'}});
+}
 
 std::vector<std::string> Records(MemoryFileSystem& fs) {
   DbfTable t("d/t.dbf", "", false, fs);
@@ -29,28 +33,6 @@ std::vector<std::string> Records(MemoryFileSystem& fs) {
     records.emplace_back(reinterpret_cast<const char*>(t.GetRecordBuffer()), t.RecordSize());
   }
   return records;
-}
-
-// Every problem of every tag of the table's index files, one a line.
-std::string Problems(MemoryFileSystem& fs) {
-  DbfTable t("d/t.dbf", "", false, fs);
-  t.SetActive(true);
-  std::string text;
-  for (const char* file : {"d/t.cdx", "d/t.ntx", "d/t.mdx"}) {
-    if (!fs.Exists(file)) continue;
-    IndexKind kind;
-    IndexKindOfName(file, &kind);
-    std::string error;
-    std::unique_ptr<IndexFile> index = OpenIndexFile(file, kind, fs, {{"NAME", 'C'}, {"QTY", 'N'}}, &error);
-    if (!index) {
-      text += std::string(file) + ": " + error + "\n";
-      continue;
-    }
-    for (size_t tag = 0; tag < index->GetTags().size(); ++tag)
-      for (const IndexTagProblem& p : CheckIndexTag(*index, tag, t))
-        text += std::string(file) + " " + index->GetTags()[tag].Name + " " + std::to_string(p.Record) + ": " + p.Text + "\n";
-  }
-  return text;
 }
 
 TEST(IndexFaults, APowerLossOrAFailureAtAnyStepLeavesTableAndIndexesOldOrNewTogether) {

@@ -14,6 +14,7 @@
 #include "dbf_table.h"
 #include "index_check.h"
 #include "support/index_bytes.h"
+#include "support/perl_walk.h"
 #include "support/temp_folder.h"
 #include "table_session.h"
 
@@ -58,16 +59,6 @@ struct KindCase {
   std::vector<std::pair<std::string, Bytes>> Files;
   std::vector<TagCase> Tags;
 };
-
-std::vector<uint32_t> PerlWalk(const std::string& path, char type, const std::string& tag) {
-  const std::string command = "perl " TABULON_SOURCE_DIR "/tests/interop/walk_index.pl '" + path + "' " +
-                              std::string(1, type) + (tag.empty() ? "" : " '" + tag + "'") + " 2>&1";
-  std::vector<uint32_t> records;
-  FILE* pipe = popen(command.c_str(), "r");
-  for (unsigned r; pipe && std::fscanf(pipe, "%u", &r) == 1;) records.push_back(r);
-  if (pipe) pclose(pipe);
-  return records;
-}
 
 std::vector<uint32_t> Sorted(const std::vector<Row>& rows, const TagCase& tag) {
   std::vector<uint32_t> order;
@@ -177,7 +168,7 @@ TEST(IndexKeeping, EveryFamilyFollowsRandomWritesAsIndependentReadersSee) {
       for (const IndexTagProblem& p : CheckIndexTag(*index, size_t(number), t))
         ADD_FAILURE() << "record " << p.Record << ": " << p.Text;
       const std::vector<uint32_t> expected = Sorted(rows, tag);
-      EXPECT_EQ(PerlWalk(path, tag.PerlType, tag.Tag), expected);
+      EXPECT_EQ(test::PerlWalk(path, tag.PerlType, tag.Tag), expected);
     }
   }
 }
@@ -236,7 +227,7 @@ TEST(IndexKeeping, TheSharedFixturesStayTrueAfterEdits) {
           return true;
         });
         const char type = index.Tags[tag].KeyType == 'N' || index.Tags[tag].KeyType == 'D' ? index.Tags[tag].KeyType : 'C';
-        EXPECT_EQ(PerlWalk(index.File, type, index.Kind == IndexKind::Cdx ? index.Tags[tag].Name : ""), walked);
+        EXPECT_EQ(test::PerlWalk(index.File, type, index.Kind == IndexKind::Cdx ? index.Tags[tag].Name : ""), walked);
       }
     }
   }

@@ -11,8 +11,8 @@
 #include <random>
 #include <thread>
 
-#include "index_check.h"
 #include "support/index_bytes.h"
+#include "support/index_problems.h"
 #include "support/temp_folder.h"
 #include "table_session.h"
 
@@ -37,23 +37,6 @@ std::vector<std::string> Names(const std::string& table) {
     names.push_back((t.IsDeleted() ? "*" : "") + name.substr(0, name.find_last_not_of(' ') + 1));
   }
   return names;
-}
-
-std::string Problems(const std::string& folder) {
-  DbfTable t(folder + "/t.dbf", "", false, PlatformFileSystem());
-  t.SetActive(true);
-  std::string text;
-  for (const std::string file : {"/t.cdx", "/t.ntx"}) {
-    IndexKind kind;
-    IndexKindOfName(file, &kind);
-    std::string error;
-    std::unique_ptr<IndexFile> index = OpenIndexFile(folder + file, kind, PlatformFileSystem(), {{"NAME", 'C'}}, &error);
-    if (!index) return file + ": " + error;
-    for (size_t tag = 0; tag < index->GetTags().size(); ++tag)
-      for (const IndexTagProblem& p : CheckIndexTag(*index, tag, t))
-        text += file + " " + std::to_string(p.Record) + ": " + p.Text + "\n";
-  }
-  return text;
 }
 
 pid_t Start(const std::string& table, const char* mode, int* ready) {
@@ -153,7 +136,7 @@ TEST(IndexKill, AKilledWriterLeavesTableAndIndexesOfOneWholeWrite) {
       ASSERT_TRUE(whole) << "killed at write " << now.size();
       // Kills that left a state other than the first.
       middle += now != names;
-      ASSERT_EQ(Problems(folder.Path()), "");
+      ASSERT_EQ(test::IndexProblems(PlatformFileSystem(), table, {folder.Path() + "/t.cdx", folder.Path() + "/t.ntx"}, {{"NAME", 'C'}}), "");
     }
     std::printf("%s: %lld ms; %d of 20 kills left a later state than the first\n", mode, length / 1000, middle);
   }
