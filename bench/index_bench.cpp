@@ -25,7 +25,7 @@ const test::TempFolder& Folder() {
 }
 
 // NAME C(30) in no order, QTY N(8), BORN D(8); t.cdx with a tag on each
-// and name.ntx on NAME, all built once.
+// and t.ntx on NAME, all built once.
 std::string Table() {
   static std::string path;
   if (!path.empty()) return path;
@@ -55,7 +55,7 @@ std::string Table() {
   bench::WriteFile(Folder().Path("t.cdx"), test::MakeCdx({{"NAME", "NAME", "", "", 30, false, false, {}},
                                                           {"QTY", "QTY", "", "", 8, false, false, {}},
                                                           {"BORN", "DTOS(BORN)", "", "", 8, false, false, {}}}));
-  bench::WriteFile(Folder().Path("name.ntx"), test::MakeNtx("NAME", 30, {}));
+  bench::WriteFile(Folder().Path("t.ntx"), test::MakeNtx("NAME", 30, {}));
   TableSession session;
   if (!session.Load(path).IsDone() || !session.Reindex().IsDone()) path = "failed";
   return path;
@@ -65,13 +65,13 @@ void BM_ReindexOneCharacterTag(benchmark::State& state) {
   TableSession session;
   if (!session.Load(Table()).IsDone()) state.SkipWithError("no table");
   for (auto _ : state)
-    if (!session.Reindex(Folder().Path("name.ntx")).IsDone()) state.SkipWithError("reindex failed");
+    if (!session.Reindex(Folder().Path("t.ntx")).IsDone()) state.SkipWithError("reindex failed");
 }
 BENCHMARK(BM_ReindexOneCharacterTag)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_KeyEditWithThreeTags(benchmark::State& state) {
   // Only the structural file's three tags.
-  std::rename(Folder().Path("name.ntx").c_str(), Folder().Path("name.ntx-aside").c_str());
+  std::rename(Folder().Path("t.ntx").c_str(), Folder().Path("t.ntx-aside").c_str());
   TableSession session;
   if (!session.Load(Table()).IsDone()) state.SkipWithError("no table");
   std::mt19937 random(5);
@@ -80,7 +80,7 @@ void BM_KeyEditWithThreeTags(benchmark::State& state) {
     if (!session.EditCell(record, 1, "edited " + std::to_string(random())).IsDone())
       state.SkipWithError("edit failed");
   }
-  std::rename(Folder().Path("name.ntx-aside").c_str(), Folder().Path("name.ntx").c_str());
+  std::rename(Folder().Path("t.ntx-aside").c_str(), Folder().Path("t.ntx").c_str());
 }
 BENCHMARK(BM_KeyEditWithThreeTags)->Unit(benchmark::kMillisecond)->Iterations(200);
 
