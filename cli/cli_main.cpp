@@ -63,8 +63,8 @@ const CommandEntry kCommands[] = {
      "which refuse a table whose announced index is missing open it again. Writes that one byte only.",
      1, 1, RunSetFlag},
     {"reindex", "reindex TABLE [INDEX]",
-     "Builds the table's index files (or the one named, by path or name) anew from its records: each "
-     "tag the program keeps up to date from the table, the others as they are. Each file is written "
+     "Builds the table's index files that have a tag kept up to date (or the one named, by path or name) "
+     "anew from its records: each such tag from the table, the others as they are. Each file is written "
      "beside the old one and takes its place whole.",
      1, 2, RunReindex},
     {"export",

@@ -229,6 +229,8 @@ Outcome TableSession::Reindex(const std::string& index_file) {
   for (const FoundIndex& index : indexes_) {
     if (!o.IsDone()) break;
     if (index.Missing || (!index_file.empty() && !IsSameIndexFile(index.File, index_file))) continue;
+    // Unnamed, a file with no kept tag is not the table's to lay out anew.
+    if (index_file.empty() && index.GetMaintainedTags().empty()) continue;
     named = true;
     std::string why;
     if (!index.Readable) why = index.Error;

@@ -113,7 +113,8 @@ class TableSession {
   // cannot be read, or a tag the writes do not keep true.
   bool HasIndexesThatGoStale() const;
   // Builds the index files anew from the table (the one at index_file, or
-  // all found): the kept tags from the records, the others as they are.
+  // all found with a kept tag): the kept tags from the records, the others
+  // as they are.
   Outcome Reindex(const std::string& index_file = std::string());
   // Writes are refused with StaleIndexes while HasIndexesThatGoStale,
   // unless allowed here for the rest of the session (the user chose to

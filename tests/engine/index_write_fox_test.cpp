@@ -1,8 +1,7 @@
 // FoxPro's .cdx and .idx written: thousands of random inserts and removals
 // on files built byte by byte and by BuildIndexFile, then every tag walked
 // by the engine, by Perl's XBase::Index and along the leaves' right links,
-// against the test's own sort of the entries; and the shared fixtures
-// rebuilt from their own walks.
+// against the test's own sort of the entries.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -237,28 +236,6 @@ TEST_F(IndexWriteFoxTest, RandomEditsKeepEveryTagInOrder) {
       Rebuild(*edited, path, want, folder_.Path() + "/again-" + c.File);
       Check(folder_.Path() + "/again-" + c.File, c.Kind, false, true, c.Tags, want);
     }
-  }
-}
-
-TEST_F(IndexWriteFoxTest, FixturesRebuiltFromTheirWalks) {
-  for (const std::string fixture : {"perl-xbase/rooms.cdx", "go-dbase/employees.CDX", "go-dbase/expense details.CDX"}) {
-    SCOPED_TRACE(fixture);
-    const std::string path = folder_.Path() + "/" + std::filesystem::path(fixture).filename().string();
-    std::filesystem::copy_file(TABULON_SOURCE_DIR "/tests/data/indexes/" + fixture, path);
-    auto old = Open(path, IndexKind::Cdx);
-    ASSERT_TRUE(old);
-    std::vector<Entries> walks;
-    for (size_t t = 0; t < old->GetTags().size(); ++t) walks.push_back(Walk(*old, t));
-    const std::string fresh = folder_.Path() + "/new-" + std::filesystem::path(path).filename().string();
-    Rebuild(*old, path, walks, fresh);
-    Check(fresh, IndexKind::Cdx, false, true, {}, walks);
-    const auto describe = [](const std::unique_ptr<IndexFile>& index) {
-      std::string tags;
-      for (const IndexTagInfo& t : index ? index->GetTags() : std::vector<IndexTagInfo>{})
-        tags += t.Name + "|" + t.Key + "|" + t.ForExpr + "|" + t.Collation + char('0' + t.Unique + 2 * t.Descending);
-      return tags;
-    };
-    EXPECT_EQ(describe(Open(fresh, IndexKind::Cdx)), describe(old));
   }
 }
 

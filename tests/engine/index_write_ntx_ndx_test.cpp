@@ -188,36 +188,5 @@ INSTANTIATE_TEST_SUITE_P(
                       WriteCase{IndexKind::Ndx, 'C', 78, false, false, Start::Fixture, "ndx-char.ndx"},
                       WriteCase{IndexKind::Ndx, 'N', 8, false, false, Start::Fixture, "ndx-num.ndx"}));
 
-// The shared fixtures rebuilt from their own walks walk the same and keep
-// their tags.
-TEST(IndexRebuildTest, FixturesWalkTheSame) {
-  test::TempFolder folder("tabulon-index-rebuild");
-  const std::vector<std::tuple<std::string, IndexKind, char>> fixtures = {
-      {"ntx-char.ntx", IndexKind::Ntx, 'C'},
-      {"ndx-char.ndx", IndexKind::Ndx, 'C'},
-      {"ndx-date.ndx", IndexKind::Ndx, 'D'},
-      {"ndx-num.ndx", IndexKind::Ndx, 'N'}};
-  for (const auto& [name, kind, type] : fixtures) {
-    SCOPED_TRACE(name);
-    const std::string path = folder.Path() + "/" + name, rebuilt = folder.Path() + "/new-" + name;
-    std::filesystem::copy_file(kFixtures + name, path);
-    std::vector<IndexTagInfo> tags, again;
-    const std::vector<IndexEntry> walked = EngineWalk(path, kind, &tags);
-    std::unique_ptr<DbfFile> old = PlatformFileSystem().Open(path, DbfOpenMode::ReadOnly);
-    std::unique_ptr<DbfFile> out = PlatformFileSystem().Open(rebuilt, DbfOpenMode::Create);
-    std::string error;
-    ASSERT_TRUE(old && out && BuildIndexFile(kind, *old, tags, {walked}, *out, &error)) << error;
-    out->Close();
-    const std::vector<IndexEntry> rewalked = EngineWalk(rebuilt, kind, &again);
-    ASSERT_EQ(rewalked.size(), walked.size());
-    for (size_t i = 0; i < walked.size(); ++i)
-      EXPECT_TRUE(rewalked[i].Key == walked[i].Key && rewalked[i].Record == walked[i].Record);
-    ASSERT_EQ(again.size(), 1u);
-    EXPECT_EQ(again[0].Key + again[0].ForExpr + std::to_string(again[0].Unique) + std::to_string(again[0].KeyLength),
-              tags[0].Key + tags[0].ForExpr + std::to_string(tags[0].Unique) + std::to_string(tags[0].KeyLength));
-    EXPECT_EQ(test::PerlWalk(rebuilt, type), test::PerlWalk(path, type));
-  }
-}
-
 }  // namespace
 }  // namespace tabulon
