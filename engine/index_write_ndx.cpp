@@ -388,11 +388,6 @@ bool BuildNdxIndexFile(DbfFile& old, const std::vector<IndexTagInfo>& tags,
     return false;
   }
   const std::vector<IndexEntry>& all = entries[0];
-  for (const IndexEntry& e : all)
-    if (e.Key.size() != header.KeyLength) {
-      *error = "a key of the wrong length";
-      return false;
-    }
   // Pages numbered in the order written: the leaves, then each level
   // above, the root last. A level's items are spread evenly over as few
   // pages as hold them, so that no interior page is left with one child.

@@ -408,11 +408,6 @@ bool BuildNtxIndexFile(DbfFile& old, const std::vector<IndexTagInfo>& tags,
     return false;
   }
   const std::vector<IndexEntry>& all = entries[0];
-  for (const IndexEntry& e : all)
-    if (e.Key.size() != header.KeyLength) {
-      *error = "a key of the wrong length";
-      return false;
-    }
   // Each level: its pages, and their key counts spread evenly (full pages
   // but for rounding); the keys between pages go to the level above.
   const size_t max = header.MaxItems;

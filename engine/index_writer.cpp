@@ -65,6 +65,12 @@ bool BuildIndexFile(IndexKind kind, DbfFile& old, const std::vector<IndexTagInfo
     *error = "each tag needs its entries";
     return false;
   }
+  for (size_t t = 0; t < tags.size(); ++t)
+    for (const IndexEntry& e : entries[t])
+      if (e.Key.size() != tags[t].KeyLength) {
+        *error = "a key of the wrong length";
+        return false;
+      }
   switch (kind) {
     case IndexKind::Ntx: return BuildNtxIndexFile(old, tags, entries, out, error);
     case IndexKind::Ndx: return BuildNdxIndexFile(old, tags, entries, out, error);

@@ -74,8 +74,9 @@ void SortIndexEntries(std::vector<IndexEntry>& entries, IndexKind kind, const In
 // writing): every tag of old (tags as its IndexFile gives them, in that
 // order) with its header kept byte for byte except the tree's pointers,
 // and its tree made of entries[i] (in the tag's order, unique tags already
-// holding one entry of a key). Unused pages are left out. False, with
-// *error set, when old cannot be read or out written.
+// holding one entry of a key, each key the tag's key length). Unused
+// pages are left out. False, with *error set, when old cannot be read, a
+// key is not of its tag's length, or out cannot be written.
 bool BuildIndexFile(IndexKind kind, DbfFile& old, const std::vector<IndexTagInfo>& tags,
                     const std::vector<std::vector<IndexEntry>>& entries, DbfFile& out, std::string* error);
 
