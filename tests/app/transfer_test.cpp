@@ -113,6 +113,14 @@ TEST_F(TransferTest, ImportShowsTheNewTableAppendsAndTellsRefusedLines) {
   EXPECT_EQ(Status(), "ERROR");
   EXPECT_EQ(win_->TableGrid->RowCount(), 2);
 
+  // Without the bad line the same append is done.
+  std::ofstream(Path("more.csv"), std::ios::binary | std::ios::trunc) << "AGE,NAME\r\n5,Лис\r\n";
+  headless::QueueFileDialogAnswer(Path("more.csv"));
+  GoOnReading(*program_);
+  headless::QueueMessageBoxAnswer(kIdYes);
+  headless::ChooseMenuItem(*win_->Window, kImportItem);
+  EXPECT_EQ(Cell(0, 2), "Лис");
+  EXPECT_EQ(headless::GetMessageBoxes().back().Text, "Добавлено записей: 1");
 }
 
 TEST_F(TransferTest, ImportAsksSeparatorAndCodePageAndEscapeLeavesEveryFileAsItWas) {
